@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Configures (once) and builds Clipwright into ./build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR=${BUILD_DIR:-build}
+if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+  cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+else
+  cmake -S . -B "$BUILD_DIR" "$@" >/dev/null
+fi
+cmake --build "$BUILD_DIR" -j "$(nproc)"

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Clipwright needs on Debian 12.
+# Idempotent and quick when everything is already there: it asks apt only
+# for the packages that are missing. Works as root and through sudo.
+set -euo pipefail
+
+PACKAGES=(
+  g++ cmake make pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6dbus6
+  libmpv-dev
+  ffmpeg
+  libgtest-dev libgmock-dev
+  xvfb xauth
+  locales
+  fonts-dejavu-core
+)
+# Extra package sets asked for by the caller (e.g. "windows" for the cross build).
+for extra in "$@"; do
+  case "$extra" in
+    windows) PACKAGES+=(mingw-w64 g++-mingw-w64-x86-64 wine wine64 googletest) ;;
+    *) echo "install-deps: unknown package set '$extra'" >&2; exit 2 ;;
+  esac
+done
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1; then SUDO="sudo"; else
+    echo "install-deps: run as root or install sudo" >&2; exit 1; fi
+fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  $SUDO apt-get update -qq
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The preview is tested under a German locale, where the playback engine
+# would refuse to start unless the program resets the numeric locale.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  $SUDO sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen >/dev/null
+fi

@@ -1,0 +1,82 @@
+#include "platform/QtHostServices.h"
+
+#include "platform/DriveType.h"
+#include "platform/PowerOff.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace clip {
+
+void QtHostServices::messageBox(const QString& text, int style)
+{
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (style) {
+    case MsgCritical: icon = QMessageBox::Critical; break;
+    case MsgExclamation: icon = QMessageBox::Warning; break;
+    case MsgInformation: icon = QMessageBox::Information; break;
+    default: break;
+    }
+    QMessageBox box(icon, QString::fromLatin1(kProductName), text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}
+
+void QtHostServices::processEvents() { QCoreApplication::processEvents(); }
+
+QString QtHostServices::programFolder() const
+{
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+}
+
+QStringList ToQtNameFilters(const QStringList& filters)
+{
+    QStringList out;
+    for (const QString& pair : filters) {
+        const int bar = pair.indexOf(QLatin1Char('|'));
+        if (bar < 0) {
+            out << pair;
+            continue;
+        }
+        QString patterns = pair.mid(bar + 1);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << QStringLiteral("%1 (%2)").arg(pair.left(bar), patterns);
+    }
+    return out;
+}
+
+QString QtHostServices::openFileDialog(QWidget* owner, const QString& title, const QStringList& filters)
+{
+    QFileDialog dialog(owner, title);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(ToQtNameFilters(filters));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+QString QtHostServices::browseForFolder(QWidget* owner, const QString& title)
+{
+    const QString folder = QFileDialog::getExistingDirectory(owner, title);
+    return folder.isEmpty() ? QString() : QDir::toNativeSeparators(folder);
+}
+
+bool QtHostServices::openExternal(const QString& target)
+{
+    const QUrl url = QFileInfo::exists(target) ? QUrl::fromLocalFile(target) : QUrl(target);
+    return QDesktopServices::openUrl(url);
+}
+
+DriveKind QtHostServices::driveType(const QString& path)
+{
+    return static_cast<DriveKind>(platform::DriveTypeOf(path.toStdString()));
+}
+
+bool QtHostServices::powerOff(int mode) { return platform::ShutdownComputer(mode); }
+
+}  // namespace clip

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "common/HostServices.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace clip::test {
+
+// Host services for tests: message boxes, dialogs, links and power-off are
+// recorded instead of shown or done; yielding really processes events, so
+// re-entrant flows run as they do in the program.
+class FakeHost final : public HostServices {
+public:
+    struct Message {
+        QString text;
+        int style;
+    };
+    struct Dialog {
+        QString kind;   // "open" or "folder"
+        QString title;
+        QStringList filters;
+    };
+
+    void messageBox(const QString& text, int style) override;
+    void processEvents() override;
+    QString programFolder() const override;
+    QString openFileDialog(QWidget* owner, const QString& title, const QStringList& filters) override;
+    QString browseForFolder(QWidget* owner, const QString& title) override;
+    bool openExternal(const QString& target) override;
+    DriveKind driveType(const QString& path) override;
+    bool powerOff(int mode) override;
+
+    // Forget everything recorded and every scripted answer.
+    void reset();
+
+    // Recorded calls.
+    QList<Message> messages;
+    QList<Dialog> dialogs;
+    QStringList opened;
+    QList<int> powerOffs;
+    int yields = 0;
+    QStringList driveQueries;
+
+    // Scripted answers: dialogs pop from the front (empty = cancelled).
+    QStringList dialogAnswers;
+    DriveKind drive = DriveKind::Fixed;
+    QString folderOverride;  // programFolder(); the test binary's folder when empty
+
+    // Called from inside messageBox, after recording, e.g. to act while a
+    // modal box would be up.
+    std::function<void(const Message&)> onMessage;
+};
+
+// The fake installed by the test main for the whole run.
+FakeHost& Fake();
+
+}  // namespace clip::test
