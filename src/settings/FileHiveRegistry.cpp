@@ -1,0 +1,452 @@
+#include "settings/FileHiveRegistry.h"
+
+#include "platform/TestingGuard.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <memory>
+#include <optional>
+#include <utility>
+
+namespace clip {
+
+namespace {
+
+// Marks the file as ours; anything else at the hive's path counts as damaged.
+const QString kFormatTag = QStringLiteral("clipwright-registry-hive");
+constexpr int kFormatVersion = 1;
+// A settings hive is a few kilobytes; anything this large is not one of ours.
+constexpr qint64 kMaxHiveBytes = 16 * 1024 * 1024;
+constexpr int kMaxDepth = 256;
+constexpr int kLockTimeoutMs = 10000;
+constexpr std::uint32_t kWriteAccess = reg::kKeySetValue | reg::kKeyCreateSubKey | 0x10000 /* DELETE */;
+
+struct HiveValue {
+    QString name;
+    std::uint32_t type = reg::kRegNone;
+    QByteArray data;
+};
+
+struct HiveKey {
+    QString name;
+    std::vector<HiveValue> values;
+    std::vector<HiveKey> keys;
+};
+
+bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+HiveKey* FindKey(HiveKey& parent, const QString& name)
+{
+    for (HiveKey& key : parent.keys)
+        if (SameName(key.name, name))
+            return &key;
+    return nullptr;
+}
+
+HiveKey* Walk(HiveKey& root, const QStringList& path)
+{
+    HiveKey* key = &root;
+    for (const QString& component : path) {
+        key = FindKey(*key, component);
+        if (!key)
+            return nullptr;
+    }
+    return key;
+}
+
+HiveValue* FindValue(HiveKey& key, const QString& name)
+{
+    for (HiveValue& value : key.values)
+        if (SameName(value.name, name))
+            return &value;
+    return nullptr;
+}
+
+// --- reading and writing the file ---------------------------------------
+
+bool ParseKey(const QJsonObject& object, HiveKey& key, int depth)
+{
+    if (depth > kMaxDepth)
+        return false;
+    const QJsonValue values = object.value(QLatin1String("values"));
+    const QJsonValue keys = object.value(QLatin1String("keys"));
+    if (!(values.isArray() || values.isUndefined()) || !(keys.isArray() || keys.isUndefined()))
+        return false;
+    for (const QJsonValue& item : values.toArray()) {
+        const QJsonObject v = item.toObject();
+        const QJsonValue name = v.value(QLatin1String("name"));
+        const QJsonValue type = v.value(QLatin1String("type"));
+        const QJsonValue data = v.value(QLatin1String("data"));
+        if (!item.isObject() || !name.isString() || !type.isDouble() || !data.isString())
+            return false;
+        const double typeNumber = type.toDouble();
+        if (typeNumber < 0 || typeNumber > 4294967295.0 || typeNumber != static_cast<double>(static_cast<qint64>(typeNumber)))
+            return false;
+        auto bytes = QByteArray::fromBase64Encoding(data.toString().toLatin1(),
+                                                    QByteArray::AbortOnBase64DecodingErrors);
+        if (!bytes)
+            return false;
+        key.values.push_back({name.toString(), static_cast<std::uint32_t>(typeNumber), *bytes});
+    }
+    for (const QJsonValue& item : keys.toArray()) {
+        const QJsonValue name = item.toObject().value(QLatin1String("name"));
+        if (!item.isObject() || !name.isString() || name.toString().isEmpty()
+            || name.toString().contains(QLatin1Char('\\')))
+            return false;
+        HiveKey child;
+        child.name = name.toString();
+        if (!ParseKey(item.toObject(), child, depth + 1))
+            return false;
+        key.keys.push_back(std::move(child));
+    }
+    return true;
+}
+
+QJsonObject KeyToJson(const HiveKey& key)
+{
+    QJsonObject object;
+    if (!key.name.isEmpty())
+        object.insert(QLatin1String("name"), key.name);
+    QJsonArray values;
+    for (const HiveValue& value : key.values) {
+        QJsonObject v;
+        v.insert(QLatin1String("name"), value.name);
+        v.insert(QLatin1String("type"), static_cast<qint64>(value.type));
+        v.insert(QLatin1String("data"), QString::fromLatin1(value.data.toBase64()));
+        values.append(v);
+    }
+    QJsonArray keys;
+    for (const HiveKey& child : key.keys)
+        keys.append(KeyToJson(child));
+    object.insert(QLatin1String("values"), values);
+    object.insert(QLatin1String("keys"), keys);
+    return object;
+}
+
+// The hive in `file`; empty when the file is missing, unreadable or damaged.
+HiveKey LoadHive(const QString& file)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly) || in.size() > kMaxHiveBytes)
+        return {};
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(in.readAll(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return {};
+    const QJsonObject top = document.object();
+    if (top.value(QLatin1String("format")).toString() != kFormatTag
+        || top.value(QLatin1String("version")).toInt() != kFormatVersion
+        || !top.value(QLatin1String("root")).isObject())
+        return {};
+    HiveKey root;
+    if (!ParseKey(top.value(QLatin1String("root")).toObject(), root, 0))
+        return {};
+    return root;
+}
+
+bool SaveHive(const QString& file, const HiveKey& root)
+{
+    QJsonObject top;
+    top.insert(QLatin1String("format"), kFormatTag);
+    top.insert(QLatin1String("version"), kFormatVersion);
+    top.insert(QLatin1String("root"), KeyToJson(root));
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = QJsonDocument(top).toJson(QJsonDocument::Indented);
+    if (out.write(bytes) != bytes.size()) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
+}
+
+// One mutex per hive file for the threads of this process; the lock file
+// then keeps other processes out.
+std::mutex& ProcessMutexFor(const QString& file)
+{
+    static std::mutex tableMutex;
+    static std::map<QString, std::unique_ptr<std::mutex>> table;
+    std::lock_guard<std::mutex> guard(tableMutex);
+    std::unique_ptr<std::mutex>& entry = table[QFileInfo(file).absoluteFilePath()];
+    if (!entry)
+        entry = std::make_unique<std::mutex>();
+    return *entry;
+}
+
+// Reads the hive under both locks, lets `change` edit it, and writes it back
+// when `change` succeeded and says it changed something.
+template <class Change>
+RegStatus ModifyHive(const QString& file, Change&& change)
+{
+    if (!QDir().mkpath(QFileInfo(file).absolutePath()))
+        return reg::kCantWrite;
+    std::lock_guard<std::mutex> threadGuard(ProcessMutexFor(file));
+    QLockFile lock(file + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockTimeoutMs))
+        return lock.error() == QLockFile::PermissionError ? reg::kAccessDenied : reg::kLockViolation;
+    HiveKey root = LoadHive(file);
+    bool changed = false;
+    RegStatus status = change(root, changed);
+    if (status == reg::kSuccess && changed && !SaveHive(file, root))
+        status = reg::kCantWrite;
+    return status;
+}
+
+std::optional<QStringList> SplitPath(const std::string& subKey)
+{
+    if (subKey.empty())
+        return QStringList();
+    const QStringList parts = QString::fromUtf8(subKey.data(), static_cast<qsizetype>(subKey.size()))
+                                  .split(QLatin1Char('\\'));
+    for (const QString& part : parts)
+        if (part.isEmpty())
+            return std::nullopt;
+    return parts;
+}
+
+}  // namespace
+
+FileHiveRegistry::FileHiveRegistry()
+    : m_folder(platform::RunningUnderTests() ? QString() : DefaultFolder())
+{
+}
+
+FileHiveRegistry::FileHiveRegistry(const QString& folder) : m_folder(folder) {}
+
+FileHiveRegistry::~FileHiveRegistry() = default;
+
+QString FileHiveRegistry::DefaultFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+}
+
+QString FileHiveRegistry::hiveFile(std::uint32_t root) const
+{
+    if (m_folder.isEmpty())
+        return {};
+    QString name;
+    switch (root) {
+    case reg::kHKeyCurrentUser:
+    case reg::kHKeyLocalMachine: name = QStringLiteral("HKEY_CURRENT_USER"); break;
+    case reg::kHKeyClassesRoot: name = QStringLiteral("HKEY_CLASSES_ROOT"); break;
+    case reg::kHKeyUsers: name = QStringLiteral("HKEY_USERS"); break;
+    case reg::kHKeyCurrentConfig: name = QStringLiteral("HKEY_CURRENT_CONFIG"); break;
+    default: return {};
+    }
+    return QDir(m_folder).filePath(name + QStringLiteral(".json"));
+}
+
+RegStatus FileHiveRegistry::resolve(RegKey parent, const std::string& subKey, OpenKey& target) const
+{
+    if (m_folder.isEmpty())
+        return reg::kAccessDenied;
+    if (reg::IsPredefinedRoot(parent)) {
+        target.file = hiveFile(static_cast<std::uint32_t>(parent));
+        target.path.clear();
+        if (target.file.isEmpty())
+            return reg::kInvalidHandle;
+    } else {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        const auto found = m_open.find(parent);
+        if (found == m_open.end())
+            return reg::kInvalidHandle;
+        target = found->second;
+    }
+    const std::optional<QStringList> parts = SplitPath(subKey);
+    if (!parts)
+        return reg::kInvalidParameter;
+    target.path += *parts;
+    return reg::kSuccess;
+}
+
+RegKey FileHiveRegistry::remember(OpenKey key)
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    const RegKey handle = m_nextHandle++;
+    m_open.emplace(handle, std::move(key));
+    return handle;
+}
+
+bool FileHiveRegistry::hiveWritable(const QString& file) const
+{
+    const QFileInfo info(file);
+    if (info.exists())
+        return info.isWritable();
+    const QFileInfo folder(info.absolutePath());
+    return !folder.exists() || folder.isWritable();
+}
+
+RegStatus FileHiveRegistry::openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
+                                    RegKey& result)
+{
+    result = 0;
+    OpenKey target;
+    if (const RegStatus status = resolve(parent, subKey, target); status != reg::kSuccess)
+        return status;
+    HiveKey root = LoadHive(target.file);
+    if (!Walk(root, target.path))
+        return reg::kFileNotFound;
+    if ((access & kWriteAccess) && !hiveWritable(target.file))
+        return reg::kAccessDenied;
+    target.access = access;
+    result = remember(std::move(target));
+    return reg::kSuccess;
+}
+
+RegStatus FileHiveRegistry::createKey(RegKey parent, const std::string& subKey, std::uint32_t access,
+                                      RegKey& result)
+{
+    result = 0;
+    OpenKey target;
+    if (const RegStatus status = resolve(parent, subKey, target); status != reg::kSuccess)
+        return status;
+    // Nothing to create: the same as opening it.
+    {
+        HiveKey root = LoadHive(target.file);
+        if (Walk(root, target.path))
+            return openKey(parent, subKey, access, result);
+    }
+    if (!hiveWritable(target.file))
+        return reg::kAccessDenied;
+    const RegStatus status = ModifyHive(target.file, [&](HiveKey& root, bool& changed) {
+        HiveKey* key = &root;
+        for (const QString& component : target.path) {
+            HiveKey* child = FindKey(*key, component);
+            if (!child) {
+                key->keys.push_back(HiveKey{component, {}, {}});
+                child = &key->keys.back();
+                changed = true;
+            }
+            key = child;
+        }
+        return reg::kSuccess;
+    });
+    if (status != reg::kSuccess)
+        return status;
+    target.access = access;
+    result = remember(std::move(target));
+    return reg::kSuccess;
+}
+
+RegStatus FileHiveRegistry::queryValue(RegKey key, const std::string& name, std::uint32_t& type,
+                                       std::vector<unsigned char>& data)
+{
+    OpenKey target;
+    if (const RegStatus status = resolve(key, {}, target); status != reg::kSuccess)
+        return status;
+    if (reg::IsPredefinedRoot(key))
+        target.access = reg::kKeyAllAccess;
+    if (!(target.access & reg::kKeyQueryValue))
+        return reg::kAccessDenied;
+    HiveKey root = LoadHive(target.file);
+    HiveKey* found = Walk(root, target.path);
+    if (!found)
+        return reg::kKeyDeleted;
+    const HiveValue* value = FindValue(*found, QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    if (!value)
+        return reg::kFileNotFound;
+    type = value->type;
+    data.assign(value->data.begin(), value->data.end());
+    return reg::kSuccess;
+}
+
+RegStatus FileHiveRegistry::setValue(RegKey key, const std::string& name, std::uint32_t type,
+                                     const std::vector<unsigned char>& data)
+{
+    OpenKey target;
+    if (const RegStatus status = resolve(key, {}, target); status != reg::kSuccess)
+        return status;
+    if (reg::IsPredefinedRoot(key))
+        target.access = reg::kKeyAllAccess;
+    if (!(target.access & reg::kKeySetValue) || !hiveWritable(target.file))
+        return reg::kAccessDenied;
+    const QString valueName = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    const QByteArray bytes(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size()));
+    return ModifyHive(target.file, [&](HiveKey& root, bool& changed) {
+        HiveKey* found = Walk(root, target.path);
+        if (!found)
+            return reg::kKeyDeleted;
+        if (HiveValue* value = FindValue(*found, valueName)) {
+            value->type = type;
+            value->data = bytes;
+        } else {
+            found->values.push_back({valueName, type, bytes});
+        }
+        changed = true;
+        return reg::kSuccess;
+    });
+}
+
+RegStatus FileHiveRegistry::deleteValue(RegKey key, const std::string& name)
+{
+    OpenKey target;
+    if (const RegStatus status = resolve(key, {}, target); status != reg::kSuccess)
+        return status;
+    if (reg::IsPredefinedRoot(key))
+        target.access = reg::kKeyAllAccess;
+    if (!(target.access & reg::kKeySetValue) || !hiveWritable(target.file))
+        return reg::kAccessDenied;
+    const QString valueName = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    return ModifyHive(target.file, [&](HiveKey& root, bool& changed) {
+        HiveKey* found = Walk(root, target.path);
+        if (!found)
+            return reg::kKeyDeleted;
+        for (auto it = found->values.begin(); it != found->values.end(); ++it) {
+            if (SameName(it->name, valueName)) {
+                found->values.erase(it);
+                changed = true;
+                return reg::kSuccess;
+            }
+        }
+        return reg::kFileNotFound;
+    });
+}
+
+RegStatus FileHiveRegistry::deleteKey(RegKey key, const std::string& subKey)
+{
+    OpenKey target;
+    if (const RegStatus status = resolve(key, subKey, target); status != reg::kSuccess)
+        return status;
+    OpenKey parent;
+    resolve(key, {}, parent);
+    // A key cannot delete itself through an empty path.
+    if (target.path.size() == parent.path.size())
+        return reg::kInvalidParameter;
+    if (!hiveWritable(target.file))
+        return reg::kAccessDenied;
+    return ModifyHive(target.file, [&](HiveKey& root, bool& changed) {
+        HiveKey* above = Walk(root, target.path.mid(0, target.path.size() - 1));
+        if (!above)
+            return reg::kFileNotFound;
+        for (auto it = above->keys.begin(); it != above->keys.end(); ++it) {
+            if (SameName(it->name, target.path.constLast())) {
+                if (!it->keys.empty())
+                    return reg::kAccessDenied;  // the system refuses keys with subkeys
+                above->keys.erase(it);
+                changed = true;
+                return reg::kSuccess;
+            }
+        }
+        return reg::kFileNotFound;
+    });
+}
+
+RegStatus FileHiveRegistry::closeKey(RegKey key)
+{
+    if (reg::IsPredefinedRoot(key))
+        return reg::kSuccess;
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_open.erase(key) ? reg::kSuccess : reg::kInvalidHandle;
+}
+
+}  // namespace clip

@@ -1,0 +1,39 @@
+#include "settings/RegistryBackend.h"
+
+#ifdef _WIN32
+#include "settings/Win32Registry_win.h"
+#else
+#include "settings/FileHiveRegistry.h"
+#endif
+
+#include <utility>
+
+namespace clip {
+
+namespace {
+std::shared_ptr<RegistryBackend>& Installed()
+{
+    static std::shared_ptr<RegistryBackend> backend;
+    return backend;
+}
+}  // namespace
+
+std::shared_ptr<RegistryBackend> DefaultRegistryBackend()
+{
+    std::shared_ptr<RegistryBackend>& backend = Installed();
+    if (!backend) {
+#ifdef _WIN32
+        backend = std::make_shared<Win32Registry>();
+#else
+        backend = std::make_shared<FileHiveRegistry>();
+#endif
+    }
+    return backend;
+}
+
+void SetDefaultRegistryBackend(std::shared_ptr<RegistryBackend> backend)
+{
+    Installed() = std::move(backend);
+}
+
+}  // namespace clip
