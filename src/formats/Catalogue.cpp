@@ -1,0 +1,286 @@
+#include "formats/Catalogue.h"
+
+#include "common/HostServices.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QSignalBlocker>
+#include <QStringList>
+
+#include <algorithm>
+#include <array>
+
+// The catalogues look like XML but are read line by line with fixed rules:
+// header, footer and empty lines are skipped; any other line without "</"
+// opens a record whose next N lines are its field lines, and the line after
+// them (the record's closing line) is passed over unread. A field line is
+// "<tag>value</tag>"; the value runs from the opening tag to the first "</tag"
+// (found without regard to case). Whatever a file holds, the result follows
+// from these rules alone, odd files included.
+
+namespace clip {
+
+namespace {
+
+// Removes leading and trailing blanks (spaces only; tabs stay).
+QString trimSpaces(const QString& text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == QLatin1Char(' '))
+        ++first;
+    while (last > first && text.at(last - 1) == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
+
+// How one catalogue is laid out.
+template <typename Entry, std::size_t FieldCount>
+struct Layout {
+    const char* fileName;
+    const char* failureText;
+    std::array<const char*, 3> headerLines;      // declaration, opening and closing root lines
+    bool trimHeaderLines;                        // compare them after trimming spaces
+    std::array<const char*, FieldCount> tags;    // field tags, case-sensitive
+    std::array<QString Entry::*, FieldCount> fields;  // the member each tag sets
+    QString Entry::*key;                         // an entry counts once this is not empty
+};
+
+const Layout<PresetEntry, 4> kPresetLayout{
+    kPresetsFileName,
+    "Error Occured while Loading Presets.",
+    {"<?xml version=\"1.0\"?>", "<presets>", "</presets>"},
+    false,
+    {"label", "params", "extension", "category"},
+    {&PresetEntry::Label, &PresetEntry::Params, &PresetEntry::Extension, &PresetEntry::Category},
+    &PresetEntry::Category,
+};
+
+const Layout<CodecEntry, 3> kCodecLayout{
+    kCodecsFileName,
+    "Error Occured while Loading Codecs.",
+    {"<?xml version=\"1.0\"?>", "<codecs>", "</codecs>"},
+    true,
+    {"name", "description", "type"},
+    {&CodecEntry::Name, &CodecEntry::Description, &CodecEntry::Type},
+    &CodecEntry::Description,
+};
+
+void reportFailure(const char* failureText, const QString& cause)
+{
+    Host().messageBox(QString::fromLatin1(failureText) + QLatin1Char('\n') + cause, MsgNoIcon);
+}
+
+enum class ReadResult { Lines, Blank, Failed };
+
+// Reads the whole catalogue and splits it into lines. A line ends at LF, with
+// an optional CR before it.
+ReadResult readLines(const QString& fileName, QStringList* lines, QString* cause)
+{
+    const QString path = Host().programFolder() + QLatin1Char('/') + fileName;
+    const QString shown = QDir::toNativeSeparators(path);
+    QFile file(path);
+    if (!file.exists()) {
+        *cause = QStringLiteral("The file \"%1\" was not found.").arg(shown);
+        return ReadResult::Failed;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *cause = QStringLiteral("The file \"%1\" could not be opened: %2").arg(shown, file.errorString());
+        return ReadResult::Failed;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *cause = QStringLiteral("The file \"%1\" could not be read: %2").arg(shown, file.errorString());
+        return ReadResult::Failed;
+    }
+    const QString content = QString::fromUtf8(bytes);
+    if (trimSpaces(content).isEmpty())
+        return ReadResult::Blank;
+
+    *lines = content.split(QLatin1Char('\n'));
+    for (QString& line : *lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    }
+    return ReadResult::Lines;
+}
+
+template <typename Entry, std::size_t N>
+bool isSkipped(const Layout<Entry, N>& layout, const QString& line)
+{
+    if (line.isEmpty())
+        return true;
+    const QString compared = layout.trimHeaderLines ? trimSpaces(line) : line;
+    for (const char* header : layout.headerLines) {
+        if (compared == QLatin1String(header))
+            return true;
+    }
+    return false;
+}
+
+// Reads one field line into `entry`. Positions follow the reader's 1-based
+// arithmetic: p is the first "<", q the first ">" (0 when absent), the tag is
+// the q - p - 1 characters after p, and the value the text from after the
+// opening tag up to the first "</tag". Unknown tags leave the entry alone.
+template <typename Entry, std::size_t N>
+bool readFieldLine(const Layout<Entry, N>& layout, const QString& line, int lineNumber, Entry& entry,
+                   QString* cause)
+{
+    const qsizetype p = line.indexOf(QLatin1Char('<')) + 1;
+    const qsizetype q = line.indexOf(QLatin1Char('>')) + 1;
+    const qsizetype tagLength = q - p - 1;
+    if (tagLength < 0) {
+        *cause = QStringLiteral("Line %1 is not a field line: its \">\" is missing or stands before its \"<\".")
+                     .arg(lineNumber);
+        return false;
+    }
+    const QString tag = line.mid(p, tagLength);
+    for (std::size_t k = 0; k < N; ++k) {
+        if (tag != QLatin1String(layout.tags[k]))
+            continue;
+        const qsizetype e = line.indexOf(QLatin1String("</") + tag, 0, Qt::CaseInsensitive) + 1;
+        const qsizetype openingLength = tag.size() + 2;
+        const qsizetype valueLength = e - p - openingLength;
+        if (valueLength < 0) {
+            *cause = QStringLiteral("Line %1 has no closing tag \"</%2>\" after its value.").arg(lineNumber).arg(tag);
+            return false;
+        }
+        entry.*(layout.fields[k]) = line.mid(p + openingLength - 1, valueLength);
+        return true;
+    }
+    return true;
+}
+
+// Walks the lines and fills the table. On failure the table keeps what was
+// read, and `count` lacks its final increment.
+template <typename Entry, std::size_t N>
+bool walkRecords(const Layout<Entry, N>& layout, const QStringList& lines, QVector<Entry>& table, int& count,
+                 QString* cause)
+{
+    const qsizetype last = lines.size() - 1;
+    table.resize(count + 1);
+    for (qsizetype i = 0; i <= last; ++i) {
+        const QString& line = lines.at(i);
+        if (isSkipped(layout, line) || line.contains(QLatin1String("</")))
+            continue;
+
+        // An opening line: the previous entry is kept only when its key field
+        // was given; otherwise this record is written over it.
+        if (!(table[count].*(layout.key)).isEmpty())
+            ++count;
+        table.resize(count + 1);
+        for (qsizetype k = 1; k <= qsizetype(N); ++k) {
+            if (i + k > last) {
+                *cause = QStringLiteral("The record that starts on line %1 runs past the end of the file.")
+                             .arg(i + 1);
+                return false;
+            }
+            if (!readFieldLine(layout, lines.at(i + k), int(i + k + 1), table[count], cause))
+                return false;
+        }
+        i += qsizetype(N) + 1;  // the closing line is passed over unread
+    }
+    ++count;
+    return true;
+}
+
+// Selects the first item so that exactly one currentIndexChanged(0) runs the
+// list's handlers, whatever was selected while the list was being filled.
+bool selectFirst(QComboBox* list, const QString& listName, QString* cause)
+{
+    if (list->count() == 0) {
+        *cause = QStringLiteral("The %1 list is empty, so there is no first item to select.").arg(listName);
+        return false;
+    }
+    {
+        const QSignalBlocker blocker(list);
+        list->setCurrentIndex(-1);
+    }
+    list->setCurrentIndex(0);
+    return true;
+}
+
+bool listHolds(const QComboBox* list, const QString& text)
+{
+    for (int k = 0; k < list->count(); ++k) {
+        if (list->itemText(k) == text)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void LoadPresets(Catalogues& cat, QComboBox* cmbCategory)
+{
+    const auto& layout = kPresetLayout;
+    QStringList lines;
+    QString cause;
+    switch (readLines(QString::fromLatin1(layout.fileName), &lines, &cause)) {
+    case ReadResult::Blank: return;
+    case ReadResult::Failed: reportFailure(layout.failureText, cause); return;
+    case ReadResult::Lines: break;
+    }
+    if (!walkRecords(layout, lines, cat.Presets, cat.PresetCount, &cause)) {
+        reportFailure(layout.failureText, cause);
+        return;
+    }
+
+    {
+        const QSignalBlocker blocker(cmbCategory);
+        for (int i = 0; i < cat.PresetCount; ++i) {
+            const QString& category = cat.Presets.at(i).Category;
+            if (!listHolds(cmbCategory, category))
+                cmbCategory->addItem(category);
+        }
+    }
+    if (!selectFirst(cmbCategory, QStringLiteral("category"), &cause))
+        reportFailure(layout.failureText, cause);
+}
+
+void LoadCodecs(Catalogues& cat, QComboBox* cmbCVCodec, QComboBox* cmbCACodec)
+{
+    const auto& layout = kCodecLayout;
+    QStringList lines;
+    QString cause;
+    switch (readLines(QString::fromLatin1(layout.fileName), &lines, &cause)) {
+    case ReadResult::Blank: return;
+    case ReadResult::Failed: reportFailure(layout.failureText, cause); return;
+    case ReadResult::Lines: break;
+    }
+    if (!walkRecords(layout, lines, cat.Codecs, cat.CodecCount, &cause)) {
+        reportFailure(layout.failureText, cause);
+        return;
+    }
+
+    {
+        const QSignalBlocker videoBlocker(cmbCVCodec);
+        const QSignalBlocker audioBlocker(cmbCACodec);
+        cmbCVCodec->clear();
+        cmbCACodec->clear();
+        for (int i = 0; i < cat.CodecCount; ++i) {
+            const CodecEntry& codec = cat.Codecs.at(i);
+            const bool general = codec.Type == QLatin1String("general");
+            if (general || codec.Type == QLatin1String("video codec"))
+                cmbCVCodec->addItem(codec.Description);
+            if (general || codec.Type == QLatin1String("audio codec"))
+                cmbCACodec->addItem(codec.Description);
+        }
+    }
+    if (!selectFirst(cmbCVCodec, QStringLiteral("video codec"), &cause)
+        || !selectFirst(cmbCACodec, QStringLiteral("audio codec"), &cause))
+        reportFailure(layout.failureText, cause);
+}
+
+QString GetCodecName(const Catalogues& cat, const QString& description)
+{
+    const int count = std::min<qsizetype>(cat.CodecCount, cat.Codecs.size());
+    for (int i = 0; i < count; ++i) {
+        if (cat.Codecs.at(i).Description == description)
+            return trimSpaces(cat.Codecs.at(i).Name);
+    }
+    return {};
+}
+
+}  // namespace clip
