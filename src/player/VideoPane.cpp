@@ -1,0 +1,108 @@
+#include "player/VideoPane.h"
+
+#include "player/PlaybackEngine.h"
+
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include <cmath>
+
+namespace clip {
+
+VideoPane::VideoPane(QWidget* parent)
+    : QWidget(parent)
+{
+    setAcceptDrops(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    setPalette(pal);
+    setAutoFillBackground(false);
+}
+
+void VideoPane::setEngine(PlaybackEngine* engine)
+{
+    if (m_engine == engine)
+        return;
+    if (m_engine)
+        disconnect(m_engine, nullptr, this, nullptr);
+    m_engine = engine;
+    m_frame = QImage();
+    if (m_engine) {
+        connect(m_engine, &PlaybackEngine::frameReady, this, &VideoPane::refreshFrame);
+        connect(m_engine, &QObject::destroyed, this, [this] {
+            m_frame = QImage();
+            update();
+        });
+        refreshFrame();
+    }
+    update();
+}
+
+// Renders the engine's current picture at once (not at the next paint), so
+// the engine gets its frames taken also while the pane is hidden.
+void VideoPane::refreshFrame()
+{
+    if (!m_engine) {
+        m_frame = QImage();
+        update();
+        return;
+    }
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels(static_cast<int>(std::lround(width() * ratio)),
+                       static_cast<int>(std::lround(height() * ratio)));
+    QImage frame = m_engine->renderFrame(pixels);
+    if (!frame.isNull())
+        frame.setDevicePixelRatio(ratio);
+    m_frame = frame;
+    update();
+}
+
+void VideoPane::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    if (!m_frame.isNull())
+        painter.drawImage(QPointF(0, 0), m_frame);
+}
+
+void VideoPane::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (m_engine)
+        refreshFrame();
+}
+
+void VideoPane::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData() && event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void VideoPane::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData() && event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void VideoPane::dropEvent(QDropEvent* event)
+{
+    if (!event->mimeData() || !event->mimeData()->hasUrls()) {
+        event->ignore();
+        return;
+    }
+    const QList<QUrl> urls = event->mimeData()->urls();
+    event->acceptProposedAction();
+    if (!urls.isEmpty())
+        emit filesDropped(urls);
+}
+
+}  // namespace clip
