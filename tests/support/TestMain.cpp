@@ -17,6 +17,9 @@ class ResetFakeHost : public ::testing::EmptyTestEventListener {
 
 int main(int argc, char** argv)
 {
+    // The platform layer then refuses the real power-off and the user's own
+    // settings hive, whatever a test forgets to replace.
+    qputenv("CLIPWRIGHT_TESTING", "1");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
