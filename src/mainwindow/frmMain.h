@@ -1,0 +1,167 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <array>
+
+class QLabel;
+class QLineEdit;
+class QTimer;
+
+namespace clip {
+
+class FormatsPanel;
+class MyButton;
+class MyCheck;
+class MyFrame;
+class MyOption;
+class MyProgressBar;
+
+// The program's one window. It owns every control under its own name, the
+// window-level state, the slide animation of the two overlay panels (the
+// formats panel and the about panel), the colour theme, the window buttons
+// and the output-folder choice.
+class frmMain : public QWidget {
+    Q_OBJECT
+public:
+    // Design geometry, in twips.
+    static constexpr int kMainWidthTwips = 10920;
+    static constexpr int kMainHeightTwips = 8070;
+    static constexpr int kFormatsWidthTwips = 8280;
+    static constexpr int kFormatsHeightTwips = 4350;
+    static constexpr int kAboutWidthTwips = 7245;
+    static constexpr int kAboutHeightTwips = 3690;
+    static constexpr int kVideoWidthTwips = 4770;
+    static constexpr int kVideoHeightTwips = 2835;
+    // Where a raised panel comes to rest, and the line its slide-up stops at.
+    static constexpr int kPanelRestTopTwips = 2715;
+    static constexpr int kPanelStopLineTwips = 2650;
+
+    // The theme's four colours (0x00BBGGRR).
+    static constexpr std::array<quint32, 4> ThemeColors{0xFFC0C0, 0xFF8080, 0x800000, 0x400000};
+
+    // The two web links.
+    static constexpr const char* kEncoderSiteUrl = "https://ffmpeg.org/";
+    static constexpr const char* kWebSiteUrl = "https://clipwright.example.org/";
+
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // "major.minor.0.revision", as lblVer shows the program version.
+    static QString VersionText(int major, int minor, int revision);
+
+    // ---- Controls of the main panel ----
+    MyFrame* frMain = nullptr;
+    MyButton* cmdMinimize = nullptr;
+    MyButton* cmdClose = nullptr;
+    MyButton* MyButton1 = nullptr;  // help
+    MyButton* cmdAbout = nullptr;
+    MyFrame* MyFrame1 = nullptr;
+    MyFrame* MyFrame3 = nullptr;
+    QWidget* picVideoWindow = nullptr;
+    QWidget* Slider = nullptr;
+    QLabel* lblTime = nullptr;
+    QLabel* lblStartSelect = nullptr;
+    QLabel* lblEndSelect = nullptr;
+    MyButton* cmdAddVideoFile = nullptr;
+    MyButton* cmdPlay = nullptr;
+    MyButton* cmdStop = nullptr;
+    MyButton* cmdStartSelect = nullptr;
+    MyButton* cmdEndSelect = nullptr;
+    MyButton* cmdDeleteSelect = nullptr;
+    QLabel* lblFormat = nullptr;
+    MyButton* cmdChangeFormat = nullptr;
+    MyOption* optSameFolder = nullptr;
+    MyOption* optOtherFolder = nullptr;
+    QLineEdit* txtOutPath = nullptr;
+    MyButton* cmdBrowse = nullptr;
+    MyCheck* chkShutdown = nullptr;
+    QLabel* lblProgress = nullptr;
+    MyProgressBar* progress = nullptr;
+    MyButton* cmdConvert = nullptr;
+
+    // ---- The overlay panels ----
+    FormatsPanel* frFormats = nullptr;
+    MyFrame* frAbout = nullptr;
+    QLabel* lblVer = nullptr;
+    QLabel* lblFFmpeg = nullptr;
+    QLabel* lblWebSite = nullptr;
+    MyButton* cmdCloseHelp = nullptr;
+
+    // ---- Timers ----
+    QTimer* tmrAnimate = nullptr;
+    QTimer* tmrVideo = nullptr;
+
+    // ---- Window state ----
+    bool NoVideoLoaded = true;
+    bool IsConverting = false;
+    QString InputFilePath;
+    QString DurationText;
+
+    // ---- Slide animation ----
+    MyFrame* AnimatedPanel = nullptr;
+    int AnimStep = 0;      // twips per tick
+    int AnimInterval = 0;  // milliseconds per tick
+    QString AnimMode;
+
+    // What the window has run, in order: the start-up steps and the
+    // query-unload's settings save. For diagnostics and tests.
+    QStringList DebugSteps;
+
+    // ---- Handlers ----
+    void StartPanelSlide(const QString& mode);
+    void tmrAnimate_Timer();
+    void cmdAbout_Click();
+    void cmdChangeFormat_Click();
+    void cmdCloseHelp_Click();
+    void cmdClose_Click();
+    void cmdMinimize_Click();
+    void frMain_MouseDown();
+    void MyButton1_Click();
+    void lblFFmpeg_Click();
+    void lblWebSite_Click();
+    void optSameFolder_Click();
+    void optOtherFolder_Click();
+    void cmdBrowse_Click();
+
+    // The folder dialog; the chosen folder or an empty text when cancelled.
+    QString BrowseForFolder(QWidget* ownerWindow, const QString& title, bool newStyle);
+
+    // Sets the theme colours on every control, by kind, in control order.
+    void ApplyTheme();
+
+    // Panel positions in twips (the window's design unit).
+    int panelTopTwips(const MyFrame* panel) const;
+    void setPanelTopTwips(MyFrame* panel, int twips);
+    double panelLeftTwips() const { return m_panelLeftTwips; }
+    int windowHeightTwips() const { return m_windowHeightTwips; }
+
+protected:
+    void closeEvent(class QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildMainPanel();
+    void buildWindowButtons();
+    void buildAboutPanel();
+    void placeWindowButtons();
+    void connectHandlers();
+
+    void Form_Load();
+    void Form_QueryUnload();
+    void LayOutPanels();
+    void LoadCatalogues();
+    void LoadSettings();
+    void SaveSettings();
+
+    void applyPanelLeft(MyFrame* panel);
+
+    int m_windowHeightTwips = kMainHeightTwips;
+    double m_panelLeftTwips = 0;
+    int m_formatsTopTwips = kMainHeightTwips;
+    int m_aboutTopTwips = kMainHeightTwips;
+};
+
+}  // namespace clip

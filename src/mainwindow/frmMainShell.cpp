@@ -1,0 +1,384 @@
+// The window shell: start-up, the colour theme, the panel slide, the window
+// buttons, the links and the output-folder choice.
+#include "mainwindow/frmMain.h"
+
+#include "common/HostServices.h"
+#include "common/Rounding.h"
+#include "common/Twips.h"
+#include "controls/MyButton.h"
+#include "controls/MyCheck.h"
+#include "controls/MyFrame.h"
+#include "controls/MyOption.h"
+#include "controls/MyProgressBar.h"
+#include "formats/FormatsPanel.h"
+#include "platform/NamedMutex.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QWindow>
+
+#include <functional>
+
+#ifndef CLIP_VERSION_MAJOR
+#define CLIP_VERSION_MAJOR 1
+#endif
+#ifndef CLIP_VERSION_MINOR
+#define CLIP_VERSION_MINOR 0
+#endif
+#ifndef CLIP_VERSION_REVISION
+#define CLIP_VERSION_REVISION 0
+#endif
+
+namespace clip {
+
+namespace {
+
+const QString kModeUp = QStringLiteral("Edit Frame 2 Up");
+const QString kModeDown = QStringLiteral("Edit Frame 2 Down");
+
+void SetRole(QWidget* w, QPalette::ColorRole role, quint32 bgr)
+{
+    QPalette pal = w->palette();
+    pal.setColor(role, QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF)));
+    w->setPalette(pal);
+}
+
+bool IsLine(const QWidget* w)
+{
+    if (w->metaObject() != &QFrame::staticMetaObject)
+        return false;
+    const auto shape = static_cast<const QFrame*>(w)->frameShape();
+    return shape == QFrame::HLine || shape == QFrame::VLine;
+}
+
+// Widgets whose children are controls of the window in their own right.
+bool IsContainer(const QWidget* w)
+{
+    return qobject_cast<const MyFrame*>(w) || qobject_cast<const QGroupBox*>(w) ||
+           w->metaObject() == &QWidget::staticMetaObject;
+}
+
+}  // namespace
+
+void frmMain::connectHandlers()
+{
+    connect(tmrAnimate, &QTimer::timeout, this, &frmMain::tmrAnimate_Timer);
+    connect(cmdAbout, &QAbstractButton::clicked, this, &frmMain::cmdAbout_Click);
+    connect(cmdChangeFormat, &QAbstractButton::clicked, this, &frmMain::cmdChangeFormat_Click);
+    connect(cmdCloseHelp, &QAbstractButton::clicked, this, &frmMain::cmdCloseHelp_Click);
+    connect(cmdClose, &QAbstractButton::clicked, this, &frmMain::cmdClose_Click);
+    connect(cmdMinimize, &QAbstractButton::clicked, this, &frmMain::cmdMinimize_Click);
+    connect(MyButton1, &QAbstractButton::clicked, this, &frmMain::MyButton1_Click);
+    connect(optSameFolder, &QAbstractButton::clicked, this, &frmMain::optSameFolder_Click);
+    connect(optOtherFolder, &QAbstractButton::clicked, this, &frmMain::optOtherFolder_Click);
+    connect(cmdBrowse, &QAbstractButton::clicked, this, &frmMain::cmdBrowse_Click);
+}
+
+// ---------------------------------------------------------------- start-up
+
+void frmMain::Form_Load()
+{
+    NoVideoLoaded = true;
+    DebugSteps << QStringLiteral("NoVideoLoaded");
+
+    // A second instance starts normally; the mutex is only announced.
+    platform::CreateNamedMutex(platform::kProgramMutexName);
+    DebugSteps << QStringLiteral("CreateNamedMutex");
+
+    LayOutPanels();
+    DebugSteps << QStringLiteral("LayOutPanels");
+
+    lblVer->setText(VersionText(CLIP_VERSION_MAJOR, CLIP_VERSION_MINOR, CLIP_VERSION_REVISION));
+    DebugSteps << QStringLiteral("ShowVersion");
+
+    ApplyTheme();
+    DebugSteps << QStringLiteral("ApplyTheme");
+
+    LoadCatalogues();
+
+    LoadSettings();
+    DebugSteps << QStringLiteral("LoadSettings");
+}
+
+void frmMain::LoadCatalogues()
+{
+    // The preset catalogue, then the codec catalogue, from the program's
+    // folder; they fill the tables and the catalogue lists of the formats
+    // panel. Wired to the catalogue loaders once those are in place.
+}
+
+void frmMain::LoadSettings()
+{
+    // Restores the output-folder options, the format route, the list
+    // positions and the number boxes, then refreshes the format summary.
+    // Filled in by the settings code.
+}
+
+void frmMain::SaveSettings()
+{
+    // Writes the same values LoadSettings restores. Filled in by the settings
+    // code.
+}
+
+// ---------------------------------------------------------------- theme
+
+void frmMain::ApplyTheme()
+{
+    const quint32 c0 = ThemeColors[0];
+    const quint32 c1 = ThemeColors[1];
+    const quint32 c2 = ThemeColors[2];
+    const quint32 c3 = ThemeColors[3];
+
+    // Depth-first over the window's controls in creation order.
+    std::function<void(QWidget*)> visit = [&](QWidget* parent) {
+        for (QObject* child : parent->children()) {
+            auto* w = qobject_cast<QWidget*>(child);
+            if (!w)
+                continue;
+            if (auto* frame = qobject_cast<MyFrame*>(w)) {
+                if (frame->objectName() != QLatin1String("MyFrame1")) {
+                    frame->setBodyColorBottomLeft(c0);
+                    frame->setBodyColorBottomRight(c1);
+                    frame->setBodyColorTopLeft(c0);
+                    frame->setBorderColor(c2);
+                    frame->setForeColor(c3);
+                    frame->setHeaderColorBottomLeft(c2);
+                    frame->setHeaderColorTopLeft(c1);
+                }
+            } else if (auto* button = qobject_cast<MyButton*>(w)) {
+                button->setBackColor(c0);
+                button->setBackColorDisabled(c0);
+                button->setBackColorFocus(c0);
+                button->setBorderColor(c0);
+                button->setToolTipBackColor(c0);
+            } else if (qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w)) {
+                SetRole(w, QPalette::Base, c0);
+                SetRole(w, QPalette::Button, c0);
+            } else if (qobject_cast<QLabel*>(w)) {
+                if (w->objectName() != QLatin1String("lblWebSite") && w->objectName() != QLatin1String("lblFFmpeg"))
+                    SetRole(w, QPalette::WindowText, c3);
+            } else if (IsLine(w)) {
+                SetRole(w, QPalette::WindowText, c3);
+            }
+            if (IsContainer(w))
+                visit(w);
+        }
+    };
+    visit(this);
+}
+
+// ---------------------------------------------------------------- panels
+
+int frmMain::panelTopTwips(const MyFrame* panel) const
+{
+    return panel == frAbout ? m_aboutTopTwips : m_formatsTopTwips;
+}
+
+void frmMain::setPanelTopTwips(MyFrame* panel, int twips)
+{
+    (panel == frAbout ? m_aboutTopTwips : m_formatsTopTwips) = twips;
+    panel->move(TwipsToPixelsX(m_panelLeftTwips, this), TwipsToPixelsY(twips, this));
+}
+
+void frmMain::StartPanelSlide(const QString& mode)
+{
+    if (mode == QLatin1String("EDIT_FRAME_UP")) {
+        AnimMode = kModeUp;
+        AnimStep = 300;
+        AnimInterval = 10;
+    } else if (mode == QLatin1String("EDIT_FRAME_DOWN")) {
+        AnimMode = kModeDown;
+        AnimStep = 500;
+        AnimInterval = 5;
+    }
+    tmrAnimate->start();
+}
+
+void frmMain::tmrAnimate_Timer()
+{
+    if (!AnimatedPanel)
+        return;
+    const int top = panelTopTwips(AnimatedPanel);
+    if (AnimMode == kModeUp) {
+        tmrAnimate->setInterval(AnimInterval);
+        if (top >= kPanelStopLineTwips) {
+            if (AnimStep >= 101 && top < 3100) {
+                AnimStep = RoundToInt32(AnimStep / 2.0).value_or(AnimStep);
+                AnimInterval = AnimInterval * 2;
+            }
+            setPanelTopTwips(AnimatedPanel, top - AnimStep);
+        } else {
+            tmrAnimate->stop();
+            setPanelTopTwips(AnimatedPanel, kPanelRestTopTwips);
+        }
+    } else if (AnimMode == kModeDown) {
+        tmrAnimate->setInterval(AnimInterval);
+        if (top >= m_windowHeightTwips) {
+            tmrAnimate->stop();
+            setPanelTopTwips(AnimatedPanel, m_windowHeightTwips);
+            frMain->setEnabled(true);
+            picVideoWindow->update();
+            Slider->setVisible(false);
+            Slider->setVisible(true);
+        } else {
+            setPanelTopTwips(AnimatedPanel, top + AnimStep);
+        }
+    }
+}
+
+void frmMain::cmdAbout_Click()
+{
+    if (tmrAnimate->isActive())
+        return;
+    AnimatedPanel = frAbout;
+    frAbout->raise();
+    frMain->setEnabled(false);
+    StartPanelSlide(QStringLiteral("EDIT_FRAME_UP"));
+}
+
+void frmMain::cmdChangeFormat_Click()
+{
+    if (tmrAnimate->isActive())
+        return;
+    AnimatedPanel = frFormats;
+    frFormats->raise();
+    frMain->setEnabled(false);
+    StartPanelSlide(QStringLiteral("EDIT_FRAME_UP"));
+}
+
+void frmMain::cmdCloseHelp_Click()
+{
+    StartPanelSlide(QStringLiteral("EDIT_FRAME_DOWN"));
+}
+
+// ---------------------------------------------------------------- window
+
+void frmMain::cmdClose_Click()
+{
+    if (IsConverting) {
+        Host().messageBox(QStringLiteral("Please Stop the running task first."), MsgExclamation);
+        return;
+    }
+    close();
+}
+
+void frmMain::cmdMinimize_Click()
+{
+    setWindowState(windowState() | Qt::WindowMinimized);
+}
+
+void frmMain::frMain_MouseDown()
+{
+    // The system moves the frameless window with the mouse.
+    if (QWindow* handle = windowHandle())
+        handle->startSystemMove();
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // However the close was asked for, a running cut keeps the window open:
+    // closing would leave the encoder running behind it.
+    if (IsConverting) {
+        Host().messageBox(QStringLiteral("Please Stop the running task first."), MsgExclamation);
+        event->ignore();
+        return;
+    }
+    Form_QueryUnload();
+    event->accept();
+}
+
+void frmMain::Form_QueryUnload()
+{
+    SaveSettings();
+    DebugSteps << QStringLiteral("SaveSettings");
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == frMain && event->type() == QEvent::MouseButtonPress) {
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            frMain_MouseDown();
+            return true;
+        }
+    } else if ((watched == lblFFmpeg || watched == lblWebSite) && event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        auto* label = static_cast<QWidget*>(watched);
+        if (mouse->button() == Qt::LeftButton && label->rect().contains(mouse->position().toPoint())) {
+            if (watched == lblFFmpeg)
+                lblFFmpeg_Click();
+            else
+                lblWebSite_Click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- help, links
+
+void frmMain::MyButton1_Click()
+{
+#ifdef Q_OS_WIN
+    const QString helpFile = QStringLiteral("\\Help.chm");
+#else
+    const QString helpFile = QStringLiteral("/Help.html");
+#endif
+    // A failure to open is not reported.
+    Host().openExternal(Host().programFolder() + helpFile);
+}
+
+void frmMain::lblFFmpeg_Click()
+{
+    Host().openExternal(QString::fromLatin1(kEncoderSiteUrl));
+}
+
+void frmMain::lblWebSite_Click()
+{
+    Host().openExternal(QString::fromLatin1(kWebSiteUrl));
+}
+
+// ---------------------------------------------------------------- output folder
+
+void frmMain::optSameFolder_Click()
+{
+    cmdBrowse->setEnabled(false);
+}
+
+void frmMain::optOtherFolder_Click()
+{
+    cmdBrowse->setEnabled(true);
+}
+
+QString frmMain::BrowseForFolder(QWidget* ownerWindow, const QString& title, bool newStyle)
+{
+    // The dialog always returns file-system folders only; the new dialog
+    // style is the toolkit's own.
+    Q_UNUSED(newStyle);
+    return Host().browseForFolder(ownerWindow, title);
+}
+
+void frmMain::cmdBrowse_Click()
+{
+    const QString folder = BrowseForFolder(this, QStringLiteral("Select folder to add"), true);
+    if (folder.isEmpty())
+        return;
+#ifdef Q_OS_WIN
+    // The drive's root, such as "D:\".
+    const QString root = folder.left(3);
+#else
+    // Without drive letters the folder itself tells its file system.
+    const QString root = folder;
+#endif
+    if (Host().driveType(root) != DriveKind::Fixed) {
+        Host().messageBox(QStringLiteral("You can't choose this drive!"), MsgExclamation);
+        return;
+    }
+    txtOutPath->setText(folder);
+}
+
+}  // namespace clip
