@@ -15,7 +15,7 @@ namespace clip::platform {
 namespace {
 
 const bool kTestingSet = [] {
-    _putenv_s(kTestingVariable, "1");
+    _putenv("CLIPWRIGHT_TESTING=1");
     return true;
 }();
 
