@@ -39,13 +39,13 @@ class LoadDuration : public ::testing::TestWithParam<DurationCase> {};
 TEST_P(LoadDuration, LoadsPausedAtStartWithTheFileLength)
 {
     const DurationCase& c = GetParam();
-    test::ClipSpec spec;
-    spec.seconds = c.seconds;
-    spec.fps = c.fps;
+    test::ClipSpec wanted;
+    wanted.seconds = c.seconds;
+    wanted.fps = c.fps;
     if (!c.audio)
-        spec.audioCodec.clear();
-    spec.baseName = QStringLiteral("player-duration");
-    const QString path = test::MakeClip(spec);
+        wanted.audioCodec.clear();
+    wanted.baseName = QStringLiteral("player-duration");
+    const QString path = test::MakeClip(wanted);
     ASSERT_FALSE(path.isEmpty());
     const double probed = test::ProbeDuration(path);
     ASSERT_GT(probed, 0.0);

@@ -34,34 +34,34 @@ inline void Settle(int ms)
 // A long clip with sound that loads fast: a frame every 0.2 s.
 inline QString LongClip()
 {
-    ClipSpec spec;
-    spec.seconds = 125.5;
-    spec.fps = 5;
-    spec.baseName = QStringLiteral("player-long");
-    return MakeClip(spec);
+    ClipSpec wanted;
+    wanted.seconds = 125.5;
+    wanted.fps = 5;
+    wanted.baseName = QStringLiteral("player-long");
+    return MakeClip(wanted);
 }
 
 // Short, for playing to the end.
 inline QString ShortClip()
 {
-    ClipSpec spec;
-    spec.seconds = 2.0;
-    spec.fps = 10;
-    spec.baseName = QStringLiteral("player-short");
-    return MakeClip(spec);
+    ClipSpec wanted;
+    wanted.seconds = 2.0;
+    wanted.fps = 10;
+    wanted.baseName = QStringLiteral("player-short");
+    return MakeClip(wanted);
 }
 
 // A plain red 4:3 picture without sound.
 inline QString RedClip()
 {
-    ClipSpec spec;
-    spec.seconds = 2.0;
-    spec.fps = 5;
-    spec.audioCodec.clear();
-    spec.videoSource = QStringLiteral("color");
-    spec.videoSourceOptions = QStringLiteral("c=red");
-    spec.baseName = QStringLiteral("player-red");
-    return MakeClip(spec);
+    ClipSpec wanted;
+    wanted.seconds = 2.0;
+    wanted.fps = 5;
+    wanted.audioCodec.clear();
+    wanted.videoSource = QStringLiteral("color");
+    wanted.videoSourceOptions = QStringLiteral("c=red");
+    wanted.baseName = QStringLiteral("player-red");
+    return MakeClip(wanted);
 }
 
 }  // namespace clip::test

@@ -109,16 +109,16 @@ TEST(VideoPane, BlackWithoutAnEngineAndAfterItIsGone)
 TEST(VideoPane, ShowsTheNewPositionAfterASeekWhilePaused)
 {
     // Red for the first second, then blue.
-    test::ClipSpec spec;
-    spec.seconds = 2.0;
-    spec.fps = 5;
-    spec.audioCodec.clear();
-    spec.videoSource = QStringLiteral("color");
-    spec.videoSourceOptions = QStringLiteral("c=red");
-    spec.extraOutputArgs = {QStringLiteral("-vf"),
+    test::ClipSpec wanted;
+    wanted.seconds = 2.0;
+    wanted.fps = 5;
+    wanted.audioCodec.clear();
+    wanted.videoSource = QStringLiteral("color");
+    wanted.videoSourceOptions = QStringLiteral("c=red");
+    wanted.extraOutputArgs = {QStringLiteral("-vf"),
                             QStringLiteral("drawbox=c=blue:t=fill:enable='gte(t,1)'")};
-    spec.baseName = QStringLiteral("player-red-blue");
-    const QString path = test::MakeClip(spec);
+    wanted.baseName = QStringLiteral("player-red-blue");
+    const QString path = test::MakeClip(wanted);
     ASSERT_FALSE(path.isEmpty());
 
     VideoPane pane;
