@@ -8,6 +8,9 @@
 #include "controls/MyOption.h"
 #include "controls/MyProgressBar.h"
 #include "formats/FormatsPanel.h"
+#include "player/PlaybackEngine.h"
+#include "player/VideoPane.h"
+#include "slider/Slider.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -117,27 +120,22 @@ void frmMain::buildMainPanel()
     video->setContentsMargins(10, 10, 10, 10);
     video->setSpacing(6);
 
-    picVideoWindow = new QWidget(MyFrame3);
+    picVideoWindow = new VideoPane(MyFrame3);
     picVideoWindow->setObjectName(QStringLiteral("picVideoWindow"));
-    picVideoWindow->setAutoFillBackground(true);
-    {
-        QPalette pal = picVideoWindow->palette();
-        pal.setColor(QPalette::Window, QColor(0x10, 0x12, 0x1C));
-        picVideoWindow->setPalette(pal);
-    }
     picVideoWindow->setFixedSize(TwipsToPixelsX(kVideoWidthTwips), TwipsToPixelsY(kVideoHeightTwips));
     video->addWidget(picVideoWindow, 0, Qt::AlignHCenter);
 
-    Slider = new QWidget(MyFrame3);
+    Slider = new clip::Slider(MyFrame3);
     Slider->setObjectName(QStringLiteral("Slider"));
-    Slider->setFixedHeight(TwipsToPixelsY(375));
-    Slider->setEnabled(false);
+    // Value 0, Min 0, Max 1000000, and the control's own Enabled off.
+    Slider->readProperties(clip::Slider::windowInstanceProperties());
     video->addWidget(Slider);
 
     lblTime = MakeLabel(QStringLiteral("00:00.00/00:00.00"), QStringLiteral("lblTime"), MyFrame3);
     lblTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     video->addWidget(lblTime);
     video->addStretch(1);
+    video->addSpacing(6);
 
     auto* playRow = new QHBoxLayout;
     playRow->setSpacing(6);
@@ -170,6 +168,7 @@ void frmMain::buildMainPanel()
     selectRow->addWidget(lblStartSelect, 1, 0);
     selectRow->addWidget(lblEndSelect, 1, 1);
     video->addLayout(selectRow);
+    video->addStretch(1);
 
     steps->addLayout(left, 0, 0);
 

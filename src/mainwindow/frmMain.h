@@ -1,5 +1,7 @@
 #pragma once
 
+#include "formats/Catalogue.h"
+
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -18,6 +20,8 @@ class MyCheck;
 class MyFrame;
 class MyOption;
 class MyProgressBar;
+class Slider;
+class VideoPane;
 
 // The program's one window. It owns every control under its own name, the
 // window-level state, the slide animation of the two overlay panels (the
@@ -60,8 +64,8 @@ public:
     MyButton* cmdAbout = nullptr;
     MyFrame* MyFrame1 = nullptr;
     MyFrame* MyFrame3 = nullptr;
-    QWidget* picVideoWindow = nullptr;
-    QWidget* Slider = nullptr;
+    VideoPane* picVideoWindow = nullptr;
+    clip::Slider* Slider = nullptr;
     QLabel* lblTime = nullptr;
     QLabel* lblStartSelect = nullptr;
     QLabel* lblEndSelect = nullptr;
@@ -99,6 +103,9 @@ public:
     bool IsConverting = false;
     QString InputFilePath;
     QString DurationText;
+
+    // The preset and codec tables, filled at start-up for the whole run.
+    Catalogues Tables;
 
     // ---- Slide animation ----
     MyFrame* AnimatedPanel = nullptr;

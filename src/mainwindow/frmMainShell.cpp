@@ -12,6 +12,9 @@
 #include "controls/MyProgressBar.h"
 #include "formats/FormatsPanel.h"
 #include "platform/NamedMutex.h"
+#include "player/PlaybackEngine.h"
+#include "player/VideoPane.h"
+#include "slider/Slider.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -109,7 +112,11 @@ void frmMain::LoadCatalogues()
 {
     // The preset catalogue, then the codec catalogue, from the program's
     // folder; they fill the tables and the catalogue lists of the formats
-    // panel. Wired to the catalogue loaders once those are in place.
+    // panel. Each reports its own failure.
+    LoadPresets(Tables, frFormats->cmbCategory);
+    DebugSteps << QStringLiteral("LoadPresets");
+    LoadCodecs(Tables, frFormats->cmbCVCodec, frFormats->cmbCACodec);
+    DebugSteps << QStringLiteral("LoadCodecs");
 }
 
 void frmMain::LoadSettings()
