@@ -143,16 +143,5 @@ TEST(CVideoConvReport, KeepsWhatFollowsTheMarkersLines)
         EXPECT_EQ(Access::Trim(c.text), c.expected) << c.text.toStdString();
 }
 
-TEST(CVideoConvStop, BeforeAnyRunDoesNothing)
-{
-    CVideoConv job;
-    EventLog log(job);
-    job.StopConversion();
-    EXPECT_FALSE(job.WasStopped());
-    EXPECT_FALSE(job.IsRunning());
-    EXPECT_TRUE(log.events.isEmpty());
-    EXPECT_TRUE(Fake().messages.isEmpty());
-}
-
 }  // namespace
 }  // namespace clip

@@ -11,7 +11,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace clip {
 namespace {
@@ -49,11 +51,18 @@ protected:
         job.setFileTimeLength(2.0f);
     }
 
-    // A named pipe nobody writes to: the encoder reading it waits forever.
+    // A named pipe nobody writes to: the encoder reading it waits until the
+    // test ends it. Should a stop not work, a writer that comes and goes after
+    // a long while lets the encoder fail, so the test fails instead of hanging.
     QString Fifo()
     {
         const QString path = dir.filePath("never.mp4");
         ::mkfifo(QFile::encodeName(path).constData(), 0600);
+        QTimer::singleShot(20000, [path] {
+            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        });
         return path;
     }
 };
@@ -79,9 +88,9 @@ TEST_F(EncoderJobTest, CutSucceedsWithProgressUpToTheEnd)
     EXPECT_NEAR(test::ProbeDuration(output), 2.0, 0.2);
 }
 
-TEST_F(EncoderJobTest, ProbeTellsAClipFromAText)
+TEST_F(EncoderJobTest, UnreadableInputIsRefusedByTheProbeAndFailsAJob)
 {
-    const QString text = dir.filePath("notes.mp4");
+    const QString text = dir.filePath("notes.txt");
     QFile file(text);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("this is not a video, only a few words of text\n");
@@ -91,15 +100,6 @@ TEST_F(EncoderJobTest, ProbeTellsAClipFromAText)
     EXPECT_FALSE(probe.IsFileSupported(text));
     EXPECT_TRUE(probe.IsFileSupported(Clip()));
     EXPECT_TRUE(Fake().messages.isEmpty());
-}
-
-TEST_F(EncoderJobTest, UnreadableInputReportsUnknownFormatThenTheError)
-{
-    const QString text = dir.filePath("notes.txt");
-    QFile file(text);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("plain words\n");
-    file.close();
 
     CVideoConv job;
     JobLog log(job);
