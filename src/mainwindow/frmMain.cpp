@@ -246,19 +246,19 @@ void frmMain::buildMainPanel()
 
 void frmMain::buildWindowButtons()
 {
-    struct Spec {
+    struct WindowButton {
         MyButton** slot;
         const char* name;
         const char* tip;
         MyButton::Glyph glyph;
     };
-    const Spec specs[] = {
+    const WindowButton buttons[] = {
         {&MyButton1, "MyButton1", "Help", MyButton::Glyph::Help},
         {&cmdAbout, "cmdAbout", "About", MyButton::Glyph::About},
         {&cmdMinimize, "cmdMinimize", "Minimize", MyButton::Glyph::Minimize},
         {&cmdClose, "cmdClose", "Close", MyButton::Glyph::Close},
     };
-    for (const Spec& s : specs) {
+    for (const WindowButton& s : buttons) {
         *s.slot = MakeButton(QString(), QString::fromLatin1(s.name), frMain);
         (*s.slot)->setToolTip(QString::fromLatin1(s.tip));
         (*s.slot)->setGlyph(s.glyph);
