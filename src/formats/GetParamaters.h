@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace clip {
+
+class FormatsPanel;
+struct Catalogues;
+
+// The encoder options of one cut: the text that stands on the encoder's
+// command line between the input file and the output file, built from the
+// format panel's current choice and the selection [SelectStart, SelectEnd]
+// in whole seconds (the caller guarantees SelectEnd > SelectStart).
+//
+// Presets route: the options of the first preset whose category, label and
+// extension equal the three list texts, then " -ss <start> -t <length>";
+// the empty text (and no message) when no preset matches.
+// Custom route: "-ar ... -ab ... [-acodec ...] -ac ... [-vcodec ...] -b ...
+// [-s ...] [-aspect ...] -r ... -ss <start> -t <length>".
+//
+// A failure (a bitrate that is not a number or too large, a size without
+// "(", a box text that would break the command line apart) shows
+// "Error occured while getting paramters", a line break and the cause
+// (style 16), and gives the empty text. The caller must not start the
+// encoder with an empty result.
+QString GetParamaters(const FormatsPanel& panel, const Catalogues& cat, qint32 SelectStart, qint32 SelectEnd);
+
+}  // namespace clip
