@@ -17,7 +17,10 @@ PACKAGES=(
 # Extra package sets asked for by the caller (e.g. "windows" for the cross build).
 for extra in "$@"; do
   case "$extra" in
-    windows) PACKAGES+=(mingw-w64 g++-mingw-w64-x86-64 wine wine64 googletest) ;;
+    # The Windows layer is cross-compiled for x86_64 (the posix thread model,
+    # which the test framework needs) and its tests run under wine; the test
+    # framework is built from Debian's sources for the cross target.
+    windows) PACKAGES+=(g++-mingw-w64-x86-64-posix wine wine64 googletest) ;;
     *) echo "install-deps: unknown package set '$extra'" >&2; exit 2 ;;
   esac
 done

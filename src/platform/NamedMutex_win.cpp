@@ -1,15 +1,21 @@
 #include "platform/NamedMutex.h"
 
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
 namespace clip::platform {
 
 namespace {
-// Held until the process ends; the system closes it then. Installers and
-// updaters look for the mutex by name to learn whether the program runs.
-HANDLE g_programMutex = nullptr;
+// Every mutex made here is held until the process ends; the system closes
+// them then. Installers and updaters look for the mutex by name to learn
+// whether the program runs.
+std::vector<HANDLE>& HeldMutexes()
+{
+    static std::vector<HANDLE> held;
+    return held;
+}
 
 std::wstring WideFromUtf8(const char* text)
 {
@@ -30,8 +36,8 @@ void CreateNamedMutex(const char* name)
     const std::wstring wide = WideFromUtf8(name);
     HANDLE handle = CreateMutexW(nullptr, FALSE, wide.empty() ? nullptr : wide.c_str());
     // The result is deliberately not examined (ERROR_ALREADY_EXISTS included).
-    if (handle != nullptr && g_programMutex == nullptr)
-        g_programMutex = handle;
+    if (handle != nullptr)
+        HeldMutexes().push_back(handle);
 }
 
 }  // namespace clip::platform

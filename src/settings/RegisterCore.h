@@ -1,0 +1,40 @@
+#pragma once
+
+// The rules of CRegister over standard types: the trimming of a section, "*"
+// for the unnamed default value, the default text for a missing or empty
+// value, the terminating NUL of stored text, and the KEY_READ fall-back.
+// Texts are UTF-8. CRegister is a thin Qt face over these functions; the
+// Windows layer's own tests call them directly against the system registry.
+
+#include "settings/RegistryBackend.h"
+
+#include <cstdint>
+#include <string>
+
+namespace clip::regcore {
+
+// Removes one leading "\" and then one trailing "\".
+std::string TrimBackslashes(std::string path);
+
+// The backend's name of the value `sKey`: "" (the unnamed default value) for
+// "*", `sKey` itself otherwise.
+std::string ValueName(const std::string& sKey);
+
+// The stored text (the data less its last character, the terminating NUL),
+// or `sDefault` when the key or value is missing or unreadable, or the data
+// is empty. Opens the key for all access and, when that is denied, for
+// reading only.
+std::string GetSetting(RegistryBackend& backend, std::uint32_t regHKEY, const std::string& sSection,
+                       const std::string& sKey, const std::string& sDefault);
+
+// Stores `sValue` as REG_SZ (its bytes and a terminating NUL; no data at all
+// for an empty text), creating the key and every missing key above it.
+bool SaveSetting(RegistryBackend& backend, std::uint32_t regHKEY, const std::string& sSection,
+                 const std::string& sKey, const std::string& sValue);
+
+// With a value name: deletes that value. With an empty one: deletes the key
+// `sSection` with its values (refused while it has subkeys; never the root).
+bool DeleteSetting(RegistryBackend& backend, std::uint32_t regHKEY, const std::string& sSection,
+                   const std::string& sKey);
+
+}  // namespace clip::regcore

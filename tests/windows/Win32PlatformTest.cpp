@@ -1,0 +1,221 @@
+// The platform layer against the system: drive types, the program's named
+// mutex, and the power-off request (through the replaced ExitWindowsEx seam,
+// with the privilege it needs).
+#include "WinTestSupport.h"
+
+#include "platform/DriveType.h"
+#include "platform/NamedMutex.h"
+#include "platform/PowerOff.h"
+#include "platform/PowerOff_win.h"
+
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace clip::wintest {
+namespace {
+
+TEST(Win32DriveType, TheSystemDriveIsFixed)
+{
+    const struct {
+        const char* path;
+        int expected;
+    } cases[] = {
+        {"C:\\", DRIVE_FIXED},
+        {"c:\\", DRIVE_FIXED},
+        {"C:\\windows\\system32", DRIVE_FIXED},
+        {"C:\\Vid\xC3\xA9os\\\xE6\x97\xA5.avi", DRIVE_FIXED},
+        {"", DRIVE_NO_ROOT_DIR}, // never the current directory's drive
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::DriveTypeOf(c.path), c.expected) << c.path;
+}
+
+// Whether a thread other than the creator can take the mutex at once, that
+// is: it exists, and nobody holds it.
+bool FreeForAnotherThread(HANDLE mutex)
+{
+    bool taken = false;
+    std::thread other([&] {
+        if (WaitForSingleObject(mutex, 0) == WAIT_OBJECT_0) {
+            taken = true;
+            ReleaseMutex(mutex);
+        }
+    });
+    other.join();
+    return taken;
+}
+
+TEST(Win32NamedMutex, TheProgramMutexIsCreatedNotOwnedAndKept)
+{
+    const std::wstring name = Wide(platform::kProgramMutexName);
+    EXPECT_EQ(name, L"Norvaneclipwright");
+    platform::CreateNamedMutex(platform::kProgramMutexName);
+
+    HANDLE opened = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str());
+    ASSERT_NE(opened, nullptr) << "the mutex does not outlive the call";
+    EXPECT_TRUE(FreeForAnotherThread(opened)) << "the mutex is created owned";
+
+    // A second creation (another instance of the program) does not fail and
+    // leaves the mutex in place.
+    platform::CreateNamedMutex(platform::kProgramMutexName);
+    HANDLE again = CreateMutexW(nullptr, FALSE, name.c_str());
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_TRUE(FreeForAnotherThread(again));
+    CloseHandle(again);
+    CloseHandle(opened);
+
+    HANDLE stillThere = OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
+    EXPECT_NE(stillThere, nullptr);
+    if (stillThere)
+        CloseHandle(stillThere);
+}
+
+TEST(Win32NamedMutex, NamesAreUtf8)
+{
+    const std::string name = "Clipwright Test \xC3\xBC " + std::to_string(GetCurrentProcessId());
+    platform::CreateNamedMutex(name.c_str());
+    HANDLE opened = OpenMutexW(SYNCHRONIZE, FALSE, Wide(name).c_str());
+    EXPECT_NE(opened, nullptr);
+    if (opened)
+        CloseHandle(opened);
+}
+
+// The shutdown privilege in this process's token.
+LUID ShutdownLuid()
+{
+    LUID luid{};
+    EXPECT_TRUE(LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &luid));
+    return luid;
+}
+
+// Every privilege of the token with its attributes.
+std::vector<LUID_AND_ATTRIBUTES> PrivilegesOfToken()
+{
+    HANDLE token = nullptr;
+    std::vector<LUID_AND_ATTRIBUTES> result;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return result;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (size != 0 && GetTokenInformation(token, TokenPrivileges, buffer.data(), size, &size)) {
+        const auto* list = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+        result.assign(list->Privileges, list->Privileges + list->PrivilegeCount);
+    }
+    CloseHandle(token);
+    return result;
+}
+
+bool IsShutdownEnabled()
+{
+    const LUID luid = ShutdownLuid();
+    for (const LUID_AND_ATTRIBUTES& p : PrivilegesOfToken())
+        if (p.Luid.LowPart == luid.LowPart && p.Luid.HighPart == luid.HighPart)
+            return (p.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+    return false;
+}
+
+bool SetShutdownEnabled(bool enabled)
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return false;
+    TOKEN_PRIVILEGES change{};
+    change.PrivilegeCount = 1;
+    change.Privileges[0].Luid = ShutdownLuid();
+    change.Privileges[0].Attributes = enabled ? SE_PRIVILEGE_ENABLED : 0;
+    const bool ok = AdjustTokenPrivileges(token, FALSE, &change, 0, nullptr, nullptr)
+                    && GetLastError() == ERROR_SUCCESS;
+    CloseHandle(token);
+    return ok;
+}
+
+struct Request {
+    unsigned int flags;
+    unsigned long reason;
+    bool privileged; // the shutdown privilege was enabled at the time
+};
+std::vector<Request> g_requests;
+
+int RecordRequest(unsigned int flags, unsigned long reason)
+{
+    g_requests.push_back({flags, reason, IsShutdownEnabled()});
+    return 1;
+}
+
+class Win32PowerOff : public ::testing::Test {
+protected:
+    platform::ExitWindowsFunction previous = nullptr;
+    void SetUp() override
+    {
+        g_requests.clear();
+        previous = platform::SetExitWindowsFunction(&RecordRequest);
+        ASSERT_TRUE(SetShutdownEnabled(false));
+        ASSERT_FALSE(IsShutdownEnabled());
+    }
+    void TearDown() override { platform::SetExitWindowsFunction(previous); }
+};
+
+TEST_F(Win32PowerOff, EachModeAsksWithItsFlagsAfterEnablingThePrivilege)
+{
+    const std::pair<int, unsigned int> cases[] = {{0, 4u}, {1, 5u}, {2, 7u}, {8, 12u}};
+    for (const auto& [mode, flags] : cases) {
+        ASSERT_TRUE(SetShutdownEnabled(false));
+        g_requests.clear();
+        EXPECT_TRUE(platform::ShutdownComputer(mode)) << mode;
+        ASSERT_EQ(g_requests.size(), 1u) << mode;
+        EXPECT_EQ(g_requests[0].flags, flags) << mode;
+        EXPECT_EQ(g_requests[0].reason, 0xFFFFFFFFul) << mode;
+        EXPECT_TRUE(g_requests[0].privileged) << mode;
+    }
+}
+
+TEST_F(Win32PowerOff, AnyOtherModeAsksNothing)
+{
+    for (int mode = -3; mode <= 20; ++mode) {
+        if (mode == 0 || mode == 1 || mode == 2 || mode == 8)
+            continue;
+        EXPECT_FALSE(platform::ExitWindowsFlagsFor(mode).has_value()) << mode;
+        EXPECT_FALSE(platform::ShutdownComputer(mode)) << mode;
+    }
+    for (int mode : {16, 64, -8, 0x108, 0x7FFFFFFF})
+        EXPECT_FALSE(platform::ShutdownComputer(mode)) << mode;
+    EXPECT_TRUE(g_requests.empty());
+}
+
+TEST_F(Win32PowerOff, ThePrivilegeIsEnabledWithoutDisablingOthers)
+{
+    const LUID shutdown = ShutdownLuid();
+    auto others = [&] {
+        std::vector<std::pair<DWORD, DWORD>> enabled; // LowPart, attributes
+        for (const LUID_AND_ATTRIBUTES& p : PrivilegesOfToken())
+            if (!(p.Luid.LowPart == shutdown.LowPart && p.Luid.HighPart == shutdown.HighPart))
+                enabled.emplace_back(p.Luid.LowPart, p.Attributes & SE_PRIVILEGE_ENABLED);
+        return enabled;
+    };
+    const auto before = others();
+    EXPECT_TRUE(platform::EnableShutdownPrivilege());
+    EXPECT_TRUE(IsShutdownEnabled());
+    EXPECT_EQ(others(), before);
+    EXPECT_TRUE(platform::EnableShutdownPrivilege()) << "enabling twice is no failure";
+    EXPECT_TRUE(g_requests.empty()) << "enabling the privilege powers nothing off";
+}
+
+TEST_F(Win32PowerOff, TheSeamReportsTheSystemsAnswerAndCanBeRestored)
+{
+    auto refuse = [](unsigned int flags, unsigned long reason) {
+        g_requests.push_back({flags, reason, true});
+        return 0;
+    };
+    EXPECT_EQ(platform::SetExitWindowsFunction(+refuse), &RecordRequest);
+    EXPECT_FALSE(platform::ShutdownComputer(8));
+    EXPECT_EQ(g_requests.size(), 1u);
+    EXPECT_EQ(platform::SetExitWindowsFunction(&RecordRequest), +refuse);
+    EXPECT_TRUE(platform::ShutdownComputer(1));
+    EXPECT_EQ(g_requests.size(), 2u);
+}
+
+}  // namespace
+}  // namespace clip::wintest
