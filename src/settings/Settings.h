@@ -1,0 +1,118 @@
+#pragma once
+
+// The user's persisted choices: the output-folder option and path and the
+// whole output-format choice, one text value per control in one registry key,
+// each value named after the control it restores.
+//
+// The procedures here know the values, their order, their defaults and the
+// rules for reading them back; the controls themselves are reached through
+// SettingsControls, which the window implements. That keeps this library free
+// of widgets, and lets the rules be exercised without a window.
+
+#include "settings/RegistryBackend.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace clip {
+
+// The settings key: the machine-wide root and this section below it.
+inline constexpr std::uint32_t kSettingsRoot = reg::kHKeyLocalMachine;
+QString SettingsSection();  // "Software\Norvane Clipwright\Settings"
+
+// What a persisted value restores.
+enum class SettingKind {
+    FolderOption,  // "optOtherFolder", "optSameFolder": "True" / "False"
+    Text,          // a text box, stored unchanged
+    Route,         // "optFormat": the index of the chosen route option
+    ListPosition,  // a list's current index, "-1" for no selection
+};
+
+struct SettingDefinition {
+    QString name;  // the value's name, which is the control's name
+    SettingKind kind;
+    QString defaultText;
+};
+
+// The seventeen persisted values, in the order in which they are saved and
+// loaded.
+const std::vector<SettingDefinition>& PersistedSettings();
+
+// The output folder used when none is stored: "C:\Cut Files" on Windows,
+// elsewhere the user's videos folder + "/Cut Files", with native separators.
+QString DefaultOutputFolder();
+
+// "True" or "False".
+QString BooleanText(bool value);
+
+// A stored Boolean: "True" / "False" in any case, "1" / "0", or "-1" (the
+// truth value of the language the stored values were first written by);
+// surrounding blanks are ignored. Anything else is not a Boolean.
+std::optional<bool> ParseStoredBoolean(const QString& text);
+
+// A stored list position: a decimal integer that fits 16 bits and lies in
+// -1 .. count - 1. Anything else is not a position of that list.
+std::optional<int> ParseStoredPosition(const QString& text, int count);
+
+// A stored route index: a decimal integer naming one of `routeCount` options.
+std::optional<int> ParseStoredRoute(const QString& text, int routeCount);
+
+// The window's controls, as the settings procedures see them. Names are the
+// value names of PersistedSettings().
+class SettingsControls {
+public:
+    virtual ~SettingsControls() = default;
+
+    // "optOtherFolder" / "optSameFolder". The two behave as one pair of option
+    // buttons of which exactly one is chosen: setting one to true chooses it,
+    // setting the chosen one to false chooses the other. So the value set
+    // last decides, whatever the pair held before.
+    virtual bool folderOption(const QString& name) const = 0;
+    virtual void setFolderOption(const QString& name, bool value) = 0;
+    // Whether the output path box and its folder button can be used.
+    virtual void setOutputFolderEnabled(bool enabled) = 0;
+
+    // Text boxes, "txtOutPath" included.
+    virtual QString text(const QString& name) const = 0;
+    virtual void setText(const QString& name, const QString& text) = 0;
+
+    // The route options ("optFormat"): the chosen index, how many there are,
+    // choosing one, and bringing its sub-panel to the front.
+    virtual int route() const = 0;
+    virtual int routeCount() const = 0;
+    virtual void setRoute(int index) = 0;
+    virtual void showRoutePanel(int index) = 0;
+
+    // Lists: the current index (-1 for none), the number of entries, and
+    // selecting an entry as if the user had picked it (the list's selection
+    // handlers run before this returns).
+    virtual int listPosition(const QString& name) const = 0;
+    virtual int listCount(const QString& name) const = 0;
+    virtual void setListPosition(const QString& name, int position) = 0;
+
+    // Rewrites the one-line summary of the chosen format.
+    virtual void refreshDescription() = 0;
+};
+
+// Puts the stored values into the controls, in the order of
+// PersistedSettings(), and ends with refreshDescription(). A value that is
+// missing or cannot be read gives its default; a stored value that does not
+// fit its control (not a Boolean, not a position of its list, no such route)
+// leaves that control as it was, and the next value is loaded. Nothing is
+// shown. Works on the default registry backend unless one is given.
+void LoadSettings(SettingsControls& controls, std::shared_ptr<RegistryBackend> backend = nullptr);
+
+// Writes all seventeen values, in order, whatever they hold. Failed writes
+// are ignored: the next start loads what the registry still has.
+void SaveSettings(const SettingsControls& controls, std::shared_ptr<RegistryBackend> backend = nullptr);
+
+// "Restore Defaults": deletes the whole settings key (a failure is ignored)
+// and loads again, so that every control gets its default. The defaults
+// reach the registry at the next save.
+void RestoreDefaultSettings(SettingsControls& controls, std::shared_ptr<RegistryBackend> backend = nullptr);
+
+}  // namespace clip
