@@ -172,19 +172,6 @@ TEST_F(Win32PowerOff, EachModeAsksWithItsFlagsAfterEnablingThePrivilege)
     }
 }
 
-TEST_F(Win32PowerOff, AnyOtherModeAsksNothing)
-{
-    for (int mode = -3; mode <= 20; ++mode) {
-        if (mode == 0 || mode == 1 || mode == 2 || mode == 8)
-            continue;
-        EXPECT_FALSE(platform::ExitWindowsFlagsFor(mode).has_value()) << mode;
-        EXPECT_FALSE(platform::ShutdownComputer(mode)) << mode;
-    }
-    for (int mode : {16, 64, -8, 0x108, 0x7FFFFFFF})
-        EXPECT_FALSE(platform::ShutdownComputer(mode)) << mode;
-    EXPECT_TRUE(g_requests.empty());
-}
-
 TEST_F(Win32PowerOff, ThePrivilegeIsEnabledWithoutDisablingOthers)
 {
     const LUID shutdown = ShutdownLuid();
@@ -201,20 +188,6 @@ TEST_F(Win32PowerOff, ThePrivilegeIsEnabledWithoutDisablingOthers)
     EXPECT_EQ(others(), before);
     EXPECT_TRUE(platform::EnableShutdownPrivilege()) << "enabling twice is no failure";
     EXPECT_TRUE(g_requests.empty()) << "enabling the privilege powers nothing off";
-}
-
-TEST_F(Win32PowerOff, TheSeamReportsTheSystemsAnswerAndCanBeRestored)
-{
-    auto refuse = [](unsigned int flags, unsigned long reason) {
-        g_requests.push_back({flags, reason, true});
-        return 0;
-    };
-    EXPECT_EQ(platform::SetExitWindowsFunction(+refuse), &RecordRequest);
-    EXPECT_FALSE(platform::ShutdownComputer(8));
-    EXPECT_EQ(g_requests.size(), 1u);
-    EXPECT_EQ(platform::SetExitWindowsFunction(&RecordRequest), +refuse);
-    EXPECT_TRUE(platform::ShutdownComputer(1));
-    EXPECT_EQ(g_requests.size(), 2u);
 }
 
 }  // namespace
