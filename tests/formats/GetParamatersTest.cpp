@@ -1,0 +1,371 @@
+// The encoder argument builder: both routes, every optional option, the
+// failures it reports, and its results run through the real encoder for
+// each custom container.
+#include "FormatsTestSupport.h"
+
+#include "controls/MyOption.h"
+#include "formats/GetParamaters.h"
+
+#include "support/TestClips.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProcess>
+
+#include <vector>
+
+namespace clip {
+namespace {
+
+using namespace test;
+
+const QString kFailure = QStringLiteral("Error occured while getting paramters\r\n");
+
+const QList<QStringList> kCodecRows{
+    {"libx264", "H.264", "video codec"},
+    {" mpeg4 ", "MPEG-4", "video codec"},  // names are trimmed when looked up
+    {"aac", "AAC", "audio codec"},
+    {"copy", "Copy", "general"},
+    {"pcm_s16le", "H.264", "audio codec"},  // a shared description: the first entry wins
+};
+
+class GetParamatersCustom : public FormatsFixture {
+protected:
+    void SetUp() override
+    {
+        FormatsFixture::SetUp();
+        loadCodecs(kCodecRows);
+        ASSERT_TRUE(Fake().messages.isEmpty());
+        panel.optFormat[1]->click();
+        // The example choice: codecs no entry has, sizes as input.
+        panel.cmbCVCodec->addItem("Unknown video");
+        panel.cmbCACodec->addItem("Unknown audio");
+        Pick(panel.cmbCVCodec, "Unknown video");
+        Pick(panel.cmbCACodec, "Unknown audio");
+        Pick(panel.cmbCASmapleRate, "22.05 KHz");
+        panel.txtCABirate->setText("64");
+        panel.txtChannels->setText("2");
+        panel.txtCVBitrate->setText("320");
+        panel.txtFrameRate->setText("25");
+    }
+    void TearDown() override { QLocale::setDefault(QLocale::c()); }
+};
+
+TEST_F(GetParamatersCustom, BuildsTheExampleLine)
+{
+    EXPECT_EQ(GetParamaters(panel, cat, 10, 40), "-ar 22050 -ab 64000 -ac 2 -b 320000 -r 25 -ss 10 -t 30");
+    EXPECT_TRUE(Fake().messages.isEmpty());
+}
+
+TEST_F(GetParamatersCustom, EveryChoiceLandsInItsPlace)
+{
+    struct Case {
+        const char* name;
+        QString rate, audio, audioCodec, channels, videoCodec, video, size, aspect, frameRate;
+        qint32 start, end;
+        QString expected;
+    };
+    const QString ua = "Unknown audio", uv = "Unknown video", in = "[As Input]";
+    const std::vector<Case> cases{
+        {"both codecs found", "44.1 KHz", "128", "AAC", "2", "MPEG-4", "320", in, in, "25", 0, 5,
+         "-ar 44100 -ab 128000 -acodec aac -ac 2 -vcodec mpeg4 -b 320000 -r 25 -ss 0 -t 5"},
+        {"general codec in both", "48 KHz", "64", "Copy", "1", "Copy", "320", in, in, "25", 3, 4,
+         "-ar 48000 -ab 64000 -acodec copy -ac 1 -vcodec copy -b 320000 -r 25 -ss 3 -t 1"},
+        {"shared description", "8 KHz", "64", "H.264", "2", "H.264", "320", in, in, "25", 0, 1,
+         "-ar 8000 -ab 64000 -acodec libx264 -ac 2 -vcodec libx264 -b 320000 -r 25 -ss 0 -t 1"},
+        {"size with a trailing blank", "11.025 KHz", "64", ua, "2", uv, "320", "wxga(1366x768) ", in, "25", 0, 5,
+         "-ar 11025 -ab 64000 -ac 2 -b 320000 -s wxga -r 25 -ss 0 -t 5"},
+        {"size and aspect", "12 KHz", "64", ua, "2", uv, "320", "hd1080(1920x1080)", "1.7777", "29.97", 0, 5,
+         "-ar 12000 -ab 64000 -ac 2 -b 320000 -s hd1080 -aspect 1.7777 -r 29.97 -ss 0 -t 5"},
+        {"ratio aspect, fractional rate", "16 KHz", "64", ua, "2", uv, "320", in, "4:3", "23.976", 0, 5,
+         "-ar 16000 -ab 64000 -ac 2 -b 320000 -aspect 4:3 -r 23.976 -ss 0 -t 5"},
+        {"zero bitrate", "24 KHz", "0", ua, "2", uv, "0", in, in, "0", 0, 5,
+         "-ar 24000 -ab 0 -ac 2 -b 0 -r 0 -ss 0 -t 5"},
+        {"blanks around a bitrate", "32 KHz", " 96 ", ua, "2", uv, "0320", in, in, "25", 0, 5,
+         "-ar 32000 -ab 96000 -ac 2 -b 320000 -r 25 -ss 0 -t 5"},
+        {"largest bitrate that fits", "22.05 KHz", "2147483", ua, "2", uv, "9999", in, in, "25", 100, 2147483647,
+         "-ar 22050 -ab 2147483000 -ac 2 -b 9999000 -r 25 -ss 100 -t 2147483547"},
+        {"fraction rounds half to even", "22.05 KHz", "64.5", ua, "2", uv, "65.5", in, in, "25", 0, 5,
+         "-ar 22050 -ab 64000 -ac 2 -b 66000 -r 25 -ss 0 -t 5"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fake().messages.clear();
+        Pick(panel.cmbCASmapleRate, c.rate);
+        panel.txtCABirate->setText(c.audio);
+        Pick(panel.cmbCACodec, c.audioCodec);
+        panel.txtChannels->setText(c.channels);
+        Pick(panel.cmbCVCodec, c.videoCodec);
+        panel.txtCVBitrate->setText(c.video);
+        Pick(panel.cmbCVSize, c.size);
+        Pick(panel.cmbCVAspect, c.aspect);
+        panel.txtFrameRate->setText(c.frameRate);
+        EXPECT_EQ(GetParamaters(panel, cat, c.start, c.end), c.expected);
+        EXPECT_TRUE(Fake().messages.isEmpty());
+    }
+}
+
+TEST_F(GetParamatersCustom, BitratesReadInTheUsersLocaleAndInPlainDigits)
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    struct Case {
+        QString audio, video, expected;
+    };
+    const std::vector<Case> cases{
+        {"64", "320", "-ab 64000 -ac 2 -b 320000 "},
+        {"64,5", "1.000", "-ab 64000 -ac 2 -b 1000000 "},  // the German point groups thousands
+        {"65.5", "1,5", "-ab 66000 -ac 2 -b 2000 "},       // not a German number: read as plain digits
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.audio + " / " + c.video).toStdString());
+        panel.txtCABirate->setText(c.audio);
+        panel.txtCVBitrate->setText(c.video);
+        const QString line = GetParamaters(panel, cat, 0, 5);
+        EXPECT_TRUE(line.contains(c.expected)) << line.toStdString();
+    }
+    EXPECT_TRUE(Fake().messages.isEmpty());
+}
+
+TEST_F(GetParamatersCustom, FailuresAreReportedOnceAndGiveNothing)
+{
+    struct Case {
+        const char* name;
+        QLineEdit* box;
+        QString text;
+        QString cause;  // a part of the cause shown under the message
+    };
+    const std::vector<Case> cases{
+        {"empty audio bitrate", panel.txtCABirate, "", "audio bitrate is empty"},
+        {"pasted words", panel.txtCABirate, "sixty-four", "\"sixty-four\" is not a number"},
+        {"digits then junk", panel.txtCVBitrate, "320k", "\"320k\" is not a number"},
+        {"product beyond 32 bits", panel.txtCABirate, "2147484", "too large"},
+        {"far beyond 32 bits", panel.txtCVBitrate, "1e12", "too large"},
+        {"frame rate with an option", panel.txtFrameRate, "25 -f mp4", "single value"},
+        {"frame rate with a quote", panel.txtFrameRate, "25\"", "single value"},
+        {"frame rate with a tab", panel.txtFrameRate, "25\t", "single value"},
+        {"empty frame rate", panel.txtFrameRate, "", "frame rate is empty"},
+        {"channels with an option", panel.txtChannels, "2 -map 0:a", "single value"},
+        {"empty channels", panel.txtChannels, "", "channel count is empty"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fake().messages.clear();
+        const QString kept = c.box->text();
+        c.box->setText(c.text);
+        EXPECT_EQ(GetParamaters(panel, cat, 10, 40), QString());
+        ASSERT_EQ(Fake().messages.size(), 1);
+        EXPECT_TRUE(Fake().messages.at(0).text.startsWith(kFailure)) << Fake().messages.at(0).text.toStdString();
+        EXPECT_TRUE(Fake().messages.at(0).text.contains(c.cause)) << Fake().messages.at(0).text.toStdString();
+        EXPECT_EQ(Fake().messages.at(0).style, 16);
+        EXPECT_EQ(c.box->text(), c.text);  // no control is changed
+        c.box->setText(kept);
+    }
+    // A size without "(" cannot give its abbreviation.
+    Fake().messages.clear();
+    panel.cmbCVSize->addItem("vga");
+    Pick(panel.cmbCVSize, "vga");
+    EXPECT_EQ(GetParamaters(panel, cat, 10, 40), QString());
+    ASSERT_EQ(Fake().messages.size(), 1);
+    EXPECT_TRUE(Fake().messages.at(0).text.startsWith(kFailure + "The video size \"vga\""));
+}
+
+// ---------------------------------------------------------------- presets
+
+using GetParamatersPreset = FormatsFixture;
+
+TEST_F(GetParamatersPreset, FirstMatchingPresetWinsAndItsOptionsStandVerbatim)
+{
+    loadPresets({{"H.264", "-c:v libx264 -crf 20 ", "mp4", "Video"},
+                 {"H.264", "-c:v libx264 -crf 30", "mkv", "Video"},
+                 {"H.264", "-c:v libx264 -crf 40", "mp4", "Video"},
+                 {"H.264", "-c:v libx265", "mp4", "Other"}});
+    EXPECT_EQ(GetParamaters(panel, cat, 0, 5), "-c:v libx264 -crf 20  -ss 0 -t 5");
+    Pick(panel.cmbOutFormat, "mkv");
+    EXPECT_EQ(GetParamaters(panel, cat, 7, 9), "-c:v libx264 -crf 30 -ss 7 -t 2");
+    Pick(panel.cmbCategory, "Other");
+    EXPECT_EQ(GetParamaters(panel, cat, 7, 9), "-c:v libx265 -ss 7 -t 2");
+    // A combination no preset has.
+    panel.cmbOutFormat->addItem("avi");
+    Pick(panel.cmbOutFormat, "avi");
+    EXPECT_EQ(GetParamaters(panel, cat, 7, 9), QString());
+    EXPECT_TRUE(Fake().messages.isEmpty());
+}
+
+TEST_F(GetParamatersPreset, EmptyOrRecordlessCatalogues)
+{
+    // Nothing loaded (a failed load leaves the lists empty).
+    EXPECT_EQ(GetParamaters(panel, cat, 0, 5), QString());
+    EXPECT_TRUE(Fake().messages.isEmpty());
+
+    // A catalogue without records: one empty preset matches the empty items.
+    writeFile("presets.xml", {"<?xml version=\"1.0\"?>", "<presets>", "</presets>"});
+    LoadPresets(cat, panel.cmbCategory);
+    ASSERT_EQ(cat.PresetCount, 1);
+    EXPECT_EQ(GetParamaters(panel, cat, 12, 20), " -ss 12 -t 8");
+    EXPECT_TRUE(Fake().messages.isEmpty());
+}
+
+// ---------------------------------------------------------------- real encoder
+
+// Custom choices for each custom container, with codecs of the shipped
+// catalogue that suit it, cut by the real encoder and decoded again.
+class GetParamatersEncoder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(out.isValid());
+        Fake().folderOverride.clear();  // the shipped catalogues beside the test program
+        controller = std::make_unique<FormatsController>(panel, cat);
+        LoadPresets(cat, panel.cmbCategory);
+        LoadCodecs(cat, panel.cmbCVCodec, panel.cmbCACodec);
+        ASSERT_TRUE(Fake().messages.isEmpty());
+        ClipSpec spec;
+        spec.seconds = 4.0;
+        spec.extraOutputArgs = {"-g", "25"};
+        clip = MakeClip(spec);
+        ASSERT_FALSE(clip.isEmpty());
+        panel.optFormat[1]->click();
+        // The stored defaults of a first run.
+        panel.cmbCustContainer->setCurrentIndex(2);
+        panel.cmbCACodec->setCurrentIndex(1);
+        panel.cmbCASmapleRate->setCurrentIndex(4);
+        panel.cmbCVCodec->setCurrentIndex(1);
+        panel.cmbCVSize->setCurrentIndex(0);
+        panel.cmbCVAspect->setCurrentIndex(0);
+        panel.txtCABirate->setText("64");
+        panel.txtChannels->setText("2");
+        panel.txtCVBitrate->setText("320");
+        panel.txtFrameRate->setText("25");
+    }
+
+    // The encoder's exit code for a cut of seconds 1 to 3 with the panel's
+    // choice into out.<container>; `report` gets its console text.
+    int cut(QString* outPath, QString* report)
+    {
+        const QString params = GetParamaters(panel, cat, 1, 3);
+        EXPECT_FALSE(params.isEmpty());
+        EXPECT_TRUE(Fake().messages.isEmpty());
+        *outPath = out.filePath("out." + panel.cmbCustContainer->currentText());
+        const QStringList args = QStringList{"-nostdin", "-i", clip} + QProcess::splitCommand(params + " -y")
+                                 + QStringList{*outPath};
+        return RunProgram(FfmpegPath(), args, report, 60000);
+    }
+
+    QTemporaryDir out;
+    FormatsPanel panel;
+    Catalogues cat;
+    std::unique_ptr<FormatsController> controller;
+    QString clip;
+};
+
+TEST_F(GetParamatersEncoder, DefaultCustomChoiceCutsAPlayableAvi)
+{
+    EXPECT_EQ(panel.cmbCustContainer->currentText(), "AVI");
+    EXPECT_EQ(GetParamaters(panel, cat, 1, 3),
+              "-ar 22050 -ab 64000 -acodec " + GetCodecName(cat, panel.cmbCACodec->currentText()) + " -ac 2 -vcodec "
+                  + GetCodecName(cat, panel.cmbCVCodec->currentText()) + " -b 320000 -r 25 -ss 1 -t 2");
+    QString path, report, errors;
+    ASSERT_EQ(cut(&path, &report), 0) << report.toStdString();
+    EXPECT_TRUE(DecodesCleanly(path, &errors)) << errors.toStdString();
+    EXPECT_NEAR(ProbeDuration(path), 2.0, 0.2);
+}
+
+TEST_F(GetParamatersEncoder, EachContainerWithSuitableCodecs)
+{
+    struct Case {
+        QString container, videoCodec, audioCodec, rate, size, aspect, frameRate, channels;
+    };
+    const QString in = "[As Input]";
+    const std::vector<Case> cases{
+        {"WMV", "wmv2", "wmav2", "22.05 KHz", in, in, "25", "2"},
+        {"ASF", "msmpeg4", "wmav1", "22.05 KHz", in, "4:3", "25", "2"},
+        {"AVI", "libx264", "libmp3lame", "44.1 KHz", "qvga(320x240)", in, "25", "2"},
+        {"MOV", "mpeg4", "alac", "48 KHz", in, "16:9", "29.97", "2"},
+        {"FLV", "flv", "libmp3lame", "11.025 KHz", "qqvga(160x120)", in, "25", "1"},
+        {"MPG", "mpeg2video", "mp2", "48 KHz", in, in, "25", "2"},
+        {"MPEG", "mpeg1video", "mp2", "44.1 KHz", "sqcif(128x96)", in, "25", "2"},
+        {"MP4", "libx264", "aac", "22.05 KHz", "qvga(320x240)", "1.7777", "23.976", "2"},
+        {"RM", "rv20", "ac3", "48 KHz", in, in, "25", "2"},
+        {"RM", "rv20", "real_144", "8 KHz", in, in, "25", "1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.container + " " + c.videoCodec + " " + c.audioCodec).toStdString());
+        auto description = [&](const QString& name) {
+            for (int i = 0; i < cat.CodecCount; ++i) {
+                if (cat.Codecs.at(i).Name.trimmed() == name)
+                    return cat.Codecs.at(i).Description;
+            }
+            ADD_FAILURE() << name.toStdString() << " is not in the shipped catalogue";
+            return QString();
+        };
+        Pick(panel.cmbCustContainer, c.container);
+        Pick(panel.cmbCVCodec, description(c.videoCodec));
+        Pick(panel.cmbCACodec, description(c.audioCodec));
+        Pick(panel.cmbCASmapleRate, c.rate);
+        Pick(panel.cmbCVSize, c.size);
+        Pick(panel.cmbCVAspect, c.aspect);
+        panel.txtFrameRate->setText(c.frameRate);
+        panel.txtChannels->setText(c.channels);
+        QString path, report, errors;
+        ASSERT_EQ(cut(&path, &report), 0) << report.toStdString();
+        EXPECT_TRUE(DecodesCleanly(path, &errors)) << errors.toStdString();
+        EXPECT_NEAR(ProbeDuration(path), 2.0, 0.25);
+    }
+}
+
+TEST_F(GetParamatersEncoder, RawYuvHoldsThePicturesOnly)
+{
+    Pick(panel.cmbCustContainer, "yuv");
+    Pick(panel.cmbCVCodec, "Uncompressed video (yuv, AVI)");
+    Pick(panel.cmbCVSize, "qqvga(160x120)");
+    QString path, report;
+    ASSERT_EQ(cut(&path, &report), 0) << report.toStdString();
+    // Raw pictures carry no size, rate or sound: 2 s at 25 fps of 160x120
+    // 4:2:0 pictures, and they decode when told what they are.
+    EXPECT_EQ(QFileInfo(path).size(), 50 * 160 * 120 * 3 / 2);
+    QString output;
+    EXPECT_EQ(RunProgram(FfmpegPath(), {"-v", "error", "-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", "160x120", "-i",
+                                        path, "-f", "null", "-"},
+                         &output),
+              0)
+        << output.toStdString();
+}
+
+TEST_F(GetParamatersEncoder, UnsuitableChoicesFailWithTheEncodersReport)
+{
+    struct Case {
+        QString container, videoDescriptionPart, audioDescriptionPart, rate, channels, reportPart;
+    };
+    const std::vector<Case> cases{
+        // RealMedia's AC-3 takes 32, 44.1 or 48 kHz only.
+        {"RM", "RealVideo", "AC-3", "22.05 KHz", "2", "sample rate"},
+        // RealAudio 1.0 is mono.
+        {"RM", "RealVideo", "RealAudio", "8 KHz", "2", "channel layout"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.container + " " + c.audioDescriptionPart + " " + c.rate).toStdString());
+        Pick(panel.cmbCustContainer, c.container);
+        const auto pickContaining = [](QComboBox* list, const QString& part) {
+            for (int k = 0; k < list->count(); ++k) {
+                if (list->itemText(k).contains(part)) {
+                    list->setCurrentIndex(k);
+                    return;
+                }
+            }
+            ADD_FAILURE() << part.toStdString();
+        };
+        pickContaining(panel.cmbCVCodec, c.videoDescriptionPart);
+        pickContaining(panel.cmbCACodec, c.audioDescriptionPart);
+        Pick(panel.cmbCASmapleRate, c.rate);
+        panel.txtChannels->setText(c.channels);
+        QString path, report;
+        const int code = cut(&path, &report);
+        EXPECT_GT(code, 0) << report.toStdString();  // a clean failure, not a crash or a hang (-1)
+        EXPECT_TRUE(report.contains(c.reportPart, Qt::CaseInsensitive)) << report.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace clip
