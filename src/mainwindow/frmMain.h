@@ -2,11 +2,14 @@
 
 #include "formats/Catalogue.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <QWidget>
 
 #include <array>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -22,6 +25,7 @@ class MyOption;
 class MyProgressBar;
 class Slider;
 class VideoPane;
+class PlaybackEngine;
 
 // The program's one window. It owns every control under its own name, the
 // window-level state, the slide animation of the two overlay panels (the
@@ -145,6 +149,38 @@ public:
     double panelLeftTwips() const { return m_panelLeftTwips; }
     int windowHeightTwips() const { return m_windowHeightTwips; }
 
+    // ---- Video preview ----
+    // The open-file dialog: `filter` holds "Description|pattern;pattern"
+    // pairs (all files when empty). The chosen path, or "Cancel".
+    QString ShowOpenDialog(QWidget* ownerWindow, const QStringList& filter, const QString& title,
+                           bool explorerStyle);
+    // The video chosen in the dialog, or an empty text.
+    QString SelectVideoFile();
+    // Makes `path` the current video: stops the preview, resets the timeline
+    // and the labels, probes the file and loads it.
+    void OpenVideoFile(const QString& path);
+    // Loads `path` into a new playback engine and starts playing it.
+    void LoadVideo(const QString& path);
+    void cmdAddVideoFile_Click();
+    void cmdPlay_Click();
+    // Stops and rewinds the preview (nothing while no video is loaded). The
+    // cut job calls it before it starts the encoder.
+    void cmdStop_Click();
+    void tmrVideo_Timer();
+    void Slider_MouseUp(qint16 Button, qint16 Shift, float X, float Y);
+    void cmdStartSelect_Click();
+    void cmdEndSelect_Click();
+    void cmdDeleteSelect_Click();
+    // Files dropped on the video pane: the first local file is opened when
+    // its extension is a video one.
+    void picVideoWindow_OLEDragDrop(const QList<QUrl>& urls);
+    // True when the text after the last "." of `fileName` is one of the
+    // video extensions a drop accepts (any case).
+    static bool IsVideoFileName(const QString& fileName);
+    // The engine of the current (or last attempted) load; nullptr before
+    // the first load.
+    PlaybackEngine* Player() const { return m_player.get(); }
+
 protected:
     void closeEvent(class QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -155,6 +191,7 @@ private:
     void buildAboutPanel();
     void placeWindowButtons();
     void connectHandlers();
+    void connectPreviewHandlers();
 
     void Form_Load();
     void Form_QueryUnload();
@@ -169,6 +206,12 @@ private:
     double m_panelLeftTwips = 0;
     int m_formatsTopTwips = kMainHeightTwips;
     int m_aboutTopTwips = kMainHeightTwips;
+
+    // ---- Video preview ----
+    // Shared, so that a load replaced by a nested one (a drop handled while
+    // the engine waits for its file) keeps its engine alive until it returns.
+    std::shared_ptr<PlaybackEngine> m_player;
+    quint64 m_openSerial = 0;  // counts OpenVideoFile calls
 };
 
 }  // namespace clip

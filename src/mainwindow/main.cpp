@@ -1,18 +1,17 @@
 // Clipwright: cuts a marked part of a video into a new file.
 #include "mainwindow/frmMain.h"
 #include "platform/QtHostServices.h"
+#include "player/PlaybackEngine.h"
 
 #include <QApplication>
 #include <QStyleFactory>
-
-#include <clocale>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     // Qt takes the locale from the environment; the playback engine needs
     // C-style numbers.
-    std::setlocale(LC_NUMERIC, "C");
+    clip::EnsureCNumericLocale();
 
     QApplication::setApplicationName(QStringLiteral("Clipwright"));
     QApplication::setApplicationVersion(QStringLiteral(CLIP_VERSION_TEXT));

@@ -1,0 +1,539 @@
+// The window's video preview against the real encoder and playback engine:
+// choosing and loading a video, play, pause, stop, seeking, the end of the
+// file, the selection marks, the picture in the pane and dropped files.
+#include "common/SecondsToTime.h"
+#include "controls/MyButton.h"
+#include "controls/MyProgressBar.h"
+#include "mainwindow/frmMain.h"
+#include "player/PlaybackEngine.h"
+#include "player/VideoPane.h"
+#include "settings/FileHiveRegistry.h"
+#include "settings/RegistryBackend.h"
+#include "slider/Slider.h"
+#include "support/FakeHost.h"
+#include "support/TestClips.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+
+namespace clip {
+namespace {
+
+using test::Fake;
+using State = PlaybackEngine::State;
+
+bool WaitFor(const std::function<bool()>& done, int ms = 10000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return done();
+        QCoreApplication::processEvents();
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+// Clips: tiny pictures, few frames per second, so long ones are made fast.
+QString SilentClip(double seconds, const char* name)
+{
+    test::ClipSpec wanted;
+    wanted.seconds = seconds;
+    wanted.fps = 2;
+    wanted.audioCodec.clear();
+    wanted.baseName = QString::fromLatin1(name);
+    return test::MakeClip(wanted);
+}
+QString Clip125() { return SilentClip(125.5, "preview-125"); }
+QString ShortClip() { return SilentClip(4.0, "preview-short"); }
+
+// A window with its settings in a temporary hive.
+class Preview : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(hive.isValid());
+        ASSERT_TRUE(files.isValid());
+        SetDefaultRegistryBackend(std::make_shared<FileHiveRegistry>(hive.path()));
+        w = std::make_unique<frmMain>();
+    }
+    void TearDown() override
+    {
+        w.reset();
+        SetDefaultRegistryBackend(nullptr);
+    }
+
+    // Chooses `path` in the (scripted) dialog.
+    void Choose(const QString& path)
+    {
+        Fake().dialogAnswers << path;
+        w->cmdAddVideoFile->click();
+    }
+    void Drop(const QList<QUrl>& urls) { emit w->picVideoWindow->filesDropped(urls); }
+    void Drop(const QString& path) { Drop(QList<QUrl>{QUrl::fromLocalFile(path)}); }
+
+    // Loads `path` and checks it is playing.
+    void LoadPlaying(const QString& path)
+    {
+        ASSERT_FALSE(path.isEmpty());
+        Choose(path);
+        ASSERT_FALSE(w->NoVideoLoaded) << path.toStdString();
+        ASSERT_NE(w->Player(), nullptr);
+        ASSERT_TRUE(Fake().messages.isEmpty());
+    }
+    PlaybackEngine& Engine() { return *w->Player(); }
+    bool SeekDone() { return WaitFor([&] { return !Engine().isSeeking(); }); }
+
+    QString Copy(const QString& clip, const QString& fileName)
+    {
+        return test::CopyClipTo(clip, files.path(), fileName);
+    }
+
+    QTemporaryDir hive;
+    QTemporaryDir files;
+    std::unique_ptr<frmMain> w;
+};
+
+// ---- Choosing and loading ------------------------------------------------
+
+struct LengthCase {
+    const char* name;
+    const char* clip;
+    double seconds;
+    qint32 max;
+    const char* text;
+};
+
+class PreviewLength : public Preview, public ::testing::WithParamInterface<LengthCase> {};
+
+TEST_P(PreviewLength, LoadSetsTimelineAndDurationAndStartsPlaying)
+{
+    const LengthCase& c = GetParam();
+    const QString path = SilentClip(c.seconds, c.clip);
+    ASSERT_FALSE(path.isEmpty());
+    w->Slider->setSelectStart(3);
+    w->lblProgress->show();
+    w->progress->setValue(40);
+    LoadPlaying(path);
+
+    EXPECT_EQ(w->Slider->Max(), c.max);
+    EXPECT_EQ(w->Slider->Value(), 0);
+    EXPECT_EQ(w->Slider->SelectStart(), 0);
+    EXPECT_TRUE(w->Slider->Enabled());
+    EXPECT_EQ(w->DurationText, QString::fromLatin1(c.text));
+    EXPECT_EQ(w->lblTime->text(), QStringLiteral("00:00:00/") + c.text);
+    EXPECT_EQ(w->cmdPlay->text(), "Pause");
+    EXPECT_EQ(w->lblStartSelect->text(), "00.00.00");
+    EXPECT_EQ(w->lblEndSelect->text(), "00.00.00");
+    EXPECT_FALSE(w->lblProgress->isVisibleTo(w.get()));
+    EXPECT_FALSE(w->progress->isVisibleTo(w.get()));
+    EXPECT_EQ(w->progress->Value(), 0);
+    EXPECT_EQ(w->InputFilePath, path);
+    EXPECT_TRUE(w->tmrVideo->isActive());
+    EXPECT_EQ(w->picVideoWindow->engine(), w->Player());
+    EXPECT_EQ(Engine().filePath(), path);
+    EXPECT_EQ(Engine().Volume(), 0);
+    EXPECT_EQ(Engine().Balance(), 0);
+    EXPECT_EQ(Engine().Rate(), 1.0);
+    EXPECT_TRUE(WaitFor([&] { return Engine().state() == State::Running; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(HalvesToEven, PreviewLength,
+                         ::testing::Values(LengthCase{"Up", "preview-125", 125.5, 126, "00:02:06"},
+                                           LengthCase{"Down", "preview-124", 124.5, 124, "00:02:04"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Preview, DialogOffersTheVideoFiltersAndCancelChangesNothing)
+{
+    LoadPlaying(ShortClip());
+    PlaybackEngine* engine = w->Player();
+    const QString input = w->InputFilePath;
+
+    Fake().dialogs.clear();
+    w->cmdAddVideoFile->click();  // no scripted answer: cancelled
+    ASSERT_EQ(Fake().dialogs.size(), 1);
+    const test::FakeHost::Dialog& d = Fake().dialogs.first();
+    EXPECT_EQ(d.kind, "open");
+    EXPECT_EQ(d.title, "Select a video file");
+    EXPECT_EQ(d.filters,
+              (QStringList{"Common Video Files|*.wmv;*.asf;*.avi;*.mpg;*.mpe;*.mp2;*.mpeg;*.mp4;*.mov;*.dat;*.flv;"
+                           "*.rm;*.rmvb;*.yuv;*.mkv;*.m4v;*.m1v;*.m2v;*.mpv2;*.mp2v;*.ts;*.tp;*.tpr;*.pva;*.pss;*.divx",
+                           "MPEG Files(.mpg,*.mpeg,*.mp2,*.mp4,*.mpe,*.m4v)|*.mpg;*.mp2;*.mpeg;*.mp4;*.mpe;*.m4v;"
+                           "*.m1v;*.m2v;*.mpv2;*.mp2v;*.dat;*.ts;*.tp;*.tpr;*.pva;*.pss",
+                           "Windows Media Files(*.wmv,*.asf)|*.wmv;*.asf", "AVI Files(*.avi)|*.avi",
+                           "QuickTime Files-Ver2 or less(*.mov)|*.mov", "All Files(*.*)|*.*"}));
+
+    EXPECT_EQ(w->Player(), engine);
+    EXPECT_EQ(w->InputFilePath, input);
+    EXPECT_FALSE(w->NoVideoLoaded);
+    EXPECT_EQ(w->cmdPlay->text(), "Pause");
+    EXPECT_TRUE(Fake().messages.isEmpty());
+
+    // The wrapper: blanks around the answer go, an empty filter means all files.
+    Fake().dialogAnswers << "  /tmp/x.mp4 ";
+    EXPECT_EQ(w->ShowOpenDialog(w.get(), {}, "t", false), "/tmp/x.mp4");
+    EXPECT_EQ(Fake().dialogs.last().filters, QStringList{"All Files (*.*)|*.*"});
+    Fake().dialogAnswers << "   ";
+    EXPECT_EQ(w->ShowOpenDialog(w.get(), {}, "t", true), "Cancel");
+    EXPECT_EQ(w->SelectVideoFile(), QString());
+}
+
+TEST_F(Preview, AwkwardPathLoads)
+{
+    QDir(files.path()).mkpath("my videos");
+    const QString path = Copy(ShortClip(), QStringLiteral("my videos/clip \"quoted\" été ñ $x.mp4"));
+    ASSERT_FALSE(path.isEmpty());
+    LoadPlaying(path);
+    EXPECT_EQ(w->InputFilePath, path);
+    EXPECT_EQ(w->DurationText, "00:00:04");
+}
+
+TEST_F(Preview, SecondLoadReplacesTheEngineAndResetsTheSelection)
+{
+    LoadPlaying(Clip125());
+    w->Slider->setValue(20);
+    w->cmdStartSelect->click();
+    w->Slider->setValue(40);
+    w->cmdEndSelect->click();
+    const QPointer<PlaybackEngine> first = w->Player();
+
+    LoadPlaying(ShortClip());
+    EXPECT_TRUE(first.isNull());  // released, not leaked
+    EXPECT_EQ(w->picVideoWindow->engine(), w->Player());
+    EXPECT_EQ(w->Slider->Max(), 4);
+    EXPECT_EQ(w->Slider->SelectStart(), 0);
+    EXPECT_EQ(w->Slider->SelectEnd(), 0);
+    EXPECT_EQ(w->lblStartSelect->text(), "00.00.00");
+    EXPECT_EQ(w->lblEndSelect->text(), "00.00.00");
+    EXPECT_EQ(w->lblTime->text(), "00:00:00/00:00:04");
+    EXPECT_EQ(w->cmdPlay->text(), "Pause");
+}
+
+TEST_F(Preview, PaneShowsTheClipsPicture)
+{
+    test::ClipSpec blue;
+    blue.seconds = 2.0;
+    blue.fps = 5;
+    blue.audioCodec.clear();
+    blue.videoSource = QStringLiteral("color");
+    blue.videoSourceOptions = QStringLiteral("c=blue");
+    blue.baseName = QStringLiteral("preview-blue");
+    LoadPlaying(test::MakeClip(blue));
+    w->show();
+
+    auto centre = [&] {
+        const QImage img = w->picVideoWindow->grab().toImage();
+        return QColor(img.pixel(img.width() / 2, img.height() / 2));
+    };
+    EXPECT_TRUE(WaitFor([&] { return centre().blue() > 180; }));
+    const QColor c = centre();
+    EXPECT_GT(c.blue(), 180);
+    EXPECT_LT(c.red(), 60);
+    EXPECT_LT(c.green(), 60);
+}
+
+// ---- Bad input -----------------------------------------------------------
+
+enum class Bad { TextAsMp4, Truncated, ZeroBytes, RemovedAfterChoosing };
+
+class PreviewBadFile : public Preview, public ::testing::WithParamInterface<Bad> {};
+
+TEST_P(PreviewBadFile, SaysNotSupportedAndLeavesNoVideoLoaded)
+{
+    // A video plays, with a selection, when the bad file is chosen.
+    LoadPlaying(Clip125());
+    w->Slider->setValue(30);
+    w->cmdStartSelect->click();
+    w->Slider->setValue(60);
+    w->cmdEndSelect->click();
+    PlaybackEngine* previous = w->Player();
+
+    QString path = files.filePath("bad.mp4");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        switch (GetParam()) {
+        case Bad::TextAsMp4:
+            for (int i = 0; i < 100; ++i)
+                f.write("Shopping list: milk, bread, tape for the video recorder.\n");
+            break;
+        case Bad::Truncated: {
+            QFile source(ShortClip());
+            ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+            f.write(source.read(source.size() * 6 / 10));
+            break;
+        }
+        case Bad::ZeroBytes:
+        case Bad::RemovedAfterChoosing:
+            break;
+        }
+    }
+    Fake().dialogAnswers << path;
+    if (GetParam() == Bad::RemovedAfterChoosing) {
+        ASSERT_TRUE(QFile::remove(path));
+    }
+    w->cmdAddVideoFile->click();
+
+    ASSERT_EQ(Fake().messages.size(), 1);
+    EXPECT_EQ(Fake().messages[0].text, "File is not supported");
+    EXPECT_EQ(Fake().messages[0].style, 48);
+    EXPECT_TRUE(w->NoVideoLoaded);
+    EXPECT_EQ(w->InputFilePath, path);
+    EXPECT_EQ(w->lblTime->text(), "00:00/00:00");
+    EXPECT_EQ(w->lblStartSelect->text(), "00.00.00");
+    EXPECT_EQ(w->lblEndSelect->text(), "00.00.00");
+    EXPECT_EQ(w->Slider->SelectStart(), 0);
+    EXPECT_EQ(w->Slider->SelectEnd(), 0);
+    EXPECT_EQ(w->Slider->Value(), 0);
+    EXPECT_FALSE(w->tmrVideo->isActive());
+    EXPECT_EQ(w->cmdPlay->text(), "Play");
+    if (w->Player() == previous) {
+        // Refused by the probe: the previous video stays, stopped at its start.
+        EXPECT_EQ(Engine().state(), State::Stopped);
+        EXPECT_TRUE(SeekDone());
+        EXPECT_NEAR(Engine().CurrentPosition(), 0.0, 0.01);
+    } else {
+        // Refused by the engine: the previous one was released for it.
+        ASSERT_NE(w->Player(), nullptr);
+        EXPECT_FALSE(Engine().isLoaded());
+    }
+
+    // The guarded buttons do nothing now.
+    w->cmdPlay->click();
+    EXPECT_EQ(w->cmdPlay->text(), "Play");
+    EXPECT_FALSE(w->tmrVideo->isActive());
+    w->Slider->setValue(12);
+    w->cmdStartSelect->click();
+    w->cmdEndSelect->click();
+    EXPECT_EQ(w->Slider->SelectStart(), 0);
+    EXPECT_EQ(w->Slider->SelectEnd(), 0);
+    EXPECT_EQ(w->lblStartSelect->text(), "00.00.00");
+
+    // And a good file loads again afterwards.
+    Fake().messages.clear();
+    LoadPlaying(ShortClip());
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, PreviewBadFile,
+                         ::testing::Values(Bad::TextAsMp4, Bad::Truncated, Bad::ZeroBytes, Bad::RemovedAfterChoosing));
+
+// ---- Playback ------------------------------------------------------------
+
+TEST_F(Preview, PlayPauseStopAndSeek)
+{
+    LoadPlaying(Clip125());
+
+    // Playing moves the position; a tick carries it to the timeline and label.
+    ASSERT_TRUE(WaitFor([&] { return Engine().CurrentPosition() >= 1.6; }));
+    w->tmrVideo_Timer();
+    EXPECT_GE(w->Slider->Value(), 2);
+    EXPECT_EQ(w->lblTime->text(), SecondsToTime(w->Slider->Value()) + "/00:02:06");
+    EXPECT_TRUE(w->tmrVideo->isActive());
+
+    // Pause keeps the position.
+    w->cmdPlay->click();
+    EXPECT_EQ(w->cmdPlay->text(), "Play");
+    EXPECT_FALSE(w->tmrVideo->isActive());
+    EXPECT_EQ(Engine().state(), State::Paused);
+    const double paused = Engine().CurrentPosition();
+    QTest::qWait(400);
+    EXPECT_NEAR(Engine().CurrentPosition(), paused, 0.01);
+
+    // Keys move the handle but do not seek.
+    const qint32 before = w->Slider->Value();
+    w->Slider->handleKeyDown(39);
+    EXPECT_EQ(w->Slider->Value(), before + 1);
+    EXPECT_NEAR(Engine().CurrentPosition(), paused, 0.01);
+
+    // Releasing the mouse on the timeline seeks; the play state stays.
+    w->Slider->setValue(75);
+    emit w->Slider->MouseUp(1, 0, 0.0f, 0.0f);
+    EXPECT_NEAR(Engine().CurrentPosition(), 75.0, 0.01);
+    EXPECT_EQ(w->lblTime->text(), "00:01:15/00:02:06");
+    EXPECT_TRUE(SeekDone());
+    EXPECT_EQ(Engine().state(), State::Paused);
+    EXPECT_NEAR(Engine().CurrentPosition(), 75.0, 0.6);
+    EXPECT_EQ(w->cmdPlay->text(), "Play");
+
+    // Play goes on from there.
+    w->cmdPlay->click();
+    EXPECT_EQ(w->cmdPlay->text(), "Pause");
+    EXPECT_TRUE(w->tmrVideo->isActive());
+    EXPECT_TRUE(WaitFor([&] { return Engine().CurrentPosition() >= 75.6; }));
+    EXPECT_LT(Engine().CurrentPosition(), 100.0);
+
+    // Stop rewinds; the time label keeps its text.
+    w->tmrVideo_Timer();
+    const QString shown = w->lblTime->text();
+    w->cmdStop->click();
+    EXPECT_EQ(w->cmdPlay->text(), "Play");
+    EXPECT_FALSE(w->tmrVideo->isActive());
+    EXPECT_EQ(w->Slider->Value(), 0);
+    EXPECT_EQ(w->lblTime->text(), shown);
+    EXPECT_TRUE(SeekDone());
+    EXPECT_EQ(Engine().state(), State::Stopped);
+    EXPECT_NEAR(Engine().CurrentPosition(), 0.0, 0.01);
+}
+
+TEST_F(Preview, EndIsDetectedAndPlayRestartsFromZero)
+{
+    LoadPlaying(Clip125());
+    w->cmdPlay->click();  // pause
+    w->Slider->setValue(124);
+    emit w->Slider->MouseUp(1, 0, 0.0f, 0.0f);
+    ASSERT_TRUE(SeekDone());
+    w->cmdPlay->click();  // play the last second and a half
+    ASSERT_TRUE(WaitFor([&] { return Engine().state() == State::AtEnd; }));
+
+    w->tmrVideo_Timer();
+    EXPECT_EQ(w->Slider->Value(), 126);
+    EXPECT_EQ(w->Slider->Value(), w->Slider->Max());
+    EXPECT_EQ(w->lblTime->text(), "00:02:06/00:02:06");
+    EXPECT_FALSE(w->tmrVideo->isActive());
+    EXPECT_EQ(w->cmdPlay->text(), "Play");
+
+    w->cmdPlay->click();
+    EXPECT_EQ(w->cmdPlay->text(), "Pause");
+    EXPECT_TRUE(w->tmrVideo->isActive());
+    EXPECT_EQ(w->Slider->Value(), 0);
+    EXPECT_TRUE(WaitFor([&] { return Engine().state() == State::Running; }));
+    EXPECT_LT(Engine().CurrentPosition(), 10.0);
+}
+
+TEST_F(Preview, SeekWithoutAnyVideoChangesNothing)
+{
+    w->Slider->setValue(40);
+    emit w->Slider->MouseUp(1, 0, 0.0f, 0.0f);
+    EXPECT_EQ(w->lblTime->text(), "00:00.00/00:00.00");
+    EXPECT_EQ(w->Player(), nullptr);
+    w->cmdStop->click();
+    w->cmdPlay->click();
+    EXPECT_EQ(w->cmdPlay->text(), "Play");
+    EXPECT_FALSE(w->tmrVideo->isActive());
+}
+
+// ---- Selection -----------------------------------------------------------
+
+TEST_F(Preview, SelectionButtonsTakeTheTimelineValue)
+{
+    // Without a video only Reset acts.
+    w->Slider->setValue(75);
+    w->cmdStartSelect->click();
+    w->cmdEndSelect->click();
+    EXPECT_EQ(w->Slider->SelectStart(), 0);
+    EXPECT_EQ(w->lblStartSelect->text(), "00:00:00");
+    EXPECT_EQ(w->lblEndSelect->text(), "00:00:00");
+    w->cmdDeleteSelect->click();
+    EXPECT_EQ(w->lblStartSelect->text(), "00.00.00");
+    EXPECT_EQ(w->lblEndSelect->text(), "00.00.00");
+
+    LoadPlaying(Clip125());
+    w->cmdPlay->click();  // pause, so no tick moves the handle
+    w->Slider->setValue(75);
+    w->cmdStartSelect->click();
+    EXPECT_EQ(w->Slider->SelectStart(), 75);
+    EXPECT_EQ(w->lblStartSelect->text(), "00:01:15");
+
+    // A start after the end is accepted here.
+    w->Slider->setValue(61);
+    w->cmdEndSelect->click();
+    EXPECT_EQ(w->Slider->SelectEnd(), 61);
+    EXPECT_EQ(w->lblEndSelect->text(), "00:01:01");
+    EXPECT_EQ(w->Slider->SelectStart(), 75);
+
+    w->cmdDeleteSelect->click();
+    EXPECT_EQ(w->Slider->SelectStart(), 0);
+    EXPECT_EQ(w->Slider->SelectEnd(), 0);
+    EXPECT_EQ(w->lblStartSelect->text(), "00.00.00");
+    EXPECT_EQ(w->lblEndSelect->text(), "00.00.00");
+    EXPECT_EQ(w->Slider->Value(), 61);
+}
+
+// ---- Dropped files -------------------------------------------------------
+
+TEST(PreviewDropNames, ExtensionsAreWholeEntriesInAnyCase)
+{
+    struct Case { const char* name; bool accepted; };
+    for (const Case& c : {Case{"CLIP.TS", true}, Case{"movie.Mpeg", true}, Case{"a.rmvb", true},
+                          Case{"a.mpv2", true}, Case{"a.DivX", true}, Case{"x.txt.mp4", true},
+                          Case{"notes.txt", false}, Case{"a.mp4.txt", false}, Case{"noext", false},
+                          Case{"a.", false}, Case{"a.t", false}, Case{"a.mp", false}, Case{"a.m2ts", false},
+                          Case{"a.mp4 ", false}, Case{"a.wmvasf", false}})
+        EXPECT_EQ(frmMain::IsVideoFileName(QString::fromLatin1(c.name)), c.accepted) << c.name;
+}
+
+TEST_F(Preview, DroppedVideoFilesOpen)
+{
+    for (const char* name : {"CLIP.TS", "movie.Mpeg"}) {
+        const QString path = Copy(ShortClip(), QString::fromLatin1(name));
+        Drop(path);
+        EXPECT_EQ(w->InputFilePath, path);
+        EXPECT_FALSE(w->NoVideoLoaded) << name;
+        EXPECT_EQ(w->DurationText, "00:00:04");
+    }
+    EXPECT_TRUE(Fake().messages.isEmpty());
+    EXPECT_TRUE(Fake().dialogs.isEmpty());
+
+    // Of three files only the first is opened.
+    const QString a = Copy(ShortClip(), "a.mp4");
+    const QString b = Copy(Clip125(), "b.mp4");
+    const QString c = Copy(ShortClip(), "c.mkv");
+    Drop(QList<QUrl>{QUrl::fromLocalFile(a), QUrl::fromLocalFile(b), QUrl::fromLocalFile(c)});
+    EXPECT_EQ(w->InputFilePath, a);
+    EXPECT_EQ(w->Slider->Max(), 4);
+}
+
+TEST_F(Preview, OtherDropsAreIgnoredSilently)
+{
+    LoadPlaying(ShortClip());
+    const QString loaded = w->InputFilePath;
+    PlaybackEngine* engine = w->Player();
+
+    QFile notes(files.filePath("notes.txt"));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("not a video\n");
+    notes.close();
+    QDir(files.path()).mkpath("folder.mp4");
+
+    const QList<QList<QUrl>> drops{
+        {QUrl::fromLocalFile(notes.fileName())},
+        {QUrl::fromLocalFile(files.filePath("folder.mp4"))},
+        {QUrl(QStringLiteral("https://example.org/movie.mp4"))},
+        {},
+        // The first file decides; a video after it is not looked at.
+        {QUrl::fromLocalFile(notes.fileName()), QUrl::fromLocalFile(loaded)},
+    };
+    for (const QList<QUrl>& urls : drops) {
+        Drop(urls);
+        EXPECT_EQ(w->InputFilePath, loaded);
+        EXPECT_EQ(w->Player(), engine);
+        EXPECT_FALSE(w->NoVideoLoaded);
+        EXPECT_EQ(w->cmdPlay->text(), "Pause");
+    }
+
+    // While a cut runs, even a video file is ignored.
+    w->IsConverting = true;
+    Drop(Copy(ShortClip(), "during.mp4"));
+    EXPECT_EQ(w->InputFilePath, loaded);
+    EXPECT_EQ(w->Player(), engine);
+    w->IsConverting = false;
+    EXPECT_TRUE(Fake().messages.isEmpty());
+}
+
+}  // namespace
+}  // namespace clip
