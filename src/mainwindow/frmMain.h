@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -25,6 +26,7 @@ class MyOption;
 class MyProgressBar;
 class Slider;
 class VideoPane;
+class CVideoConv;
 class PlaybackEngine;
 
 // The program's one window. It owns every control under its own name, the
@@ -181,6 +183,35 @@ public:
     // the first load.
     PlaybackEngine* Player() const { return m_player.get(); }
 
+    // ---- Cut job ----
+    // The current encoder job, replaced by every job; empty before the first.
+    // Shared: a job replaced by a Start nested in its stopped run stays alive
+    // until its own StartConversion has unwound.
+    std::shared_ptr<CVideoConv> cConvert;
+    // Click of the Start/Stop button: the three checks, then the Start or the
+    // Stop action by the caption.
+    void cmdConvert_Click();
+    // Runs one job flow to its end. True when the encoder was started.
+    bool RunCutJob();
+    // Configures a new job for `origfile` into `outFile` and runs it to its
+    // end. Does nothing (false) for an empty output name or empty encoder
+    // options; true when the encoder was started.
+    bool ConvertVideo(const QString& origfile, const QString& outFile);
+    // A free output path for `inputPath` with `extension` in the chosen
+    // folder, or an empty text (the folder message has been shown when the
+    // folder was the cause).
+    QString GetOutputFileName(const QString& inputPath, const QString& extension);
+    // The eleven controls a running job switches off, in their order.
+    void SetControlsEnabled(bool enabled);
+    QList<QWidget*> CutJobLockedControls() const;
+    void cConvert_Progress(qint16& iProgress);
+    void cConvert_CurrentStatus(QString& sStatus);
+    // 0 log off, 1 shut down, 2 restart, 8 power off; anything else nothing.
+    // Failures are ignored.
+    void ShutdownComputer(int mode);
+    // Decides whether an output path is in use (OutputPathTaken when unset).
+    std::function<bool(const QString&)> OutputNameTaken;
+
 protected:
     void closeEvent(class QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -212,6 +243,14 @@ private:
     // the engine waits for its file) keeps its engine alive until it returns.
     std::shared_ptr<PlaybackEngine> m_player;
     quint64 m_openSerial = 0;  // counts OpenVideoFile calls
+
+    // ---- Cut job ----
+    void connectCutJobHandlers();
+    void startCutJob();
+    void stopCutJob();
+    int m_cutJobDepth = 0;              // job flows on the stack (nested after a Stop)
+    quint64 m_cutJobStops = 0;          // counts Stop actions
+    std::weak_ptr<CVideoConv> m_stoppedJob;  // the job the last Stop action ended
 };
 
 }  // namespace clip

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace clip {
+
+// The highest number tried for a numbered output name ("<base>_<n>.<ext>").
+inline constexpr int kLastOutputNumber = 10000;
+
+// True when `path` names anything on disk: a file, a folder, or a link
+// (a dangling one too, since writing through it would create its target).
+bool OutputPathTaken(const QString& path);
+
+// Makes sure `folder` is an existing folder, creating it when missing (one
+// level: its parent must exist). False when the folder is not an absolute
+// path, when something other than a folder stands at that path, or when it
+// cannot be created.
+bool EnsureOutputFolder(const QString& folder);
+
+// The first free output path in `folder` for `baseName` and `extension`:
+// "<base>.<ext>"; then, unless the base already ends in "_Converted",
+// "<base>_Converted.<ext>"; then "<base>[_Converted]_0.<ext>" up to
+// "_10000". `folder` gets a trailing native separator when it lacks one;
+// the result uses native separators. `taken` decides whether a path is in
+// use; `beforeNumbered` runs just before a numbered name is returned. Empty
+// when every name is taken.
+QString FirstFreeOutputName(const QString& folder, const QString& baseName, const QString& extension,
+                            const std::function<bool(const QString&)>& taken,
+                            const std::function<void()>& beforeNumbered = {});
+
+}  // namespace clip
