@@ -83,6 +83,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
     tmrVideo->setInterval(1000);
 
     connectHandlers();
+    connectFormatsHandlers();
     connectPreviewHandlers();
     connectCutJobHandlers();
     Form_Load();

@@ -18,6 +18,7 @@ class QTimer;
 
 namespace clip {
 
+class FormatsController;
 class FormatsPanel;
 class MyButton;
 class MyCheck;
@@ -151,6 +152,17 @@ public:
     double panelLeftTwips() const { return m_panelLeftTwips; }
     int windowHeightTwips() const { return m_windowHeightTwips; }
 
+    // ---- Formats panel ----
+    // The panel's behaviour: route, cascades, key filters, closing check.
+    // Created before the catalogues are loaded, so their first selections
+    // already run the cascades.
+    FormatsController* Formats = nullptr;
+    // "Save && Close": the closing check, then the slide-down of the panel
+    // and the new summary in lblFormat.
+    void cmdHide_Click();
+    // Writes the summary of the chosen format into lblFormat.
+    void ShowFormatDescription();
+
     // ---- Video preview ----
     // The open-file dialog: `filter` holds "Description|pattern;pattern"
     // pairs (all files when empty). The chosen path, or "Cancel".
@@ -222,6 +234,7 @@ private:
     void buildAboutPanel();
     void placeWindowButtons();
     void connectHandlers();
+    void connectFormatsHandlers();
     void connectPreviewHandlers();
 
     void Form_Load();
