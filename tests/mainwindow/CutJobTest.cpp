@@ -244,14 +244,12 @@ TEST(OutputNaming, PicksTheFirstFreeNameAmongRealFiles)
           "party_Converted_2.avi"},
          "party_Converted_3.avi",
          true},
-        {"party", {"party_Converted.avi"}, "party.avi", false},
         // A folder or a dangling link under the name counts as taken.
         {"party", {"party.avi", "dir:party_Converted.avi"}, "party_Converted_0.avi", true},
         {"party", {"party.avi", "link:party_Converted.avi"}, "party_Converted_0.avi", true},
         // "_Converted" is not added twice; the comparison is exact.
         {"party_Converted", {"party_Converted.avi"}, "party_Converted_0.avi", true},
         {"party_converted", {"party_converted.avi"}, "party_converted_Converted.avi", false},
-        {"a.b", {"a.b.avi"}, "a.b_Converted.avi", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected.toStdString());
@@ -277,25 +275,7 @@ TEST(OutputNaming, PicksTheFirstFreeNameAmongRealFiles)
     }
 }
 
-TEST(OutputNaming, EveryNameTakenGivesNothingAfterTheLastNumber)
-{
-    QStringList asked;
-    const QString got = FirstFreeOutputName("/videos", "party", "avi", [&](const QString& p) {
-        asked << p;
-        return true;
-    });
-    EXPECT_TRUE(got.isEmpty());
-    ASSERT_EQ(asked.size(), 2 + kLastOutputNumber + 1);
-    EXPECT_EQ(asked[2], QDir::toNativeSeparators("/videos/party_Converted_0.avi"));
-    EXPECT_EQ(asked.last(), QDir::toNativeSeparators("/videos/party_Converted_10000.avi"));
-    // Free only at the very last number.
-    const QString last = FirstFreeOutputName("/videos", "party", "avi", [](const QString& p) {
-        return !p.endsWith("_10000.avi");
-    });
-    EXPECT_EQ(last, QDir::toNativeSeparators("/videos/party_Converted_10000.avi"));
-}
-
-TEST_F(CutJob, UnusableOutputFolderEndsTheFlowBeforeTheEncoder)
+TEST_F(CutJob, UnusableFolderOrNoFreeNameEndsTheFlowBeforeTheEncoder)
 {
     QFile plain(InWork("plain.txt"));
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly) && plain.write("keep") == 4);
@@ -328,29 +308,25 @@ TEST_F(CutJob, UnusableOutputFolderEndsTheFlowBeforeTheEncoder)
         EXPECT_FALSE(w->IsConverting);
         EXPECT_EQ(EnabledStates(*w), All(true));
     }
+    // Every name taken: the flow ends without a message.
+    Fake().messages.clear();
+    w->optSameFolder->setChecked(true);
+    QStringList asked;
+    w->OutputNameTaken = [&](const QString& path) {
+        asked << path;
+        return true;
+    };
+    w->cmdConvert->click();
+    EXPECT_TRUE(Fake().messages.isEmpty());
+    EXPECT_EQ(w->cConvert, nullptr);
+    ASSERT_EQ(asked.size(), 2 + kLastOutputNumber + 1);
+    EXPECT_EQ(asked.last(), InWork("party_Converted_10000.AVI"));
+
     EXPECT_FALSE(QFileInfo::exists(InWork("missing")));
     EXPECT_FALSE(QFileInfo::exists(QDir::current().filePath("C:\\Output Video")));
     ASSERT_TRUE(plain.open(QIODevice::ReadOnly));
     EXPECT_EQ(plain.readAll(), "keep");
     EXPECT_EQ(QDir(m_work.path()).entryList(QDir::Files), (QStringList{"party.mp4", "plain.txt"}));
-}
-
-TEST_F(CutJob, EveryNameTakenEndsTheFlowSilently)
-{
-    auto w = LoadedWindow();
-    ChooseCustom(*w, "AVI");
-    int asked = 0;
-    w->OutputNameTaken = [&](const QString&) {
-        ++asked;
-        return true;
-    };
-    w->cmdConvert->click();
-    EXPECT_EQ(asked, 2 + kLastOutputNumber + 1);
-    EXPECT_TRUE(Fake().messages.isEmpty());
-    EXPECT_EQ(w->cConvert, nullptr);
-    EXPECT_FALSE(w->IsConverting);
-    EXPECT_EQ(w->cmdConvert->text(), "Start");
-    EXPECT_EQ(QDir(m_work.path()).entryList(QDir::Files), QStringList{"party.mp4"});
 }
 
 // ------------------------------------------------------------ real cuts
