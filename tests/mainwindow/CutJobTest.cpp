@@ -150,10 +150,10 @@ protected:
     {
         ASSERT_TRUE(m_hive.isValid() && m_work.isValid());
         SetDefaultRegistryBackend(std::make_shared<FileHiveRegistry>(m_hive.path()));
-        test::ClipSpec spec;
-        spec.seconds = 8;
-        spec.baseName = QStringLiteral("cutjob");
-        m_source = test::MakeClip(spec);
+        test::ClipSpec source;
+        source.seconds = 8;
+        source.baseName = QStringLiteral("cutjob");
+        m_source = test::MakeClip(source);
         ASSERT_FALSE(m_source.isEmpty());
         m_input = test::CopyClipTo(m_source, m_work.path(), QStringLiteral("party.mp4"));
         ASSERT_FALSE(m_input.isEmpty());
