@@ -84,6 +84,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
 
     connectHandlers();
     connectFormatsHandlers();
+    connectSettingsHandlers();
     connectPreviewHandlers();
     connectCutJobHandlers();
     Form_Load();

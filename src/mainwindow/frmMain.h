@@ -195,6 +195,11 @@ public:
     // the first load.
     PlaybackEngine* Player() const { return m_player.get(); }
 
+    // ---- Settings ----
+    // "Restore Defaults" on the formats panel: forgets the stored settings
+    // and gives every persisted control its default.
+    void cmdDefaults_Click();
+
     // ---- Cut job ----
     // The current encoder job, replaced by every job; empty before the first.
     // Shared: a job replaced by a Start nested in its stopped run stays alive
@@ -235,6 +240,7 @@ private:
     void placeWindowButtons();
     void connectHandlers();
     void connectFormatsHandlers();
+    void connectSettingsHandlers();
     void connectPreviewHandlers();
 
     void Form_Load();

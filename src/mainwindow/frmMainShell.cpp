@@ -119,18 +119,7 @@ void frmMain::LoadCatalogues()
     DebugSteps << QStringLiteral("LoadCodecs");
 }
 
-void frmMain::LoadSettings()
-{
-    // Restores the output-folder options, the format route, the list
-    // positions and the number boxes, then refreshes the format summary.
-    // Filled in by the settings code.
-}
-
-void frmMain::SaveSettings()
-{
-    // Writes the same values LoadSettings restores. Filled in by the settings
-    // code.
-}
+// LoadSettings and SaveSettings: frmMainSettings.cpp.
 
 // ---------------------------------------------------------------- theme
 

@@ -8,6 +8,7 @@
 #include "mainwindow/frmMain.h"
 #include "player/PlaybackEngine.h"
 #include "player/VideoPane.h"
+#include "settings/Settings.h"
 #include "slider/Slider.h"
 #include "support/FakeHost.h"
 
@@ -57,7 +58,8 @@ TEST(ShellStartup, RunsItsStepsInOrder)
     EXPECT_GT(w.Tables.PresetCount, 0);
     EXPECT_GT(w.Tables.CodecCount, 0);
     EXPECT_GT(w.frFormats->cmbCategory->count(), 0);
-    EXPECT_EQ(w.frFormats->cmbCategory->currentIndex(), 0);
+    // The settings restore then chooses the second category (the default).
+    EXPECT_EQ(w.frFormats->cmbCategory->currentIndex(), 1);
     EXPECT_GT(w.frFormats->cmbCVCodec->count(), 0);
     EXPECT_GT(w.frFormats->cmbCACodec->count(), 0);
     EXPECT_EQ(w.Slider->Value(), 0);
@@ -133,7 +135,8 @@ TEST(ShellStartup, ControlsCarryTheirNamesAndCaptions)
     EXPECT_EQ(w.frAbout->caption(), "About");
     EXPECT_EQ(w.optSameFolder->text(), "Same folder as input file");
     EXPECT_EQ(w.optOtherFolder->text(), "Other folder");
-    EXPECT_EQ(w.txtOutPath->text(), "C:\\Output Video");
+    // The settings restore replaces the design-time text "C:\\Output Video".
+    EXPECT_EQ(w.txtOutPath->text(), DefaultOutputFolder());
     for (const char* name : {"picVideoWindow", "Slider", "MyFrame3", "progress", "chkShutdown", "lblFormat",
                              "lblVer", "lblWebSite", "frFormats", "frAbout", "tmrAnimate", "tmrVideo"})
         EXPECT_NE(w.findChild<QObject*>(name), nullptr) << name;
@@ -401,9 +404,9 @@ TEST(ShellFolder, BrowseAcceptsOnlyFixedDrives)
     };
     const Case cases[] = {
         {"fixed", {"/data/videos"}, DriveKind::Fixed, "/data/videos", 0},
-        {"removable", {"/media/stick"}, DriveKind::Removable, "C:\\Output Video", 1},
-        {"network", {"/net/share"}, DriveKind::Remote, "C:\\Output Video", 1},
-        {"cancelled", {""}, DriveKind::Fixed, "C:\\Output Video", 0},
+        {"removable", {"/media/stick"}, DriveKind::Removable, DefaultOutputFolder(), 1},
+        {"network", {"/net/share"}, DriveKind::Remote, DefaultOutputFolder(), 1},
+        {"cancelled", {""}, DriveKind::Fixed, DefaultOutputFolder(), 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
