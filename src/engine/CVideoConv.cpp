@@ -46,6 +46,7 @@ QString CVideoConv::OutputFile() const { return m_outputFile; }
 void CVideoConv::setOutputFile(const QString& sSet) { m_outputFile = sSet; }
 void CVideoConv::setFileTimeLength(float iSet) { m_fileTimeLength = iSet; }
 void CVideoConv::setParametrs(const QString& sSet) { m_parametrs = sSet; }
+void CVideoConv::setStartTime(qint32 seconds) { m_startTime = seconds; }
 
 QString CVideoConv::EncoderPath()
 {
@@ -64,7 +65,13 @@ DOSOutputs* CVideoConv::runner()
 
 QString CVideoConv::BuildCommandLine() const
 {
-    return encoderCommand(EncoderPath()) + QStringLiteral(" -i ") + DOSOutputs::QuoteArgument(m_inputFile)
+    // The start stands before the input, where the encoder seeks to it (to
+    // the key frame at or before it, then decoding exactly from the start
+    // on); after the input it would decode and drop every frame before it.
+    // The encoder's "time=" then counts from the start, as the progress
+    // needs.
+    const QString seek = m_startTime ? QStringLiteral(" -ss ") + QString::number(*m_startTime) : QString();
+    return encoderCommand(EncoderPath()) + seek + QStringLiteral(" -i ") + DOSOutputs::QuoteArgument(m_inputFile)
         + QLatin1Char(' ') + m_parametrs + QLatin1Char(' ') + DOSOutputs::QuoteArgument(m_outputFile);
 }
 

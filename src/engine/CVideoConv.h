@@ -12,6 +12,10 @@ class DOSOutputs;
 
 // One encoder job: cuts `InputFile` into `OutputFile` with the encoder
 // arguments `Parametrs`, reporting progress against `FileTimeLength` seconds.
+// The cut starts at `StartTime`, which the encoder receives as an input
+// option: it seeks there in the input instead of decoding and dropping
+// everything before it, so a cut near the end of a long video starts as
+// quickly as one at its beginning.
 // The encoder is the program folder's "ffmpeg" ("ffmpeg.exe" on Windows),
 // run through a DOSOutputs runner that the job creates on first use.
 //
@@ -32,6 +36,11 @@ public:
     // Length of the result in seconds; zero or less when unknown.
     void setFileTimeLength(float iSet);
     void setParametrs(const QString& sSet);
+    // Where the cut starts in the input, in whole seconds: "-ss <seconds>"
+    // before "-i" on the command line. Unset (the default), the command
+    // line has no "-ss" of its own.
+    void setStartTime(qint32 seconds);
+    std::optional<qint32> StartTime() const { return m_startTime; }
 
     // Runs the job to its end. A failed run raises the "Error" status and
     // shows the encoder's report; a stopped run raises "Cancelled" only.
@@ -81,6 +90,7 @@ private:
     QString m_outputFile;
     float m_fileTimeLength = 0.0f;
     QString m_parametrs;
+    std::optional<qint32> m_startTime;
     std::unique_ptr<DOSOutputs> objDOS;
     bool m_running = false;
     bool m_stopRequested = false;

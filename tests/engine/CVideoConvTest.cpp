@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace clip {
 
 class CVideoConvTestAccess {
@@ -32,17 +34,23 @@ struct EventLog {
     }
 };
 
-TEST(CVideoConvCommandLine, HoldsTheEncoderThenQuotedPathsAroundTheArguments)
+TEST(CVideoConvCommandLine, HoldsTheEncoderThenTheStartThenQuotedPathsAroundTheArguments)
 {
-    struct Case { QString folder, input, params, output, expected; };
+    struct Case { QString folder, input, params, output; std::optional<qint32> start; QString expected; };
     const Case cases[] = {
-        {"/opt/app", "/in/a.mp4", "-vcodec x -y", "/out/b.mp4", R"(/opt/app/ffmpeg -i "/in/a.mp4" -vcodec x -y "/out/b.mp4")"},
+        {"/opt/app", "/in/a.mp4", "-vcodec x -y", "/out/b.mp4", {}, R"(/opt/app/ffmpeg -i "/in/a.mp4" -vcodec x -y "/out/b.mp4")"},
+        // The start stands before the input, the options keep their order after it.
+        {"/opt/app", "/in/a.mp4", "-vcodec x -t 5 -y", "/out/b.mp4", 540,
+         R"(/opt/app/ffmpeg -ss 540 -i "/in/a.mp4" -vcodec x -t 5 -y "/out/b.mp4")"},
+        {"/opt/app", "/in/a.mp4", "-t 5 -y", "/out/b.mp4", 0, R"(/opt/app/ffmpeg -ss 0 -i "/in/a.mp4" -t 5 -y "/out/b.mp4")"},
+        {"/opt/app", "/in/a.mp4", "-t 1 -y", "/out/b.mp4", 2147483646,
+         R"(/opt/app/ffmpeg -ss 2147483646 -i "/in/a.mp4" -t 1 -y "/out/b.mp4")"},
         // No arguments: the two separating blanks stay.
-        {"/opt/app", "/in/a.mp4", "", "/out/b.mp4", R"(/opt/app/ffmpeg -i "/in/a.mp4"  "/out/b.mp4")"},
+        {"/opt/app", "/in/a.mp4", "", "/out/b.mp4", {}, R"(/opt/app/ffmpeg -i "/in/a.mp4"  "/out/b.mp4")"},
         // A quote inside a path is written as three.
-        {"/opt/app", R"(/in/say "hi".mp4)", "-y", "/o.mp4", R"(/opt/app/ffmpeg -i "/in/say """hi""".mp4" -y "/o.mp4")"},
+        {"/opt/app", R"(/in/say "hi".mp4)", "-y", "/o.mp4", {}, R"(/opt/app/ffmpeg -i "/in/say """hi""".mp4" -y "/o.mp4")"},
         // A program folder with a blank is quoted, or it would split.
-        {"/opt/my app", "/i.mp4", "-y", "/o.mp4", R"("/opt/my app/ffmpeg" -i "/i.mp4" -y "/o.mp4")"},
+        {"/opt/my app", "/i.mp4", "-y", "/o.mp4", 3, R"("/opt/my app/ffmpeg" -ss 3 -i "/i.mp4" -y "/o.mp4")"},
     };
     for (const Case& c : cases) {
         Fake().folderOverride = c.folder;
@@ -50,6 +58,10 @@ TEST(CVideoConvCommandLine, HoldsTheEncoderThenQuotedPathsAroundTheArguments)
         job.setInputFile(c.input);
         job.setOutputFile(c.output);
         job.setParametrs(c.params);
+        EXPECT_FALSE(job.StartTime().has_value());
+        if (c.start)
+            job.setStartTime(*c.start);
+        EXPECT_EQ(job.StartTime(), c.start);
         EXPECT_EQ(Access::BuildCommandLine(job), c.expected);
         EXPECT_EQ(job.InputFile(), c.input);
         EXPECT_EQ(job.OutputFile(), c.output);
@@ -66,8 +78,9 @@ TEST(CVideoConvCommandLine, SplitsBackIntoTheExactPaths)
         CVideoConv job;
         job.setInputFile(path);
         job.setOutputFile(path + ".out");
-        job.setParametrs("-ss 1 -t 2 -y");
-        const QStringList expected = {"/opt/my \"odd\" app/ffmpeg", "-i", path, "-ss", "1", "-t", "2", "-y", path + ".out"};
+        job.setParametrs("-t 2 -y");
+        job.setStartTime(1);
+        const QStringList expected = {"/opt/my \"odd\" app/ffmpeg", "-ss", "1", "-i", path, "-t", "2", "-y", path + ".out"};
         EXPECT_EQ(QProcess::splitCommand(Access::BuildCommandLine(job)), expected) << path.toStdString();
     }
 }

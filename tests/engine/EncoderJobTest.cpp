@@ -47,7 +47,8 @@ protected:
     {
         job.setInputFile(input);
         job.setOutputFile(output);
-        job.setParametrs("-ss 1 -t 2 -y");
+        job.setParametrs("-t 2 -y");
+        job.setStartTime(1);
         job.setFileTimeLength(2.0f);
     }
 
