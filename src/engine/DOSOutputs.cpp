@@ -65,6 +65,12 @@ QString DOSOutputs::Outputs() const
 void DOSOutputs::setStopConvert(bool bSet)
 {
     m_stopConvert = bSet;
+    // The child is ended at once rather than at the run's next check: the
+    // run may be waiting under a nested handler (a new job started after a
+    // Stop click), and a stopped encoder must not go on writing meanwhile.
+    // The run still ends as stopped, with its "Cancelled" notice.
+    if (bSet && m_process && m_process->state() != QProcess::NotRunning)
+        m_process->kill();
 }
 
 QString DOSOutputs::QuoteArgument(const QString& text)

@@ -3,6 +3,8 @@
 #include "engine/EngineTestUtil.h"
 #include "support/FakeHost.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QPointer>
 #include <QProcess>
 #include <QTimer>
@@ -197,6 +199,30 @@ TEST_F(DOSOutputsTest, StopIsHonouredWhileTheChildPrintsNothing)
         EXPECT_TRUE(runner.WasStopped());
         EXPECT_TRUE(test::ProcessGone(test::ReadPid(dir)));
     }
+}
+
+TEST_F(DOSOutputsTest, StopEndsTheChildEvenWhileItsRunWaitsUnderANestedHandler)
+{
+    DOSOutputs runner;
+    ChunkLog log;
+    log.attach(runner);
+    bool goneWhileNested = false;
+    log.onChunk = [&](const QString& chunk) {
+        if (chunk != "started\n")
+            return;
+        runner.setStopConvert(true);
+        // Still inside the handler, as a job started after a Stop click is:
+        // the stopped child must not live on until the handler returns.
+        QDeadlineTimer deadline(5000);
+        while (!deadline.hasExpired() && !goneWhileNested) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            goneWhileNested = test::ProcessGone(test::ReadPid(dir));
+        }
+    };
+    EXPECT_EQ(runner.ExecuteCommand(talkThenSleep()), QString());
+    EXPECT_TRUE(goneWhileNested);
+    EXPECT_EQ(log.chunks.last(), "Cancelled");
+    EXPECT_TRUE(runner.WasStopped());
 }
 
 TEST_F(DOSOutputsTest, AStopRequestDoesNotCarryOverToTheNextRun)
