@@ -104,10 +104,10 @@ QString OneArgument(const QString& text, const QString& what)
     return text;
 }
 
+// The length of the selection; its start is the job's, before the input.
 QString Selection(qint32 SelectStart, qint32 SelectEnd)
 {
-    return QStringLiteral(" -ss ") + QString::number(SelectStart) + QStringLiteral(" -t ")
-           + QString::number(qint64(SelectEnd) - qint64(SelectStart));
+    return QStringLiteral(" -t ") + QString::number(qint64(SelectEnd) - qint64(SelectStart));
 }
 
 QString PresetParameters(const FormatsPanel& panel, const Catalogues& cat, qint32 SelectStart, qint32 SelectEnd)

@@ -10,14 +10,19 @@ struct Catalogues;
 
 // The encoder options of one cut: the text that stands on the encoder's
 // command line between the input file and the output file, built from the
-// format panel's current choice and the selection [SelectStart, SelectEnd]
-// in whole seconds (the caller guarantees SelectEnd > SelectStart).
+// format panel's current choice and the length of the selection
+// [SelectStart, SelectEnd] in whole seconds (the caller guarantees
+// SelectEnd > SelectStart).
 //
 // Presets route: the options of the first preset whose category, label and
-// extension equal the three list texts, then " -ss <start> -t <length>";
-// the empty text (and no message) when no preset matches.
+// extension equal the three list texts, then " -t <length>"; the empty text
+// (and no message) when no preset matches.
 // Custom route: "-ar ... -ab ... [-acodec ...] -ac ... [-vcodec ...] -b ...
-// [-s ...] [-aspect ...] -r ... -ss <start> -t <length>".
+// [-s ...] [-aspect ...] -r ... -t <length>".
+//
+// The start of the selection is not part of these options: it goes before
+// the input on the command line (CVideoConv::setStartTime), where the
+// encoder seeks to it instead of decoding everything before it.
 //
 // A failure (a bitrate that is not a number or too large, a size without
 // "(", a box text that would break the command line apart) shows

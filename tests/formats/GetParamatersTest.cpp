@@ -55,7 +55,7 @@ protected:
 
 TEST_F(GetParamatersCustom, BuildsTheExampleLine)
 {
-    EXPECT_EQ(GetParamaters(panel, cat, 10, 40), "-ar 22050 -ab 64000 -ac 2 -b 320000 -r 25 -ss 10 -t 30");
+    EXPECT_EQ(GetParamaters(panel, cat, 10, 40), "-ar 22050 -ab 64000 -ac 2 -b 320000 -r 25 -t 30");
     EXPECT_TRUE(Fake().messages.isEmpty());
 }
 
@@ -70,25 +70,25 @@ TEST_F(GetParamatersCustom, EveryChoiceLandsInItsPlace)
     const QString ua = "Unknown audio", uv = "Unknown video", in = "[As Input]";
     const std::vector<Case> cases{
         {"both codecs found", "44.1 KHz", "128", "AAC", "2", "MPEG-4", "320", in, in, "25", 0, 5,
-         "-ar 44100 -ab 128000 -acodec aac -ac 2 -vcodec mpeg4 -b 320000 -r 25 -ss 0 -t 5"},
+         "-ar 44100 -ab 128000 -acodec aac -ac 2 -vcodec mpeg4 -b 320000 -r 25 -t 5"},
         {"general codec in both", "48 KHz", "64", "Copy", "1", "Copy", "320", in, in, "25", 3, 4,
-         "-ar 48000 -ab 64000 -acodec copy -ac 1 -vcodec copy -b 320000 -r 25 -ss 3 -t 1"},
+         "-ar 48000 -ab 64000 -acodec copy -ac 1 -vcodec copy -b 320000 -r 25 -t 1"},
         {"shared description", "8 KHz", "64", "H.264", "2", "H.264", "320", in, in, "25", 0, 1,
-         "-ar 8000 -ab 64000 -acodec libx264 -ac 2 -vcodec libx264 -b 320000 -r 25 -ss 0 -t 1"},
+         "-ar 8000 -ab 64000 -acodec libx264 -ac 2 -vcodec libx264 -b 320000 -r 25 -t 1"},
         {"size with a trailing blank", "11.025 KHz", "64", ua, "2", uv, "320", "wxga(1366x768) ", in, "25", 0, 5,
-         "-ar 11025 -ab 64000 -ac 2 -b 320000 -s wxga -r 25 -ss 0 -t 5"},
+         "-ar 11025 -ab 64000 -ac 2 -b 320000 -s wxga -r 25 -t 5"},
         {"size and aspect", "12 KHz", "64", ua, "2", uv, "320", "hd1080(1920x1080)", "1.7777", "29.97", 0, 5,
-         "-ar 12000 -ab 64000 -ac 2 -b 320000 -s hd1080 -aspect 1.7777 -r 29.97 -ss 0 -t 5"},
+         "-ar 12000 -ab 64000 -ac 2 -b 320000 -s hd1080 -aspect 1.7777 -r 29.97 -t 5"},
         {"ratio aspect, fractional rate", "16 KHz", "64", ua, "2", uv, "320", in, "4:3", "23.976", 0, 5,
-         "-ar 16000 -ab 64000 -ac 2 -b 320000 -aspect 4:3 -r 23.976 -ss 0 -t 5"},
+         "-ar 16000 -ab 64000 -ac 2 -b 320000 -aspect 4:3 -r 23.976 -t 5"},
         {"zero bitrate", "24 KHz", "0", ua, "2", uv, "0", in, in, "0", 0, 5,
-         "-ar 24000 -ab 0 -ac 2 -b 0 -r 0 -ss 0 -t 5"},
+         "-ar 24000 -ab 0 -ac 2 -b 0 -r 0 -t 5"},
         {"blanks around a bitrate", "32 KHz", " 96 ", ua, "2", uv, "0320", in, in, "25", 0, 5,
-         "-ar 32000 -ab 96000 -ac 2 -b 320000 -r 25 -ss 0 -t 5"},
+         "-ar 32000 -ab 96000 -ac 2 -b 320000 -r 25 -t 5"},
         {"largest bitrate that fits", "22.05 KHz", "2147483", ua, "2", uv, "9999", in, in, "25", 100, 2147483647,
-         "-ar 22050 -ab 2147483000 -ac 2 -b 9999000 -r 25 -ss 100 -t 2147483547"},
+         "-ar 22050 -ab 2147483000 -ac 2 -b 9999000 -r 25 -t 2147483547"},
         {"fraction rounds half to even", "22.05 KHz", "64.5", ua, "2", uv, "65.5", in, in, "25", 0, 5,
-         "-ar 22050 -ab 64000 -ac 2 -b 66000 -r 25 -ss 0 -t 5"},
+         "-ar 22050 -ab 64000 -ac 2 -b 66000 -r 25 -t 5"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -181,11 +181,11 @@ TEST_F(GetParamatersPreset, FirstMatchingPresetWinsAndItsOptionsStandVerbatim)
                  {"H.264", "-c:v libx264 -crf 30", "mkv", "Video"},
                  {"H.264", "-c:v libx264 -crf 40", "mp4", "Video"},
                  {"H.264", "-c:v libx265", "mp4", "Other"}});
-    EXPECT_EQ(GetParamaters(panel, cat, 0, 5), "-c:v libx264 -crf 20  -ss 0 -t 5");
+    EXPECT_EQ(GetParamaters(panel, cat, 0, 5), "-c:v libx264 -crf 20  -t 5");
     Pick(panel.cmbOutFormat, "mkv");
-    EXPECT_EQ(GetParamaters(panel, cat, 7, 9), "-c:v libx264 -crf 30 -ss 7 -t 2");
+    EXPECT_EQ(GetParamaters(panel, cat, 7, 9), "-c:v libx264 -crf 30 -t 2");
     Pick(panel.cmbCategory, "Other");
-    EXPECT_EQ(GetParamaters(panel, cat, 7, 9), "-c:v libx265 -ss 7 -t 2");
+    EXPECT_EQ(GetParamaters(panel, cat, 7, 9), "-c:v libx265 -t 2");
     // A combination no preset has.
     panel.cmbOutFormat->addItem("avi");
     Pick(panel.cmbOutFormat, "avi");
@@ -203,7 +203,7 @@ TEST_F(GetParamatersPreset, EmptyOrRecordlessCatalogues)
     writeFile("presets.xml", {"<?xml version=\"1.0\"?>", "<presets>", "</presets>"});
     LoadPresets(cat, panel.cmbCategory);
     ASSERT_EQ(cat.PresetCount, 1);
-    EXPECT_EQ(GetParamaters(panel, cat, 12, 20), " -ss 12 -t 8");
+    EXPECT_EQ(GetParamaters(panel, cat, 12, 20), " -t 8");
     EXPECT_TRUE(Fake().messages.isEmpty());
 }
 
@@ -242,15 +242,16 @@ protected:
         ADD_FAILURE() << name.toStdString() << " is not in the shipped catalogue";
     }
 
-    // Cuts seconds 1 to 3 into out.<container>; the encoder's exit code.
+    // Cuts seconds 1 to 3 into out.<container> the way a job does (the start
+    // before the input); the encoder's exit code.
     int cut(QString* outPath, QString* report)
     {
         const QString params = GetParamaters(panel, cat, 1, 3);
         EXPECT_FALSE(params.isEmpty());
         EXPECT_TRUE(Fake().messages.isEmpty());
         *outPath = out.filePath("out." + panel.cmbCustContainer->currentText());
-        const QStringList args = QStringList{"-nostdin", "-i", clip} + QProcess::splitCommand(params + " -y")
-                                 + QStringList{*outPath};
+        const QStringList args = QStringList{"-nostdin", "-ss", "1", "-i", clip}
+                                 + QProcess::splitCommand(params + " -y") + QStringList{*outPath};
         return RunProgram(FfmpegPath(), args, report, 60000);
     }
 
@@ -264,7 +265,7 @@ protected:
 TEST_F(GetParamatersEncoder, DefaultCustomChoiceCutsAPlayableAvi)
 {
     EXPECT_EQ(GetParamaters(panel, cat, 1, 3), "-ar 22050 -ab 64000 -acodec libmp3lame -ac 2 -vcodec mpeg4"
-                                               " -b 320000 -r 25 -ss 1 -t 2");
+                                               " -b 320000 -r 25 -t 2");
     QString path, report, errors;
     ASSERT_EQ(cut(&path, &report), 0) << report.toStdString();
     EXPECT_TRUE(path.endsWith("out.AVI"));
