@@ -149,6 +149,7 @@ bool frmMain::ConvertVideo(const QString& origfile, const QString& outFile)
         job->setInputFile(origfile);
         job->setOutputFile(outFile);
         job->setParametrs(options + QStringLiteral(" -y"));
+        job->setStartTime(selectStart);
         job->setFileTimeLength(float(qint64(selectEnd) - qint64(selectStart)));
         started = true;
         job->StartConversion();

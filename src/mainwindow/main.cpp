@@ -4,7 +4,39 @@
 #include "player/PlaybackEngine.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QStyleFactory>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// Benchmark hook (bench/, start-up figure): with CLIPWRIGHT_EXIT_WHEN_SHOWN
+// set in the environment, the program writes "shown" to its standard output
+// once the window has been painted for the first time, and quits without
+// closing the window (so no settings are saved). Not meant for users.
+class ExitWhenShown : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && !m_done) {
+            m_done = true;
+            // After the paint has finished.
+            QTimer::singleShot(0, qApp, [] {
+                std::fputs("shown\n", stdout);
+                std::fflush(stdout);
+                QCoreApplication::quit();
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool m_done = false;
+};
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -24,6 +56,9 @@ int main(int argc, char** argv)
     clip::SetHost(&host);
 
     clip::frmMain window;
+    ExitWhenShown exitWhenShown;
+    if (qEnvironmentVariableIsSet("CLIPWRIGHT_EXIT_WHEN_SHOWN"))
+        window.installEventFilter(&exitWhenShown);
     window.show();
     const int rc = app.exec();
     clip::SetHost(nullptr);
