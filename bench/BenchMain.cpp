@@ -1,0 +1,393 @@
+// Clipwright's benchmark: five figures, each measured side by side with its
+// point of comparison in one run, repeated, and printed as the ratio of the
+// medians.
+//
+//   1. cut overhead: a 30 s re-encoded cut run by the window (Start click,
+//      naming, job, runner, progress bar, yields) against the bare encoder
+//      with the same arguments;
+//   2. position independence: a 10 s cut at 90 % of a 10-minute 720p clip
+//      against the same cut at 0 % (and the old order, start after the input,
+//      for contrast);
+//   3. the program's own CPU while a job runs, as a share of one core;
+//   4. load latency: probe and first frame against the bare encoder's probe;
+//   5. start-up: the program to its window shown against a bare Qt window.
+//
+// Usage: clipwright-bench [--reps N]   (scripts/bench.sh builds and runs it)
+#include "BenchSupport.h"
+
+#include "controls/MyButton.h"
+#include "controls/MyOption.h"
+#include "engine/CVideoConv.h"
+#include "formats/FormatsPanel.h"
+#include "formats/GetParamaters.h"
+#include "mainwindow/frmMain.h"
+#include "player/PlaybackEngine.h"
+#include "settings/FileHiveRegistry.h"
+#include "settings/RegistryBackend.h"
+#include "slider/Slider.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using namespace clip;
+using namespace clip::bench;
+
+namespace {
+
+double Seconds(const QElapsedTimer& clock)
+{
+    return double(clock.nsecsElapsed()) / 1e9;
+}
+
+QString LoadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("?");
+    return QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 2);
+}
+
+QString CpuModel()
+{
+    QFile file(QStringLiteral("/proc/cpuinfo"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("?");
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith("model name"))
+            return QString::fromLatin1(line.mid(line.indexOf(':') + 1)).trimmed();
+    }
+    return QStringLiteral("?");
+}
+
+bool Fail(const char* what)
+{
+    std::fprintf(stderr, "benchmark failed: %s\n", what);
+    return false;
+}
+
+const char* Verdict(bool met)
+{
+    return met ? "met" : "NOT MET";
+}
+
+bool ChoosePreset(frmMain& w, const QString& category, const QString& label, const QString& extension)
+{
+    FormatsPanel* p = w.frFormats;
+    p->optFormat[0]->setChecked(true);
+    for (auto [list, text] : {std::pair{p->cmbCategory, category}, {p->cmbOutVCodec, label},
+                              {p->cmbOutFormat, extension}}) {
+        const int i = list->findText(text);
+        if (i < 0)
+            return false;
+        list->setCurrentIndex(i);
+    }
+    return true;
+}
+
+// Seconds from starting `program` to the line "shown" on its standard output.
+double StartUp(const QString& program, const QString& configFolder)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("CLIPWRIGHT_EXIT_WHEN_SHOWN"), QStringLiteral("1"));
+    // The program's settings hive goes to a scratch folder, never the user's.
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configFolder);
+    process.setProcessEnvironment(env);
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.setStandardInputFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, {}, QIODevice::ReadOnly);
+    QByteArray out;
+    double shown = -1.0;
+    while (process.waitForReadyRead(30000)) {
+        out += process.readAllStandardOutput();
+        if (out.contains("shown")) {
+            shown = Seconds(clock);
+            break;
+        }
+    }
+    process.waitForFinished(30000);
+    return shown;
+}
+
+struct Figures {
+    double windowCut = 0, bareCut = 0;
+    double at90 = 0, at0 = 0, oldAt90 = 0, firstProgressAt90 = 0;
+    double cpuShareJob = 0, cpuShareSilent = 0;
+    double load = 0, ownProbe = 0, bareProbe = 0;
+    double startUp = 0, bareStartUp = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    EnsureCNumericLocale();
+    QApplication::setApplicationName(QStringLiteral("Clipwright"));
+    QApplication::setOrganizationName(QStringLiteral("Norvane"));
+    if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
+        QApplication::setStyle(style);
+
+    int reps = 5;
+    const QStringList args = QCoreApplication::arguments();
+    const qsizetype repsAt = args.indexOf(QStringLiteral("--reps"));
+    if (repsAt > 0 && repsAt + 1 < args.size())
+        reps = qMax(1, args.at(repsAt + 1).toInt());
+
+    BenchHost host;
+    SetHost(&host);
+    QTemporaryDir hive, out, config;
+    if (!hive.isValid() || !out.isValid() || !config.isValid()) {
+        Fail("no temporary folder");
+        return 2;
+    }
+    // The window's settings live in a scratch hive, never the user's.
+    SetDefaultRegistryBackend(std::make_shared<FileHiveRegistry>(hive.path()));
+
+    const QString clip = CachedClip(1280, 720, 600);
+    if (clip.isEmpty()) {
+        Fail("could not make the 10-minute 720p clip");
+        return 2;
+    }
+
+    const QString loadBefore = LoadAverage();
+    std::printf("Clipwright benchmark: %d repetitions, medians\n", reps);
+    std::printf("machine: %d cores, %s; load average at start %s\n", QThread::idealThreadCount(),
+                qPrintable(CpuModel()), qPrintable(loadBefore));
+    std::printf("clip: %s\n\n", qPrintable(clip));
+    std::fflush(stdout);
+
+    Figures f;
+    bool ok = true;
+    {
+        frmMain w;
+        w.show();
+        QCoreApplication::processEvents();
+        w.OpenVideoFile(clip);
+        if (w.NoVideoLoaded) {
+            Fail("the window could not load the clip");
+            return 2;
+        }
+        w.cmdStop_Click();
+        w.optOtherFolder->setChecked(true);
+        w.txtOutPath->setText(out.path());
+        if (!ChoosePreset(w, "General Video", "MPEG-4 (Xvid compatible)", "avi")) {
+            Fail("the MPEG-4 preset is not in the catalogue");
+            return 2;
+        }
+
+        // ---- 1 and 3: a 30 s cut by the window against the bare encoder.
+        const qint32 cutStart = 60, cutEnd = 90;
+        w.Slider->setSelectStart(cutStart);
+        w.Slider->setSelectEnd(cutEnd);
+        const QString params30 = GetParamaters(*w.frFormats, w.Tables, cutStart, cutEnd);
+        std::vector<double> windowTimes, bareTimes, cpuShares;
+        for (int r = 0; r < reps && ok; ++r) {
+            // Alternating which goes first evens out caches and load.
+            for (int turn = 0; turn < 2; ++turn) {
+                if ((turn == 0) == (r % 2 == 0)) {
+                    const double cpu0 = OwnCpuSeconds();
+                    QElapsedTimer clock;
+                    clock.start();
+                    w.cmdConvert->click();
+                    const double wall = Seconds(clock);
+                    const double cpu = OwnCpuSeconds() - cpu0;
+                    if (!w.cConvert || !w.cConvert->Succeeded()) {
+                        ok = Fail("the window's cut failed");
+                        break;
+                    }
+                    QFile::remove(w.cConvert->OutputFile());
+                    windowTimes.push_back(wall);
+                    cpuShares.push_back(cpu / wall);
+                } else {
+                    const QString target = QDir(out.path()).filePath(QStringLiteral("bare.avi"));
+                    const double t = RunBare(Encoder(), QStringList{"-ss", QString::number(cutStart), "-i", clip}
+                                                            + QProcess::splitCommand(params30 + QStringLiteral(" -y"))
+                                                            + QStringList{target});
+                    if (t < 0) {
+                        ok = Fail("the bare encoder's cut failed");
+                        break;
+                    }
+                    QFile::remove(target);
+                    bareTimes.push_back(t);
+                }
+            }
+        }
+        f.windowCut = Median(windowTimes);
+        f.bareCut = Median(bareTimes);
+        f.cpuShareJob = Median(cpuShares);
+        std::printf("1. cut overhead: window %.3f s, bare encoder %.3f s\n", f.windowCut, f.bareCut);
+        std::fflush(stdout);
+
+        // ---- 2: the same 10 s cut at 90 % and at 0 % of the clip.
+        const QString params10 = GetParamaters(*w.frFormats, w.Tables, 0, 10);
+        std::vector<double> at90, at0, firstProgress;
+        auto job = [&](qint32 start, double* firstProgressAfter) -> double {
+            CVideoConv conv;
+            QElapsedTimer clock;
+            double first = -1.0;
+            QObject::connect(&conv, &CVideoConv::Progress, &conv, [&](qint16& p) {
+                if (p > 0 && first < 0)
+                    first = Seconds(clock);
+            }, Qt::DirectConnection);
+            conv.setInputFile(clip);
+            conv.setOutputFile(QDir(out.path()).filePath(QStringLiteral("at%1.avi").arg(start)));
+            conv.setParametrs(params10 + QStringLiteral(" -y"));
+            conv.setStartTime(start);
+            conv.setFileTimeLength(10.0f);
+            clock.start();
+            conv.StartConversion();
+            const double wall = Seconds(clock);
+            QFile::remove(conv.OutputFile());
+            if (firstProgressAfter)
+                *firstProgressAfter = first;
+            return conv.Succeeded() ? wall : -1.0;
+        };
+        for (int r = 0; r < reps && ok; ++r) {
+            double first = 0;
+            const double late = job(540, &first);
+            const double early = job(0, nullptr);
+            if (late < 0 || early < 0) {
+                ok = Fail("a 10 s cut failed");
+                break;
+            }
+            at90.push_back(late);
+            at0.push_back(early);
+            firstProgress.push_back(first);
+        }
+        f.at90 = Median(at90);
+        f.at0 = Median(at0);
+        f.firstProgressAt90 = Median(firstProgress);
+        // For contrast, once: the start after the input, as before.
+        const QString oldTarget = QDir(out.path()).filePath(QStringLiteral("old.avi"));
+        f.oldAt90 = RunBare(Encoder(), QStringList{"-i", clip, "-ss", "540"}
+                                           + QProcess::splitCommand(params10 + QStringLiteral(" -y"))
+                                           + QStringList{oldTarget});
+        QFile::remove(oldTarget);
+        std::printf("2. position: at 90 %% %.3f s, at 0 %% %.3f s, old order at 90 %% %.3f s\n", f.at90, f.at0,
+                    f.oldAt90);
+        std::fflush(stdout);
+
+        // ---- 3b: a silent, real-time encoder: the runner only waits.
+        std::vector<double> silentShares;
+        for (int r = 0; r < qMin(reps, 3) && ok; ++r) {
+            CVideoConv conv;
+            conv.setInputFile(clip);
+            conv.setOutputFile(QDir(out.path()).filePath(QStringLiteral("silent.mkv")));
+            conv.setParametrs(QStringLiteral("-loglevel quiet -nostats -vf realtime -c:v mpeg4 -an -t 4 -y"));
+            conv.setStartTime(0);
+            const double cpu0 = OwnCpuSeconds();
+            QElapsedTimer clock;
+            clock.start();
+            conv.StartConversion();
+            const double wall = Seconds(clock);
+            const double cpu = OwnCpuSeconds() - cpu0;
+            QFile::remove(conv.OutputFile());
+            if (!conv.Succeeded()) {
+                ok = Fail("the silent job failed");
+                break;
+            }
+            silentShares.push_back(cpu / wall);
+        }
+        f.cpuShareSilent = Median(silentShares);
+        std::printf("3. own CPU: %.2f %% of a core during the window's cut, %.2f %% while the encoder is silent\n",
+                    100.0 * f.cpuShareJob, 100.0 * f.cpuShareSilent);
+        std::fflush(stdout);
+    }
+
+    // ---- 4: probe and first frame against the bare probe.
+    if (ok) {
+        std::vector<double> loads, probes, ownProbes;
+        for (int r = 0; r < reps && ok; ++r) {
+            QElapsedTimer clock;
+            clock.start();
+            bool supported = false;
+            {
+                CVideoConv probe;
+                supported = probe.IsFileSupported(clip);
+            }
+            ownProbes.push_back(Seconds(clock));
+            PlaybackEngine engine;
+            const bool rendered = supported && engine.RenderFile(clip);
+            const double load = Seconds(clock);
+            const double bare = RunBare(Encoder(), {"-hide_banner", "-i", clip}, true);
+            if (!rendered || bare < 0) {
+                ok = Fail("loading the clip failed");
+                break;
+            }
+            loads.push_back(load);
+            probes.push_back(bare);
+        }
+        f.load = Median(loads);
+        f.bareProbe = Median(probes);
+        f.ownProbe = Median(ownProbes);
+        std::printf("4. load: probe and first frame %.3f s (of which the probe %.3f s), bare probe %.3f s\n", f.load,
+                    f.ownProbe, f.bareProbe);
+        std::fflush(stdout);
+    }
+
+    // ---- 5: start-up, from outside.
+    if (ok) {
+        const QString folder = QCoreApplication::applicationDirPath();
+        std::vector<double> program, bare;
+        for (int r = 0; r < qMax(reps, 7) && ok; ++r) {
+            const double a = StartUp(folder + QStringLiteral("/clipwright"), config.path());
+            const double b = StartUp(folder + QStringLiteral("/clipwright-bench-bare"), config.path());
+            if (a < 0 || b < 0) {
+                ok = Fail("a start-up run did not show its window");
+                break;
+            }
+            program.push_back(a);
+            bare.push_back(b);
+        }
+        f.startUp = Median(program);
+        f.bareStartUp = Median(bare);
+        std::printf("5. start-up: program %.3f s, bare Qt window %.3f s\n", f.startUp, f.bareStartUp);
+    }
+    if (!ok || host.messages() > 0) {
+        if (host.messages() > 0)
+            Fail("the program showed a message box");
+        SetHost(nullptr);
+        return 2;
+    }
+
+    const double r1 = f.windowCut / f.bareCut;
+    const double r2 = f.at90 / f.at0;
+    const double oldRatio = f.oldAt90 / f.at0;
+    const bool met1 = r1 <= 1.05, met2 = r2 <= 1.5, met3 = f.cpuShareJob < 0.02 && f.cpuShareSilent < 0.02;
+    std::printf("\nResults (medians of %d; load average at start %s, at end %s)\n", reps, qPrintable(loadBefore),
+                qPrintable(LoadAverage()));
+    std::printf("1. cut overhead, 30 s cut 720p -> MPEG-4 AVI: window %.3f s / bare encoder %.3f s = ratio %.3f"
+                " (target <= 1.05: %s)\n",
+                f.windowCut, f.bareCut, r1, Verdict(met1));
+    std::printf("2. position independence, 10 s cut of 10 min 720p: at 90 %% %.3f s / at 0 %% %.3f s = ratio %.3f"
+                " (target <= 1.5: %s); old order at 90 %%: %.3f s = ratio %.2f; first progress at 90 %% after %.2f s\n",
+                f.at90, f.at0, r2, Verdict(met2), f.oldAt90, oldRatio, f.firstProgressAt90);
+    std::printf("3. own CPU while a job runs: %.2f %% of one core (window cut), %.2f %% (silent encoder)"
+                " = ratio %.4f of a core (target < 0.02: %s)\n",
+                100.0 * f.cpuShareJob, 100.0 * f.cpuShareSilent, qMax(f.cpuShareJob, f.cpuShareSilent),
+                Verdict(met3));
+    std::printf("4. load latency, 720p: probe + first frame %.3f s (probe %.3f s) / bare probe %.3f s = ratio %.2f\n",
+                f.load, f.ownProbe, f.bareProbe, f.load / f.bareProbe);
+    std::printf("5. start-up to window shown: program %.3f s / bare Qt window %.3f s = ratio %.2f\n", f.startUp,
+                f.bareStartUp, f.startUp / f.bareStartUp);
+    SetHost(nullptr);
+    return met1 && met2 && met3 ? 0 : 1;
+}

@@ -1,0 +1,58 @@
+// Shared pieces of the benchmark: the generated clips, the host it runs the
+// program's code under, the bare encoder run and small statistics.
+#pragma once
+
+#include "common/HostServices.h"
+#include "platform/QtHostServices.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace clip::bench {
+
+// A clip made once by the encoder's lavfi sources and kept in the cache
+// folder (~/.cache/clipwright-bench, or $XDG_CACHE_HOME/clipwright-bench):
+// a test picture with a sine tone, H.264 (x264 ultrafast, a key frame every
+// `keyint` frames, low bitrate) and AAC in MP4. Empty when it could not be
+// made.
+QString CachedClip(int width, int height, int seconds, int keyint = 250);
+
+// The real host services for everything the cut and the load use (the yield
+// and the program folder above all); message boxes are written to standard
+// error instead of shown, and nothing is ever powered off or opened.
+class BenchHost final : public HostServices {
+public:
+    void messageBox(const QString& text, int style) override;
+    void processEvents() override { m_real.processEvents(); }
+    QString programFolder() const override { return m_real.programFolder(); }
+    QString openFileDialog(QWidget*, const QString&, const QStringList&) override { return {}; }
+    QString browseForFolder(QWidget*, const QString&) override { return {}; }
+    bool openExternal(const QString&) override { return false; }
+    DriveKind driveType(const QString& path) override { return m_real.driveType(path); }
+    bool powerOff(int) override { return false; }
+
+    int messages() const { return m_messages; }
+
+private:
+    QtHostServices m_real;
+    int m_messages = 0;
+};
+
+// The encoder beside the benchmark program.
+QString Encoder();
+
+// Runs `program` with `args` the plainest way: started, then waited for
+// (no yields, no reading until it ends). Seconds of wall time; negative when
+// it could not start or, unless `anyExitCode`, did not exit with 0 (its
+// output then goes to standard error).
+double RunBare(const QString& program, const QStringList& args, bool anyExitCode = false);
+
+// CPU seconds (user + system) this process has used so far; its children
+// are not counted.
+double OwnCpuSeconds();
+
+double Median(std::vector<double> values);
+
+}  // namespace clip::bench

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds the benchmark into ./build-bench and runs it; arguments go to the
+# benchmark (e.g. --reps 7). Test clips are cached in ~/.cache/clipwright-bench.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR=${BUILD_DIR:-build-bench}
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLIP_BUILD_BENCH=ON >/dev/null
+cmake --build "$BUILD_DIR" --target clipwright-bench -j "$(nproc)"
+exec "$BUILD_DIR/bin/clipwright-bench" "$@"
