@@ -40,7 +40,7 @@ class EncoderJobTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
 
-    static QString Clip() { return test::MakeClip(test::ClipSpec{}); }  // 4 s, 160x120
+    static QString Clip() { return test::MakeClip(test::ClipRecipe{}); }  // 4 s, 160x120
 
     // Cuts seconds 1..3 of `input` into `output`.
     static void SetUpCut(CVideoConv& job, const QString& input, const QString& output)

@@ -48,13 +48,13 @@ int VideoFrames(const std::vector<std::string>& hashes)
 // between key frames are where seeking could go wrong.
 QString SparseKeyFrameClip(const QString& container)
 {
-    test::ClipSpec spec;
-    spec.seconds = 8;
-    spec.container = container;
-    spec.audioCodec = "pcm_s16le";
-    spec.extraOutputArgs = {"-g", "50"};
-    spec.baseName = "sparsekeys";
-    return test::MakeClip(spec);
+    test::ClipRecipe recipe;
+    recipe.seconds = 8;
+    recipe.container = container;
+    recipe.audioCodec = "pcm_s16le";
+    recipe.extraOutputArgs = {"-g", "50"};
+    recipe.baseName = "sparsekeys";
+    return test::MakeClip(recipe);
 }
 
 TEST(SeekOrder, FastOrderSelectsExactlyTheFramesAndSamplesOfDecodingFromTheBeginning)
@@ -111,12 +111,12 @@ TEST(SeekOrder, FastOrderSelectsExactlyTheFramesAndSamplesOfDecodingFromTheBegin
 // so the progress runs from 0 to 100 and the status from 0 to the length.
 TEST(SeekOrder, TimesCountFromTheStartOfTheCutWhereverItLies)
 {
-    test::ClipSpec spec;
-    spec.seconds = 60;
-    spec.audioCodec.clear();
-    spec.extraOutputArgs = {"-g", "250"};
-    spec.baseName = "minute";
-    const QString clip = test::MakeClip(spec);
+    test::ClipRecipe recipe;
+    recipe.seconds = 60;
+    recipe.audioCodec.clear();
+    recipe.extraOutputArgs = {"-g", "250"};
+    recipe.baseName = "minute";
+    const QString clip = test::MakeClip(recipe);
     ASSERT_FALSE(clip.isEmpty());
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

@@ -35,12 +35,12 @@ TEST(ShippedCatalogues, EveryPresetCutsAPlayableFileOfTheSelectedLength)
     EXPECT_GE(cmbCategory.count(), 5);
 
     // Key frames every two seconds: a cut from 1 s starts between two of them.
-    ClipSpec plain;
+    ClipRecipe plain;
     plain.extraOutputArgs = {"-g", "50"};
     // Odd picture sizes, NTSC frame rate and another audio codec, as users'
     // screen recordings have; stream copies are left out for it (whether a
     // container takes the input's codecs is the input's business).
-    ClipSpec odd;
+    ClipRecipe odd;
     odd.width = 161;
     odd.height = 121;
     odd.fps = 30;
@@ -68,14 +68,14 @@ TEST(ShippedCatalogues, EveryPresetCutsAPlayableFileOfTheSelectedLength)
         for (const char* own : {"-i", "-ss", "-t", "-to", "-y", "-n"})
             EXPECT_FALSE(params.contains(QLatin1String(own))) << own;
 
-        for (const ClipSpec* spec : {&plain, &odd}) {
-            if (spec == &odd && p.Params.contains("copy"))
+        for (const ClipRecipe* recipe : {&plain, &odd}) {
+            if (recipe == &odd && p.Params.contains("copy"))
                 continue;
-            const QString clip = MakeClip(*spec);
+            const QString clip = MakeClip(*recipe);
             ASSERT_FALSE(clip.isEmpty());
             SCOPED_TRACE(clip.toStdString());
             const QString target =
-                out.filePath(QStringLiteral("preset%1-%2.%3").arg(i).arg(spec->width).arg(p.Extension));
+                out.filePath(QStringLiteral("preset%1-%2.%3").arg(i).arg(recipe->width).arg(p.Extension));
             // As a cut runs it: the start before the input, the length after it.
             QString log;
             const int code = RunProgram(FfmpegPath(),
@@ -151,9 +151,9 @@ TEST(ShippedCatalogues, EveryCodecIsOneTheEncoderHas)
     // The custom route with the general codec in both lists: every option the
     // custom panel writes, around "-acodec copy" and "-vcodec copy", with the
     // start on a key frame.
-    ClipSpec spec;
-    spec.extraOutputArgs = {"-g", "25"};
-    const QString clip = MakeClip(spec);
+    ClipRecipe recipe;
+    recipe.extraOutputArgs = {"-g", "25"};
+    const QString clip = MakeClip(recipe);
     QTemporaryDir out;
     const QString target = out.filePath("copied.MP4");
     QString log;

@@ -219,7 +219,7 @@ protected:
         LoadPresets(cat, panel.cmbCategory);
         LoadCodecs(cat, panel.cmbCVCodec, panel.cmbCACodec);
         ASSERT_TRUE(Fake().messages.isEmpty());
-        clip = MakeClip(ClipSpec{});
+        clip = MakeClip(ClipRecipe{});
         ASSERT_FALSE(clip.isEmpty());
         panel.optFormat[1]->click();
         // The stored defaults of a first run.

@@ -150,7 +150,7 @@ protected:
     {
         ASSERT_TRUE(m_hive.isValid() && m_work.isValid());
         SetDefaultRegistryBackend(std::make_shared<FileHiveRegistry>(m_hive.path()));
-        test::ClipSpec source;
+        test::ClipRecipe source;
         source.seconds = 8;
         source.baseName = QStringLiteral("cutjob");
         m_source = test::MakeClip(source);

@@ -49,13 +49,13 @@ TEST(CutSelection, WindowCutsExactlyTheMarkedPartWithTheStartBeforeTheInput)
     SetDefaultRegistryBackend(std::make_shared<FileHiveRegistry>(hive.path()));
 
     // Key frames every two seconds, so the marks fall between them.
-    test::ClipSpec spec;
-    spec.seconds = 8;
-    spec.container = "mkv";
-    spec.audioCodec = "pcm_s16le";
-    spec.extraOutputArgs = {"-g", "50"};
-    spec.baseName = "marks";
-    const QString source = test::MakeClip(spec);
+    test::ClipRecipe recipe;
+    recipe.seconds = 8;
+    recipe.container = "mkv";
+    recipe.audioCodec = "pcm_s16le";
+    recipe.extraOutputArgs = {"-g", "50"};
+    recipe.baseName = "marks";
+    const QString source = test::MakeClip(recipe);
     ASSERT_FALSE(source.isEmpty());
     const QString input = test::CopyClipTo(source, work.path(), "marks.mkv");
 

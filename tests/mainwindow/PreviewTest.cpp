@@ -51,7 +51,7 @@ bool WaitFor(const std::function<bool()>& done, int ms = 10000)
 // Clips: tiny pictures, few frames per second, so long ones are made fast.
 QString SilentClip(double seconds, const char* name)
 {
-    test::ClipSpec wanted;
+    test::ClipRecipe wanted;
     wanted.seconds = seconds;
     wanted.fps = 2;
     wanted.audioCodec.clear();
@@ -187,7 +187,7 @@ TEST_F(Preview, DialogOffersTheVideoFiltersAndCancelChangesNothing)
 
 TEST_F(Preview, PaneShowsTheClipsPicture)
 {
-    test::ClipSpec blue;
+    test::ClipRecipe blue;
     blue.seconds = 2.0;
     blue.fps = 5;
     blue.audioCodec.clear();

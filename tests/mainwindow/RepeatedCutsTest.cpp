@@ -80,11 +80,11 @@ TEST(RepeatedCuts, ThirtyCutsLeaveNoEncoderNoDescriptorAndOnlyPlayableFiles)
     QTemporaryDir hive, work;
     ASSERT_TRUE(hive.isValid() && work.isValid());
     SetDefaultRegistryBackend(std::make_shared<FileHiveRegistry>(hive.path()));
-    test::ClipSpec spec;
-    spec.seconds = 6;
-    spec.extraOutputArgs = {"-g", "25"};
-    spec.baseName = "session";
-    const QString source = test::MakeClip(spec);
+    test::ClipRecipe recipe;
+    recipe.seconds = 6;
+    recipe.extraOutputArgs = {"-g", "25"};
+    recipe.baseName = "session";
+    const QString source = test::MakeClip(recipe);
     ASSERT_FALSE(source.isEmpty());
     const QString input = test::CopyClipTo(source, work.path(), "session.mp4");
 

@@ -39,7 +39,7 @@ class LoadDuration : public ::testing::TestWithParam<DurationCase> {};
 TEST_P(LoadDuration, LoadsPausedAtStartWithTheFileLength)
 {
     const DurationCase& c = GetParam();
-    test::ClipSpec wanted;
+    test::ClipRecipe wanted;
     wanted.seconds = c.seconds;
     wanted.fps = c.fps;
     if (!c.audio)

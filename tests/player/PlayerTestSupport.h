@@ -34,7 +34,7 @@ inline void Settle(int ms)
 // A long clip with sound that loads fast: a frame every 0.2 s.
 inline QString LongClip()
 {
-    ClipSpec wanted;
+    ClipRecipe wanted;
     wanted.seconds = 125.5;
     wanted.fps = 5;
     wanted.baseName = QStringLiteral("player-long");
@@ -44,7 +44,7 @@ inline QString LongClip()
 // Short, for playing to the end.
 inline QString ShortClip()
 {
-    ClipSpec wanted;
+    ClipRecipe wanted;
     wanted.seconds = 2.0;
     wanted.fps = 10;
     wanted.baseName = QStringLiteral("player-short");
@@ -54,7 +54,7 @@ inline QString ShortClip()
 // A plain red 4:3 picture without sound.
 inline QString RedClip()
 {
-    ClipSpec wanted;
+    ClipRecipe wanted;
     wanted.seconds = 2.0;
     wanted.fps = 5;
     wanted.audioCodec.clear();

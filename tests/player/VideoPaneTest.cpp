@@ -109,7 +109,7 @@ TEST(VideoPane, BlackWithoutAnEngineAndAfterItIsGone)
 TEST(VideoPane, ShowsTheNewPositionAfterASeekWhilePaused)
 {
     // Red for the first second, then blue.
-    test::ClipSpec wanted;
+    test::ClipRecipe wanted;
     wanted.seconds = 2.0;
     wanted.fps = 5;
     wanted.audioCodec.clear();

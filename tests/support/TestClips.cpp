@@ -20,7 +20,7 @@ QString cacheFolder()
     return folder;
 }
 
-QString specKey(const ClipSpec& s)
+QString recipeKey(const ClipRecipe& s)
 {
     const QString text = QStringList{QString::number(s.width), QString::number(s.height),
                                      QString::number(s.seconds, 'g', 10), QString::number(s.fps),
@@ -54,39 +54,39 @@ int RunProgram(const QString& program, const QStringList& args, QString* output,
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
-QString MakeClip(const ClipSpec& spec)
+QString MakeClip(const ClipRecipe& recipe)
 {
     const QString folder = cacheFolder();
-    const QString path = QStringLiteral("%1/%2-%3.%4").arg(folder, spec.baseName, specKey(spec), spec.container);
+    const QString path = QStringLiteral("%1/%2-%3.%4").arg(folder, recipe.baseName, recipeKey(recipe), recipe.container);
     if (QFileInfo::exists(path))
         return path;
 
-    const QString seconds = QString::number(spec.seconds, 'g', 10);
+    const QString seconds = QString::number(recipe.seconds, 'g', 10);
     QStringList args{QStringLiteral("-hide_banner"), QStringLiteral("-v"), QStringLiteral("error")};
-    if (!spec.videoCodec.isEmpty()) {
+    if (!recipe.videoCodec.isEmpty()) {
         QString source = QStringLiteral("%1=size=%2x%3:rate=%4:duration=%5")
-                             .arg(spec.videoSource).arg(spec.width).arg(spec.height).arg(spec.fps).arg(seconds);
-        if (!spec.videoSourceOptions.isEmpty())
-            source += QLatin1Char(':') + spec.videoSourceOptions;
+                             .arg(recipe.videoSource).arg(recipe.width).arg(recipe.height).arg(recipe.fps).arg(seconds);
+        if (!recipe.videoSourceOptions.isEmpty())
+            source += QLatin1Char(':') + recipe.videoSourceOptions;
         args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i") << source;
     }
-    if (!spec.audioCodec.isEmpty())
+    if (!recipe.audioCodec.isEmpty())
         args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
              << QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds);
-    if (!spec.videoCodec.isEmpty()) {
-        args << QStringLiteral("-c:v") << spec.videoCodec;
-        if (spec.videoCodec == QLatin1String("libx264"))
+    if (!recipe.videoCodec.isEmpty()) {
+        args << QStringLiteral("-c:v") << recipe.videoCodec;
+        if (recipe.videoCodec == QLatin1String("libx264"))
             args << QStringLiteral("-preset") << QStringLiteral("ultrafast") << QStringLiteral("-pix_fmt")
                  << QStringLiteral("yuv420p");
     }
-    if (!spec.audioCodec.isEmpty())
-        args << QStringLiteral("-c:a") << spec.audioCodec;
-    args << spec.extraOutputArgs;
+    if (!recipe.audioCodec.isEmpty())
+        args << QStringLiteral("-c:a") << recipe.audioCodec;
+    args << recipe.extraOutputArgs;
     args << QStringLiteral("-t") << seconds;
 
     // Made under a temporary name and renamed, so parallel test processes
     // never see half a clip.
-    const QString partial = path + QStringLiteral(".part-%1.%2").arg(QCoreApplication::applicationPid()).arg(spec.container);
+    const QString partial = path + QStringLiteral(".part-%1.%2").arg(QCoreApplication::applicationPid()).arg(recipe.container);
     args << QStringLiteral("-y") << partial;
     QString output;
     const int code = RunProgram(FfmpegPath(), args, &output);

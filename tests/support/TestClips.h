@@ -7,7 +7,7 @@ namespace clip::test {
 
 // A small clip made by the encoder from its lavfi sources. Everything the
 // test cares about is chosen here; the rest stays tiny and fast to make.
-struct ClipSpec {
+struct ClipRecipe {
     int width = 160;
     int height = 120;
     double seconds = 4.0;
@@ -21,10 +21,10 @@ struct ClipSpec {
     QString baseName = QStringLiteral("clip");            // file name without extension
 };
 
-// Path of a clip matching `spec`. Clips are made once per test run and
-// shared by every test that asks for the same spec; a failure to make one
+// Path of a clip matching `recipe`. Clips are made once per test run and
+// shared by every test that asks for the same recipe; a failure to make one
 // is reported as a test failure and gives an empty path.
-QString MakeClip(const ClipSpec& spec);
+QString MakeClip(const ClipRecipe& recipe);
 
 // A fresh copy of a clip under `folder` with the given file name (for tests
 // that need an awkward path or that modify the file).
