@@ -3,6 +3,7 @@
 #include "settings/CRegister.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <utility>
@@ -50,8 +51,10 @@ QString DefaultOutputFolder()
 #ifdef Q_OS_WIN
     return QStringLiteral("C:\\Cut Files");
 #else
+    // The output folder is created one level deep at most, so its parent
+    // must exist: a fresh account may have no videos folder yet.
     QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
-    if (videos.isEmpty())
+    if (videos.isEmpty() || !QFileInfo(videos).isDir())
         videos = QDir::homePath();
     return QDir::toNativeSeparators(videos + QStringLiteral("/Cut Files"));
 #endif
