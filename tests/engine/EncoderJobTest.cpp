@@ -5,7 +5,6 @@
 #include "support/FakeHost.h"
 #include "support/TestClips.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
@@ -41,13 +40,14 @@ protected:
     QTemporaryDir dir;
 
     static QString Clip() { return test::MakeClip(test::ClipRecipe{}); }  // 4 s, 160x120
+    static QString ErrorHead(const QString& input) { return "Error converting file: " + QFileInfo(input).fileName() + "\r\n"; }
 
     // Cuts seconds 1..3 of `input` into `output`.
-    static void SetUpCut(CVideoConv& job, const QString& input, const QString& output)
+    static void SetUpCut(CVideoConv& job, const QString& input, const QString& output, const QString& params = "-t 2 -y")
     {
         job.setInputFile(input);
         job.setOutputFile(output);
-        job.setParametrs("-t 2 -y");
+        job.setParametrs(params);
         job.setStartTime(1);
         job.setFileTimeLength(2.0f);
     }
@@ -55,9 +55,9 @@ protected:
     // A named pipe nobody writes to: the encoder reading it waits until the
     // test ends it. Should a stop not work, a writer that comes and goes after
     // a long while lets the encoder fail, so the test fails instead of hanging.
-    QString Fifo()
+    QString Fifo(const QString& name)
     {
-        const QString path = dir.filePath("never.mp4");
+        const QString path = dir.filePath(name);
         ::mkfifo(QFile::encodeName(path).constData(), 0600);
         QTimer::singleShot(20000, [path] {
             const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
@@ -68,103 +68,84 @@ protected:
     }
 };
 
+// A plain cut, and one whose paths and program folder hold blanks, quotes
+// and shell characters.
 TEST_F(EncoderJobTest, CutSucceedsWithProgressUpToTheEnd)
 {
-    const QString output = dir.filePath("cut.mp4");
-    CVideoConv job;
-    JobLog log(job);
-    job.StopConversion();  // before any run: no effect
-    SetUpCut(job, Clip(), output);
-    job.StartConversion();
+    const QString awkwardFolder = dir.filePath("my programs");
+    ASSERT_TRUE(QDir().mkpath(awkwardFolder));
+    ASSERT_TRUE(QFile::link(QFileInfo(test::FfmpegPath()).canonicalFilePath(), awkwardFolder + "/ffmpeg"));
 
-    EXPECT_TRUE(job.Succeeded());
-    EXPECT_FALSE(job.WasStopped());
-    EXPECT_EQ(log.statuses, QStringList{"Starting..."});
-    EXPECT_TRUE(Fake().messages.isEmpty());
-    ASSERT_FALSE(log.progress.isEmpty());
-    EXPECT_GE(log.progress.last(), 95);
-    EXPECT_LE(log.progress.last(), 105);
-    for (int p : log.progress)
-        EXPECT_GE(p, 0);
-    EXPECT_NEAR(test::ProbeDuration(output), 2.0, 0.2);
+    for (const bool awkward : {false, true}) {
+        SCOPED_TRACE(awkward ? "awkward paths" : "plain paths");
+        Fake().reset();
+        QString input = Clip();
+        QString output = dir.filePath("cut.mp4");
+        if (awkward) {
+            Fake().folderOverride = awkwardFolder;
+            input = test::CopyClipTo(Clip(), dir.path(), "a b \"q\" $HOME `x`;\u00fc.mp4");
+            output = dir.filePath("out 'b' \"q\" $(id) `y`;\u00e9\u65e5.mp4");
+        }
+        CVideoConv job;
+        JobLog log(job);
+        EXPECT_TRUE(job.IsFileSupported(input));
+        job.StopConversion();  // before any run: no effect
+        SetUpCut(job, input, output);
+        job.StartConversion();
+
+        EXPECT_TRUE(job.Succeeded());
+        EXPECT_FALSE(job.WasStopped());
+        EXPECT_EQ(log.statuses, QStringList{"Starting..."});
+        EXPECT_TRUE(Fake().messages.isEmpty());
+        ASSERT_FALSE(log.progress.isEmpty());
+        EXPECT_GE(log.progress.last(), 95);
+        EXPECT_LE(log.progress.last(), 105);
+        for (int p : log.progress)
+            EXPECT_GE(p, 0);
+        EXPECT_NEAR(test::ProbeDuration(output), 2.0, 0.2);
+    }
 }
 
-TEST_F(EncoderJobTest, UnreadableInputIsRefusedByTheProbeAndFailsAJob)
+// The probe refuses a text file; jobs that fail show the encoder's complaint
+// without its header.
+TEST_F(EncoderJobTest, FailedRunRaisesErrorAndShowsTheEncodersComplaint)
 {
     const QString text = dir.filePath("notes.txt");
     QFile file(text);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("this is not a video, only a few words of text\n");
     file.close();
-
     CVideoConv probe;
     EXPECT_FALSE(probe.IsFileSupported(text));
-    EXPECT_TRUE(probe.IsFileSupported(Clip()));
     EXPECT_TRUE(Fake().messages.isEmpty());
 
-    CVideoConv job;
-    JobLog log(job);
-    SetUpCut(job, text, dir.filePath("out.mp4"));
-    job.StartConversion();
+    struct Case { const char* name; QString input, params; bool unknownFormat; QString reportStart, complaint; };
+    const Case cases[] = {
+        {"text file", text, "-t 2 -y", true, "", ""},
+        {"unknown codec", Clip(), "-vcodec nosuchcodec -y", false, "\n", "nosuchcodec"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fake().reset();
+        const QString output = dir.filePath("out.mp4");
+        CVideoConv job;
+        JobLog log(job);
+        SetUpCut(job, c.input, output, c.params);
+        job.StartConversion();
 
-    EXPECT_FALSE(job.Succeeded());
-    EXPECT_TRUE(log.statuses.contains("Unknown format"));
-    EXPECT_TRUE(log.progress.contains(-1));
-    EXPECT_EQ(log.statuses.first(), "Starting...");
-    EXPECT_EQ(log.statuses.last(), "Error");
-    ASSERT_EQ(Fake().messages.size(), 1);
-    EXPECT_TRUE(Fake().messages[0].text.startsWith("Error converting file: notes.txt\r\n"));
-    EXPECT_EQ(Fake().messages[0].style, 16);
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("out.mp4")));
-}
-
-TEST_F(EncoderJobTest, FailedRunShowsTheEncodersComplaint)
-{
-    CVideoConv job;
-    JobLog log(job);
-    job.setInputFile(Clip());
-    job.setOutputFile(dir.filePath("out.mp4"));
-    job.setParametrs("-vcodec nosuchcodec -y");
-    job.StartConversion();
-
-    EXPECT_FALSE(job.Succeeded());
-    EXPECT_EQ(log.statuses.last(), "Error");
-    ASSERT_EQ(Fake().messages.size(), 1);
-    const QString text = Fake().messages[0].text;
-    const QString head = "Error converting file: " + QFileInfo(Clip()).fileName() + "\r\n";
-    EXPECT_TRUE(text.startsWith(head + "\n")) << text.toStdString();
-    EXPECT_TRUE(text.contains("nosuchcodec"));
-    EXPECT_FALSE(text.contains("Input #"));  // the header is trimmed away
-}
-
-TEST_F(EncoderJobTest, AwkwardPathsRoundTripAsInputAndOutput)
-{
-    const QString input = test::CopyClipTo(Clip(), dir.path(), "a b \"q\" $HOME `x`;\u00fc.mp4");
-    ASSERT_TRUE(QFileInfo::exists(input));
-    const QString output = dir.filePath("out 'b' \"q\" $(id) `y`;\u00e9\u65e5.mp4");
-
-    CVideoConv job;
-    EXPECT_TRUE(job.IsFileSupported(input));
-    SetUpCut(job, input, output);
-    job.StartConversion();
-
-    EXPECT_TRUE(job.Succeeded());
-    EXPECT_TRUE(Fake().messages.isEmpty());
-    EXPECT_NEAR(test::ProbeDuration(output), 2.0, 0.2);
-}
-
-TEST_F(EncoderJobTest, ProgramFolderWithBlanksStillFindsTheEncoder)
-{
-    const QString folder = dir.filePath("my programs");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    ASSERT_TRUE(QFile::link(QFileInfo(test::FfmpegPath()).canonicalFilePath(), folder + "/ffmpeg"));
-    Fake().folderOverride = folder;
-
-    CVideoConv job;
-    SetUpCut(job, Clip(), dir.filePath("cut.mp4"));
-    job.StartConversion();
-    EXPECT_TRUE(job.Succeeded());
-    EXPECT_TRUE(Fake().messages.isEmpty());
+        EXPECT_FALSE(job.Succeeded());
+        EXPECT_EQ(log.statuses.contains("Unknown format"), c.unknownFormat);
+        EXPECT_EQ(log.progress.contains(-1), c.unknownFormat);
+        EXPECT_EQ(log.statuses.first(), "Starting...");
+        EXPECT_EQ(log.statuses.last(), "Error");
+        ASSERT_EQ(Fake().messages.size(), 1);
+        const QString report = Fake().messages[0].text;
+        EXPECT_EQ(Fake().messages[0].style, 16);
+        EXPECT_TRUE(report.startsWith(ErrorHead(c.input) + c.reportStart)) << report.toStdString();
+        EXPECT_TRUE(report.contains(c.complaint));
+        EXPECT_FALSE(report.contains("Input #"));
+        EXPECT_FALSE(QFileInfo::exists(output));
+    }
 }
 
 TEST_F(EncoderJobTest, MissingEncoderGivesTheRunnersMessageAndTheError)
@@ -179,8 +160,7 @@ TEST_F(EncoderJobTest, MissingEncoderGivesTheRunnersMessageAndTheError)
     EXPECT_EQ(log.statuses, (QStringList{"Starting...", "Error"}));
     ASSERT_EQ(Fake().messages.size(), 2);
     EXPECT_EQ(Fake().messages[0].text, "File or command not found");
-    EXPECT_EQ(Fake().messages[0].style, 16);
-    EXPECT_EQ(Fake().messages[1].text, "Error converting file: " + QFileInfo(Clip()).fileName() + "\r\n");
+    EXPECT_EQ(Fake().messages[1].text, ErrorHead(Clip()));
     EXPECT_EQ(Fake().messages[1].style, 16);
 
     // The probe cannot tell and lets the file through.
@@ -190,20 +170,29 @@ TEST_F(EncoderJobTest, MissingEncoderGivesTheRunnersMessageAndTheError)
     EXPECT_EQ(Fake().messages[0].text, "File or command not found");
 }
 
-TEST_F(EncoderJobTest, StoppedJobEndsTheEncoderAndShowsNoError)
+// Stopped, or deleted, while the encoder waits for input: no encoder lives on
+// and no error is shown.
+TEST_F(EncoderJobTest, StoppedOrDeletedJobLeavesNoEncoderRunning)
 {
-    const QString fifo = Fifo();
-    CVideoConv job;
-    JobLog log(job);
-    SetUpCut(job, fifo, dir.filePath("out.mp4"));
-    QTimer::singleShot(300, &job, [&] { job.StopConversion(); });
-    job.StartConversion();
+    for (const bool deleted : {false, true}) {
+        SCOPED_TRACE(deleted ? "deleted" : "stopped");
+        const QString fifo = Fifo(deleted ? "deleted.mp4" : "stopped.mp4");
+        QPointer<CVideoConv> job = new CVideoConv;
+        JobLog log(*job);
+        SetUpCut(*job, fifo, dir.filePath("out.mp4"));
+        QTimer::singleShot(300, [&] { deleted ? delete job.data() : job->StopConversion(); });
+        job->StartConversion();
 
-    EXPECT_TRUE(job.WasStopped());
-    EXPECT_FALSE(job.Succeeded());
-    EXPECT_EQ(log.statuses, (QStringList{"Starting...", "Cancelled"}));
-    EXPECT_TRUE(Fake().messages.isEmpty());
-    EXPECT_TRUE(test::ProcessesMentioning(fifo).isEmpty());
+        EXPECT_EQ(job.isNull(), deleted);
+        if (job) {
+            EXPECT_TRUE(job->WasStopped());
+            EXPECT_FALSE(job->Succeeded());
+            EXPECT_EQ(log.statuses, (QStringList{"Starting...", "Cancelled"}));
+        }
+        EXPECT_TRUE(Fake().messages.isEmpty());
+        EXPECT_TRUE(test::ProcessesMentioning(fifo).isEmpty());
+        delete job.data();
+    }
 }
 
 TEST_F(EncoderJobTest, StopWhileStartingNeverStartsTheEncoder)
@@ -221,19 +210,6 @@ TEST_F(EncoderJobTest, StopWhileStartingNeverStartsTheEncoder)
     EXPECT_TRUE(job.WasStopped());
     EXPECT_EQ(log.statuses, (QStringList{"Starting...", "Cancelled"}));
     EXPECT_FALSE(QFileInfo::exists(output));
-    EXPECT_TRUE(Fake().messages.isEmpty());
-}
-
-TEST_F(EncoderJobTest, JobDeletedWhileTheEncoderRunsLeavesNothingRunning)
-{
-    const QString fifo = Fifo();
-    QPointer<CVideoConv> job = new CVideoConv;
-    SetUpCut(*job, fifo, dir.filePath("out.mp4"));
-    QTimer::singleShot(300, [&] { delete job.data(); });
-    job->StartConversion();
-
-    EXPECT_TRUE(job.isNull());
-    EXPECT_TRUE(test::ProcessesMentioning(fifo).isEmpty());
     EXPECT_TRUE(Fake().messages.isEmpty());
 }
 

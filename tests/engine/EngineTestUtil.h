@@ -1,9 +1,7 @@
 #pragma once
 
-// Helpers shared by the engine tests: small shell programs written into a
-// temporary folder, and checks that a child process is really gone.
+// Small shell programs for the runner tests, and checks that a child is gone.
 
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QStringList>
@@ -15,8 +13,7 @@
 
 namespace clip::test {
 
-// Writes an executable /bin/sh program named `name` with `body` into `dir`
-// and returns its path.
+// An executable /bin/sh program `name` in `dir` running `body`; its path.
 inline QString WriteScript(const QTemporaryDir& dir, const QString& name, const QByteArray& body)
 {
     const QString path = dir.filePath(name);
@@ -29,17 +26,14 @@ inline QString WriteScript(const QTemporaryDir& dir, const QString& name, const 
     return path;
 }
 
-// The process id a script stored with `echo $$ > pid` in its folder; 0 when
-// there is none.
+// The id a script stored with `echo $$ > pid` in its folder; 0 when none.
 inline pid_t ReadPid(const QTemporaryDir& dir)
 {
     QFile file(dir.filePath(QStringLiteral("pid")));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    return pid_t(file.readAll().trimmed().toLongLong());
+    return file.open(QIODevice::ReadOnly) ? pid_t(file.readAll().trimmed().toLongLong()) : 0;
 }
 
-// True when no process (not even an unreaped zombie) has this id.
+// True when no process, not even an unreaped zombie, has this id.
 inline bool ProcessGone(pid_t pid)
 {
     return pid > 0 && ::kill(pid, 0) == -1 && errno == ESRCH;
@@ -49,15 +43,9 @@ inline bool ProcessGone(pid_t pid)
 inline QStringList ProcessesMentioning(const QString& text)
 {
     QStringList found;
-    const QByteArray needle = text.toUtf8();
-    const QStringList ids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString& id : ids) {
-        bool numeric = false;
-        id.toLongLong(&numeric);
-        if (!numeric)
-            continue;
+    for (const QString& id : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(id));
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(needle))
+        if (id.front().isDigit() && cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(text.toUtf8()))
             found << id;
     }
     return found;
