@@ -232,6 +232,13 @@ void frmMain::buildMainPanel()
     lblProgress = MakeLabel(QStringLiteral("Task Progress:"), QStringLiteral("lblProgress"), MyFrame1);
     progress = new MyProgressBar(MyFrame1);
     progress->setObjectName(QStringLiteral("progress"));
+    // Loading a video hides the progress display; its place stays, so the
+    // Start button keeps its size and position.
+    for (QWidget* w : {static_cast<QWidget*>(lblProgress), static_cast<QWidget*>(progress)}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    }
     cmdConvert = MakeButton(QStringLiteral("Start"), QStringLiteral("cmdConvert"), MyFrame1);
     {
         QFont f = cmdConvert->font();
