@@ -1,6 +1,6 @@
 #include "engine/CVideoConv.h"
 
-#include "engine/DOSOutputs.h"
+#include "engine/EngineTestUtil.h"
 #include "support/FakeHost.h"
 
 #include <QProcess>
@@ -21,16 +21,6 @@ namespace {
 
 using test::Fake;
 using Access = CVideoConvTestAccess;
-
-// Every event of a job, in order: "S:<status>" or "P:<percent>".
-struct EventLog {
-    QStringList events;
-    explicit EventLog(CVideoConv& job)
-    {
-        QObject::connect(&job, &CVideoConv::CurrentStatus, &job, [this](QString& s) { events << "S:" + s; });
-        QObject::connect(&job, &CVideoConv::Progress, &job, [this](qint16& p) { events << "P:" + QString::number(p); });
-    }
-};
 
 TEST(CVideoConvCommandLine, HoldsTheEncoderThenTheStartThenQuotedPathsAroundTheArguments)
 {
@@ -110,7 +100,7 @@ TEST(CVideoConvChunks, TurnTimesIntoProgressAndStatus)
     };
     for (const Case& c : cases) {
         CVideoConv job;
-        EventLog log(job);
+        test::JobLog log(job);
         job.setFileTimeLength(c.length);
         Access::Receive(job, c.chunk);
         EXPECT_EQ(log.events, c.events) << c.length << " / " << c.chunk.toStdString();

@@ -18,22 +18,7 @@ namespace clip {
 namespace {
 
 using test::Fake;
-
-struct JobLog {
-    QStringList statuses;
-    QList<int> progress;
-    std::function<void(const QString&)> onStatus;
-
-    explicit JobLog(CVideoConv& job)
-    {
-        QObject::connect(&job, &CVideoConv::CurrentStatus, &job, [this](QString& s) {
-            statuses << s;
-            if (onStatus)
-                onStatus(s);
-        });
-        QObject::connect(&job, &CVideoConv::Progress, &job, [this](qint16& p) { progress << p; });
-    }
-};
+using test::JobLog;
 
 class EncoderJobTest : public ::testing::Test {
 protected:
@@ -170,47 +155,35 @@ TEST_F(EncoderJobTest, MissingEncoderGivesTheRunnersMessageAndTheError)
     EXPECT_EQ(Fake().messages[0].text, "File or command not found");
 }
 
-// Stopped, or deleted, while the encoder waits for input: no encoder lives on
-// and no error is shown.
+// Stopped as it starts, stopped or deleted while the encoder waits for input:
+// no encoder lives on, no error is shown, and nothing is written.
 TEST_F(EncoderJobTest, StoppedOrDeletedJobLeavesNoEncoderRunning)
 {
-    for (const bool deleted : {false, true}) {
-        SCOPED_TRACE(deleted ? "deleted" : "stopped");
-        const QString fifo = Fifo(deleted ? "deleted.mp4" : "stopped.mp4");
+    enum How { StopWhileStarting, Stop, Delete };
+    for (const How how : {StopWhileStarting, Stop, Delete}) {
+        SCOPED_TRACE(int(how));
+        Fake().reset();
+        const QString output = dir.filePath(QStringLiteral("out%1.mp4").arg(int(how)));
         QPointer<CVideoConv> job = new CVideoConv;
         JobLog log(*job);
-        SetUpCut(*job, fifo, dir.filePath("out.mp4"));
-        QTimer::singleShot(300, [&] { deleted ? delete job.data() : job->StopConversion(); });
+        SetUpCut(*job, how == StopWhileStarting ? Clip() : Fifo(QStringLiteral("never%1.mp4").arg(int(how))), output);
+        if (how == StopWhileStarting)
+            log.onStatus = [&](const QString& s) { if (s == "Starting...") job->StopConversion(); };
+        else
+            QTimer::singleShot(300, [&] { how == Delete ? delete job.data() : job->StopConversion(); });
         job->StartConversion();
 
-        EXPECT_EQ(job.isNull(), deleted);
+        EXPECT_EQ(job.isNull(), how == Delete);
         if (job) {
             EXPECT_TRUE(job->WasStopped());
             EXPECT_FALSE(job->Succeeded());
             EXPECT_EQ(log.statuses, (QStringList{"Starting...", "Cancelled"}));
         }
         EXPECT_TRUE(Fake().messages.isEmpty());
-        EXPECT_TRUE(test::ProcessesMentioning(fifo).isEmpty());
+        EXPECT_TRUE(test::ProcessesMentioning(output).isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(output));
         delete job.data();
     }
-}
-
-TEST_F(EncoderJobTest, StopWhileStartingNeverStartsTheEncoder)
-{
-    const QString output = dir.filePath("out.mp4");
-    CVideoConv job;
-    JobLog log(job);
-    log.onStatus = [&](const QString& s) {
-        if (s == "Starting...")
-            job.StopConversion();
-    };
-    SetUpCut(job, Clip(), output);
-    job.StartConversion();
-
-    EXPECT_TRUE(job.WasStopped());
-    EXPECT_EQ(log.statuses, (QStringList{"Starting...", "Cancelled"}));
-    EXPECT_FALSE(QFileInfo::exists(output));
-    EXPECT_TRUE(Fake().messages.isEmpty());
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #pragma once
 
-// Small shell programs for the runner tests, and checks that a child is gone.
+// Small shell programs for the runner tests, a job's event log, and checks
+// that a child is gone.
+
+#include "engine/CVideoConv.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +14,31 @@
 #include <csignal>
 #include <sys/types.h>
 
+#include <functional>
+
 namespace clip::test {
+
+// Every status and progress event of a job, in order ("S:<status>",
+// "P:<percent>" in `events`), and by kind.
+struct JobLog {
+    QStringList events, statuses;
+    QList<int> progress;
+    std::function<void(const QString&)> onStatus;
+
+    explicit JobLog(CVideoConv& job)
+    {
+        QObject::connect(&job, &CVideoConv::CurrentStatus, &job, [this](QString& s) {
+            events << "S:" + s;
+            statuses << s;
+            if (onStatus)
+                onStatus(s);
+        });
+        QObject::connect(&job, &CVideoConv::Progress, &job, [this](qint16& p) {
+            events << "P:" + QString::number(p);
+            progress << p;
+        });
+    }
+};
 
 // An executable /bin/sh program `name` in `dir` running `body`; its path.
 inline QString WriteScript(const QTemporaryDir& dir, const QString& name, const QByteArray& body)

@@ -20,8 +20,7 @@ bool GermanLocaleInstalled()
 {
     const std::string saved = std::setlocale(LC_TIME, nullptr);
     const bool ok = std::setlocale(LC_TIME, kGerman) != nullptr;
-    std::setlocale(LC_TIME, saved.c_str());
-    return ok;
+    return std::setlocale(LC_TIME, saved.c_str()) && ok;
 }
 
 // Runs only inside the child started below, whose whole environment asks
@@ -35,7 +34,6 @@ TEST(LocaleChild, PlaysOnceTheNumericLocaleIsReset)
     if (clipPath.isEmpty())
         GTEST_SKIP() << "runs only as a child of GermanLocale.PlaybackWorksAfterTheNumericReset";
 
-    // The environment really took effect.
     ASSERT_STREQ(std::setlocale(LC_TIME, nullptr), kGerman);
     ASSERT_NE(std::setlocale(LC_NUMERIC, kGerman), nullptr);
 
@@ -71,22 +69,20 @@ TEST(GermanLocale, PlaybackWorksAfterTheNumericReset)
     ASSERT_FALSE(clipPath.isEmpty());
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LANG"), QString::fromLatin1(kGerman));
-    env.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(kGerman));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QString::fromLatin1(kChildFlag), clipPath);
+    for (const char* name : {"LANG", "LC_ALL"})
+        env.insert(name, kGerman);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert(kChildFlag, clipPath);
     QProcess child;
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=LocaleChild.PlaysOnceTheNumericLocaleIsReset")});
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=LocaleChild.PlaysOnceTheNumericLocaleIsReset"});
     ASSERT_TRUE(child.waitForStarted(10000));
     ASSERT_TRUE(child.waitForFinished(60000));
     const QString output = QString::fromUtf8(child.readAll());
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
-    EXPECT_FALSE(output.contains(QStringLiteral("[  SKIPPED ]"))) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test") && !output.contains("[  SKIPPED ]")) << output.toStdString();
 }
 
 }  // namespace

@@ -31,37 +31,29 @@ inline void Settle(int ms)
     WaitUntil([] { return false; }, ms);
 }
 
+// A clip of the given length and frame rate; a lavfi colour option
+// ("c=red") makes a plain picture without sound.
+inline QString PlayerClip(const QString& baseName, double seconds, int fps, const QString& colour = {},
+                          const QStringList& extraArgs = {})
+{
+    ClipRecipe wanted;
+    wanted.seconds = seconds;
+    wanted.fps = fps;
+    wanted.baseName = baseName;
+    wanted.extraOutputArgs = extraArgs;
+    if (!colour.isEmpty()) {
+        wanted.audioCodec.clear();
+        wanted.videoSource = QStringLiteral("color");
+        wanted.videoSourceOptions = colour;
+    }
+    return MakeClip(wanted);
+}
+
 // A long clip with sound that loads fast: a frame every 0.2 s.
-inline QString LongClip()
-{
-    ClipRecipe wanted;
-    wanted.seconds = 125.5;
-    wanted.fps = 5;
-    wanted.baseName = QStringLiteral("player-long");
-    return MakeClip(wanted);
-}
-
+inline QString LongClip() { return PlayerClip(QStringLiteral("player-long"), 125.5, 5); }
 // Short, for playing to the end.
-inline QString ShortClip()
-{
-    ClipRecipe wanted;
-    wanted.seconds = 2.0;
-    wanted.fps = 10;
-    wanted.baseName = QStringLiteral("player-short");
-    return MakeClip(wanted);
-}
-
+inline QString ShortClip() { return PlayerClip(QStringLiteral("player-short"), 2.0, 10); }
 // A plain red 4:3 picture without sound.
-inline QString RedClip()
-{
-    ClipRecipe wanted;
-    wanted.seconds = 2.0;
-    wanted.fps = 5;
-    wanted.audioCodec.clear();
-    wanted.videoSource = QStringLiteral("color");
-    wanted.videoSourceOptions = QStringLiteral("c=red");
-    wanted.baseName = QStringLiteral("player-red");
-    return MakeClip(wanted);
-}
+inline QString RedClip() { return PlayerClip(QStringLiteral("player-red"), 2.0, 5, QStringLiteral("c=red")); }
 
 }  // namespace clip::test

@@ -15,156 +15,102 @@ namespace {
 
 using test::WaitUntil;
 
-bool IsRed(QRgb c)
-{
-    return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60;
-}
-
-bool IsBlack(QRgb c)
-{
-    return qRed(c) < 20 && qGreen(c) < 20 && qBlue(c) < 20;
-}
-
-QImage Grab(VideoPane& pane)
-{
-    return pane.grab().toImage();
-}
+bool IsRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60; }
+bool IsBlack(QRgb c) { return qRed(c) < 20 && qGreen(c) < 20 && qBlue(c) < 20; }
 
 // The window's pane: 4770 x 2835 twips at 96 dpi.
 constexpr int kPaneWidth = 318;
 constexpr int kPaneHeight = 189;
 
-class PaneAttach : public ::testing::TestWithParam<bool> {};
-
-TEST_P(PaneAttach, ShowsThePictureLetterboxedAtThePaneSize)
-{
-    const bool attachFirst = GetParam();
+class VideoPaneTest : public ::testing::Test {
+protected:
     VideoPane pane;
-    pane.resize(kPaneWidth, kPaneHeight);
-    PlaybackEngine engine;
-    if (attachFirst)
-        pane.setEngine(&engine);
-    ASSERT_TRUE(engine.RenderFile(test::RedClip()));
-    if (!attachFirst)
-        pane.setEngine(&engine);
-    ASSERT_TRUE(WaitUntil([&] { return !pane.currentFrame().isNull(); }));
+    void SetUp() override { pane.resize(kPaneWidth, kPaneHeight); }
+    QRgb Centre() { return pane.grab().toImage().pixel(kPaneWidth / 2, kPaneHeight / 2); }
+    bool FrameShown() { return WaitUntil([&] { return !pane.currentFrame().isNull(); }); }
+};
 
-    const QImage shot = Grab(pane);
-    ASSERT_EQ(shot.size(), QSize(kPaneWidth, kPaneHeight));
-    // A 4:3 picture 189 high is 252 wide: bars of 33 on either side.
-    EXPECT_TRUE(IsRed(shot.pixel(kPaneWidth / 2, kPaneHeight / 2)));
-    EXPECT_TRUE(IsRed(shot.pixel(40, 5)));
-    EXPECT_TRUE(IsRed(shot.pixel(kPaneWidth - 41, kPaneHeight - 6)));
-    for (int y : {0, kPaneHeight / 2, kPaneHeight - 1}) {
-        EXPECT_TRUE(IsBlack(shot.pixel(5, y))) << y;
-        EXPECT_TRUE(IsBlack(shot.pixel(kPaneWidth - 6, y))) << y;
+// A 4:3 red picture in a wide pane has bars left and right (189 high is 252
+// wide: 33 on either side), in a tall pane above and below; attached before
+// or after the load.
+TEST_F(VideoPaneTest, ShowsThePictureLetterboxedAtThePaneSize)
+{
+    for (const bool attachFirst : {true, false}) {
+        SCOPED_TRACE(attachFirst ? "attached before the load" : "attached after the load");
+        pane.resize(kPaneWidth, kPaneHeight);
+        PlaybackEngine engine;
+        pane.setEngine(attachFirst ? &engine : nullptr);
+        ASSERT_TRUE(engine.RenderFile(test::RedClip()));
+        pane.setEngine(&engine);
+        ASSERT_TRUE(FrameShown());
+
+        QImage shot = pane.grab().toImage();
+        ASSERT_EQ(shot.size(), QSize(kPaneWidth, kPaneHeight));
+        for (const QPoint red : {QPoint(kPaneWidth / 2, kPaneHeight / 2), QPoint(40, 5), QPoint(kPaneWidth - 41, kPaneHeight - 6)})
+            EXPECT_TRUE(IsRed(shot.pixel(red))) << red.x() << "," << red.y();
+        for (int y : {0, kPaneHeight / 2, kPaneHeight - 1}) {
+            EXPECT_TRUE(IsBlack(shot.pixel(5, y))) << y;
+            EXPECT_TRUE(IsBlack(shot.pixel(kPaneWidth - 6, y))) << y;
+        }
+
+        pane.resize(120, 300);
+        shot = pane.grab().toImage();
+        ASSERT_EQ(shot.size(), QSize(120, 300));
+        EXPECT_TRUE(IsRed(shot.pixel(60, 150)) && IsRed(shot.pixel(5, 150)));
+        EXPECT_TRUE(IsBlack(shot.pixel(60, 5)) && IsBlack(shot.pixel(60, 294)));
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Order, PaneAttach, ::testing::Values(true, false),
-                         [](const auto& info) { return info.param ? "BeforeLoad" : "AfterLoad"; });
-
-TEST(VideoPane, ResizingRedrawsWithBarsWhereTheShapeNeedsThem)
+TEST_F(VideoPaneTest, BlackWithoutAnEngineAndAfterItIsGone)
 {
-    VideoPane pane;
-    pane.resize(kPaneWidth, kPaneHeight);
-    PlaybackEngine engine;
-    pane.setEngine(&engine);
-    ASSERT_TRUE(engine.RenderFile(test::RedClip()));
-    ASSERT_TRUE(WaitUntil([&] { return !pane.currentFrame().isNull(); }));
-
-    // Tall pane: the bars move to the top and bottom.
-    pane.resize(120, 300);
-    const QImage shot = Grab(pane);
-    ASSERT_EQ(shot.size(), QSize(120, 300));
-    EXPECT_TRUE(IsRed(shot.pixel(60, 150)));
-    EXPECT_TRUE(IsRed(shot.pixel(5, 150)));
-    EXPECT_TRUE(IsBlack(shot.pixel(60, 5)));
-    EXPECT_TRUE(IsBlack(shot.pixel(60, 294)));
-}
-
-TEST(VideoPane, BlackWithoutAnEngineAndAfterItIsGone)
-{
-    VideoPane pane;
-    pane.resize(kPaneWidth, kPaneHeight);
-    const QImage empty = Grab(pane);
-    EXPECT_TRUE(IsBlack(empty.pixel(kPaneWidth / 2, kPaneHeight / 2)));
-
+    EXPECT_TRUE(IsBlack(Centre()));
     auto engine = std::make_unique<PlaybackEngine>();
     pane.setEngine(engine.get());
     ASSERT_TRUE(engine->RenderFile(test::RedClip()));
-    ASSERT_TRUE(WaitUntil([&] { return !pane.currentFrame().isNull(); }));
-    EXPECT_TRUE(IsRed(Grab(pane).pixel(kPaneWidth / 2, kPaneHeight / 2)));
-
+    ASSERT_TRUE(FrameShown());
+    EXPECT_TRUE(IsRed(Centre()));
     pane.setEngine(nullptr);
-    EXPECT_TRUE(IsBlack(Grab(pane).pixel(kPaneWidth / 2, kPaneHeight / 2)));
-
+    EXPECT_TRUE(IsBlack(Centre()));
     pane.setEngine(engine.get());
-    EXPECT_TRUE(IsRed(Grab(pane).pixel(kPaneWidth / 2, kPaneHeight / 2)));
+    EXPECT_TRUE(IsRed(Centre()));
     engine.reset();  // destroyed while attached
     EXPECT_EQ(pane.engine(), nullptr);
-    EXPECT_TRUE(IsBlack(Grab(pane).pixel(kPaneWidth / 2, kPaneHeight / 2)));
+    EXPECT_TRUE(IsBlack(Centre()));
 }
 
-TEST(VideoPane, ShowsTheNewPositionAfterASeekWhilePaused)
+TEST_F(VideoPaneTest, ShowsTheNewPositionAfterASeekWhilePaused)
 {
     // Red for the first second, then blue.
-    test::ClipRecipe wanted;
-    wanted.seconds = 2.0;
-    wanted.fps = 5;
-    wanted.audioCodec.clear();
-    wanted.videoSource = QStringLiteral("color");
-    wanted.videoSourceOptions = QStringLiteral("c=red");
-    wanted.extraOutputArgs = {QStringLiteral("-vf"),
-                            QStringLiteral("drawbox=c=blue:t=fill:enable='gte(t,1)'")};
-    wanted.baseName = QStringLiteral("player-red-blue");
-    const QString path = test::MakeClip(wanted);
-    ASSERT_FALSE(path.isEmpty());
-
-    VideoPane pane;
-    pane.resize(kPaneWidth, kPaneHeight);
+    const QString path = test::PlayerClip("player-red-blue", 2.0, 5, "c=red",
+                                          {"-vf", "drawbox=c=blue:t=fill:enable='gte(t,1)'"});
     PlaybackEngine engine;
     pane.setEngine(&engine);
     ASSERT_TRUE(engine.RenderFile(path));
-    ASSERT_TRUE(WaitUntil([&] { return IsRed(pane.currentFrame().pixel(kPaneWidth / 2, kPaneHeight / 2)); }));
-
+    const auto centre = [&] { return pane.currentFrame().pixel(kPaneWidth / 2, kPaneHeight / 2); };
+    ASSERT_TRUE(WaitUntil([&] { return !pane.currentFrame().isNull() && IsRed(centre()); }));
     engine.setCurrentPosition(1.4);
-    EXPECT_TRUE(WaitUntil([&] {
-        const QImage f = pane.currentFrame();
-        return !f.isNull() && qBlue(f.pixel(kPaneWidth / 2, kPaneHeight / 2)) > 200;
-    }));
+    EXPECT_TRUE(WaitUntil([&] { return qBlue(centre()) > 200; }));
     EXPECT_EQ(engine.state(), PlaybackEngine::State::Paused);
 }
 
-TEST(VideoPane, HandsDroppedFilesOnAndRefusesOtherData)
+TEST_F(VideoPaneTest, HandsDroppedFilesOnAndRefusesOtherData)
 {
-    VideoPane pane;
-    pane.resize(kPaneWidth, kPaneHeight);
     EXPECT_TRUE(pane.acceptDrops());
     QSignalSpy dropped(&pane, &VideoPane::filesDropped);
-
-    QMimeData text;
+    QMimeData text, files;
     text.setText(QStringLiteral("just words"));
-    QDragEnterEvent enterText(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&pane, &enterText);
-    EXPECT_FALSE(enterText.isAccepted());
-
-    QMimeData files;
-    const QList<QUrl> urls{QUrl::fromLocalFile(QStringLiteral("/videos/a.MP4")),
-                           QUrl::fromLocalFile(QStringLiteral("/videos/b.avi"))};
+    const QList<QUrl> urls{QUrl::fromLocalFile("/videos/a.MP4"), QUrl::fromLocalFile("/videos/b.avi")};
     files.setUrls(urls);
-    QDragEnterEvent enterFiles(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&pane, &enterFiles);
-    EXPECT_TRUE(enterFiles.isAccepted());
 
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&pane, &drop);
+    for (QMimeData* data : {&text, &files}) {
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&pane, &enter);
+        EXPECT_EQ(enter.isAccepted(), data == &files);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&pane, &drop);
+    }
     ASSERT_EQ(dropped.count(), 1);
     EXPECT_EQ(dropped.at(0).at(0).value<QList<QUrl>>(), urls);
-
-    QDropEvent dropText(QPointF(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&pane, &dropText);
-    EXPECT_EQ(dropped.count(), 1);
 }
 
 }  // namespace
