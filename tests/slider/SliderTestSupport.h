@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <ostream>
+#include <utility>
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
@@ -21,9 +22,8 @@ namespace clip::test {
 // 15 twips per pixel, as on a 96 DPI screen, so positions are predictable.
 constexpr double kTwips = 15.0;
 
-// Writes every event of a slider into a list of short texts:
-// "Click", "Scroll", "Change", "DblClick <value>", "MouseUp b s x y" (x, y
-// in pixels), "Overflow".
+// Every event of a slider as a short text: "Click", "Scroll", "Change",
+// "DblClick <value>", "MouseUp b s x y" (pixels), "Overflow".
 class EventLog {
 public:
     explicit EventLog(Slider& slider)
@@ -38,23 +38,17 @@ public:
         });
         QObject::connect(&slider, &Slider::overflowed, [this] { events << "Overflow"; });
     }
-    QStringList take()
-    {
-        QStringList out = events;
-        events.clear();
-        return out;
-    }
+    QStringList take() { return std::exchange(events, {}); }
     QStringList events;
 };
 
-// A shown host window holding one slider at a given pixel geometry, the way
-// the main window holds it.
+// A shown window holding one slider at a pixel geometry, as the main window
+// holds it.
 struct SliderHost {
     explicit SliderHost(QRect geometry = QRect(10, 10, 300, 20), qint32 min = -100, qint32 max = 100)
+        : window(std::make_unique<QWidget>()), slider(new Slider(window.get()))
     {
-        window = std::make_unique<QWidget>();
         window->resize(400, 400);
-        slider = new Slider(window.get());
         slider->setTwipsPerPixel(kTwips, kTwips);
         slider->setGeometry(geometry);
         window->show();
@@ -72,10 +66,9 @@ struct SliderHost {
     Slider* operator->() const { return slider; }
 
     std::unique_ptr<QWidget> window;
-    Slider* slider = nullptr;
+    Slider* slider;
 };
 
-// Sends a pointer move at pixel position (x, y) with the given buttons held.
 inline void SendMove(Slider& slider, QPointF pos, Qt::MouseButtons buttons)
 {
     QMouseEvent ev(QEvent::MouseMove, pos, slider.mapToGlobal(pos), Qt::NoButton, buttons, Qt::NoModifier);
@@ -89,8 +82,10 @@ inline void SendButton(Slider& slider, QEvent::Type type, QPointF pos, Qt::Mouse
     QApplication::sendEvent(&slider, &ev);
 }
 
-// Whether the grabbed control shows the given bitmap with its top-left corner
-// at (x, y), pixel for pixel.
+inline QImage Grab(Slider& slider) { return slider.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+// Whether the shot shows the bitmap with its top-left corner at (x, y),
+// pixel for pixel.
 inline bool ShowsBitmapAt(const QImage& shot, const QImage& bitmap, int x, int y)
 {
     for (int by = 0; by < bitmap.height(); ++by)
@@ -102,9 +97,10 @@ inline bool ShowsBitmapAt(const QImage& shot, const QImage& bitmap, int x, int y
     return true;
 }
 
-inline QImage Grab(Slider& slider)
+// Whether the horizontal handle is drawn at x (its top is always at 4).
+inline bool ShowsHandleAt(Slider& slider, int x)
 {
-    return slider.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return ShowsBitmapAt(Grab(slider), slider.bitmap(Slider::Bitmap::PicHandle), x, 4);
 }
 
 }  // namespace clip::test
