@@ -154,15 +154,18 @@ TEST_F(DOSOutputsTest, QuotedArgumentsReachTheChildUnchangedWithoutAShell)
 
 // Stopping, cleaning up or destroying the runner mid-run, from a chunk handler
 // or from a timer while the child is silent: the run ends at once and the
-// child is gone, not even left as a zombie.
+// child is gone, not even left as a zombie. A handler that stops the run and
+// then waits (as a job started after a Stop click does) sees the child end
+// while it still waits.
 TEST_F(DOSOutputsTest, EndingARunEarlyEndsTheChild)
 {
-    enum How { Stop, CleanUp, Destroy };
+    enum How { Stop, StopAndWaitInTheHandler, CleanUp, Destroy };
     struct Case { const char* name; How how; bool fromHandler; QString script; QString output; int chunks; QString last; };
     const Case cases[] = {
         {"stop from a handler while output pours in", Stop, true, flood(), "", 2, "Cancelled"},
         {"stop while the child never spoke", Stop, false, silentSleep(), "", 1, "Cancelled"},
         {"stop after the child went quiet", Stop, false, talkThenSleep(), "", 2, "Cancelled"},
+        {"stop, then wait under a nested handler", StopAndWaitInTheHandler, true, talkThenSleep(), "", 2, "Cancelled"},
         {"clean-up from a handler", CleanUp, true, talkThenSleep(), "started\n", 1, "started\n"},
         {"runner destroyed from its handler", Destroy, true, talkThenSleep(), "", 1, "started\n"},
         {"runner destroyed while the child is silent", Destroy, false, silentSleep(), "", 0, ""},
@@ -173,12 +176,18 @@ TEST_F(DOSOutputsTest, EndingARunEarlyEndsTheChild)
         QPointer<DOSOutputs> runner = new DOSOutputs;
         ChunkLog log;
         log.attach(runner);
+        bool goneWhileNested = false;
         auto act = [&] {
-            if (c.how == Stop)
+            if (c.how == Stop || c.how == StopAndWaitInTheHandler)
                 runner->setStopConvert(true);
-            else if (c.how == CleanUp)
+            if (c.how == StopAndWaitInTheHandler) {
+                for (QDeadlineTimer deadline(5000); !deadline.hasExpired() && !goneWhileNested;) {
+                    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+                    goneWhileNested = test::ProcessGone(test::ReadPid(dir));
+                }
+            } else if (c.how == CleanUp)
                 runner->CleanUp();
-            else
+            else if (c.how == Destroy)
                 delete runner.data();
         };
         if (c.fromHandler)
@@ -189,38 +198,17 @@ TEST_F(DOSOutputsTest, EndingARunEarlyEndsTheChild)
         EXPECT_EQ(runner->ExecuteCommand(c.script), c.output);
         ASSERT_EQ(log.chunks.size(), c.chunks);
         EXPECT_EQ(log.chunks.value(c.chunks - 1), c.last);
+        EXPECT_EQ(goneWhileNested, c.how == StopAndWaitInTheHandler);
         EXPECT_EQ(runner.isNull(), c.how == Destroy);
         if (runner) {
-            EXPECT_EQ(runner->WasStopped(), c.how == Stop);
+            const bool stopped = c.how == Stop || c.how == StopAndWaitInTheHandler;
+            EXPECT_EQ(runner->WasStopped(), stopped);
             EXPECT_FALSE(runner->ExitedNormally());
-            EXPECT_EQ(runner->Outputs(), QStringList(log.chunks.mid(0, c.how == Stop ? c.chunks - 1 : c.chunks)).join(""));
+            EXPECT_EQ(runner->Outputs(), log.chunks.mid(0, stopped ? c.chunks - 1 : c.chunks).join(""));
         }
         EXPECT_TRUE(test::ProcessGone(test::ReadPid(dir)));
         delete runner.data();
     }
-}
-
-TEST_F(DOSOutputsTest, StopEndsTheChildEvenWhileItsRunWaitsUnderANestedHandler)
-{
-    DOSOutputs runner;
-    ChunkLog log;
-    log.attach(&runner);
-    bool goneWhileNested = false;
-    log.onChunk = [&](const QString& chunk) {
-        if (chunk != "started\n")
-            return;
-        runner.setStopConvert(true);
-        // Still inside the handler, as a job started after a Stop click is:
-        // the stopped child must not live on until the handler returns.
-        for (QDeadlineTimer deadline(5000); !deadline.hasExpired() && !goneWhileNested;) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-            goneWhileNested = test::ProcessGone(test::ReadPid(dir));
-        }
-    };
-    EXPECT_EQ(runner.ExecuteCommand(talkThenSleep()), QString());
-    EXPECT_TRUE(goneWhileNested);
-    EXPECT_EQ(log.chunks.last(), "Cancelled");
-    EXPECT_TRUE(runner.WasStopped());
 }
 
 }  // namespace

@@ -58,14 +58,10 @@ TEST(SeekOrder, FastOrderSelectsExactlyTheFramesAndSamplesOfDecodingFromTheBegin
         ASSERT_FALSE(clip.isEmpty());
 
         const QString slow = dir.filePath(QStringLiteral("slow-%1-%2.mkv").arg(c.container).arg(c.start));
+        const QStringList slowArgs = QStringList{"-nostdin", "-i", clip, "-ss", QString::number(c.start), "-t",
+                                                 QString::number(c.length)} + lossless + QStringList{"-y", slow};
         QString log;
-        ASSERT_EQ(test::RunProgram(test::FfmpegPath(),
-                                   QStringList{"-nostdin", "-i", clip, "-ss", QString::number(c.start), "-t",
-                                               QString::number(c.length)}
-                                       + lossless + QStringList{"-y", slow},
-                                   &log),
-                  0)
-            << log.toStdString();
+        ASSERT_EQ(test::RunProgram(test::FfmpegPath(), slowArgs, &log), 0) << log.toStdString();
         const QString fast = dir.filePath(QStringLiteral("fast-%1-%2.mkv").arg(c.container).arg(c.start));
         CVideoConv job;  // as the window runs it: the start before the input
         job.setInputFile(clip);
