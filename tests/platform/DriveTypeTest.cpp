@@ -37,13 +37,13 @@ TEST(DriveType, TheTemporaryFolderIsAFixedDiskOrARamDisk)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const int expected = OnTmpfs(dir.path()) ? kRamDisk : kFixed;
-    EXPECT_EQ(DriveTypeOf(dir.path().toStdString()), expected);
-    // A folder that does not exist yet is judged by its nearest ancestor.
-    EXPECT_EQ(DriveTypeOf((dir.path() + "/not/there/yet").toStdString()), expected);
     const QString file = dir.filePath("plain.txt");
-    QFile(file).open(QIODevice::WriteOnly);
-    EXPECT_EQ(DriveTypeOf((file + "/below/a/file").toStdString()), expected);
+    ASSERT_TRUE(QFile(file).open(QIODevice::WriteOnly));
+    const int expected = OnTmpfs(dir.path()) ? kRamDisk : kFixed;
+    // A path that does not exist (yet) is judged by its nearest existing ancestor.
+    for (const QString& path : {dir.path(), dir.path() + "/not/there/yet", dir.path() + "/a/../", file + "/below/a/file"})
+        EXPECT_EQ(DriveTypeOf(path.toStdString()), expected) << path.toStdString();
+    EXPECT_EQ(NearestExistingAncestor("/no-such-top-level-folder/x"), "/");
 }
 
 TEST(DriveType, MemoryAndKernelFileSystemsAreNotFixed)
@@ -62,33 +62,9 @@ TEST(DriveType, PathsWithoutAUsableRootAreNoRootDir)
         EXPECT_EQ(DriveTypeOf(path), kNoRootDir) << path;
 }
 
-TEST(DriveType, NearestExistingAncestor)
-{
-    QTemporaryDir dir;
-    const std::string base = QDir::cleanPath(dir.path()).toStdString();
-    const struct {
-        std::string in;
-        std::string out;
-    } cases[] = {
-        {base, base},
-        {base + "/a/b/c", base},
-        {base + "/a/../", base},
-        {"/", "/"},
-        {"/no-such-top-level-folder/x", "/"},
-        {"", ""},
-        {"relative", ""},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(NearestExistingAncestor(c.in), c.out) << c.in;
-}
-
 TEST(DriveType, MountsAreClassifiedByFileSystem)
 {
-    const struct {
-        const char* type;
-        const char* device;
-        int expected;
-    } cases[] = {
+    const struct { const char* type; const char* device; int expected; } cases[] = {
         {"nfs", "server:/export", kRemote},       {"nfs4", "server:/export", kRemote},
         {"cifs", "//server/share", kRemote},      {"smb3", "//server/share", kRemote},
         {"9p", "hostshare", kRemote},             {"fuse.sshfs", "ana@host:/home", kRemote},
@@ -105,67 +81,53 @@ TEST(DriveType, MountsAreClassifiedByFileSystem)
 }
 
 // A stand-in /sys: disks sdq (removable) and sdp (fixed), each with one
-// partition, an SD card and an eMMC chip, and a mapped device on sdq1.
-class FakeSysfs : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        addDisk("sdq", "1", "sdq1");
-        addDisk("sdp", "0", "sdp1");
-        addDisk("mmcblk0", "0", "mmcblk0p1");
-        write("devices/x/block/mmcblk0/device/type", "SD");
-        addDisk("mmcblk1", "0", "mmcblk1p1");
-        write("devices/x/block/mmcblk1/device/type", "MMC");
-        addDisk("dm-0", "0", "");
-        write("devices/x/block/dm-0/slaves/sdq1", "");
-        addDisk("dm-1", "0", "");
-        write("devices/x/block/dm-1/slaves/sdp1", "");
-    }
-
-    void write(const QString& relative, const QByteArray& text)
-    {
-        const QString path = dir.filePath(relative);
+// partition, an SD card and an eMMC chip, and a mapped device on each disk.
+TEST(DriveType, RemovableDevicesAndWhatIsBuiltOnThemWithAStandInSys)
+{
+    QTemporaryDir sys;
+    ASSERT_TRUE(sys.isValid());
+    auto write = [&](const QString& relative, const QByteArray& text) {
+        const QString path = sys.filePath(relative);
         QDir().mkpath(QFileInfo(path).path());
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text + "\n");
-    }
-
-    void link(const QString& target, const QString& relativeLink)
-    {
-        const QString path = dir.filePath(relativeLink);
-        QDir().mkpath(QFileInfo(path).path());
-        ASSERT_TRUE(QFile::link(dir.filePath(target), path));
-    }
-
-    void addDisk(const QString& disk, const QByteArray& removable, const QString& partition)
-    {
-        const QString device = "devices/x/block/" + disk;
-        write(device + "/removable", removable);
-        link(device, "block/" + disk);
-        link(device, "class/block/" + disk);
-        if (!partition.isEmpty()) {
-            write(device + "/" + partition + "/partition", "1");
-            link(device + "/" + partition, "class/block/" + partition);
+    };
+    auto link = [&](const QString& target, const QString& relativeLink) {
+        QDir().mkpath(QFileInfo(sys.filePath(relativeLink)).path());
+        ASSERT_TRUE(QFile::link(sys.filePath(target), sys.filePath(relativeLink)));
+    };
+    const struct { const char* disk; QByteArray removable; const char* partition, *extraFile; QByteArray extraText; } disks[] = {
+        {"sdq", "1", "sdq1", nullptr, {}},
+        {"sdp", "0", "sdp1", nullptr, {}},
+        {"mmcblk0", "0", "mmcblk0p1", "device/type", "SD"},
+        {"mmcblk1", "0", "mmcblk1p1", "device/type", "MMC"},
+        {"dm-0", "0", nullptr, "slaves/sdq1", ""},
+        {"dm-1", "0", nullptr, "slaves/sdp1", ""},
+    };
+    for (const auto& d : disks) {
+        const QString device = QStringLiteral("devices/x/block/") + d.disk;
+        write(device + "/removable", d.removable);
+        link(device, QStringLiteral("block/") + d.disk);
+        link(device, QStringLiteral("class/block/") + d.disk);
+        if (d.partition) {
+            write(device + "/" + d.partition + "/partition", "1");
+            link(device + "/" + d.partition, QStringLiteral("class/block/") + d.partition);
         }
+        if (d.extraFile)
+            write(device + "/" + d.extraFile, d.extraText);
     }
-
-    int classify(const char* device) { return ClassifyMount("vfat", device, dir.path().toStdString()); }
-
-    QTemporaryDir dir;
-};
-
-TEST_F(FakeSysfs, RemovableDevicesAndWhatIsBuiltOnThem)
-{
-    EXPECT_EQ(classify("/dev/sdq1"), kRemovable);
-    EXPECT_EQ(classify("/dev/sdq"), kRemovable);
-    EXPECT_EQ(classify("/dev/sdp1"), kFixed);
-    EXPECT_EQ(classify("/dev/mmcblk0p1"), kRemovable);  // SD card
-    EXPECT_EQ(classify("/dev/mmcblk1p1"), kFixed);      // soldered eMMC
-    EXPECT_EQ(classify("/dev/dm-0"), kRemovable);       // encrypted stick
-    EXPECT_EQ(classify("/dev/dm-1"), kFixed);
-    EXPECT_EQ(classify("/dev/nvme9n9p9"), kFixed);      // unknown to sysfs
+    const struct { const char* device; int expected; } cases[] = {
+        {"/dev/sdq1", kRemovable}, {"/dev/sdq", kRemovable},
+        {"/dev/sdp1", kFixed},
+        {"/dev/mmcblk0p1", kRemovable},  // SD card
+        {"/dev/mmcblk1p1", kFixed},      // soldered eMMC
+        {"/dev/dm-0", kRemovable},       // encrypted stick
+        {"/dev/dm-1", kFixed},
+        {"/dev/nvme9n9p9", kFixed},      // unknown to sysfs
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ClassifyMount("vfat", c.device, sys.path().toStdString()), c.expected) << c.device;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "platform/NamedMutex.h"
 #include "platform/PowerOff.h"
 #include "platform/PowerOff_win.h"
+#include "platform/TestingGuard.h"
 
 #include <thread>
 #include <utility>
@@ -17,18 +18,9 @@ namespace {
 
 TEST(Win32DriveType, TheSystemDriveIsFixed)
 {
-    const struct {
-        const char* path;
-        int expected;
-    } cases[] = {
-        {"C:\\", DRIVE_FIXED},
-        {"c:\\", DRIVE_FIXED},
-        {"C:\\windows\\system32", DRIVE_FIXED},
-        {"C:\\Vid\xC3\xA9os\\\xE6\x97\xA5.avi", DRIVE_FIXED},
-        {"", DRIVE_NO_ROOT_DIR}, // never the current directory's drive
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(platform::DriveTypeOf(c.path), c.expected) << c.path;
+    for (const char* path : {"C:\\", "c:\\", "C:\\windows\\system32", "C:\\Vid\xC3\xA9os\\\xE6\x97\xA5.avi"})
+        EXPECT_EQ(platform::DriveTypeOf(path), DRIVE_FIXED) << path;
+    EXPECT_EQ(platform::DriveTypeOf(""), DRIVE_NO_ROOT_DIR) << "never the current directory's drive";
 }
 
 // Whether a thread other than the creator can take the mutex at once, that
@@ -46,10 +38,9 @@ bool FreeForAnotherThread(HANDLE mutex)
     return taken;
 }
 
-TEST(Win32NamedMutex, TheProgramMutexIsCreatedNotOwnedAndKept)
+TEST(Win32NamedMutex, TheProgramMutexIsCreatedNotOwnedKeptAndNamedInUtf8)
 {
     const std::wstring name = Wide(platform::kProgramMutexName);
-    EXPECT_EQ(name, L"Norvaneclipwright");
     platform::CreateNamedMutex(platform::kProgramMutexName);
 
     HANDLE opened = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str());
@@ -65,21 +56,16 @@ TEST(Win32NamedMutex, TheProgramMutexIsCreatedNotOwnedAndKept)
     EXPECT_TRUE(FreeForAnotherThread(again));
     CloseHandle(again);
     CloseHandle(opened);
-
     HANDLE stillThere = OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
-    EXPECT_NE(stillThere, nullptr);
-    if (stillThere)
-        CloseHandle(stillThere);
-}
+    ASSERT_NE(stillThere, nullptr) << "the program's own handle keeps it";
+    CloseHandle(stillThere);
 
-TEST(Win32NamedMutex, NamesAreUtf8)
-{
-    const std::string name = "Clipwright Test \xC3\xBC " + std::to_string(GetCurrentProcessId());
-    platform::CreateNamedMutex(name.c_str());
-    HANDLE opened = OpenMutexW(SYNCHRONIZE, FALSE, Wide(name).c_str());
-    EXPECT_NE(opened, nullptr);
-    if (opened)
-        CloseHandle(opened);
+    // Names are UTF-8.
+    const std::string utf8 = "Clipwright Test \xC3\xBC " + std::to_string(GetCurrentProcessId());
+    platform::CreateNamedMutex(utf8.c_str());
+    HANDLE wide = OpenMutexW(SYNCHRONIZE, FALSE, Wide(utf8).c_str());
+    ASSERT_NE(wide, nullptr);
+    CloseHandle(wide);
 }
 
 // The shutdown privilege in this process's token.
@@ -138,11 +124,12 @@ struct Request {
     bool privileged; // the shutdown privilege was enabled at the time
 };
 std::vector<Request> g_requests;
+int g_answer = 1;
 
 int RecordRequest(unsigned int flags, unsigned long reason)
 {
     g_requests.push_back({flags, reason, IsShutdownEnabled()});
-    return 1;
+    return g_answer;
 }
 
 class Win32PowerOff : public ::testing::Test {
@@ -150,7 +137,9 @@ protected:
     platform::ExitWindowsFunction previous = nullptr;
     void SetUp() override
     {
+        ASSERT_TRUE(platform::RunningUnderTests());
         g_requests.clear();
+        g_answer = 1;
         previous = platform::SetExitWindowsFunction(&RecordRequest);
         ASSERT_TRUE(SetShutdownEnabled(false));
         ASSERT_FALSE(IsShutdownEnabled());
@@ -158,7 +147,7 @@ protected:
     void TearDown() override { platform::SetExitWindowsFunction(previous); }
 };
 
-TEST_F(Win32PowerOff, EachModeAsksWithItsFlagsAfterEnablingThePrivilege)
+TEST_F(Win32PowerOff, EachModeAsksWithItsFlagsAfterEnablingThePrivilegeOthersNothing)
 {
     const std::pair<int, unsigned int> cases[] = {{0, 4u}, {1, 5u}, {2, 7u}, {8, 12u}};
     for (const auto& [mode, flags] : cases) {
@@ -170,6 +159,14 @@ TEST_F(Win32PowerOff, EachModeAsksWithItsFlagsAfterEnablingThePrivilege)
         EXPECT_EQ(g_requests[0].reason, 0xFFFFFFFFul) << mode;
         EXPECT_TRUE(g_requests[0].privileged) << mode;
     }
+    g_requests.clear();
+    for (int mode : {-1, 3, 4, 5, 6, 7, 9, 12, 16})
+        EXPECT_FALSE(platform::ShutdownComputer(mode)) << mode;
+    EXPECT_TRUE(g_requests.empty());
+
+    g_answer = 0;
+    EXPECT_FALSE(platform::ShutdownComputer(8)) << "a refusal is reported as failure";
+    EXPECT_EQ(g_requests.size(), 1u);
 }
 
 TEST_F(Win32PowerOff, ThePrivilegeIsEnabledWithoutDisablingOthers)
