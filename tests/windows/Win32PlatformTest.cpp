@@ -9,6 +9,7 @@
 #include "platform/PowerOff_win.h"
 #include "platform/TestingGuard.h"
 
+#include <map>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -68,19 +69,19 @@ TEST(Win32NamedMutex, TheProgramMutexIsCreatedNotOwnedKeptAndNamedInUtf8)
     CloseHandle(wide);
 }
 
-// The shutdown privilege in this process's token.
-LUID ShutdownLuid()
+// The shutdown privilege's id (well-known privileges have HighPart 0).
+DWORD ShutdownLuid()
 {
     LUID luid{};
     EXPECT_TRUE(LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &luid));
-    return luid;
+    return luid.LowPart;
 }
 
-// Every privilege of the token with its attributes.
-std::vector<LUID_AND_ATTRIBUTES> PrivilegesOfToken()
+// Every privilege of this process's token, by id: whether it is enabled.
+std::map<DWORD, bool> PrivilegesOfToken()
 {
+    std::map<DWORD, bool> result;
     HANDLE token = nullptr;
-    std::vector<LUID_AND_ATTRIBUTES> result;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return result;
     DWORD size = 0;
@@ -88,32 +89,22 @@ std::vector<LUID_AND_ATTRIBUTES> PrivilegesOfToken()
     std::vector<BYTE> buffer(size);
     if (size != 0 && GetTokenInformation(token, TokenPrivileges, buffer.data(), size, &size)) {
         const auto* list = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
-        result.assign(list->Privileges, list->Privileges + list->PrivilegeCount);
+        for (DWORD i = 0; i < list->PrivilegeCount; ++i)
+            result[list->Privileges[i].Luid.LowPart] = (list->Privileges[i].Attributes & SE_PRIVILEGE_ENABLED) != 0;
     }
     CloseHandle(token);
     return result;
 }
 
-bool IsShutdownEnabled()
-{
-    const LUID luid = ShutdownLuid();
-    for (const LUID_AND_ATTRIBUTES& p : PrivilegesOfToken())
-        if (p.Luid.LowPart == luid.LowPart && p.Luid.HighPart == luid.HighPart)
-            return (p.Attributes & SE_PRIVILEGE_ENABLED) != 0;
-    return false;
-}
+bool IsShutdownEnabled() { return PrivilegesOfToken()[ShutdownLuid()]; }
 
 bool SetShutdownEnabled(bool enabled)
 {
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
         return false;
-    TOKEN_PRIVILEGES change{};
-    change.PrivilegeCount = 1;
-    change.Privileges[0].Luid = ShutdownLuid();
-    change.Privileges[0].Attributes = enabled ? SE_PRIVILEGE_ENABLED : 0;
-    const bool ok = AdjustTokenPrivileges(token, FALSE, &change, 0, nullptr, nullptr)
-                    && GetLastError() == ERROR_SUCCESS;
+    TOKEN_PRIVILEGES change{1, {{{ShutdownLuid(), 0}, enabled ? DWORD(SE_PRIVILEGE_ENABLED) : 0}}};
+    const bool ok = AdjustTokenPrivileges(token, FALSE, &change, 0, nullptr, nullptr) && GetLastError() == ERROR_SUCCESS;
     CloseHandle(token);
     return ok;
 }
@@ -171,13 +162,10 @@ TEST_F(Win32PowerOff, EachModeAsksWithItsFlagsAfterEnablingThePrivilegeOthersNot
 
 TEST_F(Win32PowerOff, ThePrivilegeIsEnabledWithoutDisablingOthers)
 {
-    const LUID shutdown = ShutdownLuid();
-    auto others = [&] {
-        std::vector<std::pair<DWORD, DWORD>> enabled; // LowPart, attributes
-        for (const LUID_AND_ATTRIBUTES& p : PrivilegesOfToken())
-            if (!(p.Luid.LowPart == shutdown.LowPart && p.Luid.HighPart == shutdown.HighPart))
-                enabled.emplace_back(p.Luid.LowPart, p.Attributes & SE_PRIVILEGE_ENABLED);
-        return enabled;
+    auto others = [] {
+        std::map<DWORD, bool> all = PrivilegesOfToken();
+        all.erase(ShutdownLuid());
+        return all;
     };
     const auto before = others();
     EXPECT_TRUE(platform::EnableShutdownPrivilege());
