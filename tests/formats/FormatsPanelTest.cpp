@@ -32,6 +32,7 @@ const QList<PresetRow> kCascadeRows{
 };
 
 using FormatsCascade = FormatsFixture;
+using FormatsPanelTest = FormatsFixture;
 
 TEST_F(FormatsCascade, LoadingFillsTheFirstCategoryAndItsFirstLabel)
 {
@@ -40,9 +41,7 @@ TEST_F(FormatsCascade, LoadingFillsTheFirstCategoryAndItsFirstLabel)
     ASSERT_TRUE(Fake().messages.isEmpty());
     EXPECT_EQ(ItemsOf(panel.cmbCategory), (QStringList{"Video", "Audio", "video"}));
     EXPECT_EQ(ItemsOf(panel.cmbOutVCodec), (QStringList{"H.264", "VP9"}));
-    // The containers of the first label only, each once.
-    EXPECT_EQ(ItemsOf(panel.cmbOutFormat), (QStringList{"mp4", "mkv"}));
-    EXPECT_EQ(panel.cmbOutVCodec->currentIndex(), 0);
+    EXPECT_EQ(ItemsOf(panel.cmbOutFormat), (QStringList{"mp4", "mkv"}));  // of the first label, each once
     EXPECT_EQ(panel.cmbOutFormat->currentIndex(), 0);
     // Rebuilding the label list reports one selection, of its first item.
     ASSERT_EQ(labelChanges.count(), 1);
@@ -53,38 +52,33 @@ TEST_F(FormatsCascade, ChoicesRebuildTheListsAfterThem)
 {
     loadPresets(kCascadeRows);
     struct Step {
-        const char* list;  // "category" or "label"
+        QComboBox* list;
         QString pick;
-        QStringList labels;
-        QStringList containers;
+        QStringList labels, containers;
     };
+    QComboBox* const category = panel.cmbCategory;
+    QComboBox* const label = panel.cmbOutVCodec;
     const std::vector<Step> steps{
-        {"label", "VP9", {"H.264", "VP9"}, {"webm", "mkv"}},
-        {"category", "Audio", {"MP3", "H.264"}, {"mp3"}},
-        {"label", "H.264", {"MP3", "H.264"}, {"mov"}},
-        {"category", "video", {"Lower"}, {"avi"}},
-        {"category", "Video", {"H.264", "VP9"}, {"mp4", "mkv"}},
+        {label, "VP9", {"H.264", "VP9"}, {"webm", "mkv"}},   {category, "Audio", {"MP3", "H.264"}, {"mp3"}},
+        {label, "H.264", {"MP3", "H.264"}, {"mov"}},         {category, "video", {"Lower"}, {"avi"}},
+        {category, "Video", {"H.264", "VP9"}, {"mp4", "mkv"}},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.pick.toStdString());
-        QComboBox* list = QString::fromLatin1(step.list) == "category" ? panel.cmbCategory : panel.cmbOutVCodec;
-        Pick(list, step.pick);
-        EXPECT_EQ(ItemsOf(panel.cmbOutVCodec), step.labels);
+        Pick(step.list, step.pick);
+        EXPECT_EQ(ItemsOf(label), step.labels);
         EXPECT_EQ(ItemsOf(panel.cmbOutFormat), step.containers);
         EXPECT_EQ(panel.cmbOutFormat->currentIndex(), 0);
-        EXPECT_EQ(panel.cmbOutVCodec->currentText(),
-                  QString::fromLatin1(step.list) == "label" ? step.pick : step.labels.first());
+        EXPECT_EQ(label->currentText(), step.list == label ? step.pick : step.labels.first());
     }
     EXPECT_TRUE(Fake().messages.isEmpty());
 }
 
 TEST_F(FormatsCascade, CatalogueWithoutRecordsGivesOneEmptyItemEverywhere)
 {
-    writeFile("presets.xml", {"<?xml version=\"1.0\"?>", "<presets>", "</presets>"});
-    LoadPresets(cat, panel.cmbCategory);
-    EXPECT_EQ(ItemsOf(panel.cmbCategory), QStringList{""});
-    EXPECT_EQ(ItemsOf(panel.cmbOutVCodec), QStringList{""});
-    EXPECT_EQ(ItemsOf(panel.cmbOutFormat), QStringList{""});
+    loadPresets({});
+    for (const QComboBox* list : {panel.cmbCategory, panel.cmbOutVCodec, panel.cmbOutFormat})
+        EXPECT_EQ(ItemsOf(list), QStringList{""}) << list->objectName().toStdString();
 }
 
 TEST_F(FormatsCascade, ClearingAListRunsNoCascade)
@@ -96,96 +90,56 @@ TEST_F(FormatsCascade, ClearingAListRunsNoCascade)
     EXPECT_EQ(ItemsOf(panel.cmbOutFormat), (QStringList{"mp4", "mkv"}));
 }
 
-// ---------------------------------------------------------------- route
-
-using FormatsRoute = FormatsFixture;
-
-int StackPosition(const MyFrame* frame)
+TEST_F(FormatsPanelTest, OptionBringsItsSubPanelToTheFrontAndKeepsValues)
 {
-    return int(frame->parentWidget()->children().indexOf(const_cast<MyFrame*>(frame)));
-}
-
-bool InFront(const FormatsPanel& panel, int index)
-{
-    return StackPosition(panel.frFormat[index]) > StackPosition(panel.frFormat[1 - index]);
-}
-
-TEST_F(FormatsRoute, OptionBringsItsSubPanelToTheFrontAndKeepsValues)
-{
+    const auto inFront = [&](int index) {
+        const QObjectList& stack = panel.frFormat[index]->parentWidget()->children();
+        return stack.indexOf(panel.frFormat[index]) > stack.indexOf(panel.frFormat[1 - index]);
+    };
     loadPresets(kCascadeRows);
     Pick(panel.cmbCategory, "Audio");
     panel.txtCVBitrate->setText("512");
     Pick(panel.cmbCustContainer, "MOV");
-    ASSERT_TRUE(InFront(panel, 0));
-
-    panel.optFormat[1]->click();
-    EXPECT_TRUE(panel.optFormat[1]->isChecked());
-    EXPECT_TRUE(InFront(panel, 1));
-    panel.optFormat[0]->click();
-    EXPECT_TRUE(panel.optFormat[0]->isChecked());
-    EXPECT_TRUE(InFront(panel, 0));
-
+    ASSERT_TRUE(inFront(0));
+    for (int route : {1, 0}) {
+        panel.optFormat[route]->click();
+        EXPECT_TRUE(panel.optFormat[route]->isChecked());
+        EXPECT_FALSE(panel.optFormat[1 - route]->isChecked());
+        EXPECT_TRUE(inFront(route));
+    }
     EXPECT_EQ(panel.cmbCategory->currentText(), "Audio");
     EXPECT_EQ(ItemsOf(panel.cmbOutVCodec), (QStringList{"MP3", "H.264"}));
     EXPECT_EQ(panel.txtCVBitrate->text(), "512");
     EXPECT_EQ(panel.cmbCustContainer->currentText(), "MOV");
-
     // A route set by code (the settings restore) shows its sub-panel too.
     panel.optFormat[1]->setChecked(true);
-    EXPECT_TRUE(InFront(panel, 1));
+    EXPECT_TRUE(inFront(1));
 }
 
 // ---------------------------------------------------------------- key filters
 
-// Records the key presses that got past the filters.
-class KeySpy : public QObject {
-public:
-    int passed = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::KeyPress)
-            ++passed;
-        return false;
-    }
-};
-
-class FormatsKeys : public FormatsFixture {
-protected:
-    QLineEdit* box(const char* name) const { return panel.findChild<QLineEdit*>(QString::fromLatin1(name)); }
-};
+using FormatsKeys = FormatsFixture;
 
 TEST_F(FormatsKeys, TypedTextIsFilteredByBox)
 {
-    struct Case {
-        const char* box;
-        QString start;
-        QString typed;
-        QString expected;
+    const struct {
+        QLineEdit* box;
+        QString typed, expected;
+    } cases[] = {
+        {panel.txtChannels, "0", ""},       {panel.txtChannels, "23", "2"},
+        {panel.txtChannels, "a-9", "9"},    {panel.txtFrameRate, "25.5", "25.5"},
+        {panel.txtFrameRate, "29.0", "29."}, {panel.txtFrameRate, "2.5.1", "2.51"},
+        {panel.txtFrameRate, "30.50", "30.5"}, {panel.txtFrameRate, "0.5", "0.5"},
+        {panel.txtFrameRate, "1234567890", "123456789"}, {panel.txtFrameRate, "23.976", "23.976"},
+        {panel.txtFrameRate, "+-,e 1", "1"}, {panel.txtCABirate, "1280", "1280"},
+        {panel.txtCABirate, "12805", "1280"}, {panel.txtCABirate, "6x4.", "64"},
+        {panel.txtCVBitrate, "0320", "0320"}, {panel.txtCVBitrate, "99999", "9999"},
     };
-    const std::vector<Case> cases{
-        {"txtChannels", "", "0", ""},
-        {"txtChannels", "", "23", "2"},
-        {"txtChannels", "", "a-9", "9"},
-        {"txtFrameRate", "", "25.5", "25.5"},
-        {"txtFrameRate", "", "29.0", "29."},
-        {"txtFrameRate", "", "2.5.1", "2.51"},
-        {"txtFrameRate", "", "30.50", "30.5"},
-        {"txtFrameRate", "", "0.5", "0.5"},
-        {"txtFrameRate", "", "1234567890", "123456789"},
-        {"txtFrameRate", "", "23.976", "23.976"},
-        {"txtFrameRate", "", "+-,e 1", "1"},
-        {"txtCABirate", "", "1280", "1280"},
-        {"txtCABirate", "", "12805", "1280"},
-        {"txtCABirate", "", "6x4.", "64"},
-        {"txtCVBitrate", "", "0320", "0320"},
-        {"txtCVBitrate", "", "99999", "9999"},
-    };
-    for (const Case& c : cases) {
-        QLineEdit* edit = box(c.box);
-        SCOPED_TRACE(std::string(c.box) + " typed " + c.typed.toStdString());
-        edit->setText(c.start);
-        QTest::keyClicks(edit, c.typed);
-        EXPECT_EQ(edit->text(), c.expected);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.box->objectName().toStdString() + " typed " + c.typed.toStdString());
+        c.box->clear();
+        QTest::keyClicks(c.box, c.typed);
+        EXPECT_EQ(c.box->text(), c.expected);
     }
     // Digits of other scripts are not digits here.
     panel.txtCVBitrate->clear();
@@ -194,33 +148,41 @@ TEST_F(FormatsKeys, TypedTextIsFilteredByBox)
     EXPECT_EQ(panel.txtCVBitrate->text(), "");
 }
 
-TEST_F(FormatsKeys, LimitHoldsWithSelectionAndBackspaceAlwaysWorks)
+TEST_F(FormatsKeys, LimitHoldsWithSelectionAndBackspaceAndEnterBelowIt)
 {
     QLineEdit* edit = panel.txtCABirate;
     QTest::keyClicks(edit, "1280");
     edit->selectAll();
     QTest::keyClicks(edit, "5");  // the box is full: even a selection is not replaced
     EXPECT_EQ(edit->text(), "1280");
-    QTest::keyClick(edit, Qt::Key_Backspace);  // removes the selection
+    QTest::keyClick(edit, Qt::Key_Backspace);  // at the limit, removes the selection
     EXPECT_EQ(edit->text(), "");
 
     QTest::keyClicks(panel.txtChannels, "7");
     QTest::keyClick(panel.txtChannels, Qt::Key_Backspace);
     QTest::keyClicks(panel.txtChannels, "3");
     EXPECT_EQ(panel.txtChannels->text(), "3");
-}
 
-TEST_F(FormatsKeys, EnterPassesBelowTheLimitOnly)
-{
+    // Enter passes below the limit only.
     QSignalSpy returns(panel.txtCVBitrate, &QLineEdit::returnPressed);
     QTest::keyClicks(panel.txtCVBitrate, "320");
     QTest::keyClick(panel.txtCVBitrate, Qt::Key_Return);
-    EXPECT_EQ(returns.count(), 1);
     QTest::keyClicks(panel.txtCVBitrate, "0");
     QTest::keyClick(panel.txtCVBitrate, Qt::Key_Enter);
     EXPECT_EQ(returns.count(), 1);
     EXPECT_EQ(panel.txtCVBitrate->text(), "3200");
 }
+
+// Counts the key presses that got past the filters.
+class KeySpy : public QObject {
+public:
+    int passed = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        passed += event->type() == QEvent::KeyPress;
+        return false;
+    }
+};
 
 TEST_F(FormatsKeys, NavigationAndEditingKeysReachTheBox)
 {
@@ -230,30 +192,21 @@ TEST_F(FormatsKeys, NavigationAndEditingKeysReachTheBox)
     // before the spy sees what got through.
     edit->installEventFilter(&spy);
     NumberKeyFilter::Install(edit, NumberKeyFilter::Kind::FrameRate);
-
-    const struct {
-        Qt::Key key;
-        const char* text;  // what some keyboards attach to the key
-    } keys[] = {
+    const std::pair<Qt::Key, const char*> keys[] = {  // with what some keyboards attach to the key
         {Qt::Key_Tab, "\t"}, {Qt::Key_Backtab, ""}, {Qt::Key_Delete, "\x7f"}, {Qt::Key_Escape, "\x1b"},
-        {Qt::Key_Left, ""},  {Qt::Key_Right, ""},   {Qt::Key_Home, ""},       {Qt::Key_End, ""},
-        {Qt::Key_F5, ""},
-    };
-    for (const auto& k : keys) {
-        SCOPED_TRACE(int(k.key));
+        {Qt::Key_Left, ""},  {Qt::Key_Right, ""},   {Qt::Key_Home, ""},       {Qt::Key_End, ""}, {Qt::Key_F5, ""}};
+    for (const auto& [key, text] : keys) {
         spy.passed = 0;
-        QKeyEvent press(QEvent::KeyPress, k.key, Qt::NoModifier, QString::fromLatin1(k.text));
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
         QApplication::sendEvent(edit, &press);
-        EXPECT_EQ(spy.passed, 1);
+        EXPECT_EQ(spy.passed, 1) << int(key);
     }
 
     edit->setText("123456789");
-    QTest::keyClick(edit, Qt::Key_Home);
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClick(edit, Qt::Key_End);
-    QTest::keyClick(edit, Qt::Key_Left);
+    for (Qt::Key key : {Qt::Key_Home, Qt::Key_Delete, Qt::Key_End, Qt::Key_Left})
+        QTest::keyClick(edit, key);
     QTest::keyClicks(edit, "0");
-    EXPECT_EQ(edit->text(), "23456780" "9");
+    EXPECT_EQ(edit->text(), "234567809");
 }
 
 TEST_F(FormatsKeys, CtrlVIsRefusedButTheContextMenuPasteIsNot)
@@ -261,18 +214,12 @@ TEST_F(FormatsKeys, CtrlVIsRefusedButTheContextMenuPasteIsNot)
     QClipboard* clipboard = QApplication::clipboard();
     clipboard->setText("25 -f mp4");
     QTest::keyClick(panel.txtFrameRate, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(panel.txtFrameRate->text(), "");
-    {
-        // The control character a real keyboard sends with Ctrl+V.
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier, QStringLiteral("\x16"));
-        QApplication::sendEvent(panel.txtFrameRate, &press);
-        EXPECT_EQ(panel.txtFrameRate->text(), "");
-    }
+    QKeyEvent ctrlV(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier, "\x16");  // as a real keyboard sends it
+    QApplication::sendEvent(panel.txtFrameRate, &ctrlV);
     QTest::keyClick(panel.txtFrameRate, Qt::Key_Insert, Qt::ShiftModifier);
     EXPECT_EQ(panel.txtFrameRate->text(), "");
 
-    // The context menu's Paste runs the box's paste directly.
-    panel.txtFrameRate->paste();
+    panel.txtFrameRate->paste();  // what the context menu's Paste runs
     EXPECT_EQ(panel.txtFrameRate->text(), clipboard->text());
 
     // Copy and Select All change nothing and are left alone.
@@ -283,57 +230,46 @@ TEST_F(FormatsKeys, CtrlVIsRefusedButTheContextMenuPasteIsNot)
     EXPECT_EQ(clipboard->text(), "64");
 }
 
-// ---------------------------------------------------------------- closing check
+// ---------------------------------------------------------------- closing check and summary
 
-using FormatsClosing = FormatsFixture;
-
-TEST_F(FormatsClosing, FirstEmptyBoxIsReportedInOrder)
+TEST_F(FormatsPanelTest, ClosingCheckReportsTheFirstEmptyBoxInOrder)
 {
-    struct Case {
-        QString channels, frameRate, audio, video;
-        const char* message;  // nullptr: the panel may close
-    };
-    const std::vector<Case> cases{
-        {"", "", "", "", "Channels Field in the custom Format can not be empty."},
-        {"", "25", "64", "320", "Channels Field in the custom Format can not be empty."},
-        {"2", "", "", "", "Frame Rate Field in the custom Format can not be empty."},
-        {"2", "25", "", "", "Audio Bitrate Field in the custom Format can not be empty."},
-        {"2", "25", "64", "", "Video Bitrate Field in the custom Format can not be empty."},
-        {"2", "25", "64", "320", nullptr},
-        {"2", "0", "0", "0", nullptr},  // only emptiness is checked here
+    const QString tail = " Field in the custom Format can not be empty.";
+    const struct {
+        QString channels, frameRate, audio, video, message;  // empty message: the panel may close
+    } cases[] = {
+        {"", "", "", "", "Channels" + tail},        {"", "25", "64", "320", "Channels" + tail},
+        {"2", "", "", "", "Frame Rate" + tail},     {"2", "25", "", "", "Audio Bitrate" + tail},
+        {"2", "25", "64", "", "Video Bitrate" + tail}, {"2", "25", "64", "320", ""},
+        {"2", "0", "0", "0", ""},  // only emptiness is checked here
     };
     for (int route : {0, 1}) {
         panel.optFormat[route]->click();
-        for (const Case& c : cases) {
-            SCOPED_TRACE(route);
-            SCOPED_TRACE((c.channels + "|" + c.frameRate + "|" + c.audio + "|" + c.video).toStdString());
+        for (const auto& c : cases) {
+            SCOPED_TRACE(QString("route %1: %2|%3|%4|%5").arg(route).arg(c.channels, c.frameRate, c.audio, c.video)
+                             .toStdString());
             Fake().messages.clear();
             panel.txtChannels->setText(c.channels);
             panel.txtFrameRate->setText(c.frameRate);
             panel.txtCABirate->setText(c.audio);
             panel.txtCVBitrate->setText(c.video);
-            EXPECT_EQ(controller->CheckBeforeClose(), c.message == nullptr);
-            if (c.message) {
-                ASSERT_EQ(Fake().messages.size(), 1);
-                EXPECT_EQ(Fake().messages.at(0).text, QString::fromLatin1(c.message));
-                EXPECT_EQ(Fake().messages.at(0).style, 48);
-            } else {
+            EXPECT_EQ(controller->CheckBeforeClose(), c.message.isEmpty());
+            if (c.message.isEmpty()) {
                 EXPECT_TRUE(Fake().messages.isEmpty());
+                continue;
             }
+            ASSERT_EQ(Fake().messages.size(), 1);
+            EXPECT_EQ(Fake().messages.at(0).text, c.message);
+            EXPECT_EQ(Fake().messages.at(0).style, 48);
         }
     }
 }
 
-// ---------------------------------------------------------------- summary
-
-using FormatsSummary = FormatsFixture;
-
-TEST_F(FormatsSummary, DescribesTheSelectedRoute)
+TEST_F(FormatsPanelTest, SummaryDescribesTheSelectedRoute)
 {
     loadPresets(kCascadeRows);
     loadCodecs({{"libx264", "H.264 / AVC", "video codec"}, {"aac", "AAC", "audio codec"},
                 {"copy", "Copy \"as is\"", "general"}});
-    Pick(panel.cmbCategory, "Video");
     Pick(panel.cmbOutVCodec, "VP9");
     Pick(panel.cmbOutFormat, "mkv");
     EXPECT_EQ(FormatDescription(panel), "Category:Video, Codec:\"VP9\", Container:\"mkv\"");

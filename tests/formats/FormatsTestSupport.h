@@ -1,5 +1,5 @@
-// Shared set-up of the formats panel tests: a panel with its controller and
-// a preset catalogue written into a temporary program folder.
+// Shared set-up of the formats tests: catalogues written into a temporary
+// program folder, and a panel with its controller.
 #pragma once
 
 #include "formats/Catalogue.h"
@@ -37,48 +37,61 @@ inline void Pick(QComboBox* list, const QString& text)
     list->setCurrentIndex(index);
 }
 
+// Record lines as a hand-edited catalogue has them (field lines indented).
+inline QStringList PresetRecord(const PresetRow& r)
+{
+    return {"\t<preset>", "\t\t<label>" + r.label + "</label>", "\t\t<params>" + r.params + "</params>",
+            "\t\t<extension>" + r.extension + "</extension>", "\t\t<category>" + r.category + "</category>",
+            "\t</preset>"};
+}
+inline QStringList CodecRecord(const QString& name, const QString& description, const QString& type)
+{
+    return {"<codec>", "\t<name>" + name + "</name>", "\t<description>" + description + "</description>",
+            "\t<type>" + type + "</type>", "</codec>"};
+}
+inline const QStringList kPresetsHead{"<?xml version=\"1.0\"?>", "<presets>"};
+inline const QStringList kCodecsHead{"<?xml version=\"1.0\"?>", "<codecs>"};
+
 class FormatsFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(folder.isValid());
-        Fake().folderOverride = folder.path();
+        resetHost();
         controller = std::make_unique<FormatsController>(panel, cat);
     }
+    void resetHost()
+    {
+        Fake().reset();
+        Fake().folderOverride = folder.path();
+    }
 
-    void writeFile(const QString& name, const QStringList& lines)
+    // Writes `lines` into the program folder, each ended by `eol` (the last
+    // one only when `lastEnded`).
+    void writeFile(const QString& name, const QStringList& lines, const QString& eol = "\r\n", bool lastEnded = true)
     {
         QFile file(folder.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write((lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n")).toUtf8());
+        file.write((lines.join(eol) + (lastEnded ? eol : QString())).toUtf8());
     }
 
     // Writes presets.xml with `rows` and loads it the way start-up does.
     void loadPresets(const QList<PresetRow>& rows)
     {
-        QStringList lines{QStringLiteral("<?xml version=\"1.0\"?>"), QStringLiteral("<presets>")};
-        for (const PresetRow& r : rows) {
-            lines << QStringLiteral("\t<preset>") << QStringLiteral("\t\t<label>%1</label>").arg(r.label)
-                  << QStringLiteral("\t\t<params>%1</params>").arg(r.params)
-                  << QStringLiteral("\t\t<extension>%1</extension>").arg(r.extension)
-                  << QStringLiteral("\t\t<category>%1</category>").arg(r.category) << QStringLiteral("\t</preset>");
-        }
-        lines << QStringLiteral("</presets>");
-        writeFile(QStringLiteral("presets.xml"), lines);
+        QStringList lines = kPresetsHead;
+        for (const PresetRow& r : rows)
+            lines << PresetRecord(r);
+        writeFile("presets.xml", lines << "</presets>");
         LoadPresets(cat, panel.cmbCategory);
     }
 
     // Writes codecs.xml with (name, description, type) triples and loads it.
     void loadCodecs(const QList<QStringList>& rows)
     {
-        QStringList lines{QStringLiteral("<?xml version=\"1.0\"?>"), QStringLiteral("<codecs>")};
-        for (const QStringList& r : rows) {
-            lines << QStringLiteral("<codec>") << QStringLiteral("<name>%1</name>").arg(r.at(0))
-                  << QStringLiteral("<description>%1</description>").arg(r.at(1))
-                  << QStringLiteral("<type>%1</type>").arg(r.at(2)) << QStringLiteral("</codec>");
-        }
-        lines << QStringLiteral("</codecs>");
-        writeFile(QStringLiteral("codecs.xml"), lines);
+        QStringList lines = kCodecsHead;
+        for (const QStringList& r : rows)
+            lines << CodecRecord(r.at(0), r.at(1), r.at(2));
+        writeFile("codecs.xml", lines << "</codecs>");
         LoadCodecs(cat, panel.cmbCVCodec, panel.cmbCACodec);
     }
 
