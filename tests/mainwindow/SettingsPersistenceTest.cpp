@@ -1,45 +1,16 @@
 // The window's persisted settings: what a first start shows, what survives a
 // restart, stored values that do not fit, "Restore Defaults", and damaged or
-// shared hives. The hive lives in a temporary folder for every test.
-#include "controls/MyButton.h"
+// shared hives.
 #include "controls/MyFrame.h"
-#include "controls/MyOption.h"
-#include "formats/FormatsPanel.h"
-#include "mainwindow/frmMain.h"
+#include "mainwindow/WindowTestKit.h"
 #include "mainwindow/frmMainSettings.h"
 #include "settings/CRegister.h"
-#include "settings/FileHiveRegistry.h"
 #include "settings/Settings.h"
-#include "support/FakeHost.h"
-
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
-
-#include <memory>
 
 namespace clip {
 namespace {
 
 using test::Fake;
-
-// Three categories: A (labels A1: avi, mp4; A2: mkv), B (B1: mp4; B2: avi,
-// mkv, mov), C (C1: flv).
-QByteArray ThreeCategories()
-{
-    QByteArray text = "<?xml version=\"1.0\"?>\n<presets>\n";
-    for (const char* p : {"A1 avi A", "A1 mp4 A", "A2 mkv A", "B1 mp4 B", "B2 avi B", "B2 mkv B", "B2 mov B", "C1 flv C"}) {
-        const QList<QByteArray> f = QByteArray(p).split(' ');
-        text += "\t<preset>\n\t\t<label>" + f[0] + "</label>\n\t\t<params>-c:v mpeg4</params>\n\t\t<extension>" + f[1] +
-                "</extension>\n\t\t<category>Cat " + f[2] + "</category>\n\t</preset>\n";
-    }
-    return text + "</presets>\n";
-}
 
 // True when sub-panel `index` of the route lies in front of the other one.
 bool InFront(const FormatsPanel& panel, int index)
@@ -48,22 +19,20 @@ bool InFront(const FormatsPanel& panel, int index)
     return order.indexOf(panel.frFormat[size_t(index)]) > order.indexOf(panel.frFormat[size_t(1 - index)]);
 }
 
-class Persistence : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        SetDefaultRegistryBackend(hive);
-    }
-    void TearDown() override { SetDefaultRegistryBackend(nullptr); }
+QStringList Texts(const FormatsPanel& f)
+{
+    return {f.txtCABirate->text(), f.txtChannels->text(), f.txtCVBitrate->text(), f.txtFrameRate->text()};
+}
 
+class Persistence : public test::HiveTest {
+protected:
     void store(const QString& name, const QString& value)
     {
         ASSERT_TRUE(reg.REGSaveSetting(kSettingsRoot, SettingsSection(), name, value));
     }
     QString stored(const QString& name)
     {
-        return reg.REGGetSetting(kSettingsRoot, SettingsSection(), name, QStringLiteral("<missing>"));
+        return reg.REGGetSetting(kSettingsRoot, SettingsSection(), name, "<missing>");
     }
     // The stored data of a value, without the text rules; false when missing.
     bool rawData(const QString& name, std::vector<unsigned char>& data)
@@ -77,22 +46,26 @@ protected:
         return found;
     }
 
-    // Points the program's folder at one whose preset catalogue has three
-    // categories.
+    // A program folder whose preset catalogue has three categories: A (A1:
+    // avi, mp4; A2: mkv), B (B1: mp4; B2: avi, mkv, mov), C (C1: flv).
     void useThreeCategories()
     {
-        const QString folder = dir.filePath("program");
+        const QString folder = InDir("program");
         ASSERT_TRUE(QDir().mkpath(folder));
+        QByteArray text = "<?xml version=\"1.0\"?>\n<presets>\n";
+        for (const char* p : {"A1 avi A", "A1 mp4 A", "A2 mkv A", "B1 mp4 B", "B2 avi B", "B2 mkv B", "B2 mov B",
+                              "C1 flv C"}) {
+            const QList<QByteArray> f = QByteArray(p).split(' ');
+            text += "\t<preset>\n\t\t<label>" + f[0] + "</label>\n\t\t<params>-c:v mpeg4</params>\n\t\t<extension>"
+                    + f[1] + "</extension>\n\t\t<category>Cat " + f[2] + "</category>\n\t</preset>\n";
+        }
         QFile presets(folder + "/presets.xml");
-        ASSERT_TRUE(presets.open(QIODevice::WriteOnly));
-        presets.write(ThreeCategories());
+        ASSERT_TRUE(presets.open(QIODevice::WriteOnly) && presets.write(text + "</presets>\n") > 0);
         presets.close();
         ASSERT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/codecs.xml", folder + "/codecs.xml"));
         Fake().folderOverride = folder;
     }
 
-    QTemporaryDir dir;
-    std::shared_ptr<FileHiveRegistry> hive = std::make_shared<FileHiveRegistry>(dir.filePath("hive"));
     CRegister reg{hive};
 };
 
@@ -105,28 +78,21 @@ void ExpectDefaults(const frmMain& w)
     EXPECT_TRUE(f.optFormat[0]->isChecked() && InFront(f, 0));
     EXPECT_EQ(f.cmbCustContainer->currentText(), "AVI");
     EXPECT_EQ(f.cmbCASmapleRate->currentText(), "22.05 KHz");
-    EXPECT_EQ(f.cmbCVSize->currentIndex(), 0);
-    EXPECT_EQ(f.cmbCVAspect->currentIndex(), 0);
-    EXPECT_EQ(f.cmbCategory->currentIndex(), 1);
-    EXPECT_EQ(f.cmbCVCodec->currentIndex(), 1);
-    EXPECT_EQ(f.cmbCACodec->currentIndex(), 1);
-    EXPECT_EQ(QStringList({f.txtCABirate->text(), f.txtChannels->text(), f.txtCVBitrate->text(), f.txtFrameRate->text()}),
-              QStringList({"64", "2", "320", "25"}));
+    EXPECT_EQ(QList<int>({f.cmbCVSize->currentIndex(), f.cmbCVAspect->currentIndex(), f.cmbCategory->currentIndex(),
+                          f.cmbCVCodec->currentIndex(), f.cmbCACodec->currentIndex()}),
+              QList<int>({0, 0, 1, 1, 1}));
+    EXPECT_EQ(Texts(f), QStringList({"64", "2", "320", "25"}));
 }
 
 TEST_F(Persistence, FirstStartShowsTheDefaultsAndTheFirstCloseWritesAllValues)
 {
     frmMain w;
     ExpectDefaults(w);
-    const FormatsPanel& f = *w.frFormats;
-    EXPECT_EQ(w.lblFormat->text(), "Category:" + f.cmbCategory->currentText() + ", Codec:\"" +
-                                       f.cmbOutVCodec->currentText() + "\", Container:\"" +
-                                       f.cmbOutFormat->currentText() + "\"");
     EXPECT_EQ(stored("optFormat"), "<missing>");  // starting writes nothing
     w.close();
+    EXPECT_EQ(PersistedSettings().size(), 17u);
     for (const SettingDefinition& s : PersistedSettings())
         EXPECT_NE(stored(s.name), "<missing>") << s.name.toStdString();
-    EXPECT_EQ(PersistedSettings().size(), 17u);
     EXPECT_EQ(QStringList({stored("optOtherFolder"), stored("optSameFolder"), stored("txtOutPath"),
                            stored("cmbCustContainer"), stored("cmbCASmapleRate")}),
               QStringList({"True", "False", DefaultOutputFolder(), "2", "4"}));
@@ -136,16 +102,19 @@ TEST_F(Persistence, FirstStartShowsTheDefaultsAndTheFirstCloseWritesAllValues)
 TEST_F(Persistence, EveryControlSurvivesARestart)
 {
     const QString path = QDir::toNativeSeparators(QDir::tempPath() + "/Mes \"clips\" $HOME");
-    QList<int> positions;  // the nine lists, in stored order
+    auto lists = [](const FormatsPanel& f) {
+        // Each after the ones it depends on.
+        return QList<QComboBox*>{f.cmbCategory, f.cmbOutVCodec, f.cmbOutFormat, f.cmbCustContainer, f.cmbCACodec,
+                                 f.cmbCASmapleRate, f.cmbCVCodec, f.cmbCVSize, f.cmbCVAspect};
+    };
+    QList<int> positions;
     {
         frmMain w;
         FormatsPanel& f = *w.frFormats;
         w.optSameFolder->click();
         w.txtOutPath->setText(path);
         f.optFormat[1]->click();
-        // The last entry of every list, each chosen after the ones it depends on.
-        for (QComboBox* list : {f.cmbCategory, f.cmbOutVCodec, f.cmbOutFormat, f.cmbCustContainer, f.cmbCACodec,
-                                f.cmbCASmapleRate, f.cmbCVCodec, f.cmbCVSize, f.cmbCVAspect}) {
+        for (QComboBox* list : lists(f)) {
             list->setCurrentIndex(list->count() - 1);
             positions << list->currentIndex();
         }
@@ -163,27 +132,23 @@ TEST_F(Persistence, EveryControlSurvivesARestart)
     EXPECT_EQ(w.txtOutPath->text(), path);
     EXPECT_FALSE(w.txtOutPath->isEnabled() || w.cmdBrowse->isEnabled());
     EXPECT_TRUE(f.optFormat[1]->isChecked() && InFront(f, 1));
-    EXPECT_EQ(QList<int>({f.cmbCategory->currentIndex(), f.cmbOutVCodec->currentIndex(), f.cmbOutFormat->currentIndex(),
-                          f.cmbCustContainer->currentIndex(), f.cmbCACodec->currentIndex(),
-                          f.cmbCASmapleRate->currentIndex(), f.cmbCVCodec->currentIndex(), f.cmbCVSize->currentIndex(),
-                          f.cmbCVAspect->currentIndex()}),
-              positions);
-    EXPECT_EQ(QStringList({f.txtCABirate->text(), f.txtChannels->text(), f.txtCVBitrate->text(), f.txtFrameRate->text()}),
-              QStringList({"128", "6", "1500", "29.9"}));
-    EXPECT_EQ(w.lblFormat->text(), "Container:yuv, Video Codec:\"" + f.cmbCVCodec->currentText() +
-                                       "\", Audio Codec:\"" + f.cmbCACodec->currentText() + "\"");
+    QList<int> restored;
+    for (QComboBox* list : lists(f))
+        restored << list->currentIndex();
+    EXPECT_EQ(restored, positions);
+    EXPECT_EQ(Texts(f), QStringList({"128", "6", "1500", "29.9"}));
+    EXPECT_EQ(w.lblFormat->text(), "Container:yuv, Video Codec:\"" + f.cmbCVCodec->currentText()
+                                       + "\", Audio Codec:\"" + f.cmbCACodec->currentText() + "\"");
 }
 
-// The two stored folder options, whatever the pair held before: exactly one
-// is chosen afterwards, the value loaded last decides, and the path and its
-// button serve "Other folder" only.
+// Whatever the pair of folder options held before, exactly one is chosen
+// afterwards, the value loaded last decides, and the path and its button
+// serve "Other folder" only.
 TEST_F(Persistence, FolderOptionsLoadDeterministically)
 {
     const struct {
-        const char* other;
-        const char* same;
-        bool sameBefore;
-        bool sameAfter;
+        const char *other, *same;
+        bool sameBefore, sameAfter;
     } cases[] = {
         {"False", "True", false, true}, {"True", "True", false, true}, {"False", "False", true, false},
         {"-1", "0", true, false},       {"false", "x", false, true},   {"x", "FALSE", true, false},
@@ -216,20 +181,17 @@ TEST_F(Persistence, PresetListsRestoreInCascadeOrderAndBadValuesAreSkipped)
         EXPECT_EQ(w.lblFormat->text(), "Category:Cat B, Codec:\"B2\", Container:\"mov\"");
     }
     // Values that fit no control leave it as it was; the later ones load.
-    store("cmbCategory", "7");
-    store("cmbOutFormat", "1");  // A2 has one container only
-    store("cmbCustContainer", "10");
-    store("cmbCASmapleRate", "x");
-    store("cmbCVSize", "40000");
-    store("cmbCVAspect", "-2");
-    store("optFormat", "2");
-    store("txtChannels", "4");
+    const char* values[][2] = {{"cmbCategory", "7"},    {"cmbOutFormat", "1"},    {"cmbCustContainer", "10"},
+                               {"cmbCASmapleRate", "x"}, {"cmbCVSize", "40000"},   {"cmbCVAspect", "-2"},
+                               {"optFormat", "2"},       {"txtChannels", "4"}};
+    for (const auto& v : values)
+        store(v[0], v[1]);
     frmMain w;
     const FormatsPanel& f = *w.frFormats;
     EXPECT_EQ(f.cmbCategory->count(), 3);
     EXPECT_EQ(f.cmbCategory->currentText(), "Cat A");
     EXPECT_EQ(f.cmbOutVCodec->currentText(), "A2");
-    EXPECT_EQ(f.cmbOutFormat->currentText(), "mkv");
+    EXPECT_EQ(f.cmbOutFormat->currentText(), "mkv");  // A2 has one container only
     for (const QComboBox* list : {f.cmbCustContainer, f.cmbCASmapleRate, f.cmbCVSize, f.cmbCVAspect})
         EXPECT_EQ(list->currentIndex(), 0) << list->objectName().toStdString();
     EXPECT_TRUE(f.optFormat[0]->isChecked() && InFront(f, 0));
@@ -248,6 +210,8 @@ TEST_F(Persistence, RestoreDefaultsResetsEveryControlAndForgetsTheKey)
     frmMain w;
     ASSERT_EQ(w.txtOutPath->text(), "/srv/clips");
     ASSERT_FALSE(w.cmdBrowse->isEnabled());
+    ASSERT_TRUE(w.frFormats->optFormat[1]->isChecked() && InFront(*w.frFormats, 1));
+    ASSERT_EQ(Texts(*w.frFormats), QStringList({"96", "1", "800", "50"}));
 
     w.frFormats->cmdDefaults->click();
     ExpectDefaults(w);
@@ -300,8 +264,7 @@ TEST_F(Persistence, DamagedHiveStartsWithDefaultsAndIsReplacedAtClose)
 TEST_F(Persistence, TwoWindowsClosingLeaveAHiveThatLoads)
 {
     {
-        frmMain first;
-        frmMain second;
+        frmMain first, second;
         first.frFormats->txtFrameRate->setText("11");
         first.optSameFolder->click();
         second.frFormats->cmbCVSize->setCurrentIndex(9);
