@@ -1,10 +1,13 @@
 // The window shell: start-up order, the colour theme, the panel slide, the
-// window buttons, the links and the output-folder choice.
+// window buttons, the links, the output-folder choice and the formats panel
+// on the window (cascades from start-up on, "Save && Close"), and its look.
 #include "controls/BgrColor.h"
 #include "controls/MyFrame.h"
 #include "mainwindow/WindowTestKit.h"
 #include "settings/Settings.h"
 
+#include <QApplication>
+#include <QImage>
 #include <QtTest/QTest>
 
 #include <vector>
@@ -133,7 +136,7 @@ TEST_F(Shell, SlideDownTickByTickGivesTheMainPanelBack)
     EXPECT_EQ(w.frAbout->y(), w.height());
 }
 
-TEST_F(Shell, SecondOpenDuringASlideIsIgnoredAndAnUnknownModeMovesNothing)
+TEST_F(Shell, SecondOpenDuringASlideIsIgnored)
 {
     frmMain w;
     w.cmdChangeFormat_Click();
@@ -144,15 +147,7 @@ TEST_F(Shell, SecondOpenDuringASlideIsIgnoredAndAnUnknownModeMovesNothing)
     EXPECT_EQ(w.panelTopTwips(w.frAbout), 8070);
     w.cmdChangeFormat_Click();
     EXPECT_EQ(w.panelTopTwips(w.frFormats), top);
-
-    w.tmrAnimate->stop();
-    w.StartPanelSlide("sideways");  // keeps the last values, starts the timer
-    EXPECT_EQ(w.AnimMode, "Edit Frame 2 Up");
-    EXPECT_TRUE(w.tmrAnimate->isActive());
-    w.AnimMode = "still";
-    w.tmrAnimate_Timer();
-    EXPECT_EQ(w.panelTopTwips(w.frFormats), top);
-    w.tmrAnimate->stop();
+    EXPECT_EQ(RunSlide(w).back().top, 2715);
 }
 
 TEST_F(Shell, CloseIsRefusedWhileConvertingByButtonAndByTheWindowManager)
@@ -171,8 +166,6 @@ TEST_F(Shell, CloseIsRefusedWhileConvertingByButtonAndByTheWindowManager)
     EXPECT_FALSE(w.DebugSteps.contains("SaveSettings"));
 
     w.IsConverting = false;
-    w.cmdMinimize_Click();
-    EXPECT_TRUE(w.windowState() & Qt::WindowMinimized);
     QTest::mouseClick(w.cmdClose, Qt::LeftButton);
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(w.DebugSteps.count("SaveSettings"), 1);
@@ -231,6 +224,119 @@ TEST_F(Shell, BrowseAcceptsOnlyFixedDrivesAndACancelChangesNothing)
         EXPECT_EQ(Fake().driveQueries, c.answer.isEmpty() ? QStringList() : QStringList{c.answer});
 #endif
     }
+}
+
+// ---------------------------------------------------------------- formats panel
+
+class FormatsWiring : public test::HiveTest {};
+
+QStringList Items(const QComboBox* list)
+{
+    QStringList items;
+    for (int k = 0; k < list->count(); ++k)
+        items << list->itemText(k);
+    return items;
+}
+
+TEST_F(FormatsWiring, StartUpSelectionsAlreadyRanTheCascade)
+{
+    frmMain w;
+    const FormatsPanel& f = *w.frFormats;
+    QStringList labels, containers;
+    for (const PresetEntry& p : w.Tables.Presets.mid(0, w.Tables.PresetCount)) {
+        if (p.Category != f.cmbCategory->currentText())
+            continue;
+        if (!labels.contains(p.Label))
+            labels << p.Label;
+        if (p.Label == f.cmbOutVCodec->currentText() && !containers.contains(p.Extension))
+            containers << p.Extension;
+    }
+    ASSERT_FALSE(containers.isEmpty());
+    EXPECT_EQ(Items(f.cmbOutVCodec), labels);
+    EXPECT_EQ(Items(f.cmbOutFormat), containers);
+}
+
+TEST_F(FormatsWiring, SaveAndCloseChecksSlidesDownAndDescribes)
+{
+    frmMain w;
+    FormatsPanel& f = *w.frFormats;
+    w.cmdChangeFormat_Click();
+    RunSlide(w);
+    ASSERT_EQ(w.panelTopTwips(w.frFormats), frmMain::kPanelRestTopTwips);
+    w.lblFormat->setText("before");
+
+    // Refused: the panel stays up and the summary stays.
+    f.txtFrameRate->clear();
+    f.cmdHide->click();
+    ASSERT_EQ(Fake().messages.size(), 1);
+    EXPECT_EQ(Fake().messages.at(0).text, "Frame Rate Field in the custom Format can not be empty.");
+    EXPECT_EQ(Fake().messages.at(0).style, 48);
+    EXPECT_FALSE(w.tmrAnimate->isActive());
+    EXPECT_EQ(w.lblFormat->text(), "before");
+
+    // Accepted with the presets route.
+    f.txtFrameRate->setText("25");
+    f.optFormat[0]->click();
+    f.cmdHide->click();
+    EXPECT_EQ(Fake().messages.size(), 1);
+    EXPECT_EQ(w.AnimMode, "Edit Frame 2 Down");
+    EXPECT_EQ(w.lblFormat->text(), "Category:" + f.cmbCategory->currentText() + ", Codec:\""
+                                       + f.cmbOutVCodec->currentText() + "\", Container:\""
+                                       + f.cmbOutFormat->currentText() + "\"");
+    RunSlide(w);
+    EXPECT_EQ(w.panelTopTwips(w.frFormats), w.windowHeightTwips());
+
+    // The custom route, with a text that would read as markup.
+    f.optFormat[1]->click();
+    test::Pick(f.cmbCACodec, "<b>bold</b>");
+    f.cmdHide->click();
+    EXPECT_EQ(w.lblFormat->text(), "Container:" + f.cmbCustContainer->currentText() + ", Video Codec:\""
+                                       + f.cmbCVCodec->currentText() + "\", Audio Codec:\"<b>bold</b>\"");
+    EXPECT_EQ(w.lblFormat->textFormat(), Qt::PlainText);
+}
+
+// ---------------------------------------------------------------- look
+
+// Renders the window and both raised panels to PNG files in <build>/screens
+// for review.
+void RaisePanel(frmMain& w, MyFrame* panel)
+{
+    w.AnimatedPanel = panel;
+    w.frMain->setEnabled(false);
+    panel->raise();
+    w.StartPanelSlide("EDIT_FRAME_UP");
+    RunSlide(w);
+}
+
+class RenderTest : public test::HiveTest {};
+
+TEST_F(RenderTest, WindowAndPanelsRenderToPng)
+{
+    QDir screens(QCoreApplication::applicationDirPath() + "/..");
+    ASSERT_TRUE(screens.mkpath("screens") && screens.cd("screens"));
+    frmMain w;
+    w.lblFormat->setText("Category:Video, Codec:\"MPEG-4 (DivX)\", Container:\"AVI\"");
+    w.show();
+    QApplication::processEvents();
+
+    const QImage main = w.grab().toImage();
+    EXPECT_EQ(main.size(), w.size());
+    QImage flat(main.size(), main.format());
+    flat.fill(main.pixelColor(0, 0));
+    EXPECT_NE(main, flat);  // something was drawn
+    EXPECT_TRUE(main.save(screens.filePath("main.png")));
+
+    RaisePanel(w, w.frFormats);
+    const QImage formats = w.grab().toImage();
+    EXPECT_TRUE(formats.save(screens.filePath("formats.png")));
+    w.frFormats->frFormat[1]->raise();
+    EXPECT_TRUE(w.grab().save(screens.filePath("formats-custom.png")));
+    EXPECT_NE(formats, w.grab().toImage());
+
+    w.setPanelTopTwips(w.frFormats, w.windowHeightTwips());
+    w.frMain->setEnabled(true);
+    RaisePanel(w, w.frAbout);
+    EXPECT_TRUE(w.grab().save(screens.filePath("about.png")));
 }
 
 }  // namespace
