@@ -210,22 +210,34 @@ bool listHolds(const QComboBox* list, const QString& text)
     return false;
 }
 
+// Reads a catalogue file into its table. False when the file is blank (the
+// table stays as it was, without a message) or the load failed (the failure
+// has been reported); the lists are then left alone.
+template <typename Entry, std::size_t N>
+bool readTable(const Layout<Entry, N>& layout, QVector<Entry>& table, int& count)
+{
+    QStringList lines;
+    QString cause;
+    switch (readLines(QString::fromLatin1(layout.fileName), &lines, &cause)) {
+    case ReadResult::Blank: return false;
+    case ReadResult::Failed: reportFailure(layout.failureText, cause); return false;
+    case ReadResult::Lines: break;
+    }
+    if (!walkRecords(layout, lines, table, count, &cause)) {
+        reportFailure(layout.failureText, cause);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void LoadPresets(Catalogues& cat, QComboBox* cmbCategory)
 {
     const auto& layout = kPresetLayout;
-    QStringList lines;
-    QString cause;
-    switch (readLines(QString::fromLatin1(layout.fileName), &lines, &cause)) {
-    case ReadResult::Blank: return;
-    case ReadResult::Failed: reportFailure(layout.failureText, cause); return;
-    case ReadResult::Lines: break;
-    }
-    if (!walkRecords(layout, lines, cat.Presets, cat.PresetCount, &cause)) {
-        reportFailure(layout.failureText, cause);
+    if (!readTable(layout, cat.Presets, cat.PresetCount))
         return;
-    }
+    QString cause;
 
     {
         const QSignalBlocker blocker(cmbCategory);
@@ -242,17 +254,9 @@ void LoadPresets(Catalogues& cat, QComboBox* cmbCategory)
 void LoadCodecs(Catalogues& cat, QComboBox* cmbCVCodec, QComboBox* cmbCACodec)
 {
     const auto& layout = kCodecLayout;
-    QStringList lines;
-    QString cause;
-    switch (readLines(QString::fromLatin1(layout.fileName), &lines, &cause)) {
-    case ReadResult::Blank: return;
-    case ReadResult::Failed: reportFailure(layout.failureText, cause); return;
-    case ReadResult::Lines: break;
-    }
-    if (!walkRecords(layout, lines, cat.Codecs, cat.CodecCount, &cause)) {
-        reportFailure(layout.failureText, cause);
+    if (!readTable(layout, cat.Codecs, cat.CodecCount))
         return;
-    }
+    QString cause;
 
     {
         const QSignalBlocker videoBlocker(cmbCVCodec);
