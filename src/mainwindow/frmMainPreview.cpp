@@ -76,8 +76,11 @@ QString frmMain::ShowOpenDialog(QWidget* ownerWindow, const QStringList& filter,
         QStringList pairs = filter;
         if (pairs.isEmpty())
             pairs << QStringLiteral("All Files (*.*)|*.*");
-        const QString chosen = Host().openFileDialog(ownerWindow, title, pairs).trimmed();
-        return chosen.isEmpty() ? QStringLiteral("Cancel") : chosen;
+        const QString answer = Host().openFileDialog(ownerWindow, title, pairs);
+        // Blanks around the answer go, unless they belong to the name of a
+        // file that is there: a name may end in a blank.
+        const QString chosen = QFileInfo::exists(answer) ? answer : answer.trimmed();
+        return chosen.trimmed().isEmpty() ? QStringLiteral("Cancel") : chosen;
     } catch (const std::exception&) {
         return QStringLiteral("Cancel");
     }

@@ -133,6 +133,15 @@ TEST_F(Preview, CancelledDialogChangesNothingAndPaneShowsThePicture)
     EXPECT_LT(centre().green(), 60);
 }
 
+TEST_F(Preview, ChosenFileWhoseNameEndsInABlankLoadsUnderItsOwnName)
+{
+    // Blanks are part of a file name here: a real file keeps them.
+    const QString path = Copy(ShortClip(), QStringLiteral("blank-tail.mp4 "));
+    ASSERT_TRUE(path.endsWith(QLatin1Char(' ')));
+    LoadPlaying(path);
+    EXPECT_EQ(w->InputFilePath, path);
+}
+
 TEST_F(Preview, BadFilesSayNotSupportedAndLeaveNoVideoLoaded)
 {
     enum Bad { TextAsMp4, Truncated, ZeroBytes, RemovedAfterChoosing };
