@@ -276,8 +276,10 @@ void PlaybackEngine::handleRenderUpdate()
     // Nobody showed it: take the frame anyway, or the player would wait for
     // it and playback would crawl.
     int skip = 1;
+    int block = 0;  // as when drawing: never wait for the frame's display time here
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
+        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     mpv_render_context_render(m_render, params);
