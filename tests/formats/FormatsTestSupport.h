@@ -13,13 +13,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace clip::test {
-
-struct PresetRow {
-    QString label, params, extension, category;
-};
 
 inline QStringList ItemsOf(const QComboBox* list)
 {
@@ -37,68 +31,46 @@ inline void Pick(QComboBox* list, const QString& text)
     list->setCurrentIndex(index);
 }
 
-// Record lines as a hand-edited catalogue has them (field lines indented).
-inline QStringList PresetRecord(const PresetRow& r)
+// Catalogue records as a hand-edited file has them.
+inline QStringList Preset(const QString& label, const QString& params, const QString& ext, const QString& category)
 {
-    return {"\t<preset>", "\t\t<label>" + r.label + "</label>", "\t\t<params>" + r.params + "</params>",
-            "\t\t<extension>" + r.extension + "</extension>", "\t\t<category>" + r.category + "</category>",
-            "\t</preset>"};
+    return {"\t<preset>", "\t\t<label>" + label + "</label>", "\t\t<params>" + params + "</params>",
+            "\t\t<extension>" + ext + "</extension>", "\t\t<category>" + category + "</category>", "\t</preset>"};
 }
-inline QStringList CodecRecord(const QString& name, const QString& description, const QString& type)
+inline QStringList Codec(const QString& name, const QString& description, const QString& type)
 {
     return {"<codec>", "\t<name>" + name + "</name>", "\t<description>" + description + "</description>",
             "\t<type>" + type + "</type>", "</codec>"};
 }
-inline const QStringList kPresetsHead{"<?xml version=\"1.0\"?>", "<presets>"};
-inline const QStringList kCodecsHead{"<?xml version=\"1.0\"?>", "<codecs>"};
 
 class FormatsFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(folder.isValid());
-        resetHost();
-        controller = std::make_unique<FormatsController>(panel, cat);
-    }
-    void resetHost()
-    {
-        Fake().reset();
         Fake().folderOverride = folder.path();
     }
-
-    // Writes `lines` into the program folder, each ended by `eol` (the last
-    // one only when `lastEnded`).
+    // Writes `lines` into the program folder, each but the last ended by `eol`.
     void writeFile(const QString& name, const QStringList& lines, const QString& eol = "\r\n", bool lastEnded = true)
     {
         QFile file(folder.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write((lines.join(eol) + (lastEnded ? eol : QString())).toUtf8());
     }
-
-    // Writes presets.xml with `rows` and loads it the way start-up does.
-    void loadPresets(const QList<PresetRow>& rows)
+    // Writes presets.xml or codecs.xml with `records` and loads it as start-up does.
+    void load(const QString& root, const QList<QStringList>& records)
     {
-        QStringList lines = kPresetsHead;
-        for (const PresetRow& r : rows)
-            lines << PresetRecord(r);
-        writeFile("presets.xml", lines << "</presets>");
-        LoadPresets(cat, panel.cmbCategory);
-    }
-
-    // Writes codecs.xml with (name, description, type) triples and loads it.
-    void loadCodecs(const QList<QStringList>& rows)
-    {
-        QStringList lines = kCodecsHead;
-        for (const QStringList& r : rows)
-            lines << CodecRecord(r.at(0), r.at(1), r.at(2));
-        writeFile("codecs.xml", lines << "</codecs>");
-        LoadCodecs(cat, panel.cmbCVCodec, panel.cmbCACodec);
+        QStringList lines{"<?xml version=\"1.0\"?>", "<" + root + ">"};
+        for (const QStringList& r : records)
+            lines << r;
+        writeFile(root + ".xml", lines << "</" + root + ">");
+        root == "presets" ? LoadPresets(cat, panel.cmbCategory) : LoadCodecs(cat, panel.cmbCVCodec, panel.cmbCACodec);
     }
 
     QTemporaryDir folder;
     FormatsPanel panel;
     Catalogues cat;
-    std::unique_ptr<FormatsController> controller;
+    FormatsController controller{panel, cat};
 };
 
 }  // namespace clip::test
