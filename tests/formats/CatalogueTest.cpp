@@ -18,7 +18,7 @@ namespace {
 using namespace test;
 using CatalogueTest = FormatsFixture;
 
-const QStringList kPresetsHead{"<?xml version=\"1.0\"?>", "<presets>"}, kCodecsHead{"<?xml version=\"1.0\"?>", "<codecs>"};
+const QStringList kPresetsHead{"<?xml version=\"1.0\"?>", "<presets>"};
 
 QStringList EntriesOf(const Catalogues& cat)
 {
@@ -38,7 +38,7 @@ void ExpectOneFailure(const QString& first, const char* cause)
     Fake().messages.clear();
 }
 
-TEST_F(CatalogueTest, PresetRecordsLoadFromAnyEditorsFileOrFailWithTheirCause)
+TEST_F(CatalogueTest, RecordsLoadFromAnyEditorsFileOrFailWithTheirCause)
 {
     const struct { const char* name; QStringList lines; QString eol; QStringList entries; const char* cause; } cases[] = {
         {"fields verbatim, one category", kPresetsHead + Preset("H.264", "-c:v libx264", "mp4", "Video")
@@ -75,37 +75,15 @@ TEST_F(CatalogueTest, PresetRecordsLoadFromAnyEditorsFileOrFailWithTheirCause)
             EXPECT_EQ(selections, 1) << "one selection, once the list is complete, runs the cascade";
         }
     }
-    // The codecs still load after a failed preset load.
-    load("codecs", {Codec("libx264", "H.264", "video codec"), Codec("aac", "AAC", "audio codec")});
-    EXPECT_EQ(panel.cmbCACodec->currentText(), "AAC");
-}
-
-TEST_F(CatalogueTest, CodecsFillTheirListsByTypeOrFailWithTheirCause)
-{
-    const struct { const char* name; QStringList lines; QStringList video, audio; const char* cause; } cases[] = {
-        {"general codecs in both lists in file order; unknown types in none",
-         kCodecsHead + Codec("libx264", "H.264", "video codec") + Codec("copy", "Copy", "general")
-             + Codec("aac", "AAC", "audio codec") + Codec("x", "Odd", "Video Codec") + QStringList{"</codecs>"},
-         {"H.264", "Copy"}, {"Copy", "AAC"}, nullptr},
-        {"no video codec", kCodecsHead + Codec("aac", "AAC", "audio codec") + QStringList{"</codecs>"}, {}, {"AAC"},
-         "video codec list is empty"},
-        {"record running past the end", kCodecsHead + Codec("v", "V", "video codec") + QStringList{"<codec>"}, {"stale"}, {},
-         "runs past the end"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        writeFile("codecs.xml", c.lines, "\r\n", !c.cause);
-        Catalogues fresh;
-        QComboBox video, audio;
-        video.addItem("stale");  // cleared only by a load that gets past the walk
-        LoadCodecs(fresh, &video, &audio);
-        EXPECT_EQ(ItemsOf(&video), c.video);
-        EXPECT_EQ(ItemsOf(&audio), c.audio);
-        if (c.cause)
-            ExpectOneFailure("Error Occured while Loading Codecs.", c.cause);
-        else
-            EXPECT_TRUE(Fake().messages.isEmpty()) << Fake().messages.value(0).text.toStdString();
-    }
+    // The codecs still load after a failed preset load; general codecs join both lists, unknown types none.
+    load("codecs", {Codec("libx264", "H.264", "video codec"), Codec("copy", "Copy", "general"),
+                    Codec("aac", "AAC", "audio codec"), Codec("x", "Odd", "Video Codec")});
+    EXPECT_EQ(ItemsOf(panel.cmbCVCodec) + ItemsOf(panel.cmbCACodec), QString("H.264 Copy Copy AAC").split(' '));
+    EXPECT_TRUE(Fake().messages.isEmpty());
+    writeFile("codecs.xml", QStringList{"<codecs>"} + Codec("aac", "AAC", "audio codec") + QStringList{"</codecs>"});
+    Catalogues fresh;
+    LoadCodecs(fresh, panel.cmbCVCodec, panel.cmbCACodec);
+    ExpectOneFailure("Error Occured while Loading Codecs.", "video codec list is empty");
 }
 
 // ---------------------------------------------------------------- shipped catalogues

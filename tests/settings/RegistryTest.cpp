@@ -63,17 +63,6 @@ TEST(FileHive, TheRegistryRules)
     }
 }
 
-TEST(FileHive, MachineRootSharesTheUsersHiveAndAnEmptyPathComponentNamesNoKey)
-{
-    QTemporaryDir dir;
-    CRegister reg(std::make_shared<FileHiveRegistry>(dir.path()));
-    ASSERT_TRUE(reg.REGSaveSetting(reg::kHKeyLocalMachine, kSection, "v", "machine"));
-    EXPECT_EQ(reg.REGGetSetting(reg::kHKeyCurrentUser, kSection, "v"), "machine");
-    EXPECT_EQ(reg.REGGetSetting(reg::kHKeyUsers, kSection, "v", "none"), "none");
-    EXPECT_FALSE(reg.REGSaveSetting(0x1234u, kSection, "v", "x")) << "not a root key";
-    EXPECT_FALSE(reg.REGSaveSetting(kRoot, "Software\\\\Y", "v", "1"));
-}
-
 TEST(FileHive, DamagedOrUnreadableHiveReadsAsDefaults)
 {
     QTemporaryDir dir;
