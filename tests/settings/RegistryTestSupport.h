@@ -40,11 +40,11 @@ public:
         return found;
     }
     // Writes a value past the rules under test.
-    bool put(const std::string& name, std::uint32_t type, const Bytes& data)
+    bool put(const std::string& name, std::uint32_t valueType, const Bytes& data)
     {
         RegKey key = 0;
         const bool ok = backend().createKey(kRoot, base, reg::kKeyAllAccess, key) == reg::kSuccess
-                        && backend().setValue(key, name, type, data) == reg::kSuccess;
+                        && backend().setValue(key, name, valueType, data) == reg::kSuccess;
         backend().closeKey(key);
         return ok;
     }
@@ -61,7 +61,10 @@ public:
         result = 0;
         return access != reg::kKeyRead ? m_refusal : m_inner.openKey(parent, sub, access, result);
     }
-    RegStatus createKey(RegKey, const std::string&, std::uint32_t, RegKey& result) override { return result = 0, m_refusal; }
+    RegStatus createKey(RegKey, const std::string&, std::uint32_t, RegKey& result) override
+    {
+        return result = 0, m_refusal;
+    }
     RegStatus queryValue(RegKey key, const std::string& name, std::uint32_t& type, Bytes& data) override
     {
         return m_inner.queryValue(key, name, type, data);
