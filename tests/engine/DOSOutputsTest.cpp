@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QPointer>
+#include <QProcess>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -104,6 +105,7 @@ TEST_F(DOSOutputsTest, FinishedRunHandsOutItsWholeOutputInChunksAndKeepsItsExitC
         DOSOutputs runner;
         ChunkLog log;
         log.attach(&runner);
+        runner.setStopConvert(true);  // before the run: cleared when it starts
         EXPECT_EQ(runner.ExecuteCommand(c.script), c.output);
         EXPECT_EQ(runner.Outputs(), c.output);
         EXPECT_EQ(log.chunks.join(QString()), c.output);
@@ -121,19 +123,6 @@ TEST_F(DOSOutputsTest, FinishedRunHandsOutItsWholeOutputInChunksAndKeepsItsExitC
         EXPECT_TRUE(Fake().messages.isEmpty());
         EXPECT_TRUE(test::ProcessGone(test::ReadPid(dir)));
     }
-}
-
-TEST_F(DOSOutputsTest, ArgumentReplacesTheStoredLineOnlyWhenGivenAndAStopDoesNotCarryOver)
-{
-    DOSOutputs runner;
-    const QString script = echoArgs();
-    runner.setCommandLine(script + " one");
-    runner.setStopConvert(true);  // before the run: cleared when it starts
-    EXPECT_EQ(runner.ExecuteCommand(), "[one]\n");
-    EXPECT_FALSE(runner.WasStopped());
-    EXPECT_EQ(runner.ExecuteCommand(script + " two"), "[two]\n");
-    EXPECT_EQ(runner.CommandLine(), script + " two");
-    EXPECT_EQ(runner.ExecuteCommand(QString()), "[two]\n");
 }
 
 TEST_F(DOSOutputsTest, QuotedArgumentsReachTheChildUnchangedWithoutAShell)
@@ -192,8 +181,21 @@ TEST_F(DOSOutputsTest, EndingARunEarlyEndsTheChild)
         };
         if (c.fromHandler)
             log.onChunk = [&](const QString& chunk) { if (chunk != "Cancelled") act(); };
-        else
-            QTimer::singleShot(200, [&, guard = runner] { if (guard) act(); });
+        // Otherwise once the child runs, has said what it says, and the runner
+        // has waited for more at least once since.
+        int yieldsAtLastChunk = -1;
+        QTimer trigger;
+        QObject::connect(&trigger, &QTimer::timeout, [&] {
+            const int spoken = c.script.endsWith("sleeper") ? 0 : 1;
+            if (yieldsAtLastChunk < 0 && test::ReadPid(dir) > 0 && log.chunks.size() == spoken)
+                yieldsAtLastChunk = Fake().yields;
+            if (yieldsAtLastChunk >= 0 && Fake().yields > yieldsAtLastChunk + 1 && runner) {
+                trigger.stop();
+                act();
+            }
+        });
+        if (!c.fromHandler)
+            trigger.start(5);
 
         EXPECT_EQ(runner->ExecuteCommand(c.script), c.output);
         ASSERT_EQ(log.chunks.size(), c.chunks);
@@ -209,6 +211,29 @@ TEST_F(DOSOutputsTest, EndingARunEarlyEndsTheChild)
         EXPECT_TRUE(test::ProcessGone(test::ReadPid(dir)));
         delete runner.data();
     }
+}
+
+// Run by the test below as a program of its own, which it then kills.
+TEST(DOSOutputsHelper, DISABLED_RunsItsChildUntilKilled)
+{
+    DOSOutputs runner;
+    runner.ExecuteCommand(DOSOutputs::QuoteArgument(qEnvironmentVariable("CLIP_HELPER_CHILD")));
+}
+
+TEST_F(DOSOutputsTest, ChildEndsWhenTheProgramIsKilled)
+{
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("CLIP_HELPER_CHILD", silentSleep());
+    program.setProcessEnvironment(env);
+    program.start(QCoreApplication::applicationFilePath(),
+                  {"--gtest_also_run_disabled_tests", "--gtest_filter=DOSOutputsHelper.*"});
+    ASSERT_TRUE(test::PollUntil([&] { return test::ReadPid(dir) > 0; })) << "the helper never started its child";
+    ::kill(pid_t(program.processId()), SIGKILL);
+    program.waitForFinished();
+    const pid_t child = test::ReadPid(dir);
+    EXPECT_TRUE(test::PollUntil([&] { return test::ProcessGone(child, true); }));
+    ::kill(child, SIGKILL);
 }
 
 }  // namespace

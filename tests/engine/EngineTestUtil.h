@@ -5,10 +5,13 @@
 
 #include "engine/CVideoConv.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <cerrno>
 #include <csignal>
@@ -18,25 +21,13 @@
 
 namespace clip::test {
 
-// Every status and progress event of a job, in order ("S:<status>",
-// "P:<percent>" in `events`), and by kind.
+// Every status and progress event of a job, in order ("S:<status>", "P:<percent>").
 struct JobLog {
-    QStringList events, statuses;
-    QList<int> progress;
-    std::function<void(const QString&)> onStatus;
-
+    QStringList events;
     explicit JobLog(CVideoConv& job)
     {
-        QObject::connect(&job, &CVideoConv::CurrentStatus, &job, [this](QString& s) {
-            events << "S:" + s;
-            statuses << s;
-            if (onStatus)
-                onStatus(s);
-        });
-        QObject::connect(&job, &CVideoConv::Progress, &job, [this](qint16& p) {
-            events << "P:" + QString::number(p);
-            progress << p;
-        });
+        QObject::connect(&job, &CVideoConv::CurrentStatus, &job, [this](QString& s) { events << "S:" + s; });
+        QObject::connect(&job, &CVideoConv::Progress, &job, [this](qint16& p) { events << "P:" + QString::number(p); });
     }
 };
 
@@ -60,10 +51,24 @@ inline pid_t ReadPid(const QTemporaryDir& dir)
     return file.open(QIODevice::ReadOnly) ? pid_t(file.readAll().trimmed().toLongLong()) : 0;
 }
 
-// True when no process, not even an unreaped zombie, has this id.
-inline bool ProcessGone(pid_t pid)
+// True when no process, not even an unreaped zombie, has this id; with
+// `zombieCounts`, a dead child waiting for a foreign parent counts as gone.
+inline bool ProcessGone(pid_t pid, bool zombieCounts = false)
 {
-    return pid > 0 && ::kill(pid, 0) == -1 && errno == ESRCH;
+    if (pid > 0 && ::kill(pid, 0) == -1 && errno == ESRCH)
+        return true;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    return zombieCounts && stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") Z ");
+}
+
+// Processes events until `done` holds, at most `ms` milliseconds; its last answer.
+inline bool PollUntil(const std::function<bool()>& done, int ms = 20000)
+{
+    for (QDeadlineTimer deadline(ms); !done() && !deadline.hasExpired();) {
+        QCoreApplication::processEvents();
+        QThread::msleep(5);
+    }
+    return done();
 }
 
 // Ids of running processes whose command line mentions `text`.
