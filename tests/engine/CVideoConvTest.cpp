@@ -1,5 +1,6 @@
-// How a job reads the encoder's report: its status lines into progress, the
-// probe's verdict, and the cause lines of a failure.
+// How a job reads the encoder's report: only its status lines move the
+// progress. (The probe's verdict and the cause lines of a failure are checked
+// against the real encoder in EncoderJobTest.)
 #include "engine/CVideoConv.h"
 
 #include "engine/EngineTestUtil.h"
@@ -11,8 +12,6 @@ namespace clip {
 class CVideoConvTestAccess {
 public:
     static void Receive(CVideoConv& job, QString chunk) { job.objDOS_ReceiveOutputs(chunk); }
-    static QString ErrorLines(const QString& log) { return CVideoConv::EncoderErrorLines(log); }
-    static bool Unreadable(const QString& report, const QString& path) { return CVideoConv::ReportsUnreadableInput(report, path); }
 };
 
 namespace {
@@ -44,35 +43,6 @@ TEST(CVideoConvReport, OnlyStatusLinesMoveTheProgress)
             Access::Receive(job, chunk);
         EXPECT_EQ(log.events, c.events);
     }
-}
-
-TEST(CVideoConvReport, ProbeVerdictIgnoresTheEchoedPath)
-{
-    struct Case { QString report, path; bool unreadable; };
-    const Case cases[] = {
-        {"/v/notes.txt: Invalid data found when processing input\n", "/v/notes.txt", true},
-        {"x: INVALID DATA FOUND WHEN PROCESSING INPUT", "/v/a.mp4", true},
-        {"Input #0, mov, from '/v/Unknown Format/a.mp4':\n  Duration: 00:00:04.00", "/v/Unknown Format/a.mp4", false},
-        {"/v/Invalid data found when processing input.mp4: No such file", "/v/Invalid data found when processing input.mp4", false},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(Access::Unreadable(c.report, c.path), c.unreadable) << c.report.toStdString();
-}
-
-TEST(CVideoConvReport, FailureCauseIsTheLastErrorLinesWithoutBannerAndListing)
-{
-    QString log = "ffmpeg version 5.1 Copyright\n  built with gcc 12\n  configuration: --enable-x\n"
-                  "Input #0, mov,mp4, from 'a.mp4':\n  Duration: 00:00:08.00\n    Stream #0:0: Video: h264\n"
-                  "Stream mapping:\n  Stream #0:0 -> #0:0 (h264 -> mpeg4)\nPress [q] to stop, [?] for help\n";
-    for (int i = 0; i < 12; ++i)
-        log += QString("frame=%1 time=00:00:0%2.00 bitrate=1\r[mp4 @ 0x5] write %1: No space left on device\n").arg(i).arg(i % 10);
-    log += "[libx264 @ 0x6] frame I:1 Avg QP:20.00 size: 1000\nConversion failed!\n";
-    const QStringList lines = Access::ErrorLines(log).split('\n');
-    ASSERT_EQ(lines.size(), 10);
-    EXPECT_EQ(lines.first(), "[mp4 @ 0x5] write 3: No space left on device");
-    EXPECT_EQ(lines.last(), "Conversion failed!");
-    // Without words of failure, the last lines stand as they are.
-    EXPECT_EQ(Access::ErrorLines("banner\nline one\r\nline two\n"), "banner\nline one\nline two");
 }
 
 }  // namespace
