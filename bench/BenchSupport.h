@@ -25,6 +25,7 @@ QString CachedClip(int width, int height, int seconds, int keyint = 250);
 class BenchHost final : public HostServices {
 public:
     void messageBox(const QString& text, int style) override;
+    void messageBoxWithDetails(const QString& text, const QString&, int style) override { messageBox(text, style); }
     void processEvents() override { m_real.processEvents(); }
     QString programFolder() const override { return m_real.programFolder(); }
     QString openFileDialog(QWidget*, const QString&, const QStringList&) override { return {}; }

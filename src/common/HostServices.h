@@ -36,8 +36,12 @@ public:
     virtual ~HostServices() = default;
 
     // A modal box with one OK button, the title "Clipwright" and the icon of
-    // `style` (one of MsgBoxStyle).
+    // `style` (one of MsgBoxStyle). The text is plain text, never markup.
     virtual void messageBox(const QString& text, int style) = 0;
+
+    // The same box with `details` (plain text, e.g. a whole log) behind its
+    // "Show Details..." button.
+    virtual void messageBoxWithDetails(const QString& text, const QString& details, int style) = 0;
 
     // Process every pending window event once, then return.
     virtual void processEvents() = 0;

@@ -4,6 +4,7 @@
 #include "common/Rounding.h"
 #include "engine/DOSOutputs.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QRegularExpression>
@@ -16,11 +17,17 @@ namespace {
 
 #ifdef Q_OS_WIN
 const QString kEncoderName = QStringLiteral("\\ffmpeg.exe");
+const QString kProbeName = QStringLiteral("\\ffprobe.exe");
 #else
 const QString kEncoderName = QStringLiteral("/ffmpeg");
+const QString kProbeName = QStringLiteral("/ffprobe");
 #endif
 
 const QString kCrLf = QStringLiteral("\r\n");
+// At most this many of the encoder's last error lines lead a failure box.
+constexpr int kErrorLinesShown = 10;
+// A start time above this many seconds makes the input seek inexact.
+constexpr double kStartOffsetLimit = 0.001;
 
 // The encoder's path as the first word of a command line. It is left bare,
 // as usual, unless the program folder holds a blank or a quote that would
@@ -29,6 +36,14 @@ QString encoderCommand(const QString& path)
 {
     static const QRegularExpression needsQuotes(QStringLiteral("[\\s\"]"));
     return path.contains(needsQuotes) ? DOSOutputs::QuoteArgument(path) : path;
+}
+
+// The encoder's status line ("frame= ... time=..." or, without pictures,
+// "size= ... time=...") as opposed to lines that may echo a file name.
+bool IsStatusLine(const QString& line)
+{
+    const QString t = line.trimmed();
+    return t.startsWith(QLatin1String("frame=")) || t.startsWith(QLatin1String("size="));
 }
 
 }  // namespace
@@ -53,6 +68,11 @@ QString CVideoConv::EncoderPath()
     return Host().programFolder() + kEncoderName;
 }
 
+QString CVideoConv::ProbePath()
+{
+    return Host().programFolder() + kProbeName;
+}
+
 DOSOutputs* CVideoConv::runner()
 {
     if (!objDOS) {
@@ -65,25 +85,99 @@ DOSOutputs* CVideoConv::runner()
 
 QString CVideoConv::BuildCommandLine() const
 {
-    // The start stands before the input, where the encoder seeks to it (to
-    // the key frame at or before it, then decoding exactly from the start
-    // on); after the input it would decode and drop every frame before it.
-    // The encoder's "time=" then counts from the start, as the progress
-    // needs.
+    // Before the input the encoder seeks to the start (to the key frame at or
+    // before it, then decoding exactly from the start on). After the input it
+    // decodes from the beginning and drops every frame before the start:
+    // slower, but exact where the input seek is not. Either way the
+    // encoder's "time=" counts from the start, as the progress needs.
     const QString seek = m_startTime ? QStringLiteral(" -ss ") + QString::number(*m_startTime) : QString();
-    return encoderCommand(EncoderPath()) + seek + QStringLiteral(" -i ") + DOSOutputs::QuoteArgument(m_inputFile)
-        + QLatin1Char(' ') + m_parametrs + QLatin1Char(' ') + DOSOutputs::QuoteArgument(m_outputFile);
+    const QString input = QStringLiteral(" -i ") + DOSOutputs::QuoteArgument(m_inputFile);
+    return encoderCommand(EncoderPath()) + (m_seekAfterInput ? input + seek : seek + input) + QLatin1Char(' ')
+        + m_parametrs + QLatin1Char(' ') + DOSOutputs::QuoteArgument(m_outputFile);
+}
+
+bool CVideoConv::EncoderMissing()
+{
+    const QFileInfo encoder(EncoderPath());
+    if (encoder.isFile() && encoder.isExecutable())
+        return false;
+    Host().messageBox(QStringLiteral("The encoder was not found: ") + EncoderPath(), MsgCritical);
+    return true;
+}
+
+QString CVideoConv::RunProbe(const QStringList& arguments)
+{
+    const QFileInfo probe(ProbePath());
+    if (!probe.isFile() || !probe.isExecutable())
+        return {};
+    QString commandLine = DOSOutputs::QuoteArgument(ProbePath());
+    for (const QString& argument : arguments)
+        commandLine += QLatin1Char(' ') + DOSOutputs::QuoteArgument(argument);
+    // A runner of its own: its output is no progress of the job.
+    DOSOutputs probeRunner;
+    const QString report = probeRunner.ExecuteCommand(commandLine);
+    return probeRunner.ExitedNormally() && probeRunner.ExitCode() == 0 ? report : QString();
+}
+
+bool CVideoConv::InputNeedsExactSeek()
+{
+    const QString report = RunProbe({QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                                     QStringLiteral("format=format_name,start_time"), QStringLiteral("-of"),
+                                     QStringLiteral("default=noprint_wrappers=1"), m_inputFile});
+    if (report.isEmpty())
+        return true;  // unknown: exact first
+    static const QRegularExpression formatLine(QStringLiteral("^format_name=(.*)$"),
+                                               QRegularExpression::MultilineOption);
+    static const QRegularExpression startLine(QStringLiteral("^start_time=([-0-9.]+)"),
+                                              QRegularExpression::MultilineOption);
+    const QStringList formats = formatLine.match(report).captured(1).trimmed().split(QLatin1Char(','));
+    // MPEG transport and program streams have no index to seek exactly by.
+    if (formats.contains(QLatin1String("mpegts")) || formats.contains(QLatin1String("mpeg")))
+        return true;
+    const QRegularExpressionMatch start = startLine.match(report);
+    return start.hasMatch() && start.captured(1).toDouble() > kStartOffsetLimit;
+}
+
+QString CVideoConv::OutputProblem()
+{
+    const QString name = QDir::toNativeSeparators(m_outputFile);
+    if (!QFileInfo(m_outputFile).isFile())
+        return QStringLiteral("the output file %1 does not exist (was its folder moved or removed?)").arg(name);
+    if (!QFileInfo(ProbePath()).isExecutable()) {
+        // Without the probe, only an empty file can be told apart.
+        return QFileInfo(m_outputFile).size() > 0 ? QString()
+                                                   : QStringLiteral("the output file %1 is empty").arg(name);
+    }
+    const QString report = RunProbe({QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                                     QStringLiteral("format=nb_streams,duration"), QStringLiteral("-of"),
+                                     QStringLiteral("default=noprint_wrappers=1"), m_outputFile});
+    static const QRegularExpression streams(QStringLiteral("^nb_streams=(\\d+)"), QRegularExpression::MultilineOption);
+    static const QRegularExpression duration(QStringLiteral("^duration=([0-9.]+)"),
+                                             QRegularExpression::MultilineOption);
+    if (streams.match(report).captured(1).toInt() > 0 && duration.match(report).captured(1).toDouble() > 0.0)
+        return {};
+    return QStringLiteral("the output file %1 holds no picture and no sound. The selection may lie beyond the end "
+                          "of the input, or the input may have changed since it was opened.")
+        .arg(name);
 }
 
 void CVideoConv::StartConversion()
 {
     const QPointer<CVideoConv> self(this);
-    m_succeeded = false;
-    m_stopped = false;
+    m_outcome = CutOutcome::NotRun;
     m_stopRequested = false;
+    m_pendingLine.clear();
     m_running = true;
     try {
+        if (EncoderMissing()) {
+            m_running = false;
+            raiseStatus(QStringLiteral("Error"));
+            return;
+        }
         DOSOutputs* dos = runner();
+        m_seekAfterInput = m_startTime && InputNeedsExactSeek();
+        if (!self)
+            return;
         dos->setCommandLine(BuildCommandLine());
         Host().processEvents();
         if (!self)
@@ -94,29 +188,47 @@ void CVideoConv::StartConversion()
         if (m_stopRequested) {
             // Stopped before the encoder started: do not start it at all.
             m_running = false;
-            m_stopped = true;
+            m_outcome = CutOutcome::Stopped;
             raiseStatus(QStringLiteral("Cancelled"));
             return;
         }
         const QString result = dos->ExecuteCommand();
         if (!self)
             return;  // the job was deleted by a handler while the encoder ran
-        m_running = false;
         if (dos->WasStopped()) {
             // The runner has raised "Cancelled"; the owner shows the stop.
-            m_stopped = true;
+            m_running = false;
+            m_outcome = CutOutcome::Stopped;
             return;
         }
-        if (dos->WasStarted() && dos->ExitedNormally() && dos->ExitCode() == 0) {
-            m_succeeded = true;
+        if (!dos->WasStarted()) {
+            m_running = false;  // the runner has shown why
+            raiseStatus(QStringLiteral("Error"));
             return;
         }
+        QString message;
+        if (dos->ExitedNormally() && dos->ExitCode() == 0) {
+            const QString problem = OutputProblem();
+            if (!self)
+                return;
+            if (problem.isEmpty())
+                m_outcome = CutOutcome::Succeeded;
+            else
+                message = QStringLiteral("The cut produced no video: ") + problem;
+        } else {
+            QString cause = EncoderErrorLines(result);
+            if (!dos->ExitedNormally())
+                cause.prepend(QStringLiteral("The encoder ended abnormally (it was killed or it crashed).\n"));
+            message = QStringLiteral("Error converting file: ") + QFileInfo(m_inputFile).fileName() + kCrLf + cause;
+        }
+        m_running = false;
+        if (m_outcome == CutOutcome::Succeeded)
+            return;
+        m_outcome = CutOutcome::Failed;
         raiseStatus(QStringLiteral("Error"));
         if (!self)
             return;
-        Host().messageBox(QStringLiteral("Error converting file: ") + QFileInfo(m_inputFile).fileName() + kCrLf
-                              + TrimEncoderOutput(result),
-                          MsgCritical);
+        Host().messageBoxWithDetails(message, result, MsgCritical);
     } catch (const std::exception& error) {
         if (!self)
             return;
@@ -137,7 +249,12 @@ void CVideoConv::StopConversion()
 bool CVideoConv::IsFileSupported(const QString& sMediaFile)
 {
     const QPointer<CVideoConv> self(this);
+    m_probeFailureShown = false;
     try {
+        if (EncoderMissing()) {
+            m_probeFailureShown = true;
+            return false;
+        }
         DOSOutputs* dos = runner();
         dos->setCommandLine(encoderCommand(EncoderPath()) + QStringLiteral(" -i ")
                             + DOSOutputs::QuoteArgument(sMediaFile));
@@ -147,7 +264,7 @@ bool CVideoConv::IsFileSupported(const QString& sMediaFile)
         const QString result = dos->ExecuteCommand();
         if (!self)
             return false;
-        return !ReportsUnreadableInput(result);
+        return !ReportsUnreadableInput(result, sMediaFile);
     } catch (const std::exception& error) {
         if (self)
             showRunTimeError(QString::fromLocal8Bit(error.what()), QStringLiteral("CVideoConv.IsFileSupported"));
@@ -155,10 +272,14 @@ bool CVideoConv::IsFileSupported(const QString& sMediaFile)
     }
 }
 
-bool CVideoConv::ReportsUnreadableInput(const QString& text)
+bool CVideoConv::ReportsUnreadableInput(const QString& report, const QString& path)
 {
-    return text.contains(QLatin1String("Unknown format"), Qt::CaseInsensitive)
-        || text.contains(QLatin1String("Invalid data found when processing input"), Qt::CaseInsensitive);
+    // The encoder names the file in its report ("<path>: Invalid data ...",
+    // "from '<path>'"): a folder called "Unknown Format" is no verdict.
+    QString own = report;
+    own.remove(path);
+    return own.contains(QLatin1String("Unknown format"), Qt::CaseInsensitive)
+        || own.contains(QLatin1String("Invalid data found when processing input"), Qt::CaseInsensitive);
 }
 
 std::optional<double> CVideoConv::ParseEncoderTime(const QString& text)
@@ -177,30 +298,50 @@ std::optional<double> CVideoConv::ParseEncoderTime(const QString& text)
 
 void CVideoConv::objDOS_ReceiveOutputs(QString& CommandOutputs)
 {
-    const QPointer<CVideoConv> self(this);
-    if (ReportsUnreadableInput(CommandOutputs)) {
-        raiseStatus(QStringLiteral("Unknown format"));
-        if (self)
-            raiseProgress(-1);
-        return;
-    }
     if (CommandOutputs == QLatin1String("Cancelled")) {
         raiseStatus(QStringLiteral("Cancelled"));
         return;
     }
-    const qsizetype p = CommandOutputs.indexOf(QLatin1String("time="), 0, Qt::CaseInsensitive);
-    if (p < 0)
+    // The report is read line by line (a status line ends in CR, the others
+    // in LF); a line cut by the chunk's end waits for its rest, and the empty
+    // chunk at the end of the data completes the last one.
+    const QPointer<CVideoConv> self(this);
+    m_pendingLine += CommandOutputs;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < m_pendingLine.size() && self; ++i) {
+        const QChar c = m_pendingLine.at(i);
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            const QString line = m_pendingLine.mid(from, i - from);
+            from = i + 1;
+            handleReportLine(line);
+        }
+    }
+    if (!self)
         return;
-    const qsizetype start = p + 5;
-    const qsizetype blank = CommandOutputs.indexOf(QLatin1Char(' '), p);
-    // Without a blank after it the time is incomplete (cut by the end of
-    // the chunk): its text stays empty.
-    const QString timeText = blank < 0 ? QString() : CommandOutputs.mid(start, blank - start);
+    m_pendingLine.remove(0, from);
+    if (CommandOutputs.isEmpty() && !m_pendingLine.isEmpty()) {
+        const QString last = m_pendingLine;
+        m_pendingLine.clear();
+        handleReportLine(last);
+    }
+}
+
+void CVideoConv::handleReportLine(const QString& line)
+{
+    // Only the encoder's own status lines carry its time; any other line may
+    // echo a file name such as "time=90 take.mp4".
+    if (!IsStatusLine(line))
+        return;
+    static const QRegularExpression timeField(QStringLiteral("\\btime=(\\S*)"));
+    const QRegularExpressionMatch m = timeField.match(line);
+    if (!m.hasMatch())
+        return;
+    const QString timeText = m.captured(1);
+    const std::optional<double> time = ParseEncoderTime(timeText);
+    if (!time)
+        return;  // "N/A" and the like
 
     if (m_fileTimeLength > 0) {
-        const std::optional<double> time = ParseEncoderTime(timeText);
-        if (!time)
-            return;
         const std::optional<qint32> wholeSeconds = RoundToInt32(*time);
         if (!wholeSeconds)
             return;
@@ -213,62 +354,35 @@ void CVideoConv::objDOS_ReceiveOutputs(QString& CommandOutputs)
 
     // No length known: report the time itself, in seconds.
     QString shown = timeText;
-    if (!timeText.isEmpty()) {
-        const std::optional<double> time = ParseEncoderTime(timeText);
-        if (!time)
-            return;  // "N/A" and the like
-        if (timeText.contains(QLatin1Char(':'))) {
-            const qsizetype point = timeText.lastIndexOf(QLatin1Char('.'));
-            const int decimals = point < 0 ? 0 : int(timeText.size() - point - 1);
-            shown = QString::number(*time, 'f', decimals);
-        }
+    if (timeText.contains(QLatin1Char(':'))) {
+        const qsizetype point = timeText.lastIndexOf(QLatin1Char('.'));
+        const int decimals = point < 0 ? 0 : int(timeText.size() - point - 1);
+        shown = QString::number(*time, 'f', decimals);
     }
     raiseStatus(shown + QStringLiteral(" Seconds Converted"));
 }
 
-QString CVideoConv::TrimEncoderOutput(const QString& text)
+QString CVideoConv::EncoderErrorLines(const QString& log)
 {
-    if (text.trimmed().isEmpty())
-        return {};
-
-    struct Marker {
-        QLatin1String text;
-        int lineBreaks;
-    };
-    static const Marker markers[] = {
-        {QLatin1String("Stream mapping:"), 3},
-        {QLatin1String("Input #"), 4},
-        {QLatin1String("built on"), 1},
-        {QLatin1String("built with"), 1},
-    };
-    qsizetype markerAt = -1;
-    int lineBreaks = 0;
-    for (const Marker& marker : markers) {
-        markerAt = text.indexOf(marker.text, 0, Qt::CaseInsensitive);
-        if (markerAt >= 0) {
-            lineBreaks = marker.lineBreaks;
-            break;
-        }
+    // The banner, the stream listing (indented), the status lines and the
+    // prompt are no cause.
+    static const QRegularExpression noCause(QStringLiteral(
+        "^(\\s|ffmpeg version|Input #|Output #|Stream mapping:|Press \\[q\\]|frame=|size=|video:|\\[\\w+ @ [^\\]]*\\] (frame|kb/s|mb |ref |Weighted|using |profile |[A-Za-z0-9]+:\\s*[0-9.]+%?))"));
+    static const QRegularExpression errorWords(
+        QStringLiteral("error|fail|invalid|denied|no such|no space|unable|cannot|could not|not found|"
+                       "unknown|unsupported|does not|incorrect|permission|read-only|killed"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression lineBreak(QStringLiteral("[\\r\\n]+"));
+    QStringList lines, errors;
+    for (const QString& line : log.split(lineBreak, Qt::SkipEmptyParts)) {
+        if (line.trimmed().isEmpty() || noCause.match(line).hasMatch())
+            continue;
+        lines << line;
+        if (errorWords.match(line).hasMatch())
+            errors << line;
     }
-    if (markerAt < 0)
-        return {};
-
-    // A line break is LF, with or without a CR before it. The result starts
-    // with the LF of the n-th break after the marker; when the breaks run
-    // out, the search starts over from the beginning of the text.
-    qsizetype pos = markerAt;
-    qsizetype searchFrom = markerAt;
-    for (int i = 0; i < lineBreaks; ++i) {
-        const qsizetype lf = text.indexOf(QLatin1Char('\n'), searchFrom);
-        if (lf < 0) {
-            pos = 0;
-            searchFrom = 0;
-        } else {
-            pos = lf;
-            searchFrom = lf + 1;
-        }
-    }
-    return text.mid(pos);
+    const QStringList& chosen = errors.isEmpty() ? lines : errors;
+    return chosen.mid(qMax<qsizetype>(0, chosen.size() - kErrorLinesShown)).join(QLatin1Char('\n'));
 }
 
 void CVideoConv::raiseStatus(const QString& text)

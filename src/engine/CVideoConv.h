@@ -10,14 +10,26 @@ namespace clip {
 
 class DOSOutputs;
 
+// How a StartConversion ended. The window's bar, label, clean-up and
+// power-off all follow from this one value.
+enum class CutOutcome {
+    NotRun,     // the encoder never started (its failure has been shown)
+    Stopped,    // a stop request ended the run
+    Succeeded,  // the encoder exited with status 0 and left a file with a stream of non-zero duration
+    Failed,     // the encoder ran to its own end without a usable result (failure shown)
+};
+
 // One encoder job: cuts `InputFile` into `OutputFile` with the encoder
 // arguments `Parametrs`, reporting progress against `FileTimeLength` seconds.
-// The cut starts at `StartTime`, which the encoder receives as an input
-// option: it seeks there in the input instead of decoding and dropping
-// everything before it, so a cut near the end of a long video starts as
-// quickly as one at its beginning.
+// The cut starts at `StartTime`. Where the encoder's input seek is exact (the
+// input starts at 0 and is neither MPEG-TS nor MPEG-PS) the start is an input
+// option, so the encoder seeks there instead of decoding everything before
+// it; otherwise it is an output option, and the encoder decodes from the
+// beginning and drops what lies before the start (docs/PERFORMANCE.md).
 // The encoder is the program folder's "ffmpeg" ("ffmpeg.exe" on Windows),
-// run through a DOSOutputs runner that the job creates on first use.
+// run through a DOSOutputs runner that the job creates on first use; the
+// probe beside it ("ffprobe") answers questions about the input and checks
+// the result.
 //
 // StartConversion returns when the encoder has ended or the job was stopped;
 // while it runs, the window's events (among them a Stop click calling
@@ -36,37 +48,41 @@ public:
     // Length of the result in seconds; zero or less when unknown.
     void setFileTimeLength(float iSet);
     void setParametrs(const QString& sSet);
-    // Where the cut starts in the input, in whole seconds: "-ss <seconds>"
-    // before "-i" on the command line. Unset (the default), the command
-    // line has no "-ss" of its own.
+    // Where the cut starts in the input, in whole seconds. Unset (the
+    // default), the command line has no "-ss" of its own.
     void setStartTime(qint32 seconds);
     std::optional<qint32> StartTime() const { return m_startTime; }
 
-    // Runs the job to its end. A failed run raises the "Error" status and
-    // shows the encoder's report; a stopped run raises "Cancelled" only.
+    // Runs the job to its end and decides its outcome. A failed run raises
+    // the "Error" status and shows the cause (the encoder's last error lines,
+    // its whole report behind the box's details); a stopped run raises
+    // "Cancelled" only.
     void StartConversion();
     // Asks a running job to stop; does nothing when no job runs.
     void StopConversion();
-    // Asks the encoder whether it can read `sMediaFile`.
+    // Asks the encoder whether it can read `sMediaFile`. A missing encoder
+    // is reported here ("The encoder was not found: <path>") and gives
+    // false; ProbeFailureShown() then tells the caller not to add its own.
     bool IsFileSupported(const QString& sMediaFile);
+    bool ProbeFailureShown() const { return m_probeFailureShown; }
 
-    // True when the last StartConversion ran the encoder to a normal exit
-    // with status 0 and was not stopped.
-    bool Succeeded() const { return m_succeeded; }
-    // True when the last StartConversion ended because of a stop request.
-    bool WasStopped() const { return m_stopped; }
+    CutOutcome Outcome() const { return m_outcome; }
+    bool Succeeded() const { return m_outcome == CutOutcome::Succeeded; }
+    bool WasStopped() const { return m_outcome == CutOutcome::Stopped; }
     // True while StartConversion runs.
     bool IsRunning() const { return m_running; }
+    // True when the last run put the start after the input (exact seek).
+    bool SeeksAfterInput() const { return m_seekAfterInput; }
 
-    // The encoder's path for the current program folder.
+    // The encoder's and the probe's paths for the current program folder.
     static QString EncoderPath();
+    static QString ProbePath();
 
 signals:
-    // Percent of FileTimeLength done, or -1 when the encoder cannot read the
-    // input. Emitted synchronously.
+    // Percent of FileTimeLength done. Emitted synchronously.
     void Progress(qint16& iProgress);
-    // "Starting...", "Error", "Cancelled", "Unknown format", or a time
-    // followed by " Seconds Converted". Emitted synchronously.
+    // "Starting...", "Error", "Cancelled", or a time followed by
+    // " Seconds Converted". Emitted synchronously.
     void CurrentStatus(QString& sStatus);
 
 private:
@@ -74,12 +90,25 @@ private:
 
     QString BuildCommandLine() const;
     void objDOS_ReceiveOutputs(QString& CommandOutputs);
-    static QString TrimEncoderOutput(const QString& text);
+    void handleReportLine(const QString& line);
+    // The lines of an encoder report that say why it failed: its last error
+    // lines (at most ten), without the banner, the stream listing and the
+    // status lines.
+    static QString EncoderErrorLines(const QString& log);
     // Seconds of an encoder time text: plain seconds ("12.40") or a clock
     // value ("[-]HH:MM:SS.cc"); empty for anything else ("N/A").
     static std::optional<double> ParseEncoderTime(const QString& text);
-    // True when an encoder text says it could not read its input.
-    static bool ReportsUnreadableInput(const QString& text);
+    // True when the encoder's report on `path` says it could not read it;
+    // the path itself, echoed in the report, is not looked at.
+    static bool ReportsUnreadableInput(const QString& report, const QString& path);
+    // True when the input seek cannot be trusted to land on the start.
+    bool InputNeedsExactSeek();
+    // Why the finished run's output is no video; empty when it is one.
+    QString OutputProblem();
+    // Runs the probe with `arguments` and returns its report; empty when it
+    // could not run.
+    QString RunProbe(const QStringList& arguments);
+    bool EncoderMissing();
 
     DOSOutputs* runner();
     void raiseStatus(const QString& text);
@@ -92,10 +121,12 @@ private:
     QString m_parametrs;
     std::optional<qint32> m_startTime;
     std::unique_ptr<DOSOutputs> objDOS;
+    QString m_pendingLine;  // the report's last line, not yet complete
+    CutOutcome m_outcome = CutOutcome::NotRun;
     bool m_running = false;
     bool m_stopRequested = false;
-    bool m_succeeded = false;
-    bool m_stopped = false;
+    bool m_seekAfterInput = false;
+    bool m_probeFailureShown = false;
 };
 
 }  // namespace clip

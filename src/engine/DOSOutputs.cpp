@@ -1,9 +1,14 @@
 #include "engine/DOSOutputs.h"
 
 #include "common/HostServices.h"
+#include "platform/ChildLifetime.h"
 
 #include <QPointer>
 #include <QProcess>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 namespace clip {
 
@@ -109,12 +114,20 @@ QString DOSOutputs::ExecuteCommand(const QString& CommandLine)
     m_process->setStandardInputFile(QProcess::nullDevice());
     m_process->setProgram(arguments.takeFirst());
     m_process->setArguments(arguments);
+#ifndef Q_OS_WIN
+    // The child ends with this program, even when the program is killed.
+    const int parent = int(::getpid());
+    m_process->setChildProcessModifier([parent] { platform::DieWithParent(parent); });
+#endif
     m_process->start(QIODevice::ReadOnly);
     if (!m_process->waitForStarted(-1)) {
         m_process.reset();
         Host().messageBox(QStringLiteral("File or command not found"), MsgCritical);
         return {};
     }
+#ifdef Q_OS_WIN
+    platform::EndWithThisProgram(static_cast<unsigned long>(m_process->processId()));
+#endif
     m_wasStarted = true;
     m_outputs.clear();
     m_pendingBytes.clear();

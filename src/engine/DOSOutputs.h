@@ -13,7 +13,8 @@ namespace clip {
 // Runs one console command line as a hidden child process and captures what
 // it writes to standard output and standard error (merged, in arrival
 // order). The child's standard input is closed, so a child that waits for
-// the keyboard reads end-of-file at once.
+// the keyboard reads end-of-file at once. The child ends with the program
+// (platform/ChildLifetime.h), also when the program is killed.
 //
 // The command line is split into program and arguments without any shell:
 // blanks separate arguments, double quotes group, and three double quotes in

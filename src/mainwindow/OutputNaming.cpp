@@ -1,6 +1,7 @@
 #include "mainwindow/OutputNaming.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace clip {
@@ -13,6 +14,20 @@ bool OutputPathTaken(const QString& path)
 {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
+}
+
+Reservation ReserveOutputPath(const QString& path, QString* error)
+{
+    if (OutputPathTaken(path))
+        return Reservation::Taken;
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return Reservation::Reserved;
+    if (OutputPathTaken(path))
+        return Reservation::Taken;  // another job was quicker
+    if (error)
+        *error = QDir::toNativeSeparators(path) + QStringLiteral(": ") + file.errorString();
+    return Reservation::Failed;
 }
 
 bool EnsureOutputFolder(const QString& folder)

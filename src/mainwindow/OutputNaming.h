@@ -13,6 +13,14 @@ inline constexpr int kLastOutputNumber = 10000;
 // (a dangling one too, since writing through it would create its target).
 bool OutputPathTaken(const QString& path);
 
+enum class Reservation { Reserved, Taken, Failed };
+
+// Creates `path` as a new empty file, failing when anything stands there
+// already (exclusive creation: of two jobs asking at once only one gets it).
+// Taken when the name is in use; Failed, with `error` set to the path and
+// the system's reason, when the folder refuses new files.
+Reservation ReserveOutputPath(const QString& path, QString* error);
+
 // Makes sure `folder` is an existing folder, creating it when missing (one
 // level: its parent must exist). False when the folder is not an absolute
 // path, when something other than a folder stands at that path, or when it

@@ -28,6 +28,7 @@ class MyProgressBar;
 class Slider;
 class VideoPane;
 class CVideoConv;
+enum class CutOutcome;
 class PlaybackEngine;
 
 // The program's one window. It owns every control under its own name, the
@@ -208,16 +209,22 @@ public:
     // Click of the Start/Stop button: the three checks, then the Start or the
     // Stop action by the caption.
     void cmdConvert_Click();
-    // Runs one job flow to its end. True when the encoder was started.
-    bool RunCutJob();
+    // Runs one job flow to its end and returns its outcome; a name it
+    // reserved is removed again unless the cut succeeded.
+    CutOutcome RunCutJob();
     // Configures a new job for `origfile` into `outFile` and runs it to its
-    // end. Does nothing (false) for an empty output name or empty encoder
-    // options; true when the encoder was started.
-    bool ConvertVideo(const QString& origfile, const QString& outFile);
+    // end. Does nothing (NotRun) for an empty output name or empty encoder
+    // options.
+    CutOutcome ConvertVideo(const QString& origfile, const QString& outFile);
     // A free output path for `inputPath` with `extension` in the chosen
-    // folder, or an empty text (the folder message has been shown when the
-    // folder was the cause).
-    QString GetOutputFileName(const QString& inputPath, const QString& extension);
+    // folder, created empty (exclusively) so that no other job can take it
+    // (`reserved` tells whether it was), or an empty text after a message
+    // (folder unusable, file not creatable, every name taken).
+    QString GetOutputFileName(const QString& inputPath, const QString& extension, bool* reserved = nullptr);
+    // False, after a message saying what to choose, when the formats panel
+    // offers no usable format (catalogue missing or empty, a list without a
+    // selection, no preset matching the three choices).
+    bool CutFormatChosen();
     // The eleven controls a running job switches off, in their order.
     void SetControlsEnabled(bool enabled);
     QList<QWidget*> CutJobLockedControls() const;
@@ -226,7 +233,8 @@ public:
     // 0 log off, 1 shut down, 2 restart, 8 power off; anything else nothing.
     // Failures are ignored.
     void ShutdownComputer(int mode);
-    // Decides whether an output path is in use (OutputPathTaken when unset).
+    // Decides whether an output path is in use; unset, a name is taken
+    // unless its file can be created exclusively (ReserveOutputPath).
     std::function<bool(const QString&)> OutputNameTaken;
 
 protected:

@@ -14,10 +14,13 @@
 #include "slider/Slider.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <exception>
 
 namespace clip {
@@ -68,17 +71,23 @@ void frmMain::startCutJob()
     cmdConvert->setText(kCaptionStop);
     SetControlsEnabled(false);
 
-    const bool started = RunCutJob();
+    const CutOutcome outcome = RunCutJob();
 
-    // After every flow, whatever its outcome.
-    if (chkShutdown->checkState() == Qt::Checked)
-        ShutdownComputer(8);
+    // Everything below follows from the outcome alone.
     cmdConvert->setText(kCaptionStart);
     SetControlsEnabled(true);
-    // A flow that ended before the encoder ran leaves the bar as it was: a
-    // full bar would read as a finished cut.
-    if (started && lblProgress->text() == kTaskProgress)
+    // Only a finished cut fills the bar. A failed one leaves it where the
+    // encoder left it (under "Task Progress:"), a stopped one where the Stop
+    // found it (under "Task Progress:[Stopped]"), one that never ran as it was.
+    if (outcome == CutOutcome::Succeeded)
         progress->setValue(100);
+    // The power-off follows an encoder run that reached its own end, success
+    // or failure: never a Stop, never a Start that ran no encoder.
+    const bool ranToItsEnd = outcome == CutOutcome::Succeeded || outcome == CutOutcome::Failed;
+    if (ranToItsEnd && chkShutdown->checkState() == Qt::Checked) {
+        SaveSettings();
+        ShutdownComputer(8);
+    }
 }
 
 void frmMain::stopCutJob()
@@ -92,7 +101,43 @@ void frmMain::stopCutJob()
     lblProgress->setText(kTaskStopped);
 }
 
-bool frmMain::RunCutJob()
+bool frmMain::CutFormatChosen()
+{
+    const FormatsPanel& f = *frFormats;
+    QString problem;
+    if (f.optFormat[0]->isChecked()) {
+        const QString category = f.cmbCategory->currentText();
+        const QString label = f.cmbOutVCodec->currentText();
+        const QString extension = f.cmbOutFormat->currentText();
+        const int count = int(std::min<qsizetype>(Tables.PresetCount, Tables.Presets.size()));
+        const auto matches = [&](const PresetEntry& p) {
+            return p.Category == category && p.Label == label && p.Extension == extension;
+        };
+        if (count <= 0)
+            problem = QStringLiteral("No output format can be chosen: the preset catalogue (%1) is missing, empty "
+                                     "or unreadable. Reinstall the program, or choose a custom format on the "
+                                     "formats panel.")
+                          .arg(QString::fromLatin1(kPresetsFileName));
+        else if (category.isEmpty() || label.isEmpty() || extension.isEmpty())
+            problem = QStringLiteral("No output format is chosen. Choose a category, a format and a file type on "
+                                     "the formats panel.");
+        else if (std::none_of(Tables.Presets.begin(), Tables.Presets.begin() + count, matches))
+            problem = QStringLiteral("No preset matches the chosen category, format and file type. Choose them "
+                                     "again on the formats panel.");
+    } else if (f.cmbCustContainer->currentText().isEmpty() || f.cmbCVCodec->currentText().isEmpty()
+               || f.cmbCACodec->currentText().isEmpty()) {
+        problem = QStringLiteral("No custom format is chosen. Choose a container, a video codec and an audio codec "
+                                 "on the formats panel; if their lists are empty, the codec catalogue (%1) is "
+                                 "missing, empty or unreadable: reinstall the program.")
+                      .arg(QString::fromLatin1(kCodecsFileName));
+    }
+    if (problem.isEmpty())
+        return true;
+    Host().messageBox(problem, MsgExclamation);
+    return false;
+}
+
+CutOutcome frmMain::RunCutJob()
 {
     // A depth rather than a plain flag: a Start nested in a stopped job ends
     // before the stopped one has unwound, and the window must still count
@@ -100,29 +145,37 @@ bool frmMain::RunCutJob()
     ++m_cutJobDepth;
     IsConverting = true;
     const quint64 stopsBefore = m_cutJobStops;
-    bool started = false;
+    CutOutcome outcome = CutOutcome::NotRun;
+    QString outFile;
+    bool reserved = false;
     try {
-        const QString extension = frFormats->optFormat[0]->isChecked() ? frFormats->cmbOutFormat->currentText()
-                                                                       : frFormats->cmbCustContainer->currentText();
-        const QString outFile = GetOutputFileName(InputFilePath, extension);
-        // The naming yields; a Stop click in them means no job at all.
-        if (!outFile.isEmpty() && m_cutJobStops == stopsBefore)
-            started = ConvertVideo(InputFilePath, outFile);
+        if (CutFormatChosen()) {
+            const QString extension = frFormats->optFormat[0]->isChecked()
+                ? frFormats->cmbOutFormat->currentText()
+                : frFormats->cmbCustContainer->currentText();
+            outFile = GetOutputFileName(InputFilePath, extension, &reserved);
+            // The naming yields; a Stop click in them means no job at all.
+            if (!outFile.isEmpty() && m_cutJobStops == stopsBefore)
+                outcome = ConvertVideo(InputFilePath, outFile);
+        }
     } catch (const std::exception&) {
         // The flow simply ends; the job reports its own failures.
     }
+    // A run that did not succeed leaves nothing under the name it reserved;
+    // no other file is touched.
+    if (reserved && outcome != CutOutcome::Succeeded)
+        QFile::remove(outFile);
     --m_cutJobDepth;
     IsConverting = m_cutJobDepth > 0;
-    return started;
+    return outcome;
 }
 
-bool frmMain::ConvertVideo(const QString& origfile, const QString& outFile)
+CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile)
 {
     // Without an output name the encoder would be run on an empty path.
     if (outFile.isEmpty())
-        return false;
+        return CutOutcome::NotRun;
     const quint64 stopsBefore = m_cutJobStops;
-    bool started = false;
     try {
         lblProgress->setVisible(true);
         progress->setValue(0);
@@ -137,7 +190,7 @@ bool frmMain::ConvertVideo(const QString& origfile, const QString& outFile)
         // defaults; the builder has reported its own failures. A message box
         // it showed may also have let a Stop click through.
         if (options.isEmpty() || m_cutJobStops != stopsBefore)
-            return false;
+            return CutOutcome::NotRun;
 
         // The local reference keeps this job alive through StartConversion
         // even when a nested Start replaces cConvert meanwhile.
@@ -148,31 +201,55 @@ bool frmMain::ConvertVideo(const QString& origfile, const QString& outFile)
         cConvert = job;
         job->setInputFile(origfile);
         job->setOutputFile(outFile);
+        // "-y": the encoder writes into the file reserved for it.
         job->setParametrs(options + QStringLiteral(" -y"));
         job->setStartTime(selectStart);
         job->setFileTimeLength(float(qint64(selectEnd) - qint64(selectStart)));
-        started = true;
         job->StartConversion();
+        return job->Outcome();
     } catch (const std::exception&) {
         lblProgress->setVisible(false);
         progress->setVisible(false);
     }
-    return started;
+    return CutOutcome::NotRun;
 }
 
-QString frmMain::GetOutputFileName(const QString& inputPath, const QString& extension)
+QString frmMain::GetOutputFileName(const QString& inputPath, const QString& extension, bool* reserved)
 {
+    if (reserved)
+        *reserved = false;
     const QFileInfo input(inputPath);
     const QString folder = optSameFolder->isChecked() ? input.absolutePath() : txtOutPath->text();
     if (!EnsureOutputFolder(folder)) {
         Host().messageBox(QStringLiteral("Output Folder is not exist and can not be created."), MsgCritical);
         return {};
     }
-    const std::function<bool(const QString&)> taken = OutputNameTaken ? OutputNameTaken : OutputPathTaken;
-    return FirstFreeOutputName(folder, input.completeBaseName(), extension, taken, [] {
+    // A name is free when its file could be created here and now, by this
+    // job alone; a folder that refuses new files ends the search at once.
+    QString createError;
+    const std::function<bool(const QString&)> taken = OutputNameTaken ? OutputNameTaken : [&](const QString& path) {
+        return !createError.isEmpty() || ReserveOutputPath(path, &createError) != Reservation::Reserved;
+    };
+    const QString name = FirstFreeOutputName(folder, input.completeBaseName(), extension, taken, [] {
         Host().processEvents();
         Host().processEvents();
     });
+    if (!createError.isEmpty()) {
+        Host().messageBox(QStringLiteral("The output file could not be created: ") + createError, MsgCritical);
+        return {};
+    }
+    if (name.isEmpty()) {
+        Host().messageBox(QStringLiteral("Every output name for \"%1\" is taken in %2 (up to \"_%3\"). Move or "
+                                         "remove some of those files, or choose another output folder.")
+                              .arg(input.completeBaseName() + QLatin1Char('.') + extension,
+                                   QDir::toNativeSeparators(folder))
+                              .arg(kLastOutputNumber),
+                          MsgExclamation);
+        return {};
+    }
+    if (reserved)
+        *reserved = !OutputNameTaken;
+    return name;
 }
 
 QList<QWidget*> frmMain::CutJobLockedControls() const

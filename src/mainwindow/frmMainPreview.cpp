@@ -132,10 +132,12 @@ void frmMain::OpenVideoFile(const QString& path)
     InputFilePath = path;
 
     bool supported = false;
+    bool failureShown = false;
     {
         // A throwaway job object, gone right after the question.
         CVideoConv probe;
         supported = probe.IsFileSupported(path);
+        failureShown = probe.ProbeFailureShown();  // e.g. the encoder is missing
     }
     // The probe keeps the window alive; a file dropped meanwhile has taken
     // over, and this choice is dropped.
@@ -143,7 +145,8 @@ void frmMain::OpenVideoFile(const QString& path)
         return;
 
     if (!supported) {
-        Host().messageBox(kNotSupported, MsgExclamation);
+        if (!failureShown)
+            Host().messageBox(kNotSupported, MsgExclamation);
         return;
     }
     LoadVideo(path);

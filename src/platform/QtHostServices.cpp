@@ -15,6 +15,11 @@ namespace clip {
 
 void QtHostServices::messageBox(const QString& text, int style)
 {
+    messageBoxWithDetails(text, QString(), style);
+}
+
+void QtHostServices::messageBoxWithDetails(const QString& text, const QString& details, int style)
+{
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (style) {
     case MsgCritical: icon = QMessageBox::Critical; break;
@@ -24,6 +29,10 @@ void QtHostServices::messageBox(const QString& text, int style)
     }
     QMessageBox box(icon, QString::fromLatin1(kProductName), text, QMessageBox::Ok,
                     QApplication::activeWindow());
+    // A file name such as "<h1>Big<!--.mp4" is shown as it is written.
+    box.setTextFormat(Qt::PlainText);
+    if (!details.isEmpty())
+        box.setDetailedText(details);
     box.exec();
 }
 

@@ -10,6 +10,7 @@ namespace clip {
 class QtHostServices final : public HostServices {
 public:
     void messageBox(const QString& text, int style) override;
+    void messageBoxWithDetails(const QString& text, const QString& details, int style) override;
     void processEvents() override;
     QString programFolder() const override;
     QString openFileDialog(QWidget* owner, const QString& title, const QStringList& filters) override;

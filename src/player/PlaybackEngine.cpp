@@ -30,6 +30,10 @@ namespace {
 // How long a requested seek position is reported before the player's own
 // position is trusted again, should the player never confirm the seek.
 constexpr qint64 kSeekConfirmLimitMs = 5000;
+// A seek confirmed by a picture this close to its target.
+constexpr double kSeekLandingTolerance = 0.5;
+// The length of a frame when the file does not say (25 frames a second).
+constexpr double kDefaultFrameSeconds = 0.04;
 
 // The picture layout matching QImage::Format_RGB32 in memory.
 #if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
@@ -211,6 +215,14 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
         char* vid = mpv_get_property_string(m_mpv, "vid");
         m_hasVideo = vid && qstrcmp(vid, "no") != 0 && *vid;
         mpv_free(vid);
+        // MPEG-TS and MPEG-PS have no index of key frames, and a file whose
+        // timestamps do not start at 0 is seeked in by them: the container's
+        // seek may land away from the target there.
+        char* format = mpv_get_property_string(m_mpv, "file-format");
+        const QByteArrayList formats = QByteArray(format ? format : "").split(',');
+        mpv_free(format);
+        m_inexactContainer = formats.contains("mpegts") || formats.contains("mpeg")
+            || readDouble("demuxer-start-time", 0.0) > 0.001;
         break;
     }
     case MPV_EVENT_END_FILE: {
@@ -231,7 +243,26 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
         if (m_seekPending) {
             ++m_restartsSinceSeek;
             const double pos = readDouble("time-pos", -1.0);
-            if (std::abs(pos - m_seekTarget) < 0.5 || m_restartsSinceSeek >= 2)
+            // A picture further than one and a half frames from the target:
+            // the container's seek did not land on or before the key frame the
+            // target needs, so the exact seek could not reach it. Seek again from further
+            // back, which in the end is the file's start.
+            const double fps = readDouble("container-fps", 0.0);
+            const double frame = fps > 0.0 ? 1.0 / fps : kDefaultFrameSeconds;
+            if (m_inexactContainer && pos >= 0.0 && std::abs(pos - m_seekTarget) > 1.5 * frame
+                && m_demuxerOffset < m_seekTarget) {
+                m_demuxerOffset = std::max(1.0, m_demuxerOffset * 2.0);
+                const QByteArray offset = QByteArray::number(m_demuxerOffset, 'f', 3);
+                mpv_set_property_string(m_mpv, "hr-seek-demuxer-offset", offset.constData());
+                const QByteArray where = QByteArray::number(m_seekTarget, 'f', 6);
+                const char* command[] = {"seek", where.constData(), "absolute+exact", nullptr};
+                if (mpv_command(m_mpv, command) >= 0) {
+                    m_restartsSinceSeek = 0;
+                    m_seekClock.start();
+                    break;
+                }
+            }
+            if (std::abs(pos - m_seekTarget) < kSeekLandingTolerance || m_restartsSinceSeek >= 2)
                 m_seekPending = false;
         }
         break;

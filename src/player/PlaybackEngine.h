@@ -161,6 +161,11 @@ private:
     double m_seekTarget = 0.0;
     int m_restartsSinceSeek = 0;
     QElapsedTimer m_seekClock;
+    // How far before an exact seek's target the container is asked to seek
+    // (mpv's hr-seek-demuxer-offset). Grows for a file whose container lands
+    // after the target (MPEG-TS and MPEG-PS have no index of key frames).
+    double m_demuxerOffset = 0.0;
+    bool m_inexactContainer = false;  // the container's seeks may land away from their target
     qint64 m_entryId = -1;
 };
 

@@ -1,70 +1,25 @@
 #pragma once
 
-// Small shell programs for the runner tests, a job's event log, and checks
-// that a child is gone.
+// A job's event log, and the processes that mention a text (an encoder
+// writing a given output).
 
 #include "engine/CVideoConv.h"
 
 #include <QDir>
 #include <QFile>
 #include <QStringList>
-#include <QTemporaryDir>
-
-#include <cerrno>
-#include <csignal>
-#include <sys/types.h>
-
-#include <functional>
 
 namespace clip::test {
 
-// Every status and progress event of a job, in order ("S:<status>",
-// "P:<percent>" in `events`), and by kind.
+// Every status and progress event of a job, in order ("S:<status>", "P:<percent>").
 struct JobLog {
-    QStringList events, statuses;
-    QList<int> progress;
-    std::function<void(const QString&)> onStatus;
-
+    QStringList events;
     explicit JobLog(CVideoConv& job)
     {
-        QObject::connect(&job, &CVideoConv::CurrentStatus, &job, [this](QString& s) {
-            events << "S:" + s;
-            statuses << s;
-            if (onStatus)
-                onStatus(s);
-        });
-        QObject::connect(&job, &CVideoConv::Progress, &job, [this](qint16& p) {
-            events << "P:" + QString::number(p);
-            progress << p;
-        });
+        QObject::connect(&job, &CVideoConv::CurrentStatus, &job, [this](QString& s) { events << "S:" + s; });
+        QObject::connect(&job, &CVideoConv::Progress, &job, [this](qint16& p) { events << "P:" + QString::number(p); });
     }
 };
-
-// An executable /bin/sh program `name` in `dir` running `body`; its path.
-inline QString WriteScript(const QTemporaryDir& dir, const QString& name, const QByteArray& body)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return {};
-    file.write("#!/bin/sh\n" + body + "\n");
-    file.close();
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path;
-}
-
-// The id a script stored with `echo $$ > pid` in its folder; 0 when none.
-inline pid_t ReadPid(const QTemporaryDir& dir)
-{
-    QFile file(dir.filePath(QStringLiteral("pid")));
-    return file.open(QIODevice::ReadOnly) ? pid_t(file.readAll().trimmed().toLongLong()) : 0;
-}
-
-// True when no process, not even an unreaped zombie, has this id.
-inline bool ProcessGone(pid_t pid)
-{
-    return pid > 0 && ::kill(pid, 0) == -1 && errno == ESRCH;
-}
 
 // Ids of running processes whose command line mentions `text`.
 inline QStringList ProcessesMentioning(const QString& text)

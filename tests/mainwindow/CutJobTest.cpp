@@ -1,53 +1,40 @@
-// The cut job through the window: the checks of the Start/Stop button, output
-// naming, real cuts by the encoder on generated clips, stopping, nesting, the
-// power-off request and failures of the folder, the format and the encoder.
+// The cut job through the window: what Start refuses and says, output naming
+// and reservation, real cuts by the encoder on generated clips, stopping,
+// nesting, failures, and what follows from each outcome (bar, label, files
+// left behind, power-off).
 #include "controls/MyCheck.h"
+#include "engine/EngineTestUtil.h"
 #include "mainwindow/OutputNaming.h"
 #include "mainwindow/WindowTestKit.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 #include <QUrl>
 
 namespace clip {
 namespace {
 
-using test::ChooseOwnPreset;
 using test::ChoosePreset;
 using test::EncoderChildren;
 using test::Fake;
 using test::Pick;
 
-const QString kEmptySelection = QStringLiteral(
-    "No part selected. Please, select a part first using 'Start Selection' and 'End Selection'.");
-const QString kStopFirst = QStringLiteral("Please Stop the running task first.");
+const QString kEmptySelection = "No part selected. Please, select a part first using 'Start Selection' and 'End Selection'.";
 
 // The custom route; the other fields keep their first-start defaults.
 void ChooseCustom(frmMain& w, const QString& container, const QString& audioCodec = "MP3 (AVI, FLV, MOV, MP4, MPG)")
 {
-    w.frFormats->optFormat[0]->setChecked(false);
     w.frFormats->optFormat[1]->setChecked(true);
-    Pick(w.frFormats->cmbCustContainer, container);
+    Pick(w.frFormats->cmbCustContainer, container), Pick(w.frFormats->cmbCACodec, audioCodec);
     Pick(w.frFormats->cmbCVCodec, "MPEG-4 Part 2, DivX compatible (AVI, MP4, MOV)");
-    Pick(w.frFormats->cmbCACodec, audioCodec);
 }
-
-QList<bool> EnabledStates(const frmMain& w)
-{
-    QList<bool> states;
-    for (QWidget* c : w.CutJobLockedControls())
-        states << c->isEnabled();
-    return states;
-}
-
-QList<bool> All(bool value) { return QList<bool>(11, value); }
 
 // The flow is over: button back to Start, every locked control enabled.
 void ExpectIdle(const frmMain& w)
 {
     EXPECT_FALSE(w.IsConverting);
     EXPECT_EQ(w.cmdConvert->text(), "Start");
-    EXPECT_EQ(EnabledStates(w), All(true));
+    for (QWidget* c : w.CutJobLockedControls())
+        EXPECT_TRUE(c->isEnabled()) << c->objectName().toStdString();
 }
 
 class CutJob : public test::HiveTest {
@@ -56,413 +43,241 @@ protected:
     {
         HiveTest::SetUp();
         test::ClipRecipe recipe;
-        recipe.seconds = 8;
-        recipe.baseName = "cutjob";
-        m_source = test::MakeClip(recipe);
-        ASSERT_FALSE(m_source.isEmpty());
+        recipe.seconds = 8, recipe.baseName = "cutjob", m_source = test::MakeClip(recipe);
         m_input = test::CopyClipTo(m_source, dir.path(), "party.mp4");
-        ASSERT_FALSE(m_input.isEmpty());
     }
-
-    // A window with the copied clip loaded and `start` .. `end` selected, output beside the input.
+    // The clip loaded, `start` .. `end` selected, output beside the input, a
+    // shipped preset chosen, the power-off box ticked and the bar at 37 %.
     std::unique_ptr<frmMain> LoadedWindow(qint32 start = 2, qint32 end = 7)
     {
         auto w = std::make_unique<frmMain>();
         test::LoadForCutting(*w, m_input);
-        test::Select(*w, start, end);
-        Fake().messages.clear();
+        test::Select(*w, start, end), ChoosePreset(*w, "General Video", "H.264 (AVC) - Standard", "mp4");
+        w->chkShutdown->setChecked(true), w->progress->setValue(37), Fake().messages.clear();
         return w;
     }
     QStringList FilesInWork() const { return QDir(dir.path()).entryList(QDir::Files); }
+    // Starts a job throttled to real time and runs `act` once its encoder is under way.
+    void WhileSlowJobRuns(frmMain& w, const std::function<void()>& act)
+    {
+        test::ChooseOwnPreset(w, "Slow", "-vf realtime -c:v mpeg4 -an", "mkv");
+        test::Poller poller([&] { return w.cConvert && w.cConvert->IsRunning() && EncoderChildren() && w.progress->Value() > 0 && (act(), true); });
+        w.cmdConvert->click();
+        EXPECT_TRUE(poller.done());
+    }
 
-    QString m_source;
-    QString m_input;
+    QString m_source, m_input;
 };
 
-TEST_F(CutJob, ClickChecksComeFirstAndRefuseWithTheirMessages)
+TEST_F(CutJob, StartThatCannotCutSaysWhatToDoAndLeavesEverythingAsItWas)
 {
-    struct Case {
-        bool noVideo;
-        qint32 start, end;
-        QString message;
+    QFile(InDir("plain.txt")).open(QIODevice::WriteOnly);
+    const auto folder = [](const QString& path) { return [path](frmMain& w) { w.optOtherFolder->setChecked(true), w.txtOutPath->setText(path); }; };
+    const QString kNoFolder = "Output Folder is not exist and can not be created.";
+    const std::pair<std::function<void(frmMain&)>, QString> cases[] = {
+        // The click's own checks come first and refuse the Stop action too.
+        {[](frmMain& w) { w.NoVideoLoaded = true; }, "No video file loaded"},
+        {[](frmMain& w) { test::Select(w, 3, 3); }, kEmptySelection},
+        {[](frmMain& w) { test::Select(w, 7, 2); }, "No part selected, 'Start Selection' can not be greater"},
+        {[](frmMain& w) { w.Tables.Presets.clear(), w.Tables.PresetCount = 0; }, "No output format can be chosen: the preset catalogue (presets.xml) is missing"},
+        {[](frmMain& w) { w.frFormats->cmbOutVCodec->setCurrentIndex(-1); }, "No output format is chosen."},
+        {[](frmMain& w) { Pick(w.frFormats->cmbOutFormat, "zzz"); }, "No preset matches the chosen"},
+        {[](frmMain& w) { ChooseCustom(w, "AVI"), w.frFormats->cmbCVCodec->clear(); }, "No custom format is chosen."},
+        {[](frmMain& w) { w.OutputNameTaken = [](const QString&) { return true; }; }, "Every output name for \"party.mp4\" is taken in "},
+        {folder("/proc"), "The output file could not be created: /proc/party.mp4: "},
+        {folder(InDir("missing/deeper")), kNoFolder},
+        {folder(InDir("plain.txt")), kNoFolder},
+        {folder("C:\\Output Video"), kNoFolder},  // relative here
+        {folder(""), kNoFolder},
     };
-    const Case cases[] = {
-        {true, 2, 7, "No video file loaded"},  // even with a selection
-        {false, 0, 0, kEmptySelection},
-        {false, 10, 10, kEmptySelection},
-        {false, 12, 10, "No part selected, 'Start Selection' can not be greater than 'End Selection'."},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.start << ".." << c.end);
-        frmMain w;
-        w.NoVideoLoaded = c.noVideo;
-        w.InputFilePath = m_input;
-        w.Slider->setMax(8);
-        test::Select(w, c.start, c.end);
-        w.chkShutdown->setChecked(true);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& [arrange, message] = cases[i];
+        SCOPED_TRACE(message.toStdString());
+        auto w = LoadedWindow();
+        arrange(*w);
         for (const QString caption : {"Start", "Stop"}) {
-            w.cmdConvert->setText(caption);
-            Fake().messages.clear();
-            w.cmdConvert->click();
+            if (caption == "Stop" && i >= 3)
+                break;
+            w->cmdConvert->setText(caption), Fake().messages.clear(), w->cmdConvert->click();
             ASSERT_EQ(Fake().messages.size(), 1);
-            EXPECT_EQ(Fake().messages[0].text, c.message);
-            EXPECT_EQ(Fake().messages[0].style, 64);
-            EXPECT_EQ(w.cmdConvert->text(), caption);  // neither action ran
+            EXPECT_TRUE(Fake().messages[0].text.startsWith(message)) << Fake().messages[0].text.toStdString();
+            EXPECT_EQ(w->cmdConvert->text(), caption);
         }
-        EXPECT_EQ(w.cConvert, nullptr);
-        EXPECT_TRUE(Fake().powerOffs.isEmpty());
-        EXPECT_EQ(EnabledStates(w), All(true));
-        EXPECT_EQ(FilesInWork(), QStringList{"party.mp4"});
+        EXPECT_TRUE(!w->cConvert && w->progress->Value() == 37 && Fake().powerOffs.isEmpty());
+        EXPECT_EQ(FilesInWork(), (QStringList{"party.mp4", "plain.txt"}));
     }
+    EXPECT_FALSE(QFileInfo::exists(InDir("missing")) || QFileInfo::exists(QDir::current().filePath("C:\\Output Video")));
 }
 
-TEST(OutputNaming, PicksTheFirstFreeNameAmongRealFiles)
+TEST(OutputNaming, ReservesTheFirstFreeNameAmongRealFiles)
 {
-    struct Case {
-        QString base;
-        QStringList existing;  // files; "dir:" makes a folder, "link:" a dangling link
-        QString expected;
-        bool yieldsBefore;
-    };
-    const Case cases[] = {
-        {"party", {}, "party.avi", false},
-        {"party", {"party.avi"}, "party_Converted.avi", false},
-        {"party", {"party.avi", "party_Converted.avi"}, "party_Converted_0.avi", true},
-        {"party", {"party.avi", "party_Converted.avi", "party_Converted_0.avi", "party_Converted_1.avi"},
-         "party_Converted_2.avi", true},
-        // A folder or a dangling link under the name counts as taken.
+    struct Case { QString base; QStringList existing; QString expected; bool yieldsBefore; };
+    const Case cases[] = {  // existing: files; "dir:" makes a folder, "link:" a dangling link
+        {"party", {"party.avi", "party_Converted.avi", "party_Converted_0.avi"}, "party_Converted_1.avi", true},
         {"party", {"party.avi", "dir:party_Converted.avi"}, "party_Converted_0.avi", true},
         {"party", {"party.avi", "link:party_Converted.avi"}, "party_Converted_0.avi", true},
-        // "_Converted" is not added twice; the comparison is exact.
-        {"party_Converted", {"party_Converted.avi"}, "party_Converted_0.avi", true},
+        {"party_Converted", {"party_Converted.avi"}, "party_Converted_0.avi", true},  // not added twice
         {"party_converted", {"party_converted.avi"}, "party_converted_Converted.avi", false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.expected.toStdString());
         QTemporaryDir dir;
-        for (const QString& entry : c.existing) {
-            if (entry.startsWith("dir:"))
-                ASSERT_TRUE(QDir(dir.path()).mkdir(entry.mid(4)));
-            else if (entry.startsWith("link:"))
-                ASSERT_TRUE(QFile::link(dir.filePath("nowhere"), dir.filePath(entry.mid(5))));
-            else
-                ASSERT_TRUE(QFile(dir.filePath(entry)).open(QIODevice::WriteOnly));
-        }
-        for (const QString& folder : {dir.path(), dir.path() + QDir::separator()}) {
-            int yields = 0;
-            EXPECT_EQ(FirstFreeOutputName(folder, c.base, "avi", OutputPathTaken, [&] { ++yields; }),
-                      QDir::toNativeSeparators(dir.filePath(c.expected)));
-            EXPECT_EQ(yields, c.yieldsBefore ? 1 : 0);
-        }
+        for (const QString& e : c.existing)
+            ASSERT_TRUE(e.startsWith("dir:") ? QDir(dir.path()).mkdir(e.mid(4))
+                        : e.startsWith("link:") ? QFile::link(dir.filePath("nowhere"), dir.filePath(e.mid(5)))
+                                                : QFile(dir.filePath(e)).open(QIODevice::WriteOnly));
+        int yields = 0;
+        const auto taken = [](const QString& path) { return ReserveOutputPath(path, nullptr) != Reservation::Reserved; };
+        EXPECT_EQ(FirstFreeOutputName(dir.path(), c.base, "avi", taken, [&] { ++yields; }), dir.filePath(c.expected));
+        EXPECT_EQ(yields, c.yieldsBefore ? 1 : 0) << c.expected.toStdString();
+        EXPECT_TRUE(QFileInfo(dir.filePath(c.expected)).isFile() && !QFileInfo::exists(dir.filePath("nowhere")));
     }
 }
 
-TEST_F(CutJob, UnusableFolderOrNoFreeNameEndsTheFlowBeforeTheEncoder)
+// Shipped presets and a stream copy in turn beside the input, then the custom
+// route into a new folder with the power-off after the saved settings. No
+// encoder and no file descriptor is left behind, every cut plays.
+TEST_F(CutJob, CutsLandBesideTheInputThenInANewFolderAndThePowerOffFollowsSavedSettings)
 {
-    QFile plain(InDir("plain.txt"));
-    ASSERT_TRUE(plain.open(QIODevice::WriteOnly) && plain.write("keep") == 4);
-    plain.close();
-    const QString cases[] = {
-        InDir("missing/deeper"),  // only one level is created
-        InDir("plain.txt"),       // a file, not a folder
-        InDir("plain.txt/sub"),   // below a file
-        "C:\\Output Video",       // relative here: it would land in the working folder
-        QString(),
-    };
-    auto w = LoadedWindow();
-    w->optOtherFolder->setChecked(true);
-    ChooseCustom(*w, "AVI");
-    w->chkShutdown->setChecked(true);
-    for (const QString& folder : cases) {
-        SCOPED_TRACE(folder.toStdString());
-        Fake().messages.clear();
-        Fake().powerOffs.clear();
-        w->progress->setValue(37);
-        w->txtOutPath->setText(folder);
-        w->cmdConvert->click();
-        ASSERT_EQ(Fake().messages.size(), 1);
-        EXPECT_EQ(Fake().messages[0].text, "Output Folder is not exist and can not be created.");
-        EXPECT_EQ(Fake().messages[0].style, 16);
-        EXPECT_EQ(w->cConvert, nullptr);
-        EXPECT_EQ(w->progress->Value(), 37);         // not filled: nothing was cut
-        EXPECT_EQ(Fake().powerOffs, QList<int>{8});  // whatever the outcome
-        ExpectIdle(*w);
-    }
-    // Every name taken: the flow ends without a message.
-    Fake().messages.clear();
-    w->optSameFolder->setChecked(true);
-    QStringList asked;
-    w->OutputNameTaken = [&](const QString& path) {
-        asked << path;
-        return true;
-    };
-    w->cmdConvert->click();
-    EXPECT_TRUE(Fake().messages.isEmpty());
-    EXPECT_EQ(w->cConvert, nullptr);
-    ASSERT_EQ(asked.size(), 2 + kLastOutputNumber + 1);
-    EXPECT_EQ(asked.last(), InDir("party_Converted_10000.AVI"));
-
-    EXPECT_FALSE(QFileInfo::exists(InDir("missing")));
-    EXPECT_FALSE(QFileInfo::exists(QDir::current().filePath("C:\\Output Video")));
-    ASSERT_TRUE(plain.open(QIODevice::ReadOnly));
-    EXPECT_EQ(plain.readAll(), "keep");
-    EXPECT_EQ(FilesInWork(), (QStringList{"party.mp4", "plain.txt"}));
-}
-
-TEST_F(CutJob, CutsLandBesideTheInputWithTheNextNumberThenInANewOtherFolder)
-{
-    auto w = LoadedWindow();
-    ChoosePreset(*w, "General Video", "H.264 (AVC) - Standard", "mp4");
-    QList<QList<bool>> lockedDuringJob;
-    bool keptUsable = true;
+    auto w = LoadedWindow(1, 3);
+    w->chkShutdown->setChecked(false);
+    bool lockedWhileRunning = true;
     test::Poller watch([&] {
-        if (w->IsConverting) {
-            lockedDuringJob << EnabledStates(*w);
-            keptUsable = keptUsable && w->cmdConvert->isEnabled() && w->cmdConvert->text() != "Start"
-                         && w->chkShutdown->isEnabled() && w->txtOutPath->isEnabled()
-                         && w->frFormats->cmbOutFormat->isEnabled();
-        }
+        for (QWidget* c : w->CutJobLockedControls())
+            lockedWhileRunning = lockedWhileRunning && !(w->IsConverting && c->isEnabled());
         return false;
     });
+    const auto descriptors = [] { return QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(); };
+    const QStringList presets[] = {{"General Video", "H.264 (AVC) - Standard", "mp4", "party_Converted.mp4"},
+                                   {"General Video", "H.264 (AVC) - Standard", "mp4", "party_Converted_0.mp4"},
+                                   {"Lossless", "Copy Streams (No Re-encoding)", "mkv", "party.mkv"},
+                                   {"Audio Only", "MP3 - High Quality", "mp3", "party.mp3"},
+                                   {"General Video", "MPEG-4 (Xvid compatible)", "avi", "party.avi"}};
+    qsizetype descriptorsAfterFirst = 0;
+    for (const QStringList& p : presets) {
+        ChoosePreset(*w, p[0], p[1], p[2]);
+        w->cmdConvert->click();
+        ASSERT_TRUE(Fake().messages.isEmpty()) << Fake().messages.value(0).text.toStdString();
+        EXPECT_EQ(w->cConvert->OutputFile(), InDir(p[3]));
+        const bool copy = p[1].startsWith("Copy");  // a copy starts at the key frame at or before the mark
+        EXPECT_NEAR(test::ProbeDuration(InDir(p[3])), copy ? 2.5 : 2.0, copy ? 0.6 : 0.2);
+        EXPECT_TRUE(test::DecodesCleanly(InDir(p[3])));
+        EXPECT_TRUE(w->progress->Value() == 100 && w->lblProgress->text() == "Task Progress:");
+        descriptorsAfterFirst = descriptorsAfterFirst ? descriptorsAfterFirst : descriptors();
+        ExpectIdle(*w);
+    }
+    EXPECT_LE(descriptors(), descriptorsAfterFirst + 2);
+    EXPECT_TRUE(lockedWhileRunning && Fake().powerOffs.isEmpty());  // the box is not ticked
 
-    const QString first = InDir("party_Converted.mp4");
+    ChooseCustom(*w, "AVI");  // the container's letter case is kept
+    w->optOtherFolder->setChecked(true), w->txtOutPath->setText(InDir("out")), w->chkShutdown->setChecked(true);
+    QDir(InDir("hive")).removeRecursively();
+    bool savedFirst = false;
+    Fake().onPowerOff = [&](int) { savedFirst = !QDir(InDir("hive")).isEmpty(QDir::Files); };
     w->cmdConvert->click();
     ASSERT_TRUE(Fake().messages.isEmpty()) << Fake().messages.value(0).text.toStdString();
-    EXPECT_NEAR(test::ProbeDuration(first), 5.0, 0.5);
-    EXPECT_TRUE(test::DecodesCleanly(first));
-    EXPECT_EQ(w->progress->Value(), 100);
-    EXPECT_EQ(w->lblProgress->text(), "Task Progress:");
-    ExpectIdle(*w);
-    EXPECT_TRUE(w->cConvert && w->cConvert->Succeeded());
-    EXPECT_TRUE(Fake().powerOffs.isEmpty());  // the box is not ticked
-    ASSERT_FALSE(lockedDuringJob.isEmpty());
-    EXPECT_EQ(lockedDuringJob.count(All(false)), lockedDuringJob.size());
-    EXPECT_TRUE(keptUsable);
-
-    // The second run takes the first number and leaves the first cut alone.
-    const QDateTime firstTime = QFileInfo(first).lastModified();
-    const qint64 firstSize = QFileInfo(first).size();
-    w->cmdConvert->click();
-    ASSERT_TRUE(Fake().messages.isEmpty());
-    EXPECT_NEAR(test::ProbeDuration(InDir("party_Converted_0.mp4")), 5.0, 0.5);
-    EXPECT_EQ(QFileInfo(first).lastModified(), firstTime);
-    EXPECT_EQ(QFileInfo(first).size(), firstSize);
-    EXPECT_EQ(QFileInfo(m_input).size(), QFileInfo(m_source).size());
-
-    // The custom route into a folder that is created; the input's own name is
-    // free there and the container's letter case is kept. Ticked: power-off.
-    ChooseCustom(*w, "AVI");
-    w->optOtherFolder->setChecked(true);
-    w->txtOutPath->setText(InDir("out"));
-    w->chkShutdown->setChecked(true);
-    w->cmdConvert->click();
-    ASSERT_TRUE(Fake().messages.isEmpty()) << Fake().messages.value(0).text.toStdString();
-    EXPECT_NEAR(test::ProbeDuration(InDir("out/party.AVI")), 5.0, 0.5);
-    EXPECT_EQ(w->progress->Value(), 100);
+    EXPECT_NEAR(test::ProbeDuration(InDir("out/party.AVI")), 2.0, 0.2);
     EXPECT_EQ(Fake().powerOffs, QList<int>{8});
-    EXPECT_EQ(EncoderChildren(), 0);
+    EXPECT_TRUE(savedFirst && EncoderChildren() == 0);
 }
 
-// ------------------------------------------------------------ stopping
+// The next names are numbered, and the naming yields before it returns one,
+// with the name reserved but no encoder started: a Stop click there ends the
+// flow before the encoder and frees the name; a second job started there
+// (another window cutting into the same folder) gets a name of its own.
+TEST_F(CutJob, NamingYieldsNeitherRunAStoppedJobNorShareAName)
+{
+    QFile(InDir("party_Converted.mp4")).open(QIODevice::WriteOnly);
+    auto first = LoadedWindow(0, 2), second = LoadedWindow(0, 4);
+    QTimer::singleShot(0, [&] { first->cmdConvert->click(); });  // Stop
+    first->cmdConvert->click();
+    EXPECT_TRUE(!first->cConvert && Fake().messages.isEmpty() && Fake().powerOffs.isEmpty());
+    EXPECT_EQ(first->lblProgress->text(), "Task Progress:[Stopped]");
+    EXPECT_EQ(FilesInWork(), (QStringList{"party.mp4", "party_Converted.mp4"}));
+    ExpectIdle(*first);
 
-TEST_F(CutJob, StopDuringALongJobLeavesTheStoppedStateAndNoEncoder)
+    QTimer::singleShot(0, [&] { second->cmdConvert->click(); });
+    first->cmdConvert->click();
+    ASSERT_TRUE(Fake().messages.isEmpty()) << Fake().messages.value(0).text.toStdString();
+    ASSERT_TRUE(first->cConvert && second->cConvert && first->cConvert->Succeeded() && second->cConvert->Succeeded());
+    EXPECT_NE(first->cConvert->OutputFile(), second->cConvert->OutputFile());
+    EXPECT_NEAR(test::ProbeDuration(first->cConvert->OutputFile()), 2.0, 0.3);
+    EXPECT_NEAR(test::ProbeDuration(second->cConvert->OutputFile()), 4.0, 0.3);
+}
+
+// Stop, then a Start nested in the stopped job: the stopped job stays alive
+// until it unwinds, leaves no file and no power-off; the nested one finishes.
+TEST_F(CutJob, StopThenANestedStartLeavesOnlyTheFinishedCut)
 {
     auto w = LoadedWindow(0, 7);
-    // Throttled to real time: the job lasts as long as the clip.
-    ChooseOwnPreset(*w, "Slow", "-vf realtime -c:v mpeg4 -an", "mkv");
-    w->chkShutdown->setChecked(true);
     const QString otherClip = test::CopyClipTo(m_source, dir.path(), "other.mp4");
-
+    std::weak_ptr<CVideoConv> stopped;
     int shownAtStop = -1;
-    int childrenWhileRunning = 0;
-    bool closed = true;
-    test::Poller stopper([&] {
-        if (!w->cConvert || !w->cConvert->IsRunning() || w->progress->Value() <= 0)
-            return false;
-        childrenWhileRunning = EncoderChildren();
-        closed = w->close();
-        // A drop is ignored: it would reset the selection under the job.
-        w->picVideoWindow_OLEDragDrop({QUrl::fromLocalFile(otherClip)});
-        // The checks apply to the Stop click too: an empty selection refuses.
-        w->Slider->setSelectEnd(0);
-        w->cmdConvert->click();
-        w->Slider->setSelectEnd(7);
+    WhileSlowJobRuns(*w, [&] {
+        EXPECT_EQ(EncoderChildren(), 1);
+        EXPECT_FALSE(w->close());
+        w->picVideoWindow_OLEDragDrop({QUrl::fromLocalFile(otherClip)});  // ignored while a job runs
+        stopped = w->cConvert;
         shownAtStop = w->progress->Value();
-        w->cmdConvert->click();  // Stop
-        // The Stop action returns at once, before the job has ended.
-        EXPECT_TRUE(w->IsConverting);
-        EXPECT_EQ(w->cmdConvert->text(), "Start");
-        EXPECT_EQ(EnabledStates(*w), All(true));
-        return true;
-    });
-    w->cmdConvert->click();  // Start
-
-    ASSERT_TRUE(stopper.done());
-    EXPECT_EQ(childrenWhileRunning, 1);
-    EXPECT_FALSE(closed);
-    EXPECT_EQ(w->InputFilePath, m_input);
-    EXPECT_EQ(Fake().messages.size(), 2);  // no conversion error after the stop
-    EXPECT_EQ(Fake().messages.value(0).text, kStopFirst);
-    EXPECT_EQ(Fake().messages.value(1).text, kEmptySelection);
-    EXPECT_EQ(w->lblProgress->text(), "Task Progress:[Stopped]");
-    EXPECT_EQ(w->progress->Value(), shownAtStop);
-    EXPECT_LT(shownAtStop, 100);
-    EXPECT_TRUE(w->cConvert->WasStopped());
-    ExpectIdle(*w);
-    EXPECT_EQ(Fake().powerOffs, QList<int>{8});  // after a stopped job too
-    EXPECT_EQ(EncoderChildren(), 0);
-    // Progress of the finished flow no longer moves the bar.
-    qint16 late = 90;
-    w->cConvert_Progress(late);
-    EXPECT_EQ(w->progress->Value(), shownAtStop);
-}
-
-TEST_F(CutJob, StopWhileTheEncoderIsSilentIsHonoured)
-{
-    auto w = LoadedWindow(0, 8);
-    ChooseOwnPreset(*w, "Silent", "-loglevel quiet -nostats -vf realtime -c:v mpeg4 -an", "mkv");
-    int ticksWhileRunning = 0;
-    test::Poller stopper([&] {
-        if (!w->cConvert || !w->cConvert->IsRunning() || EncoderChildren() == 0 || ++ticksWhileRunning < 20)
-            return false;
-        w->cmdConvert->click();
-        return true;
-    });
-    w->cmdConvert->click();
-    ASSERT_TRUE(stopper.done());
-    EXPECT_TRUE(Fake().messages.isEmpty());
-    EXPECT_TRUE(w->cConvert->WasStopped());
-    EXPECT_FALSE(w->cConvert->Succeeded());
-    EXPECT_EQ(w->lblProgress->text(), "Task Progress:[Stopped]");
-    EXPECT_EQ(EncoderChildren(), 0);
-}
-
-TEST_F(CutJob, StartNestedInAStoppedJobKeepsTheOldJobAliveUntilItUnwinds)
-{
-    auto w = LoadedWindow(0, 7);
-    ChooseOwnPreset(*w, "Slow", "-vf realtime -c:v mpeg4 -an", "mkv");
-    std::weak_ptr<CVideoConv> oldJob, newJob;
-    bool oldAliveAfterNested = false, convertingAfterNested = false;
-    QString labelAfterNested;
-    test::Poller restarter([&] {
-        if (!w->cConvert || !w->cConvert->IsRunning() || w->progress->Value() <= 0)
-            return false;
-        oldJob = w->cConvert;
-        w->cmdConvert->click();  // Stop
-        // A quick format and a second click: a new job, nested in the old.
+        w->cmdConvert->click();  // Stop: returns before the job has ended
+        EXPECT_TRUE(w->IsConverting && w->cmdConvert->text() == "Start" && w->lblProgress->text() == "Task Progress:[Stopped]");
+        EXPECT_TRUE(w->progress->Value() == shownAtStop && shownAtStop < 100);
         ChoosePreset(*w, "General Video", "H.264 (AVC) - Standard", "mp4");
-        w->Slider->setSelectStart(2);
-        w->cmdConvert->click();  // Start
-        newJob = w->cConvert;
-        oldAliveAfterNested = !oldJob.expired();
-        convertingAfterNested = w->IsConverting;
-        labelAfterNested = w->lblProgress->text();
-        return true;
+        w->cmdConvert->click();  // Start, nested in the stopped job
+        EXPECT_FALSE(stopped.expired());
+        EXPECT_TRUE(w->IsConverting);  // the stopped job is still on its way out
     });
-    w->cmdConvert->click();
-
-    ASSERT_TRUE(restarter.done());
-    EXPECT_TRUE(oldAliveAfterNested);
-    EXPECT_TRUE(convertingAfterNested);  // the stopped job was still on its way out
-    EXPECT_EQ(labelAfterNested, "Task Progress:");
-    EXPECT_TRUE(oldJob.expired());
-    ASSERT_FALSE(newJob.expired());
-    EXPECT_EQ(w->cConvert, newJob.lock());
-    EXPECT_TRUE(w->cConvert->Succeeded());
-    EXPECT_TRUE(Fake().messages.isEmpty()) << Fake().messages.value(0).text.toStdString();
-    EXPECT_FALSE(w->IsConverting);
-    EXPECT_EQ(w->progress->Value(), 100);
-    EXPECT_EQ(w->lblProgress->text(), "Task Progress:");
+    EXPECT_TRUE(stopped.expired() && w->InputFilePath == m_input);
+    ASSERT_EQ(Fake().messages.size(), 1);  // no conversion error after the stop
+    EXPECT_EQ(Fake().messages[0].text, "Please Stop the running task first.");
+    EXPECT_TRUE(w->cConvert->Succeeded() && w->progress->Value() == 100 && w->lblProgress->text() == "Task Progress:");
+    EXPECT_EQ(Fake().powerOffs, QList<int>{8});  // after the nested run only
     EXPECT_EQ(EncoderChildren(), 0);
-    // Both cuts are beside the input: the stopped one partial, the nested one whole.
-    EXPECT_TRUE(QFileInfo::exists(InDir("party.mkv")));
-    EXPECT_NEAR(test::ProbeDuration(InDir("party_Converted.mp4")), 5.0, 0.5);
+    EXPECT_EQ(FilesInWork(), (QStringList{"other.mp4", "party.mp4", "party_Converted.mp4"}));
+    ExpectIdle(*w);
 }
 
-// ------------------------------------------------------------ failures
-
-TEST_F(CutJob, EncoderFailuresAreReportedAndTheWindowStaysUsable)
+TEST_F(CutJob, FailuresLeaveTheBarTheUserFilesAndAUsableWindow)
 {
     QTemporaryDir emptyFolder;
-    struct Case {
-        const char* name;
-        std::function<void(frmMain&)> arrange;
-        QString outputName;  // the new name chosen (empty: not checked)
-    };
+    struct Case { std::function<void(frmMain&)> arrange; QString message; bool encoderRan; };
     const Case cases[] = {
-        {"format the encoder refuses", [](frmMain& w) { ChooseCustom(w, "RM", "RealAudio 1.0 (RM; 8 KHz, 1 channel)"); },
-         "party.RM"},
-        {"encoder missing", [&](frmMain& w) { ChooseCustom(w, "AVI"); Fake().folderOverride = emptyFolder.path(); }, ""},
-        {"input removed", [&](frmMain& w) { ChooseCustom(w, "AVI"); QFile::remove(m_input); }, ""},
-#ifdef Q_OS_LINUX
-        {"folder the encoder cannot write",
-         [](frmMain& w) {
-             ChooseCustom(w, "AVI");
-             w.optOtherFolder->setChecked(true);
-             w.txtOutPath->setText("/proc");
-         },
-         ""},
-#endif
+        {[](frmMain& w) { ChooseCustom(w, "RM", "RealAudio 1.0 (RM; 8 KHz, 1 channel)"); }, "Error converting file: party.mp4\r\n", true},
+        {[&](frmMain&) { Fake().folderOverride = emptyFolder.path(); }, "The encoder was not found: ", false},
+        {[this](frmMain& w) {  // the selection lies beyond the new end
+             QFile::remove(m_input), test::CopyClipTo(test::MakeClip(test::ClipRecipe{}), dir.path(), "party.mp4");
+             test::Select(w, 5, 7); }, "The cut produced no video: ", true},
+        {[](frmMain& w) { ChooseCustom(w, "AVI"), w.frFormats->txtCVBitrate->setText("fast"); }, "Error occured while getting paramters", false},
+        {[this](frmMain& w) { WhileSlowJobRuns(w, [&] { ::kill(test::ProcessesMentioning(w.cConvert->OutputFile()).value(0).toInt(), SIGKILL); }); },
+         "Error converting file: party.mp4\r\nThe encoder ended abnormally", true},
     };
+    QFile keep(InDir("party_Converted_7.avi"));  // a file that must survive whatever happens
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly) && keep.write("mine") == 4);
+    keep.close();
+    const QStringList kFiles{"party.mp4", "party_Converted_7.avi"};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.message.toStdString());
         Fake().reset();
-        for (const QString& f : QDir(dir.path()).entryList({"party?*"}, QDir::Files))
-            QFile::remove(InDir(f));
+        QFile::remove(m_input);
         m_input = test::CopyClipTo(m_source, dir.path(), "party.mp4");
-        // A file that must survive whatever happens.
-        QFile keep(InDir("party_Converted_7.avi"));
-        ASSERT_TRUE(keep.open(QIODevice::WriteOnly) && keep.write("mine") == 4);
-        keep.close();
-
         auto w = LoadedWindow();
         c.arrange(*w);
-        w->cmdConvert->click();
+        if (w->cmdConvert->text() == "Start" && !w->cConvert)
+            w->cmdConvert->click();
         Fake().folderOverride.clear();
 
-        ASSERT_FALSE(Fake().messages.isEmpty());
-        EXPECT_TRUE(Fake().messages.last().text.startsWith("Error converting file: party.mp4\r\n"))
-            << Fake().messages.last().text.toStdString();
-        EXPECT_EQ(Fake().messages.last().style, 16);
-        EXPECT_FALSE(w->cConvert->Succeeded());
+        ASSERT_EQ(Fake().messages.size(), 1);
+        EXPECT_TRUE(Fake().messages[0].text.startsWith(c.message)) << Fake().messages[0].text.toStdString();
+        EXPECT_EQ(Fake().messages[0].style, 16);
         ExpectIdle(*w);
-        EXPECT_EQ(w->lblProgress->text(), "Task Progress:");
-        EXPECT_EQ(w->progress->Value(), 100);  // a failed job fills the bar as any unstopped one
+        EXPECT_TRUE(w->lblProgress->text() == "Task Progress:" && w->progress->Value() < 100) << w->progress->Value();
+        EXPECT_EQ(Fake().powerOffs, c.encoderRan ? QList<int>{8} : QList<int>{});
         EXPECT_EQ(EncoderChildren(), 0);
-        ASSERT_TRUE(keep.open(QIODevice::ReadOnly));
-        EXPECT_EQ(keep.readAll(), "mine");
-        keep.close();
-        if (!c.outputName.isEmpty()) {
-            EXPECT_EQ(QFileInfo(w->cConvert->OutputFile()).fileName(), c.outputName);
-        }
+        EXPECT_TRUE(FilesInWork() == kFiles && keep.size() == 4);
 
-        // The window is still usable: the next cut works.
-        if (!QFileInfo::exists(m_input))
-            test::CopyClipTo(m_source, dir.path(), "party.mp4");
-        ChoosePreset(*w, "General Video", "MPEG-4 (Xvid compatible)", "avi");
-        w->optSameFolder->setChecked(true);
-        Fake().messages.clear();
-        w->cmdConvert->click();
-        EXPECT_TRUE(Fake().messages.isEmpty()) << Fake().messages.value(0).text.toStdString();
-        EXPECT_TRUE(w->cConvert->Succeeded());
-    }
-}
-
-TEST_F(CutJob, ProgressMovesTheBarOnlyWhileAFlowRunsAndWithinItsRange)
-{
-    frmMain w;
-    struct Step {
-        bool converting;
-        qint16 value;
-        int shown;
-    };
-    // No flow: ignored; an unreadable input shows the floor, beyond the length the ceiling.
-    for (const Step& s : {Step{false, 40, 0}, Step{true, 40, 40}, Step{true, -1, 0}, Step{true, 150, 100},
-                          Step{false, 20, 100}}) {
-        w.IsConverting = s.converting;
-        qint16 v = s.value;
-        w.cConvert_Progress(v);
-        EXPECT_EQ(w.progress->Value(), s.shown) << s.value;
+        test::Select(*w, 0, 2), ChoosePreset(*w, "General Video", "H.264 (AVC) - Standard", "mp4"), Fake().messages.clear();
+        w->cmdConvert->click();  // the window is still usable: the next cut works
+        EXPECT_TRUE(w->cConvert && w->cConvert->Succeeded()) << Fake().messages.value(0).text.toStdString();
+        QFile::remove(w->cConvert->OutputFile());
     }
 }
 

@@ -7,7 +7,12 @@ namespace clip::test {
 
 void FakeHost::messageBox(const QString& text, int style)
 {
-    messages.append({text, style});
+    messageBoxWithDetails(text, QString(), style);
+}
+
+void FakeHost::messageBoxWithDetails(const QString& text, const QString& details, int style)
+{
+    messages.append({text, style, details});
     if (onMessage)
         onMessage(messages.constLast());
 }
@@ -52,6 +57,8 @@ DriveKind FakeHost::driveType(const QString& path)
 bool FakeHost::powerOff(int mode)
 {
     powerOffs << mode;
+    if (onPowerOff)
+        onPowerOff(mode);
     return true;
 }
 

@@ -18,6 +18,7 @@ public:
     struct Message {
         QString text;
         int style;
+        QString details;  // behind "Show Details..."
     };
     struct Dialog {
         QString kind;   // "open" or "folder"
@@ -26,6 +27,7 @@ public:
     };
 
     void messageBox(const QString& text, int style) override;
+    void messageBoxWithDetails(const QString& text, const QString& details, int style) override;
     void processEvents() override;
     QString programFolder() const override;
     QString openFileDialog(QWidget* owner, const QString& title, const QStringList& filters) override;
@@ -53,6 +55,8 @@ public:
     // Called from inside messageBox, after recording, e.g. to act while a
     // modal box would be up.
     std::function<void(const Message&)> onMessage;
+    // Called from inside powerOff, after recording.
+    std::function<void(int)> onPowerOff;
 };
 
 // The fake installed by the test main for the whole run.
