@@ -20,6 +20,8 @@
 #include <QTimer>
 
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 #include <exception>
 
 namespace clip {
@@ -131,14 +133,34 @@ void frmMain::OpenVideoFile(const QString& path)
     progress->hide();
     InputFilePath = path;
 
+    // Only a regular file is probed: the encoder would wait forever on a
+    // FIFO or a device, and the window with it.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(QFileInfo(path).filesystemFilePath(), error)) {
+        Host().messageBox(kNotSupported, MsgExclamation);
+        return;
+    }
+
     bool supported = false;
     {
-        // A throwaway job object, gone right after the question.
-        CVideoConv probe;
-        supported = probe.IsFileSupported(path);
+        // A throwaway job object, gone right after the question. It is
+        // stopped when the time limit runs out or the window closes.
+        auto probe = std::make_shared<CVideoConv>();
+        m_probe = probe;
+        bool timedOut = false;
+        QTimer limit;
+        limit.setSingleShot(true);
+        connect(&limit, &QTimer::timeout, probe.get(), [&] {
+            timedOut = true;
+            probe->StopConversion();
+        });
+        limit.start(ProbeTimeLimitMs);
+        supported = probe->IsFileSupported(path) && !timedOut;
+        if (self && m_probe == probe)
+            m_probe.reset();
     }
     // The probe keeps the window alive; a file dropped meanwhile has taken
-    // over, and this choice is dropped.
+    // over, or the window was closed, and this choice is dropped.
     if (!self || serial != m_openSerial)
         return;
 
@@ -147,34 +169,34 @@ void frmMain::OpenVideoFile(const QString& path)
         return;
     }
     LoadVideo(path);
-    if (!self || serial != m_openSerial)
-        return;
     Slider->setSliderEnabled(true);
 }
 
 void frmMain::LoadVideo(const QString& path)
 {
-    const QPointer<frmMain> self(this);
-
     // The previous engine goes first; a fresh one is made for every file.
+    // The engine reports the outcome; nothing waits for it here.
+    picVideoWindow->setEngine(nullptr);
     m_player.reset();
-    auto engine = std::make_shared<PlaybackEngine>();
-    m_player = engine;
+    m_player = std::make_shared<PlaybackEngine>();
+    PlaybackEngine* engine = m_player.get();
+    connect(engine, &PlaybackEngine::loaded, this, &frmMain::PlayerLoaded);
+    connect(engine, &PlaybackEngine::loadFailed, this, [this](const QString& reason) {
+        Host().messageBox(kNotSupported + QStringLiteral("\n\n") + reason, MsgExclamation);
+    });
+    if (!engine->Load(path))
+        Host().messageBox(kNotSupported, MsgExclamation);
+}
 
-    if (!engine->RenderFile(path)) {
-        if (self && m_player == engine)
-            Host().messageBox(kNotSupported, MsgExclamation);
+void frmMain::PlayerLoaded()
+{
+    PlaybackEngine* engine = m_player.get();
+    if (!engine || sender() != engine)
         return;
-    }
-    // Loading keeps the window alive; a load started meanwhile has replaced
-    // this one.
-    if (!self || m_player != engine)
-        return;
-
     // Volume, balance and rate are extras: one the engine refuses is skipped.
     engine->setVolume(0);
     engine->setBalance(0);
-    picVideoWindow->setEngine(engine.get());
+    picVideoWindow->setEngine(engine);
     engine->setRate(1.0);
 
     const std::optional<qint32> length = WholeSeconds(engine->Duration());
@@ -192,6 +214,17 @@ void frmMain::LoadVideo(const QString& path)
     DurationText = SecondsToTime(WholeSeconds(engine->Duration()).value_or(*length));
     lblTime->setText(QStringLiteral("00:00:00/") + DurationText);
     NoVideoLoaded = false;
+}
+
+void frmMain::EndLoading()
+{
+    ++m_openSerial;  // the OpenVideoFile under way gives up when the probe returns
+    if (m_probe)
+        m_probe->StopConversion();
+    if (m_player && !m_player->isLoaded()) {
+        picVideoWindow->setEngine(nullptr);
+        m_player.reset();
+    }
 }
 
 // ---------------------------------------------------------------- playback
