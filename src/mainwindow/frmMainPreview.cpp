@@ -14,6 +14,7 @@
 #include "slider/Slider.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPointer>
@@ -121,6 +122,11 @@ void frmMain::OpenVideoFile(const QString& path)
     const quint64 serial = ++m_openSerial;
 
     cmdStop_Click();
+    // A load still under way is given up: it must not finish over this one.
+    if (m_player && m_player->isLoading()) {
+        picVideoWindow->setEngine(nullptr);
+        m_player.reset();
+    }
     NoVideoLoaded = true;
     lblTime->setText(QStringLiteral("00:00/00:00"));
     Slider->setValue(0);
@@ -144,17 +150,21 @@ void frmMain::OpenVideoFile(const QString& path)
     bool supported = false;
     {
         // A throwaway job object, gone right after the question. It is
-        // stopped when the time limit runs out or the window closes.
+        // stopped (and the file refused) when the time limit runs out, and
+        // stopped when the window closes or another file takes over.
         auto probe = std::make_shared<CVideoConv>();
         m_probe = probe;
         bool timedOut = false;
-        QTimer limit;
-        limit.setSingleShot(true);
-        connect(&limit, &QTimer::timeout, probe.get(), [&] {
-            timedOut = true;
-            probe->StopConversion();
+        const int limitMs = ProbeTimeLimitMs;
+        QElapsedTimer clock;
+        clock.start();
+        QTimer watchdog;
+        connect(&watchdog, &QTimer::timeout, probe.get(), [&] {
+            timedOut = timedOut || clock.elapsed() >= limitMs;
+            if (timedOut || !self || serial != m_openSerial)
+                probe->StopConversion();
         });
-        limit.start(ProbeTimeLimitMs);
+        watchdog.start(50);
         supported = probe->IsFileSupported(path) && !timedOut;
         if (self && m_probe == probe)
             m_probe.reset();
@@ -218,7 +228,7 @@ void frmMain::PlayerLoaded()
 
 void frmMain::EndLoading()
 {
-    ++m_openSerial;  // the OpenVideoFile under way gives up when the probe returns
+    ++m_openSerial;  // the probe under way is stopped, and its OpenVideoFile gives up
     if (m_probe)
         m_probe->StopConversion();
     if (m_player && !m_player->isLoaded()) {

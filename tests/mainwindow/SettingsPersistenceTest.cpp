@@ -1,18 +1,18 @@
 // The window's persisted settings: what a first start shows, what survives a
-// restart, stored values that do not fit, "Restore Defaults", and damaged or
-// shared hives.
-#include "controls/MyFrame.h"
+// restart, stored values that do not fit, "Restore Defaults", and settings
+// files that are damaged, unreadable, locked or shared.
 #include "mainwindow/WindowTestKit.h"
-#include "mainwindow/frmMainSettings.h"
 #include "settings/CRegister.h"
 #include "settings/Settings.h"
+
+#include <QGuiApplication>
+#include <QLockFile>
 
 namespace clip {
 namespace {
 
 using test::Fake;
 
-// True when sub-panel `index` of the route lies in front of the other one.
 bool InFront(const FormatsPanel& panel, int index)
 {
     const QObjectList& order = panel.frFormat[0]->parentWidget()->children();
@@ -24,46 +24,38 @@ QStringList Texts(const FormatsPanel& f)
     return {f.txtCABirate->text(), f.txtChannels->text(), f.txtCVBitrate->text(), f.txtFrameRate->text()};
 }
 
+QByteArray Read(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void Write(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
 class Persistence : public test::HiveTest {
 protected:
     void store(const QString& name, const QString& value)
     {
         ASSERT_TRUE(reg.REGSaveSetting(kSettingsRoot, SettingsSection(), name, value));
     }
-    QString stored(const QString& name)
+    QString stored(const QString& name) { return reg.REGGetSetting(kSettingsRoot, SettingsSection(), name, "<missing>"); }
+    QString file() const { return hive->hiveFile(kSettingsRoot); }
+    QStringList keptAside() const
     {
-        return reg.REGGetSetting(kSettingsRoot, SettingsSection(), name, "<missing>");
+        return QDir(dir.filePath("hive")).entryList({QFileInfo(file()).fileName() + ".damaged-*"});
     }
-    // The stored data of a value, without the text rules; false when missing.
-    bool rawData(const QString& name, std::vector<unsigned char>& data)
+    // The messages shown so far that contain `text`.
+    static int Said(const char* text)
     {
-        RegKey key = 0;
-        if (hive->openKey(kSettingsRoot, SettingsSection().toStdString(), reg::kKeyRead, key) != reg::kSuccess)
-            return false;
-        std::uint32_t type = 0;
-        const bool found = hive->queryValue(key, name.toStdString(), type, data) == reg::kSuccess;
-        hive->closeKey(key);
-        return found;
-    }
-
-    // A program folder whose preset catalogue has three categories: A (A1:
-    // avi, mp4; A2: mkv), B (B1: mp4; B2: avi, mkv, mov), C (C1: flv).
-    void useThreeCategories()
-    {
-        const QString folder = InDir("program");
-        ASSERT_TRUE(QDir().mkpath(folder));
-        QByteArray text = "<?xml version=\"1.0\"?>\n<presets>\n";
-        for (const char* p : {"A1 avi A", "A1 mp4 A", "A2 mkv A", "B1 mp4 B", "B2 avi B", "B2 mkv B", "B2 mov B",
-                              "C1 flv C"}) {
-            const QList<QByteArray> f = QByteArray(p).split(' ');
-            text += "\t<preset>\n\t\t<label>" + f[0] + "</label>\n\t\t<params>-c:v mpeg4</params>\n\t\t<extension>"
-                    + f[1] + "</extension>\n\t\t<category>Cat " + f[2] + "</category>\n\t</preset>\n";
-        }
-        QFile presets(folder + "/presets.xml");
-        ASSERT_TRUE(presets.open(QIODevice::WriteOnly) && presets.write(text + "</presets>\n") > 0);
-        presets.close();
-        ASSERT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/codecs.xml", folder + "/codecs.xml"));
-        Fake().folderOverride = folder;
+        int n = 0;
+        for (const auto& m : Fake().messages)
+            n += m.text.contains(text) ? 1 : 0;
+        return n;
     }
 
     CRegister reg{hive};
@@ -72,15 +64,12 @@ protected:
 void ExpectDefaults(const frmMain& w)
 {
     const FormatsPanel& f = *w.frFormats;
-    EXPECT_TRUE(w.optOtherFolder->isChecked() && !w.optSameFolder->isChecked());
+    EXPECT_TRUE(w.optOtherFolder->isChecked() && w.txtOutPath->isEnabled() && w.cmdBrowse->isEnabled());
     EXPECT_EQ(w.txtOutPath->text(), DefaultOutputFolder());
-    EXPECT_TRUE(w.txtOutPath->isEnabled() && w.cmdBrowse->isEnabled());
     EXPECT_TRUE(f.optFormat[0]->isChecked() && InFront(f, 0));
-    EXPECT_EQ(f.cmbCustContainer->currentText(), "AVI");
-    EXPECT_EQ(f.cmbCASmapleRate->currentText(), "22.05 KHz");
-    EXPECT_EQ(QList<int>({f.cmbCVSize->currentIndex(), f.cmbCVAspect->currentIndex(), f.cmbCategory->currentIndex(),
-                          f.cmbCVCodec->currentIndex(), f.cmbCACodec->currentIndex()}),
-              QList<int>({0, 0, 1, 1, 1}));
+    EXPECT_EQ(f.cmbCustContainer->currentText() + "/" + f.cmbCASmapleRate->currentText(), "AVI/22.05 KHz");
+    EXPECT_EQ(QList<int>({f.cmbCVSize->currentIndex(), f.cmbCVAspect->currentIndex(), f.cmbCategory->currentIndex()}),
+              QList<int>({0, 0, 1}));
     EXPECT_EQ(Texts(f), QStringList({"64", "2", "320", "25"}));
 }
 
@@ -90,22 +79,18 @@ TEST_F(Persistence, FirstStartShowsTheDefaultsAndTheFirstCloseWritesAllValues)
     ExpectDefaults(w);
     EXPECT_EQ(stored("optFormat"), "<missing>");  // starting writes nothing
     w.close();
-    EXPECT_EQ(PersistedSettings().size(), 17u);
     for (const SettingDefinition& s : PersistedSettings())
         EXPECT_NE(stored(s.name), "<missing>") << s.name.toStdString();
-    EXPECT_EQ(QStringList({stored("optOtherFolder"), stored("optSameFolder"), stored("txtOutPath"),
-                           stored("cmbCustContainer"), stored("cmbCASmapleRate")}),
-              QStringList({"True", "False", DefaultOutputFolder(), "2", "4"}));
+    EXPECT_EQ(stored("txtOutPath") + stored("cmbCASmapleRate"), DefaultOutputFolder() + "4");
     EXPECT_TRUE(Fake().messages.isEmpty());
 }
 
-TEST_F(Persistence, EveryControlSurvivesARestart)
+TEST_F(Persistence, EveryControlSurvivesARestartEmptyOnesIncluded)
 {
     const QString path = QDir::toNativeSeparators(QDir::tempPath() + "/Mes \"clips\" $HOME");
-    auto lists = [](const FormatsPanel& f) {
-        // Each after the ones it depends on.
+    auto lists = [](const FormatsPanel& f) {  // each after the ones it depends on
         return QList<QComboBox*>{f.cmbCategory, f.cmbOutVCodec, f.cmbOutFormat, f.cmbCustContainer, f.cmbCACodec,
-                                 f.cmbCASmapleRate, f.cmbCVCodec, f.cmbCVSize, f.cmbCVAspect};
+                                 f.cmbCASmapleRate, f.cmbCVCodec, f.cmbCVSize};
     };
     QList<int> positions;
     {
@@ -118,80 +103,38 @@ TEST_F(Persistence, EveryControlSurvivesARestart)
             list->setCurrentIndex(list->count() - 1);
             positions << list->currentIndex();
         }
+        f.cmbCVAspect->setCurrentIndex(-1);
         f.txtCABirate->setText("128");
-        f.txtChannels->setText("6");
-        f.txtCVBitrate->setText("1500");
+        f.txtChannels->clear();  // stored without data: its default comes back
         f.txtFrameRate->setText("29.9");
         ASSERT_TRUE(w.close());
     }
-    ASSERT_GT(positions[0], 1);  // the shipped catalogue has several categories
-
     frmMain w;
     const FormatsPanel& f = *w.frFormats;
-    EXPECT_TRUE(w.optSameFolder->isChecked() && !w.optOtherFolder->isChecked());
+    EXPECT_TRUE(w.optSameFolder->isChecked() && !w.txtOutPath->isEnabled() && !w.cmdBrowse->isEnabled());
     EXPECT_EQ(w.txtOutPath->text(), path);
-    EXPECT_FALSE(w.txtOutPath->isEnabled() || w.cmdBrowse->isEnabled());
     EXPECT_TRUE(f.optFormat[1]->isChecked() && InFront(f, 1));
     QList<int> restored;
     for (QComboBox* list : lists(f))
         restored << list->currentIndex();
     EXPECT_EQ(restored, positions);
-    EXPECT_EQ(Texts(f), QStringList({"128", "6", "1500", "29.9"}));
-    EXPECT_EQ(w.lblFormat->text(), "Container:yuv, Video Codec:\"" + f.cmbCVCodec->currentText()
-                                       + "\", Audio Codec:\"" + f.cmbCACodec->currentText() + "\"");
+    EXPECT_EQ(f.cmbCVAspect->currentIndex(), -1);
+    EXPECT_EQ(Texts(f), QStringList({"128", "2", "320", "29.9"}));
 }
 
-// Whatever the pair of folder options held before, exactly one is chosen
-// afterwards, the value loaded last decides, and the path and its button
-// serve "Other folder" only.
-TEST_F(Persistence, FolderOptionsLoadDeterministically)
+// Stored values that fit no control leave it as it was; the later ones load.
+// Of the folder options, the value loaded last decides.
+TEST_F(Persistence, ValuesThatDoNotFitAreSkippedAlone)
 {
-    const struct {
-        const char *other, *same;
-        bool sameBefore, sameAfter;
-    } cases[] = {
-        {"False", "True", false, true}, {"True", "True", false, true}, {"False", "False", true, false},
-        {"-1", "0", true, false},       {"false", "x", false, true},   {"x", "FALSE", true, false},
-        {"x", "x", true, true},
-    };
-    frmMain w;
-    frmMainSettingsControls controls(w);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.other) + "/" + c.same + (c.sameBefore ? " from same" : " from other"));
-        store("optOtherFolder", c.other);
-        store("optSameFolder", c.same);
-        (c.sameBefore ? w.optSameFolder : w.optOtherFolder)->setChecked(true);
-        LoadSettings(controls);
-        EXPECT_EQ(w.optSameFolder->isChecked(), c.sameAfter);
-        EXPECT_EQ(w.optOtherFolder->isChecked(), !c.sameAfter);
-        EXPECT_EQ(w.txtOutPath->isEnabled(), !c.sameAfter);
-        EXPECT_EQ(w.cmdBrowse->isEnabled(), !c.sameAfter);
-    }
-}
-
-TEST_F(Persistence, PresetListsRestoreInCascadeOrderAndBadValuesAreSkipped)
-{
-    useThreeCategories();
-    // Category, then codec, then container: "mov" exists for B2 only.
-    store("cmbCategory", "1");
-    store("cmbOutVCodec", "1");
-    store("cmbOutFormat", "2");
-    {
-        frmMain w;
-        EXPECT_EQ(w.lblFormat->text(), "Category:Cat B, Codec:\"B2\", Container:\"mov\"");
-    }
-    // Values that fit no control leave it as it was; the later ones load.
-    const char* values[][2] = {{"cmbCategory", "7"},    {"cmbOutFormat", "1"},    {"cmbCustContainer", "10"},
-                               {"cmbCASmapleRate", "x"}, {"cmbCVSize", "40000"},   {"cmbCVAspect", "-2"},
-                               {"optFormat", "2"},       {"txtChannels", "4"}};
+    const char* values[][2] = {{"optOtherFolder", "x"}, {"optSameFolder", "TRUE"}, {"cmbCategory", "70"},
+                               {"cmbCustContainer", "10"}, {"cmbCASmapleRate", "x"}, {"cmbCVSize", "40000"},
+                               {"cmbCVAspect", "-2"}, {"optFormat", "2"}, {"txtChannels", "4"}};
     for (const auto& v : values)
         store(v[0], v[1]);
     frmMain w;
     const FormatsPanel& f = *w.frFormats;
-    EXPECT_EQ(f.cmbCategory->count(), 3);
-    EXPECT_EQ(f.cmbCategory->currentText(), "Cat A");
-    EXPECT_EQ(f.cmbOutVCodec->currentText(), "A2");
-    EXPECT_EQ(f.cmbOutFormat->currentText(), "mkv");  // A2 has one container only
+    EXPECT_TRUE(w.optSameFolder->isChecked() && !w.cmdBrowse->isEnabled());
+    EXPECT_EQ(f.cmbCategory->currentIndex(), 0);  // as the catalogue left it
     for (const QComboBox* list : {f.cmbCustContainer, f.cmbCASmapleRate, f.cmbCVSize, f.cmbCVAspect})
         EXPECT_EQ(list->currentIndex(), 0) << list->objectName().toStdString();
     EXPECT_TRUE(f.optFormat[0]->isChecked() && InFront(f, 0));
@@ -201,80 +144,141 @@ TEST_F(Persistence, PresetListsRestoreInCascadeOrderAndBadValuesAreSkipped)
 
 TEST_F(Persistence, RestoreDefaultsResetsEveryControlAndForgetsTheKey)
 {
-    const char* values[][2] = {{"optOtherFolder", "False"}, {"optSameFolder", "True"}, {"txtOutPath", "/srv/clips"},
-                               {"optFormat", "1"},          {"cmbCustContainer", "7"}, {"cmbCASmapleRate", "0"},
-                               {"cmbCVSize", "3"},          {"cmbCVAspect", "2"},      {"txtCABirate", "96"},
-                               {"txtChannels", "1"},        {"txtCVBitrate", "800"},   {"txtFrameRate", "50"}};
-    for (const auto& v : values)
-        store(v[0], v[1]);
+    for (const auto& v : {std::pair{"optSameFolder", "True"}, {"txtOutPath", "/srv/clips"}, {"optFormat", "1"},
+                          {"cmbCVSize", "3"}, {"txtCABirate", "96"}})
+        store(v.first, v.second);
     frmMain w;
     ASSERT_EQ(w.txtOutPath->text(), "/srv/clips");
-    ASSERT_FALSE(w.cmdBrowse->isEnabled());
-    ASSERT_TRUE(w.frFormats->optFormat[1]->isChecked() && InFront(*w.frFormats, 1));
-    ASSERT_EQ(Texts(*w.frFormats), QStringList({"96", "1", "800", "50"}));
-
     w.frFormats->cmdDefaults->click();
     ExpectDefaults(w);
     EXPECT_EQ(stored("txtOutPath"), "<missing>");
-    w.close();  // the defaults reach the hive at the next close
-    EXPECT_EQ(stored("optSameFolder"), "False");
-    EXPECT_EQ(stored("txtOutPath"), DefaultOutputFolder());
+    w.close();  // the defaults reach the file at the next close
+    EXPECT_EQ(stored("optSameFolder") + stored("txtOutPath"), "False" + DefaultOutputFolder());
 }
 
-TEST_F(Persistence, EmptyBoxesAndListsWithoutSelectionSurviveARestart)
+// A file that is not ours at all: defaults, the user told once, the file
+// copied aside once before it is first written over.
+TEST_F(Persistence, DamagedFileIsReportedAndKeptAsideBeforeTheFirstSave)
 {
-    {
-        frmMain w;
-        w.txtOutPath->clear();
-        w.frFormats->txtChannels->clear();
-        w.frFormats->cmbCVAspect->setCurrentIndex(-1);
-        w.close();
+    const QByteArray damages[] = {QByteArray("\x8f\x00\xffPK\x03\x04 random", 15), "{\"theme\": \"dark\"}",
+                                  "{\"format\": \"clipwright-registry-hive\", \"root\": {\"keys\": ["};
+    for (const QByteArray& damage : damages) {
+        SCOPED_TRACE(damage.toStdString());
+        QDir(dir.filePath("hive")).removeRecursively();
+        store("txtFrameRate", "50");
+        Write(file(), damage);
+        Fake().reset();
+        {
+            frmMain w;
+            ExpectDefaults(w);
+            EXPECT_EQ(Said("could not be read and were reset"), 1);
+            w.frFormats->txtFrameRate->setText("12");
+            w.close();
+            w.frFormats->txtFrameRate->setText("13");
+            w.close();
+        }
+        ASSERT_EQ(keptAside().size(), 1);
+        EXPECT_EQ(Read(dir.filePath("hive/" + keptAside()[0])), damage);
+        EXPECT_EQ(Fake().messages.size(), 1);
+        EXPECT_EQ(stored("txtFrameRate"), "13");
     }
-    // An empty text is a value without data, which reads back as its default.
-    for (const char* name : {"txtOutPath", "txtChannels"}) {
-        std::vector<unsigned char> data{1};
-        ASSERT_TRUE(rawData(name, data)) << name;
-        EXPECT_TRUE(data.empty()) << name;
-    }
-    EXPECT_EQ(stored("cmbCVAspect"), "-1");
-    frmMain w;
-    EXPECT_EQ(w.txtOutPath->text(), DefaultOutputFolder());
-    EXPECT_EQ(w.frFormats->txtChannels->text(), "2");
-    EXPECT_EQ(w.frFormats->cmbCVAspect->currentIndex(), -1);
 }
 
-TEST_F(Persistence, DamagedHiveStartsWithDefaultsAndIsReplacedAtClose)
+// One unusable entry falls back alone; the others load.
+TEST_F(Persistence, OneBadValueFallsBackAlone)
 {
-    store("txtFrameRate", "50");
-    QFile file(hive->hiveFile(kSettingsRoot));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("{\"values\": [ {\"name\": 7, \"data\": ");  // cut short
-    file.close();
-    {
+    const struct { const char* value; const char* badData; } cases[] = {
+        {"txtChannels", "12"},   // data of the wrong type
+        {"Extra", "\"!!!\""},    // an unknown value that is not even base64
+        {"txtChannels", "null"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        QDir(dir.filePath("hive")).removeRecursively();
+        store("txtOutPath", "/srv/clips");
+        store("txtFrameRate", "50");
+        store(c.value, "BAD");
+        QByteArray text = Read(file());
+        ASSERT_TRUE(text.contains("\"QkFEAA==\""));  // "BAD" and its NUL
+        Write(file(), text.replace("\"QkFEAA==\"", c.badData));
+        Fake().reset();
         frmMain w;
-        ExpectDefaults(w);
+        EXPECT_EQ(w.txtOutPath->text(), "/srv/clips");
+        EXPECT_EQ(w.frFormats->txtFrameRate->text(), "50");
+        EXPECT_EQ(w.frFormats->txtChannels->text(), "2");
         EXPECT_TRUE(Fake().messages.isEmpty());
+    }
+}
+
+// Never a save over a file that is there but could not be read at start,
+// even once it can be read again; a lock held elsewhere or a folder that
+// cannot be written give one clear message instead of a hang or silence.
+TEST_F(Persistence, SavesThatCannotBeDoneAreRefusedAndSaidOnce)
+{
+    enum Trouble { UnreadableAtStart, LockedElsewhere, FolderIsAFile };
+    for (Trouble trouble : {UnreadableAtStart, LockedElsewhere, FolderIsAFile}) {
+        SCOPED_TRACE(trouble);
+        QDir(dir.filePath("hive")).removeRecursively();
+        QFile::remove(dir.filePath("hive"));
+        store("txtFrameRate", "50");
+        const QByteArray before = Read(file());
+        QLockFile lock(file() + ".lock");
+        if (trouble == UnreadableAtStart) {
+            QFile::rename(file(), file() + ".away");
+            QDir().mkpath(file());
+        }
+        if (trouble == FolderIsAFile) {
+            QDir(dir.filePath("hive")).removeRecursively();
+            Write(dir.filePath("hive"), "a file where the folder was");
+        }
+        ASSERT_EQ(trouble == LockedElsewhere, trouble == LockedElsewhere && lock.tryLock(0));
+        Fake().reset();
+        frmMain w;
+        if (trouble == UnreadableAtStart) {  // readable again by the time the window closes
+            QDir().rmdir(file());
+            QFile::rename(file() + ".away", file());
+        }
         w.frFormats->txtFrameRate->setText("12");
         w.close();
+        QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit");
+        ASSERT_EQ(Fake().messages.size(), 1);
+        EXPECT_TRUE(Fake().messages[0].text.startsWith("The settings could not be saved."));
+        EXPECT_EQ(Read(file()), trouble == FolderIsAFile ? QByteArray() : before);
     }
-    frmMain w;
-    EXPECT_EQ(w.frFormats->txtFrameRate->text(), "12");
 }
 
-TEST_F(Persistence, TwoWindowsClosingLeaveAHiveThatLoads)
+// The session's end saves too: the application quitting, the session
+// manager asking, and (through SaveSettings) the cut job before a power-off.
+TEST_F(Persistence, SavedWhenTheApplicationQuitsOrTheSessionEnds)
 {
-    {
-        frmMain first, second;
-        first.frFormats->txtFrameRate->setText("11");
-        first.optSameFolder->click();
-        second.frFormats->cmbCVSize->setCurrentIndex(9);
-        first.close();
-        second.close();
+    frmMain w;
+    w.frFormats->txtFrameRate->setText("33");
+    QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit");
+    EXPECT_EQ(stored("txtFrameRate"), "33");
+    w.frFormats->txtFrameRate->setText("34");
+    EXPECT_TRUE(w.SaveSettings() && w.SaveSettings());
+    EXPECT_EQ(stored("txtFrameRate"), "34");
+    EXPECT_TRUE(QObject::disconnect(qGuiApp, &QGuiApplication::commitDataRequest, &w, nullptr));
+}
+
+// Two windows (two copies of the program) share the file: each close is
+// one whole write, so the file always loads and holds one window's choice.
+TEST_F(Persistence, TwoWritersLeaveAFileThatLoads)
+{
+    const struct { bool firstClosesLast; const char* frameRate; int size; } cases[] = {{false, "25", 9}, {true, "11", 0}};
+    for (const auto& c : cases) {
+        QDir(dir.filePath("hive")).removeRecursively();
+        {
+            frmMain first, second;
+            first.frFormats->txtFrameRate->setText("11");
+            second.frFormats->cmbCVSize->setCurrentIndex(9);
+            (c.firstClosesLast ? second : first).close();
+            (c.firstClosesLast ? first : second).close();
+        }
+        frmMain w;
+        EXPECT_EQ(w.frFormats->txtFrameRate->text(), c.frameRate);
+        EXPECT_EQ(w.frFormats->cmbCVSize->currentIndex(), c.size);
     }
-    frmMain w;  // the window closed last wrote every value last
-    EXPECT_EQ(w.frFormats->txtFrameRate->text(), "25");
-    EXPECT_EQ(w.frFormats->cmbCVSize->currentIndex(), 9);
-    EXPECT_TRUE(w.optOtherFolder->isChecked());
 }
 
 }  // namespace
