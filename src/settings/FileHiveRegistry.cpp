@@ -63,6 +63,22 @@ HiveKey* Walk(HiveKey& root, const QStringList& path)
     return key;
 }
 
+// The key at `path`, created with every missing key along it (`created` set then).
+HiveKey* MakePath(HiveKey& root, const QStringList& path, bool& created)
+{
+    HiveKey* key = &root;
+    for (const QString& component : path) {
+        HiveKey* child = FindKey(*key, component);
+        if (!child) {
+            key->keys.push_back(HiveKey{component, {}, {}});
+            child = &key->keys.back();
+            created = true;
+        }
+        key = child;
+    }
+    return key;
+}
+
 HiveValue* FindValue(HiveKey& key, const QString& name)
 {
     for (HiveValue& value : key.values)
@@ -222,13 +238,13 @@ std::mutex& ProcessMutexFor(const QString& file)
 // when `change` succeeded and says it changed something. A hive that could
 // not be read is never written over; a damaged one is kept aside first.
 template <class Change>
-RegStatus ModifyHive(const QString& file, Change&& change)
+RegStatus ModifyHive(const QString& file, Change&& change, int lockWaitMs = FileHiveRegistry::kValueLockWaitMs)
 {
     if (!QDir().mkpath(QFileInfo(file).absolutePath()))
         return reg::kCantWrite;
     std::lock_guard<std::mutex> threadGuard(ProcessMutexFor(file));
     QLockFile lock(file + QStringLiteral(".lock"));
-    if (!lock.tryLock(FileHiveRegistry::kLockWaitMs))
+    if (!lock.tryLock(lockWaitMs))
         return lock.error() == QLockFile::LockFailedError ? reg::kLockViolation : reg::kAccessDenied;
     LoadedHive hive = LoadHive(file);
     if (hive.condition == StoreCondition::Unreadable)
@@ -359,16 +375,7 @@ RegStatus FileHiveRegistry::createKey(RegKey parent, const std::string& subKey, 
     if (!hiveWritable(target.file))
         return reg::kAccessDenied;
     const RegStatus status = ModifyHive(target.file, [&](HiveKey& root, bool& changed) {
-        HiveKey* key = &root;
-        for (const QString& component : target.path) {
-            HiveKey* child = FindKey(*key, component);
-            if (!child) {
-                key->keys.push_back(HiveKey{component, {}, {}});
-                child = &key->keys.back();
-                changed = true;
-            }
-            key = child;
-        }
+        MakePath(root, target.path, changed);
         return reg::kSuccess;
     });
     if (status != reg::kSuccess)
@@ -489,15 +496,7 @@ RegStatus FileHiveRegistry::saveValues(RegKey parent, const std::string& subKey,
     if (!hiveWritable(target.file))
         return reg::kAccessDenied;
     return ModifyHive(target.file, [&](HiveKey& root, bool& changed) {
-        HiveKey* key = &root;
-        for (const QString& component : target.path) {
-            HiveKey* child = FindKey(*key, component);
-            if (!child) {
-                key->keys.push_back(HiveKey{component, {}, {}});
-                child = &key->keys.back();
-            }
-            key = child;
-        }
+        HiveKey* key = MakePath(root, target.path, changed);
         for (const RegValue& v : values) {
             const QString name = QString::fromUtf8(v.name.data(), static_cast<qsizetype>(v.name.size()));
             const QByteArray bytes(reinterpret_cast<const char*>(v.data.data()), static_cast<qsizetype>(v.data.size()));
@@ -508,7 +507,7 @@ RegStatus FileHiveRegistry::saveValues(RegKey parent, const std::string& subKey,
         }
         changed = true;
         return reg::kSuccess;
-    });
+    }, kLockWaitMs);
 }
 
 StoreReport FileHiveRegistry::inspect(std::uint32_t root)

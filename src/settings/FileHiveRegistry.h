@@ -19,7 +19,7 @@ namespace clip {
 // out other processes (and a mutex other threads) while the hive is read,
 // changed and written back; the new file replaces the old one in one step
 // (QSaveFile), so readers, which take no lock, see either the old hive or the
-// new one. A change waits at most kLockWaitMs for the lock.
+// new one. A change waits a bounded time for the lock (below).
 //
 // What cannot be used reads as missing, and nothing the user had is thrown
 // away unseen: an unusable entry is left out alone (the rest loads); a file
@@ -39,8 +39,11 @@ public:
     // that tests never touch the user's settings.
     FileHiveRegistry();
 
-    // The longest a change waits for another process's lock.
+    // The longest a change waits for another process's lock: a whole save
+    // (saveValues) gives up soon, so that closing the window never hangs; a
+    // single change of the registry interface waits longer, as before.
     static constexpr int kLockWaitMs = 2000;
+    static constexpr int kValueLockWaitMs = 10000;
     // The hive files live in `folder`, which is created on the first write.
     explicit FileHiveRegistry(const QString& folder);
     ~FileHiveRegistry() override;

@@ -1,6 +1,5 @@
-// The window's persisted settings: what a first start shows, what survives a
-// restart, stored values that do not fit, "Restore Defaults", and settings
-// files that are damaged, unreadable, locked or shared.
+// The window's persisted settings: a first start, a restart, "Restore Defaults", values that do not fit, and
+// settings files that are damaged, unreadable, locked or shared; saving when the session ends.
 #include "mainwindow/WindowTestKit.h"
 #include "settings/CRegister.h"
 #include "settings/Settings.h"
@@ -29,12 +28,10 @@ QByteArray Read(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
 void Write(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
 }
 
 class Persistence : public test::HiveTest {
@@ -43,19 +40,13 @@ protected:
     {
         ASSERT_TRUE(reg.REGSaveSetting(kSettingsRoot, SettingsSection(), name, value));
     }
-    QString stored(const QString& name) { return reg.REGGetSetting(kSettingsRoot, SettingsSection(), name, "<missing>"); }
+    QString stored(const QString& name) { return reg.REGGetSetting(kSettingsRoot, SettingsSection(), name, "-"); }
     QString file() const { return hive->hiveFile(kSettingsRoot); }
-    QStringList keptAside() const
+    QStringList keptAside() const { return QDir(dir.filePath("hive")).entryList({"*.damaged-*"}); }
+    void fresh()  // an empty folder with "txtFrameRate" stored as "50"
     {
-        return QDir(dir.filePath("hive")).entryList({QFileInfo(file()).fileName() + ".damaged-*"});
-    }
-    // The messages shown so far that contain `text`.
-    static int Said(const char* text)
-    {
-        int n = 0;
-        for (const auto& m : Fake().messages)
-            n += m.text.contains(text) ? 1 : 0;
-        return n;
+        QDir(dir.filePath("hive")).removeRecursively(), QFile::remove(dir.filePath("hive"));
+        store("txtFrameRate", "50"), Fake().reset();
     }
 
     CRegister reg{hive};
@@ -65,24 +56,12 @@ void ExpectDefaults(const frmMain& w)
 {
     const FormatsPanel& f = *w.frFormats;
     EXPECT_TRUE(w.optOtherFolder->isChecked() && w.txtOutPath->isEnabled() && w.cmdBrowse->isEnabled());
-    EXPECT_EQ(w.txtOutPath->text(), DefaultOutputFolder());
     EXPECT_TRUE(f.optFormat[0]->isChecked() && InFront(f, 0));
-    EXPECT_EQ(f.cmbCustContainer->currentText() + "/" + f.cmbCASmapleRate->currentText(), "AVI/22.05 KHz");
-    EXPECT_EQ(QList<int>({f.cmbCVSize->currentIndex(), f.cmbCVAspect->currentIndex(), f.cmbCategory->currentIndex()}),
-              QList<int>({0, 0, 1}));
-    EXPECT_EQ(Texts(f), QStringList({"64", "2", "320", "25"}));
-}
-
-TEST_F(Persistence, FirstStartShowsTheDefaultsAndTheFirstCloseWritesAllValues)
-{
-    frmMain w;
-    ExpectDefaults(w);
-    EXPECT_EQ(stored("optFormat"), "<missing>");  // starting writes nothing
-    w.close();
-    for (const SettingDefinition& s : PersistedSettings())
-        EXPECT_NE(stored(s.name), "<missing>") << s.name.toStdString();
-    EXPECT_EQ(stored("txtOutPath") + stored("cmbCASmapleRate"), DefaultOutputFolder() + "4");
-    EXPECT_TRUE(Fake().messages.isEmpty());
+    EXPECT_EQ(QStringList({w.txtOutPath->text(), f.cmbCustContainer->currentText(), f.cmbCASmapleRate->currentText()})
+                  + Texts(f),
+              QStringList({DefaultOutputFolder(), "AVI", "22.05 KHz", "64", "2", "320", "25"}));
+    EXPECT_EQ(QList({f.cmbCVSize->currentIndex(), f.cmbCVAspect->currentIndex(), f.cmbCategory->currentIndex()}),
+              QList({0, 0, 1}));
 }
 
 TEST_F(Persistence, EveryControlSurvivesARestartEmptyOnesIncluded)
@@ -96,54 +75,29 @@ TEST_F(Persistence, EveryControlSurvivesARestartEmptyOnesIncluded)
     {
         frmMain w;
         FormatsPanel& f = *w.frFormats;
-        w.optSameFolder->click();
-        w.txtOutPath->setText(path);
-        f.optFormat[1]->click();
-        for (QComboBox* list : lists(f)) {
-            list->setCurrentIndex(list->count() - 1);
-            positions << list->currentIndex();
-        }
+        w.optSameFolder->click(), w.txtOutPath->setText(path), f.optFormat[1]->click();
+        for (QComboBox* list : lists(f))
+            list->setCurrentIndex(list->count() - 1), positions << list->currentIndex();
         f.cmbCVAspect->setCurrentIndex(-1);
-        f.txtCABirate->setText("128");
+        f.txtCABirate->setText("128"), f.txtFrameRate->setText("29.9");
         f.txtChannels->clear();  // stored without data: its default comes back
-        f.txtFrameRate->setText("29.9");
         ASSERT_TRUE(w.close());
     }
     frmMain w;
     const FormatsPanel& f = *w.frFormats;
     EXPECT_TRUE(w.optSameFolder->isChecked() && !w.txtOutPath->isEnabled() && !w.cmdBrowse->isEnabled());
-    EXPECT_EQ(w.txtOutPath->text(), path);
-    EXPECT_TRUE(f.optFormat[1]->isChecked() && InFront(f, 1));
-    QList<int> restored;
+    EXPECT_TRUE(w.txtOutPath->text() == path && f.optFormat[1]->isChecked() && InFront(f, 1));
     for (QComboBox* list : lists(f))
-        restored << list->currentIndex();
-    EXPECT_EQ(restored, positions);
-    EXPECT_EQ(f.cmbCVAspect->currentIndex(), -1);
-    EXPECT_EQ(Texts(f), QStringList({"128", "2", "320", "29.9"}));
+        EXPECT_EQ(list->currentIndex(), positions.takeFirst()) << list->objectName().toStdString();
+    EXPECT_EQ(Texts(f) << QString::number(f.cmbCVAspect->currentIndex()), QStringList({"128", "2", "320", "29.9", "-1"}));
 }
 
-// Stored values that fit no control leave it as it was; the later ones load.
-// Of the folder options, the value loaded last decides.
-TEST_F(Persistence, ValuesThatDoNotFitAreSkippedAlone)
+// A first start shows the defaults and writes nothing; "Restore Defaults"
+// brings them back and forgets the key; the next close writes all values.
+TEST_F(Persistence, FirstStartAndRestoreDefaultsShowTheDefaults)
 {
-    const char* values[][2] = {{"optOtherFolder", "x"}, {"optSameFolder", "TRUE"}, {"cmbCategory", "70"},
-                               {"cmbCustContainer", "10"}, {"cmbCASmapleRate", "x"}, {"cmbCVSize", "40000"},
-                               {"cmbCVAspect", "-2"}, {"optFormat", "2"}, {"txtChannels", "4"}};
-    for (const auto& v : values)
-        store(v[0], v[1]);
-    frmMain w;
-    const FormatsPanel& f = *w.frFormats;
-    EXPECT_TRUE(w.optSameFolder->isChecked() && !w.cmdBrowse->isEnabled());
-    EXPECT_EQ(f.cmbCategory->currentIndex(), 0);  // as the catalogue left it
-    for (const QComboBox* list : {f.cmbCustContainer, f.cmbCASmapleRate, f.cmbCVSize, f.cmbCVAspect})
-        EXPECT_EQ(list->currentIndex(), 0) << list->objectName().toStdString();
-    EXPECT_TRUE(f.optFormat[0]->isChecked() && InFront(f, 0));
-    EXPECT_EQ(f.txtChannels->text(), "4");
-    EXPECT_TRUE(Fake().messages.isEmpty());
-}
-
-TEST_F(Persistence, RestoreDefaultsResetsEveryControlAndForgetsTheKey)
-{
+    ExpectDefaults(frmMain());
+    EXPECT_FALSE(QFile::exists(file()));
     for (const auto& v : {std::pair{"optSameFolder", "True"}, {"txtOutPath", "/srv/clips"}, {"optFormat", "1"},
                           {"cmbCVSize", "3"}, {"txtCABirate", "96"}})
         store(v.first, v.second);
@@ -151,9 +105,12 @@ TEST_F(Persistence, RestoreDefaultsResetsEveryControlAndForgetsTheKey)
     ASSERT_EQ(w.txtOutPath->text(), "/srv/clips");
     w.frFormats->cmdDefaults->click();
     ExpectDefaults(w);
-    EXPECT_EQ(stored("txtOutPath"), "<missing>");
-    w.close();  // the defaults reach the file at the next close
+    EXPECT_EQ(stored("txtOutPath"), "-");  // the defaults reach the file at the next close
+    w.close();
+    for (const SettingDefinition& s : PersistedSettings())
+        EXPECT_NE(stored(s.name), "-") << s.name.toStdString();
     EXPECT_EQ(stored("optSameFolder") + stored("txtOutPath"), "False" + DefaultOutputFolder());
+    EXPECT_TRUE(Fake().messages.isEmpty());
 }
 
 // A file that is not ours at all: defaults, the user told once, the file
@@ -164,48 +121,43 @@ TEST_F(Persistence, DamagedFileIsReportedAndKeptAsideBeforeTheFirstSave)
                                   "{\"format\": \"clipwright-registry-hive\", \"root\": {\"keys\": ["};
     for (const QByteArray& damage : damages) {
         SCOPED_TRACE(damage.toStdString());
-        QDir(dir.filePath("hive")).removeRecursively();
-        store("txtFrameRate", "50");
+        fresh();
         Write(file(), damage);
-        Fake().reset();
         {
             frmMain w;
             ExpectDefaults(w);
-            EXPECT_EQ(Said("could not be read and were reset"), 1);
-            w.frFormats->txtFrameRate->setText("12");
-            w.close();
-            w.frFormats->txtFrameRate->setText("13");
-            w.close();
+            w.frFormats->txtFrameRate->setText("12"), w.close();
+            w.frFormats->txtFrameRate->setText("13"), w.close();
         }
         ASSERT_EQ(keptAside().size(), 1);
         EXPECT_EQ(Read(dir.filePath("hive/" + keptAside()[0])), damage);
-        EXPECT_EQ(Fake().messages.size(), 1);
+        ASSERT_EQ(Fake().messages.size(), 1);
+        EXPECT_TRUE(Fake().messages[0].text.startsWith("The settings could not be read and were reset"));
         EXPECT_EQ(stored("txtFrameRate"), "13");
     }
 }
 
-// One unusable entry falls back alone; the others load.
+// An unusable entry in the file, or a stored value that fits no control (not a Boolean, no such position or
+// route), falls back alone: the others load. Of the folder options, the value loaded last decides.
 TEST_F(Persistence, OneBadValueFallsBackAlone)
 {
     const struct { const char* value; const char* badData; } cases[] = {
-        {"txtChannels", "12"},   // data of the wrong type
-        {"Extra", "\"!!!\""},    // an unknown value that is not even base64
-        {"txtChannels", "null"},
-    };
+        {"txtChannels", "12"}, {"Extra", "\"!!!\""}, {"txtChannels", "null"}};  // wrong type; not base64
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
-        QDir(dir.filePath("hive")).removeRecursively();
-        store("txtOutPath", "/srv/clips");
-        store("txtFrameRate", "50");
-        store(c.value, "BAD");
-        QByteArray text = Read(file());
-        ASSERT_TRUE(text.contains("\"QkFEAA==\""));  // "BAD" and its NUL
+        fresh();
+        for (const auto& v : {std::pair{"txtOutPath", "/srv/clips"}, {"optOtherFolder", "x"}, {"optSameFolder", "TRUE"},
+                              {"cmbCategory", "70"}, {"cmbCVSize", "40000"}, {"cmbCVAspect", "-2"}, {"optFormat", "2"},
+                              {c.value, "BAD"}})
+            store(v.first, v.second);
+        QByteArray text = Read(file());  // "BAD" and its NUL, in base64, replaced
         Write(file(), text.replace("\"QkFEAA==\"", c.badData));
-        Fake().reset();
         frmMain w;
-        EXPECT_EQ(w.txtOutPath->text(), "/srv/clips");
-        EXPECT_EQ(w.frFormats->txtFrameRate->text(), "50");
-        EXPECT_EQ(w.frFormats->txtChannels->text(), "2");
+        const FormatsPanel& f = *w.frFormats;
+        EXPECT_EQ(w.txtOutPath->text() + f.txtFrameRate->text() + f.txtChannels->text(), "/srv/clips502");
+        EXPECT_TRUE(w.optSameFolder->isChecked() && !w.cmdBrowse->isEnabled() && f.optFormat[0]->isChecked());
+        EXPECT_EQ(QList({f.cmbCategory->currentIndex(), f.cmbCVSize->currentIndex(), f.cmbCVAspect->currentIndex()}),
+                  QList({0, 0, 0}));
         EXPECT_TRUE(Fake().messages.isEmpty());
     }
 }
@@ -218,28 +170,18 @@ TEST_F(Persistence, SavesThatCannotBeDoneAreRefusedAndSaidOnce)
     enum Trouble { UnreadableAtStart, LockedElsewhere, FolderIsAFile };
     for (Trouble trouble : {UnreadableAtStart, LockedElsewhere, FolderIsAFile}) {
         SCOPED_TRACE(trouble);
-        QDir(dir.filePath("hive")).removeRecursively();
-        QFile::remove(dir.filePath("hive"));
-        store("txtFrameRate", "50");
+        fresh();
         const QByteArray before = Read(file());
         QLockFile lock(file() + ".lock");
-        if (trouble == UnreadableAtStart) {
-            QFile::rename(file(), file() + ".away");
-            QDir().mkpath(file());
-        }
-        if (trouble == FolderIsAFile) {
-            QDir(dir.filePath("hive")).removeRecursively();
-            Write(dir.filePath("hive"), "a file where the folder was");
-        }
+        if (trouble == UnreadableAtStart)
+            QFile::rename(file(), file() + ".away"), QDir().mkpath(file());
+        if (trouble == FolderIsAFile)
+            QDir(dir.filePath("hive")).removeRecursively(), Write(dir.filePath("hive"), "a file where the folder was");
         ASSERT_EQ(trouble == LockedElsewhere, trouble == LockedElsewhere && lock.tryLock(0));
-        Fake().reset();
         frmMain w;
-        if (trouble == UnreadableAtStart) {  // readable again by the time the window closes
-            QDir().rmdir(file());
-            QFile::rename(file() + ".away", file());
-        }
-        w.frFormats->txtFrameRate->setText("12");
-        w.close();
+        if (trouble == UnreadableAtStart)  // readable again by the time the window closes
+            QDir().rmdir(file()), QFile::rename(file() + ".away", file());
+        w.frFormats->txtFrameRate->setText("12"), w.close();
         QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit");
         ASSERT_EQ(Fake().messages.size(), 1);
         EXPECT_TRUE(Fake().messages[0].text.startsWith("The settings could not be saved."));
@@ -256,8 +198,7 @@ TEST_F(Persistence, SavedWhenTheApplicationQuitsOrTheSessionEnds)
     QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit");
     EXPECT_EQ(stored("txtFrameRate"), "33");
     w.frFormats->txtFrameRate->setText("34");
-    EXPECT_TRUE(w.SaveSettings() && w.SaveSettings());
-    EXPECT_EQ(stored("txtFrameRate"), "34");
+    EXPECT_TRUE(w.SaveSettings() && w.SaveSettings() && stored("txtFrameRate") == "34");
     EXPECT_TRUE(QObject::disconnect(qGuiApp, &QGuiApplication::commitDataRequest, &w, nullptr));
 }
 
@@ -270,14 +211,11 @@ TEST_F(Persistence, TwoWritersLeaveAFileThatLoads)
         QDir(dir.filePath("hive")).removeRecursively();
         {
             frmMain first, second;
-            first.frFormats->txtFrameRate->setText("11");
-            second.frFormats->cmbCVSize->setCurrentIndex(9);
-            (c.firstClosesLast ? second : first).close();
-            (c.firstClosesLast ? first : second).close();
+            first.frFormats->txtFrameRate->setText("11"), second.frFormats->cmbCVSize->setCurrentIndex(9);
+            (c.firstClosesLast ? second : first).close(), (c.firstClosesLast ? first : second).close();
         }
         frmMain w;
-        EXPECT_EQ(w.frFormats->txtFrameRate->text(), c.frameRate);
-        EXPECT_EQ(w.frFormats->cmbCVSize->currentIndex(), c.size);
+        EXPECT_TRUE(w.frFormats->txtFrameRate->text() == c.frameRate && w.frFormats->cmbCVSize->currentIndex() == c.size);
     }
 }
 

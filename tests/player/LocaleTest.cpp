@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <string>
 
 namespace clip {
 namespace {
@@ -22,16 +21,14 @@ TEST(LocaleChild, PlaysOnceTheNumericLocaleIsReset)
         GTEST_SKIP() << "runs only as a child of GermanLocale.PlaybackWorksAfterTheNumericReset";
     // Where the program's main stands right after its application object exists.
     ASSERT_NE(std::setlocale(LC_NUMERIC, kGerman), nullptr);
-    const struct { bool reset; bool plays; } steps[] = {{false, false}, {true, true}};
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.reset);
-        if (step.reset)
+    for (const bool reset : {false, true}) {  // without the reset the engine does not start; with it, it plays
+        SCOPED_TRACE(reset);
+        if (reset)
             EnsureCNumericLocale();
         EXPECT_STREQ(std::setlocale(LC_TIME, nullptr), kGerman);  // only the numeric part changes
         PlaybackEngine engine;
-        EXPECT_EQ(engine.isValid(), step.plays);
-        EXPECT_EQ(test::LoadAndWait(engine, clipPath), step.plays);
-        if (!step.plays)
+        EXPECT_TRUE(engine.isValid() == reset && test::LoadAndWait(engine, clipPath) == reset);
+        if (!reset)
             continue;
         // Fractional numbers reach the player with a decimal point.
         engine.setCurrentPosition(12.6);
@@ -48,17 +45,15 @@ TEST(GermanLocale, PlaybackWorksAfterTheNumericReset)
     if (!installed)
         GTEST_SKIP() << kGerman << " is not installed (scripts/install-deps.sh generates it)";
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("LANG", kGerman);
-    env.insert("LC_ALL", kGerman);
-    env.insert(kChildFlag, test::LongClip());
+    env.insert("LANG", kGerman), env.insert("LC_ALL", kGerman), env.insert(kChildFlag, test::LongClip());
     QProcess child;
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=LocaleChild.*"});
     ASSERT_TRUE(child.waitForFinished(60000));
     const QString output = QString::fromUtf8(child.readAll());
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test") && !output.contains("[  SKIPPED ]")) << output.toStdString();
+    EXPECT_TRUE(child.exitCode() == 0 && output.contains("[  PASSED  ] 1 test") && !output.contains("SKIPPED"))
+        << output.toStdString();
 }
 
 }  // namespace

@@ -28,13 +28,11 @@ inline bool WaitUntil(const std::function<bool()>& done, int ms = 15000)
 inline bool LoadAndWait(PlaybackEngine& engine, const QString& path, QString* reason = nullptr)
 {
     bool done = false, ok = false;
+    QString ignored;
+    QString& out = reason ? *reason : ignored;
     QObject context;
     QObject::connect(&engine, &PlaybackEngine::loaded, &context, [&] { done = ok = true; });
-    QObject::connect(&engine, &PlaybackEngine::loadFailed, &context, [&](const QString& why) {
-        done = true;
-        if (reason)
-            *reason = why;
-    });
+    QObject::connect(&engine, &PlaybackEngine::loadFailed, &context, [&](const QString& why) { done = true, out = why; });
     return engine.Load(path) && WaitUntil([&] { return done; }, 40000) && ok;
 }
 
@@ -44,30 +42,20 @@ inline QString PlayerClip(const QString& baseName, double seconds, int fps, cons
                           const QStringList& extraArgs = {})
 {
     ClipRecipe wanted;
-    wanted.seconds = seconds;
-    wanted.fps = fps;
-    wanted.baseName = baseName;
-    wanted.extraOutputArgs = extraArgs;
-    if (!colour.isEmpty()) {
-        wanted.audioCodec.clear();
-        wanted.videoSource = QStringLiteral("color");
-        wanted.videoSourceOptions = colour;
-    }
+    wanted.seconds = seconds, wanted.fps = fps, wanted.baseName = baseName, wanted.extraOutputArgs = extraArgs;
+    if (!colour.isEmpty())
+        wanted.audioCodec.clear(), wanted.videoSource = QStringLiteral("color"), wanted.videoSourceOptions = colour;
     return MakeClip(wanted);
 }
 
-inline QString LongClip() { return PlayerClip(QStringLiteral("player-long"), 125.5, 5); }
-inline QString ShortClip() { return PlayerClip(QStringLiteral("player-short"), 2.0, 10); }
-// A video track whose packets were all dropped: the probe sees a video, the
-// decoder never puts out a picture.
+inline QString LongClip() { return PlayerClip("player-long", 125.5, 5); }
+inline QString ShortClip() { return PlayerClip("player-short", 2.0, 10); }
+// A video track whose packets were all dropped: the probe sees a video, the decoder never puts out a picture.
 inline QString NoPictureClip()
 {
     ClipRecipe dropped;
-    dropped.container = QStringLiteral("mkv");
-    dropped.extraOutputArgs = QStringList{QStringLiteral("-bsf:v"), QStringLiteral("noise=drop=1")};
-    dropped.baseName = QStringLiteral("player-no-picture");
+    dropped.container = "mkv", dropped.baseName = "player-no-picture", dropped.extraOutputArgs = {"-bsf:v", "noise=drop=1"};
     return MakeClip(dropped);
 }
-inline QString RedClip() { return PlayerClip(QStringLiteral("player-red"), 2.0, 5, QStringLiteral("c=red")); }
 
 }  // namespace clip::test
