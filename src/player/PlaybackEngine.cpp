@@ -280,8 +280,8 @@ PlaybackEngine::PlaybackEngine(QObject* parent)
     m_renderThread->setObjectName(QStringLiteral("mpv-render"));
     shared->worker = new QObject;
     shared->worker->moveToThread(m_renderThread);
-    m_renderThread->start();
     mpv_render_context_set_update_callback(shared->context, &PlaybackEngine::onRenderUpdate, shared.get());
+    m_renderThread->start();
 }
 
 PlaybackEngine::~PlaybackEngine()
