@@ -131,7 +131,8 @@ void frmMain::connectSettingsHandlers()
 {
     connect(frFormats->cmdDefaults, &QAbstractButton::clicked, this, &frmMain::cmdDefaults_Click);
     // A logout or shutdown may end the program without closing the window.
-    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { SaveSettings(SettingsFailure::LogOnly); });
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            [this] { SaveSettings(SettingsFailure::LogOnly); });
     if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         connect(gui, &QGuiApplication::commitDataRequest, this,
                 [this](QSessionManager&) { SaveSettings(SettingsFailure::LogOnly); });
@@ -174,8 +175,9 @@ bool frmMain::SaveSettings(SettingsFailure onFailure)
                      ? QStringLiteral("The settings file is locked by another program.")
                      : QStringLiteral("The settings file or its folder cannot be written.");
     }
-    const QString text = QStringLiteral("The settings could not be saved.\n\n") + reason
-                         + QStringLiteral("\n\nSettings file: ") + m_settingsLocation;
+    QString text = QStringLiteral("The settings could not be saved.\n\n") + reason;
+    if (!m_settingsLocation.isEmpty())
+        text += QStringLiteral("\n\nSettings file: ") + m_settingsLocation;
     if (onFailure == SettingsFailure::Tell && !m_settingsFailureTold) {
         m_settingsFailureTold = true;
         Host().messageBox(text, MsgExclamation);
