@@ -14,7 +14,6 @@ class QThread;
 class QTimer;
 
 struct mpv_handle;
-struct mpv_render_context;
 struct mpv_event;
 
 namespace clip {
