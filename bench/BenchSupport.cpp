@@ -1,6 +1,8 @@
 #include "BenchSupport.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -91,6 +93,47 @@ double Median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+bool RunUntil(const std::function<bool()>& done, int ms)
+{
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    check.start(5);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    if (!done())
+        loop.exec();
+    return done();
+}
+
+double LongestStallMs(const std::function<void(int step)>& drive, int steps, int stepMs)
+{
+    QEventLoop loop;
+    QElapsedTimer sinceTurn;
+    double longest = 0;
+    QTimer watch;
+    watch.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+        longest = std::max(longest, sinceTurn.nsecsElapsed() / 1e6);
+        sinceTurn.restart();
+    });
+    int step = 0;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, &loop, [&] {
+        if (step == steps)
+            loop.quit();
+        else
+            drive(step++);
+    });
+    sinceTurn.start();
+    watch.start(1);
+    driver.start(stepMs);
+    loop.exec();
+    return longest;
 }
 
 }  // namespace clip::bench

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace clip::bench {
@@ -55,5 +56,15 @@ double RunBare(const QString& program, const QStringList& args, bool anyExitCode
 double OwnCpuSeconds();
 
 double Median(std::vector<double> values);
+
+// Runs the event loop until `done` holds (checked every few milliseconds) or
+// `ms` have passed; the final value of `done`.
+bool RunUntil(const std::function<bool()>& done, int ms);
+
+// Runs the event loop while `drive` is called every `stepMs` milliseconds,
+// `steps` times, and returns the longest gap, in milliseconds, between two
+// turns of the loop meanwhile (seen by a 1 ms timer): the window's longest
+// stall.
+double LongestStallMs(const std::function<void(int step)>& drive, int steps, int stepMs);
 
 }  // namespace clip::bench

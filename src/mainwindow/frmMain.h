@@ -30,6 +30,7 @@ class VideoPane;
 class CVideoConv;
 enum class CutOutcome;
 class PlaybackEngine;
+struct StoreReport;
 
 // The program's one window. It owns every control under its own name, the
 // window-level state, the slide animation of the two overlay panels (the
@@ -172,10 +173,17 @@ public:
     // The video chosen in the dialog, or an empty text.
     QString SelectVideoFile();
     // Makes `path` the current video: stops the preview, resets the timeline
-    // and the labels, probes the file and loads it.
+    // and the labels, probes the file (regular files only, within
+    // ProbeTimeLimitMs) and starts loading it.
     void OpenVideoFile(const QString& path);
-    // Loads `path` into a new playback engine and starts playing it.
+    // Starts loading `path` into a new playback engine; when the engine
+    // reports the file loaded, PlayerLoaded() starts playing it, and when it
+    // reports a failure the user is told why. Returns at once.
     void LoadVideo(const QString& path);
+    // The rest of a load once the engine has the file: timeline, labels, play.
+    void PlayerLoaded();
+    // The longest the probe of a chosen file may take.
+    int ProbeTimeLimitMs = 15000;
     void cmdAddVideoFile_Click();
     void cmdPlay_Click();
     // Stops and rewinds the preview (nothing while no video is loaded). The
@@ -200,6 +208,16 @@ public:
     // "Restore Defaults" on the formats panel: forgets the stored settings
     // and gives every persisted control its default.
     void cmdDefaults_Click();
+    // How a failed settings save reaches the user: a box (at most once until
+    // a save succeeds again), or only the log, for the moments when nobody
+    // may be there to close a box (session end, before a power-off).
+    enum class SettingsFailure { Tell, LogOnly };
+    // Saves all seventeen settings now, as one write. Safe to call any number
+    // of times: the window saves on close, when the application quits, when
+    // the session manager asks, and the cut job calls it before a power-off.
+    // Refused when the settings file could not be read at start (its content
+    // would be replaced by defaults). True when saved.
+    bool SaveSettings(SettingsFailure onFailure = SettingsFailure::Tell);
 
     // ---- Cut job ----
     // The current encoder job, replaced by every job; empty before the first.
@@ -256,7 +274,7 @@ private:
     void LayOutPanels();
     void LoadCatalogues();
     void LoadSettings();
-    void SaveSettings();
+    void noteSettingsLoad(const StoreReport& report);
 
     void applyPanelLeft(MyFrame* panel);
 
@@ -266,10 +284,17 @@ private:
     int m_aboutTopTwips = kMainHeightTwips;
 
     // ---- Video preview ----
-    // Shared, so that a load replaced by a nested one (a drop handled while
-    // the engine waits for its file) keeps its engine alive until it returns.
     std::shared_ptr<PlaybackEngine> m_player;
     quint64 m_openSerial = 0;  // counts OpenVideoFile calls
+    std::shared_ptr<CVideoConv> m_probe;  // the probe under way, if any
+    // Ends a probe or load under way (the window is closing).
+    void EndLoading();
+
+    // ---- Settings ----
+    QString m_settingsLocation;          // the settings file, for messages
+    bool m_settingsUnreadable = false;   // the file was there but unreadable at the last load
+    bool m_settingsResetTold = false;    // the "reset to defaults" box was shown
+    bool m_settingsFailureTold = false;  // a save failure was shown and no save succeeded since
 
     // ---- Cut job ----
     void connectCutJobHandlers();

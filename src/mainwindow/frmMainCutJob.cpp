@@ -85,7 +85,9 @@ void frmMain::startCutJob()
     // or failure: never a Stop, never a Start that ran no encoder.
     const bool ranToItsEnd = outcome == CutOutcome::Succeeded || outcome == CutOutcome::Failed;
     if (ranToItsEnd && chkShutdown->checkState() == Qt::Checked) {
-        SaveSettings();
+        // Nobody may be at the machine to answer a box: a failed save is
+        // logged, and the power-off goes ahead.
+        SaveSettings(SettingsFailure::LogOnly);
         ShutdownComputer(8);
     }
 }

@@ -14,12 +14,15 @@
 #include "slider/Slider.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPointer>
 #include <QTimer>
 
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 #include <exception>
 
 namespace clip {
@@ -119,6 +122,11 @@ void frmMain::OpenVideoFile(const QString& path)
     const quint64 serial = ++m_openSerial;
 
     cmdStop_Click();
+    // A load still under way is given up: it must not finish over this one.
+    if (m_player && m_player->isLoading()) {
+        picVideoWindow->setEngine(nullptr);
+        m_player.reset();
+    }
     NoVideoLoaded = true;
     lblTime->setText(QStringLiteral("00:00/00:00"));
     Slider->setValue(0);
@@ -131,16 +139,40 @@ void frmMain::OpenVideoFile(const QString& path)
     progress->hide();
     InputFilePath = path;
 
+    // Only a regular file is probed: the encoder would wait forever on a
+    // FIFO or a device, and the window with it.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(QFileInfo(path).filesystemFilePath(), error)) {
+        Host().messageBox(kNotSupported, MsgExclamation);
+        return;
+    }
+
     bool supported = false;
     bool failureShown = false;
     {
-        // A throwaway job object, gone right after the question.
-        CVideoConv probe;
-        supported = probe.IsFileSupported(path);
-        failureShown = probe.ProbeFailureShown();  // e.g. the encoder is missing
+        // A throwaway job object, gone right after the question. It is
+        // stopped (and the file refused) when the time limit runs out, and
+        // stopped when the window closes or another file takes over.
+        auto probe = std::make_shared<CVideoConv>();
+        m_probe = probe;
+        bool timedOut = false;
+        const int limitMs = ProbeTimeLimitMs;
+        QElapsedTimer clock;
+        clock.start();
+        QTimer watchdog;
+        connect(&watchdog, &QTimer::timeout, probe.get(), [&] {
+            timedOut = timedOut || clock.elapsed() >= limitMs;
+            if (timedOut || !self || serial != m_openSerial)
+                probe->StopConversion();
+        });
+        watchdog.start(50);
+        supported = probe->IsFileSupported(path) && !timedOut;
+        failureShown = probe->ProbeFailureShown();  // e.g. the encoder is missing
+        if (self && m_probe == probe)
+            m_probe.reset();
     }
     // The probe keeps the window alive; a file dropped meanwhile has taken
-    // over, and this choice is dropped.
+    // over, or the window was closed, and this choice is dropped.
     if (!self || serial != m_openSerial)
         return;
 
@@ -150,34 +182,34 @@ void frmMain::OpenVideoFile(const QString& path)
         return;
     }
     LoadVideo(path);
-    if (!self || serial != m_openSerial)
-        return;
     Slider->setSliderEnabled(true);
 }
 
 void frmMain::LoadVideo(const QString& path)
 {
-    const QPointer<frmMain> self(this);
-
     // The previous engine goes first; a fresh one is made for every file.
+    // The engine reports the outcome; nothing waits for it here.
+    picVideoWindow->setEngine(nullptr);
     m_player.reset();
-    auto engine = std::make_shared<PlaybackEngine>();
-    m_player = engine;
+    m_player = std::make_shared<PlaybackEngine>();
+    PlaybackEngine* engine = m_player.get();
+    connect(engine, &PlaybackEngine::loaded, this, &frmMain::PlayerLoaded);
+    connect(engine, &PlaybackEngine::loadFailed, this, [this](const QString& reason) {
+        Host().messageBox(kNotSupported + QStringLiteral("\n\n") + reason, MsgExclamation);
+    });
+    if (!engine->Load(path))
+        Host().messageBox(kNotSupported, MsgExclamation);
+}
 
-    if (!engine->RenderFile(path)) {
-        if (self && m_player == engine)
-            Host().messageBox(kNotSupported, MsgExclamation);
+void frmMain::PlayerLoaded()
+{
+    PlaybackEngine* engine = m_player.get();
+    if (!engine || sender() != engine)
         return;
-    }
-    // Loading keeps the window alive; a load started meanwhile has replaced
-    // this one.
-    if (!self || m_player != engine)
-        return;
-
     // Volume, balance and rate are extras: one the engine refuses is skipped.
     engine->setVolume(0);
     engine->setBalance(0);
-    picVideoWindow->setEngine(engine.get());
+    picVideoWindow->setEngine(engine);
     engine->setRate(1.0);
 
     const std::optional<qint32> length = WholeSeconds(engine->Duration());
@@ -195,6 +227,17 @@ void frmMain::LoadVideo(const QString& path)
     DurationText = SecondsToTime(WholeSeconds(engine->Duration()).value_or(*length));
     lblTime->setText(QStringLiteral("00:00:00/") + DurationText);
     NoVideoLoaded = false;
+}
+
+void frmMain::EndLoading()
+{
+    ++m_openSerial;  // the probe under way is stopped, and its OpenVideoFile gives up
+    if (m_probe)
+        m_probe->StopConversion();
+    if (m_player && !m_player->isLoaded()) {
+        picVideoWindow->setEngine(nullptr);
+        m_player.reset();
+    }
 }
 
 // ---------------------------------------------------------------- playback

@@ -1,10 +1,13 @@
 // The window's persisted settings: the output-folder choice and the whole
 // format choice are restored at start-up and by "Restore Defaults", and saved
-// when the window closes. The rules live in the settings library; this file
-// only shows it the window's controls.
+// when the window closes, when the application quits and when the session
+// ends. The rules live in the settings library; this file shows it the
+// window's controls and tells the user what went wrong with the file.
 #include "mainwindow/frmMainSettings.h"
 
 #include "mainwindow/frmMain.h"
+
+#include "common/HostServices.h"
 
 #include "controls/MyButton.h"
 #include "controls/MyFrame.h"
@@ -13,6 +16,8 @@
 #include "settings/Settings.h"
 
 #include <QAbstractButton>
+#include <QGuiApplication>
+#include <QSessionManager>
 #include <QComboBox>
 #include <QLineEdit>
 
@@ -125,24 +130,67 @@ void frmMainSettingsControls::refreshDescription()
 void frmMain::connectSettingsHandlers()
 {
     connect(frFormats->cmdDefaults, &QAbstractButton::clicked, this, &frmMain::cmdDefaults_Click);
+    // A logout or shutdown may end the program without closing the window.
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            [this] { SaveSettings(SettingsFailure::LogOnly); });
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        connect(gui, &QGuiApplication::commitDataRequest, this,
+                [this](QSessionManager&) { SaveSettings(SettingsFailure::LogOnly); });
 }
 
 void frmMain::LoadSettings()
 {
     frmMainSettingsControls controls(*this);
-    clip::LoadSettings(controls);
+    noteSettingsLoad(clip::LoadSettings(controls));
 }
 
-void frmMain::SaveSettings()
+void frmMain::noteSettingsLoad(const StoreReport& report)
 {
-    frmMainSettingsControls controls(*this);
-    clip::SaveSettings(controls);
+    m_settingsLocation = QString::fromStdString(report.location);
+    m_settingsUnreadable = report.condition == StoreCondition::Unreadable;
+    if (report.condition == StoreCondition::Damaged && !m_settingsResetTold) {
+        m_settingsResetTold = true;
+        Host().messageBox(QStringLiteral("The settings could not be read and were reset to their defaults.\n\n"
+                                         "The settings file %1 is damaged. Before the settings are next saved, "
+                                         "it is kept as %1.damaged-<date>.")
+                              .arg(m_settingsLocation),
+                          MsgExclamation);
+    }
+}
+
+bool frmMain::SaveSettings(SettingsFailure onFailure)
+{
+    QString reason;
+    if (m_settingsUnreadable) {
+        reason = QStringLiteral("The settings file could not be read when Clipwright started. It is left as it "
+                                "is, so that the settings it holds are not replaced by the defaults.");
+    } else {
+        frmMainSettingsControls controls(*this);
+        const RegStatus status = clip::SaveSettings(controls);
+        if (status == reg::kSuccess) {
+            m_settingsFailureTold = false;
+            return true;
+        }
+        reason = status == reg::kLockViolation
+                     ? QStringLiteral("The settings file is locked by another program.")
+                     : QStringLiteral("The settings file or its folder cannot be written.");
+    }
+    QString text = QStringLiteral("The settings could not be saved.\n\n") + reason;
+    if (!m_settingsLocation.isEmpty())
+        text += QStringLiteral("\n\nSettings file: ") + m_settingsLocation;
+    if (onFailure == SettingsFailure::Tell && !m_settingsFailureTold) {
+        m_settingsFailureTold = true;
+        Host().messageBox(text, MsgExclamation);
+    } else {
+        qWarning("%s", qPrintable(text));
+    }
+    return false;
 }
 
 void frmMain::cmdDefaults_Click()
 {
     frmMainSettingsControls controls(*this);
-    RestoreDefaultSettings(controls);
+    noteSettingsLoad(RestoreDefaultSettings(controls));
 }
 
 }  // namespace clip

@@ -179,6 +179,9 @@ void frmMain::setPanelTopTwips(MyFrame* panel, int twips)
 {
     (panel == frAbout ? m_aboutTopTwips : m_formatsTopTwips) = twips;
     panel->move(TwipsToPixelsX(m_panelLeftTwips, this), TwipsToPixelsY(twips, this));
+    // A panel resting below the window is hidden, so that neither Tab nor a
+    // shortcut reaches its controls; it shows as soon as it moves up.
+    panel->setVisible(twips < m_windowHeightTwips);
 }
 
 void frmMain::StartPanelSlide(const QString& mode)
@@ -197,8 +200,12 @@ void frmMain::StartPanelSlide(const QString& mode)
 
 void frmMain::tmrAnimate_Timer()
 {
-    if (!AnimatedPanel)
+    // Nothing to move (a close asked for before any panel was opened): the
+    // timer stops, or it would block every later open.
+    if (!AnimatedPanel || (AnimMode != kModeUp && AnimMode != kModeDown)) {
+        tmrAnimate->stop();
         return;
+    }
     const int top = panelTopTwips(AnimatedPanel);
     if (AnimMode == kModeUp) {
         tmrAnimate->setInterval(AnimInterval);
@@ -284,6 +291,8 @@ void frmMain::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    // A probe or load under way ends with the window, so the program can exit.
+    EndLoading();
     Form_QueryUnload();
     event->accept();
 }

@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QString>
 
 #include <cstdio>
@@ -19,7 +20,7 @@ LoginManagerInvoker& Replacement()
     return invoker;
 }
 
-// Long enough for polkit to decide, short enough not to hang the window.
+// How long the answer is waited for (in the background: the window goes on).
 constexpr int kCallTimeoutMs = 15000;
 
 }  // namespace
@@ -49,7 +50,11 @@ bool CallLoginManagerOverDBus(const LoginManagerCall& call)
                      call.method.c_str());
         return false;
     }
-    QDBusConnection bus = QDBusConnection::systemBus();
+    return SendLoginManagerCall(QDBusConnection::systemBus(), call);
+}
+
+bool SendLoginManagerCall(const QDBusConnection& bus, const LoginManagerCall& call)
+{
     if (!bus.isConnected())
         return false;
     QDBusMessage message = QDBusMessage::createMethodCall(
@@ -59,8 +64,17 @@ bool CallLoginManagerOverDBus(const LoginManagerCall& call)
         message << QString::fromStdString(call.sessionId);
     else
         message << call.interactive;
-    const QDBusMessage reply = bus.call(message, QDBus::Block, kCallTimeoutMs);
-    return reply.type() == QDBusMessage::ReplyMessage;
+    // Sent without waiting: the answer arrives through the event loop. A
+    // refusal (other users logged in, no permission) is only logged.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(message, kCallTimeoutMs));
+    const QString method = QString::fromStdString(call.method);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [method](QDBusPendingCallWatcher* done) {
+        if (done->isError())
+            qWarning("Clipwright: the login manager refused %s: %s", qPrintable(method),
+                     qPrintable(done->error().message()));
+        done->deleteLater();
+    });
+    return true;
 }
 
 bool ShutdownComputer(int mode)

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+class QDBusConnection;
+
 namespace clip::platform {
 
 // One method call on the login manager.
@@ -40,7 +42,11 @@ std::optional<LoginManagerCall> LoginManagerCallFor(int mode);
 // every call without touching the bus.
 LoginManagerInvoker SetLoginManagerInvoker(LoginManagerInvoker invoker);
 
-// The real call over the system bus.
+// The real call over the system bus (SendLoginManagerCall).
 bool CallLoginManagerOverDBus(const LoginManagerCall& call);
+
+// Sends `call` to the login manager on `bus` without waiting for the answer:
+// true when it was sent. A refusal arrives later and is logged, not shown.
+bool SendLoginManagerCall(const QDBusConnection& bus, const LoginManagerCall& call);
 
 }  // namespace clip::platform

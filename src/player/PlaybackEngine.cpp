@@ -1,13 +1,15 @@
 #include "player/PlaybackEngine.h"
 
-#include "common/HostServices.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 #include <mpv/client.h>
 #include <mpv/render.h>
@@ -16,7 +18,9 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 namespace clip {
 
@@ -64,7 +68,135 @@ QByteArray requestedLogLevel()
     return value;
 }
 
+PlaybackEngine::RenderThreadCallHandler& InstalledHandler()
+{
+    static PlaybackEngine::RenderThreadCallHandler handler;
+    return handler;
+}
+
+void DefaultRenderThreadCallHandler(const char* call)
+{
+    if (qEnvironmentVariableIsSet("CLIPWRIGHT_TESTING"))
+        qFatal("libmpv client call %s made on the render thread", call);
+    qCritical("libmpv client call %s made on the render thread", call);
+}
+
 }  // namespace
+
+// What the render thread shares with the engine. Only the render thread
+// calls the mpv_render_* functions (after the engine has set the context
+// up, and before it frees it).
+struct PlaybackEngine::RenderShared {
+    mpv_render_context* context = nullptr;
+    QObject* worker = nullptr;  // lives on the render thread
+    PlaybackEngine* engine = nullptr;
+    std::atomic<bool> updatePosted{false};
+    std::atomic<bool> picturePosted{false};
+    bool haveFrame = false;  // render thread only
+
+    mutable QMutex mutex;  // guards the two below
+    QSize size;
+    QImage latest;
+
+    // Render thread: a new frame may be there.
+    void update()
+    {
+        updatePosted = false;
+        const uint64_t flags = mpv_render_context_update(context);
+        if (flags & MPV_RENDER_UPDATE_FRAME) {
+            haveFrame = true;
+            draw();
+        }
+    }
+
+    // Render thread: the current frame again (the size changed).
+    void redraw()
+    {
+        if (haveFrame)
+            draw();
+    }
+
+    // Render thread: takes the current frame, drawn at the wanted size or,
+    // without one, only taken so that playback goes on.
+    void draw()
+    {
+        QSize wanted;
+        {
+            QMutexLocker lock(&mutex);
+            wanted = size;
+        }
+        QImage image;
+        int block = 0;  // never wait here for the frame's display time
+        if (wanted.isEmpty()) {
+            int skip = 1;
+            mpv_render_param params[] = {
+                {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
+                {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+                {MPV_RENDER_PARAM_INVALID, nullptr},
+            };
+            mpv_render_context_render(context, params);
+        } else {
+            image = render(wanted, block);
+        }
+        {
+            QMutexLocker lock(&mutex);
+            if (!image.isNull() || wanted.isEmpty())
+                latest = image;
+        }
+        if (!picturePosted.exchange(true)) {
+            PlaybackEngine* target = engine;
+            QMetaObject::invokeMethod(target, [target] { target->pictureArrived(); }, Qt::QueuedConnection);
+        }
+    }
+
+    QImage render(const QSize& pixelSize, int& block)
+    {
+        const int width = pixelSize.width();
+        const int height = pixelSize.height();
+        const std::size_t stride =
+            (static_cast<std::size_t>(width) * 4 + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
+        void* pixels = ::operator new(stride * static_cast<std::size_t>(height), std::align_val_t(kRowAlignment));
+        QImage image(static_cast<uchar*>(pixels), width, height, static_cast<qsizetype>(stride),
+                     QImage::Format_RGB32, &freeAligned, pixels);
+        int sizeParam[2] = {width, height};
+        std::size_t rowBytes = stride;
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_SW_SIZE, sizeParam},
+            {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>(kPixelFormat)},
+            {MPV_RENDER_PARAM_SW_STRIDE, &rowBytes},
+            {MPV_RENDER_PARAM_SW_POINTER, pixels},
+            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        if (mpv_render_context_render(context, params) < 0)
+            return {};
+        // The fourth byte of each pixel is undefined; the image is opaque.
+        for (int y = 0; y < height; ++y) {
+            auto* line = reinterpret_cast<quint32*>(static_cast<uchar*>(pixels) + stride * static_cast<std::size_t>(y));
+            for (int x = 0; x < width; ++x)
+                line[x] |= 0xFF000000u;
+        }
+        return image;
+    }
+};
+
+PlaybackEngine::RenderThreadCallHandler PlaybackEngine::SetRenderThreadCallHandler(RenderThreadCallHandler handler)
+{
+    RenderThreadCallHandler previous = std::move(InstalledHandler());
+    InstalledHandler() = std::move(handler);
+    return previous;
+}
+
+mpv_handle* PlaybackEngine::client(const char* call) const
+{
+    if (QThread::currentThread() == m_renderThread) {
+        if (const RenderThreadCallHandler& handler = InstalledHandler())
+            handler(call);
+        else
+            DefaultRenderThreadCallHandler(call);
+    }
+    return m_mpv;
+}
 
 PlaybackEngine::PlaybackEngine(QObject* parent)
     : QObject(parent)
@@ -126,19 +258,34 @@ PlaybackEngine::PlaybackEngine(QObject* parent)
 
     mpv_observe_property(m_mpv, 0, "eof-reached", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, 0, "duration", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, 0, "vid", MPV_FORMAT_STRING);
     mpv_set_wakeup_callback(m_mpv, &PlaybackEngine::onWakeup, this);
 
+    m_loadLimit = new QTimer(this);
+    m_loadLimit->setSingleShot(true);
+    connect(m_loadLimit, &QTimer::timeout, this,
+            [this] { finishLoad(QStringLiteral("The file took too long to open.")); });
+
+    // The render context is set up here, before the render thread runs;
+    // from then on only the render thread calls the mpv_render_* functions.
+    auto shared = std::make_shared<RenderShared>();
+    shared->engine = this;
     char apiType[] = MPV_RENDER_API_TYPE_SW;
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_API_TYPE, apiType},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    if (mpv_render_context_create(&m_render, m_mpv, params) < 0) {
-        m_render = nullptr;
+    if (mpv_render_context_create(&shared->context, m_mpv, params) < 0) {
         releasePlayer();
         return;
     }
-    mpv_render_context_set_update_callback(m_render, &PlaybackEngine::onRenderUpdate, this);
+    m_shared = shared;
+    m_renderThread = new QThread(this);
+    m_renderThread->setObjectName(QStringLiteral("mpv-render"));
+    shared->worker = new QObject;
+    shared->worker->moveToThread(m_renderThread);
+    mpv_render_context_set_update_callback(shared->context, &PlaybackEngine::onRenderUpdate, shared.get());
+    m_renderThread->start();
 }
 
 PlaybackEngine::~PlaybackEngine()
@@ -148,18 +295,24 @@ PlaybackEngine::~PlaybackEngine()
 
 void PlaybackEngine::releasePlayer()
 {
-    // The callbacks go first: once they are unset no libmpv thread can post
-    // to this object any more. The render context must be gone before the
-    // core is destroyed.
+    // The wake-ups go first: once unset no libmpv thread posts to this object
+    // any more. Then the render thread ends, and with it every render call;
+    // the render context must be gone before the core is destroyed.
     if (m_mpv)
-        mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
-    if (m_render) {
-        mpv_render_context_set_update_callback(m_render, nullptr, nullptr);
-        mpv_render_context_free(m_render);
-        m_render = nullptr;
+        mpv_set_wakeup_callback(client("mpv_set_wakeup_callback"), nullptr, nullptr);
+    if (m_renderThread) {
+        m_renderThread->quit();
+        m_renderThread->wait();
+    }
+    if (m_shared) {
+        mpv_render_context_set_update_callback(m_shared->context, nullptr, nullptr);
+        mpv_render_context_free(m_shared->context);
+        m_shared->context = nullptr;
+        delete m_shared->worker;
+        m_shared->worker = nullptr;
     }
     if (m_mpv) {
-        mpv_terminate_destroy(m_mpv);
+        mpv_terminate_destroy(client("mpv_terminate_destroy"));
         m_mpv = nullptr;
     }
     m_loaded = false;
@@ -172,15 +325,15 @@ void PlaybackEngine::onWakeup(void* self)
 {
     auto* engine = static_cast<PlaybackEngine*>(self);
     if (!engine->m_wakeupPosted.exchange(true))
-        QMetaObject::invokeMethod(engine, "handleEvents", Qt::QueuedConnection);
+        QMetaObject::invokeMethod(engine, [engine] { engine->handleEvents(); }, Qt::QueuedConnection);
 }
 
-// Runs on a libmpv thread, like onWakeup.
-void PlaybackEngine::onRenderUpdate(void* self)
+// Runs on a libmpv thread, like onWakeup: posts to the render thread.
+void PlaybackEngine::onRenderUpdate(void* data)
 {
-    auto* engine = static_cast<PlaybackEngine*>(self);
-    if (!engine->m_updatePosted.exchange(true))
-        QMetaObject::invokeMethod(engine, "handleRenderUpdate", Qt::QueuedConnection);
+    auto* shared = static_cast<RenderShared*>(data);
+    if (!shared->updatePosted.exchange(true))
+        QMetaObject::invokeMethod(shared->worker, [shared] { shared->update(); }, Qt::QueuedConnection);
 }
 
 void PlaybackEngine::handleEvents()
@@ -188,11 +341,76 @@ void PlaybackEngine::handleEvents()
     m_wakeupPosted = false;
     QPointer<PlaybackEngine> self(this);
     while (self && m_mpv) {
-        const mpv_event* event = mpv_wait_event(m_mpv, 0);
+        const mpv_event* event = mpv_wait_event(client("mpv_wait_event"), 0);
         if (!event || event->event_id == MPV_EVENT_NONE)
             break;
         handleEvent(*event);
     }
+}
+
+void PlaybackEngine::pictureArrived()
+{
+    if (!m_shared)
+        return;
+    m_shared->picturePosted = false;
+    m_haveFrame = true;
+    QPointer<PlaybackEngine> self(this);
+    emit frameReady();
+    if (self && m_loading && m_fileLoaded)
+        finishLoad({});
+}
+
+void PlaybackEngine::finishLoad(const QString& failure)
+{
+    if (!m_loading)
+        return;
+    m_loading = false;
+    m_loadLimit->stop();
+    if (failure.isEmpty()) {
+        m_loaded = true;
+        emit loaded();
+        return;
+    }
+    // Make sure the player gives the file up.
+    if (m_mpv) {
+        const char* stop[] = {"stop", nullptr};
+        mpv_command(client("stop"), stop);
+    }
+    m_loaded = false;
+    m_fileLoaded = false;
+    m_haveFrame = false;
+    m_duration = 0.0;
+    emit loadFailed(failure);
+}
+
+QImage PlaybackEngine::currentImage() const
+{
+    if (!m_shared || !(m_loaded || m_loading))
+        return {};
+    QMutexLocker lock(&m_shared->mutex);
+    return m_shared->latest;
+}
+
+QSize PlaybackEngine::renderSize() const
+{
+    if (!m_shared)
+        return {};
+    QMutexLocker lock(&m_shared->mutex);
+    return m_shared->size;
+}
+
+void PlaybackEngine::setRenderSize(const QSize& pixels)
+{
+    if (!m_shared)
+        return;
+    {
+        QMutexLocker lock(&m_shared->mutex);
+        if (m_shared->size == pixels)
+            return;
+        m_shared->size = pixels;
+    }
+    RenderShared* shared = m_shared.get();
+    QMetaObject::invokeMethod(shared->worker, [shared] { shared->redraw(); }, Qt::QueuedConnection);
 }
 
 void PlaybackEngine::handleEvent(const mpv_event& event)
@@ -212,34 +430,43 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
             break;
         m_fileLoaded = true;
         m_duration = std::max(0.0, readDouble("duration", 0.0));
-        char* vid = mpv_get_property_string(m_mpv, "vid");
+        char* vid = mpv_get_property_string(client("mpv_get_property_string"), "vid");
         m_hasVideo = vid && qstrcmp(vid, "no") != 0 && *vid;
         mpv_free(vid);
         // MPEG-TS and MPEG-PS have no index of key frames, and a file whose
         // timestamps do not start at 0 is seeked in by them: the container's
         // seek may land away from the target there.
-        char* format = mpv_get_property_string(m_mpv, "file-format");
+        char* format = mpv_get_property_string(client("mpv_get_property_string"), "file-format");
         const QByteArrayList formats = QByteArray(format ? format : "").split(',');
         mpv_free(format);
         m_inexactContainer = formats.contains("mpegts") || formats.contains("mpeg")
             || readDouble("demuxer-start-time", 0.0) > 0.001;
+        // Ready now unless a picture is still to come.
+        if (!m_hasVideo || m_haveFrame)
+            finishLoad({});
         break;
     }
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<const mpv_event_end_file*>(event.data);
         if (end->playlist_entry_id != m_entryId)
             break;
-        if (m_log && end->reason == MPV_END_FILE_REASON_ERROR)
-            std::fprintf(stderr, "[mpv] load failed: %s\n", mpv_error_string(end->error));
         // The file is gone from the player, whatever the reason.
-        if (m_loading)
-            m_failed = true;
         m_loaded = false;
         m_fileLoaded = false;
         m_seekPending = false;
+        if (end->reason == MPV_END_FILE_REASON_ERROR)
+            finishLoad(QStringLiteral("The playback engine could not open it: %1.")
+                           .arg(QString::fromUtf8(mpv_error_string(end->error))));
+        else
+            finishLoad(QStringLiteral("The playback engine found nothing it could play in it."));
         break;
     }
     case MPV_EVENT_PLAYBACK_RESTART:
+        // Playback is ready to start: a video whose decoder has put out no
+        // picture by now has none to give.
+        // (The video output is set up by the first picture.)
+        if (m_loading && m_fileLoaded && m_hasVideo && !m_haveFrame && !readFlag("vo-configured"))
+            finishLoad(QStringLiteral("No picture of its video could be decoded."));
         if (m_seekPending) {
             ++m_restartsSinceSeek;
             const double pos = readDouble("time-pos", -1.0);
@@ -253,10 +480,10 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
                 && m_demuxerOffset < m_seekTarget) {
                 m_demuxerOffset = std::max(1.0, m_demuxerOffset * 2.0);
                 const QByteArray offset = QByteArray::number(m_demuxerOffset, 'f', 3);
-                mpv_set_property_string(m_mpv, "hr-seek-demuxer-offset", offset.constData());
+                mpv_set_property_string(client("mpv_set_property_string"), "hr-seek-demuxer-offset", offset.constData());
                 const QByteArray where = QByteArray::number(m_seekTarget, 'f', 6);
                 const char* command[] = {"seek", where.constData(), "absolute+exact", nullptr};
-                if (mpv_command(m_mpv, command) >= 0) {
+                if (mpv_command(client("mpv_command"), command) >= 0) {
                     m_restartsSinceSeek = 0;
                     m_seekClock.start();
                     break;
@@ -272,6 +499,10 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
             const bool atEnd = prop->format == MPV_FORMAT_FLAG && *static_cast<int*>(prop->data) != 0;
             if (!atEnd) {
                 m_endSignalled = false;
+            } else if (m_loading) {
+                // The whole video went by without a picture.
+                if (m_fileLoaded && m_hasVideo && !m_haveFrame)
+                    finishLoad(QStringLiteral("No picture of its video could be decoded."));
             } else {
                 m_seekPending = false;
                 if (m_loaded && !m_endSignalled) {
@@ -279,6 +510,11 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
                     emit endReached();
                 }
             }
+        } else if (qstrcmp(prop->name, "vid") == 0) {
+            // The player drops a video track whose decoder cannot start.
+            const bool none = prop->format != MPV_FORMAT_STRING || qstrcmp(*static_cast<char**>(prop->data), "no") == 0;
+            if (none && m_loading && m_fileLoaded && m_hasVideo && !m_haveFrame)
+                finishLoad(QStringLiteral("Its video could not be decoded."));
         } else if (qstrcmp(prop->name, "duration") == 0) {
             if (prop->format == MPV_FORMAT_DOUBLE && (m_loaded || m_fileLoaded))
                 m_duration = std::max(0.0, *static_cast<double*>(prop->data));
@@ -290,47 +526,20 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
     }
 }
 
-void PlaybackEngine::handleRenderUpdate()
+bool PlaybackEngine::Load(const QString& path)
 {
-    m_updatePosted = false;
-    if (!m_render)
-        return;
-    const uint64_t flags = mpv_render_context_update(m_render);
-    if (!(flags & MPV_RENDER_UPDATE_FRAME))
-        return;
-    m_haveFrame = true;
-    m_frameTaken = false;
-    QPointer<PlaybackEngine> self(this);
-    emit frameReady();
-    if (!self || !m_render || m_frameTaken)
-        return;
-    // Nobody showed it: take the frame anyway, or the player would wait for
-    // it and playback would crawl.
-    int skip = 1;
-    int block = 0;  // as when drawing: never wait for the frame's display time here
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
-        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    mpv_render_context_render(m_render, params);
-}
-
-bool PlaybackEngine::RenderFile(const QString& path, int timeoutMs)
-{
-    if (!m_mpv || !m_render || path.isEmpty())
-        return false;
-    // Local files only: the player would take some names for addresses or
-    // special sources.
+    // Local regular files only: the player would take some names for
+    // addresses or special sources, and would wait forever on a FIFO.
+    std::error_code error;
     const QFileInfo info(path);
-    if (!info.isFile())
+    if (!m_mpv || !m_shared || path.isEmpty()
+        || !std::filesystem::is_regular_file(info.filesystemFilePath(), error))
         return false;
 
     m_path = path;
     m_loading = true;
     m_loaded = false;
     m_fileLoaded = false;
-    m_failed = false;
     m_haveFrame = false;
     m_hasVideo = false;
     m_stopped = false;
@@ -341,42 +550,12 @@ bool PlaybackEngine::RenderFile(const QString& path, int timeoutMs)
 
     const QByteArray file = info.absoluteFilePath().toUtf8();
     const char* command[] = {"loadfile", file.constData(), "replace", nullptr};
-    if (mpv_command(m_mpv, command) < 0) {
+    if (mpv_command(client("loadfile"), command) < 0) {
         m_loading = false;
         return false;
     }
-
-    QPointer<PlaybackEngine> self(this);
-    QElapsedTimer clock;
-    clock.start();
-    for (;;) {
-        Host().processEvents();
-        if (!self)
-            return false;  // destroyed by a handler run from the yield
-        if (!m_mpv || m_failed)
-            break;
-        if (m_fileLoaded && (m_haveFrame || !m_hasVideo)) {
-            m_loaded = true;
-            break;
-        }
-        if (clock.elapsed() >= timeoutMs)
-            break;
-        QThread::msleep(2);
-    }
-    m_loading = false;
-    if (m_loaded)
-        return true;
-
-    // Failed or timed out: make sure the player gives the file up.
-    if (m_mpv) {
-        const char* stop[] = {"stop", nullptr};
-        mpv_command(m_mpv, stop);
-    }
-    m_failed = true;
-    m_fileLoaded = false;
-    m_haveFrame = false;
-    m_duration = 0.0;
-    return false;
+    m_loadLimit->start(kLoadLimitMs);
+    return true;
 }
 
 void PlaybackEngine::Run()
@@ -385,7 +564,7 @@ void PlaybackEngine::Run()
         return;
     m_stopped = false;
     int pause = 0;
-    mpv_set_property(m_mpv, "pause", MPV_FORMAT_FLAG, &pause);
+    mpv_set_property(client("mpv_set_property"), "pause", MPV_FORMAT_FLAG, &pause);
 }
 
 void PlaybackEngine::Pause()
@@ -394,7 +573,7 @@ void PlaybackEngine::Pause()
         return;
     m_stopped = false;
     int pause = 1;
-    mpv_set_property(m_mpv, "pause", MPV_FORMAT_FLAG, &pause);
+    mpv_set_property(client("mpv_set_property"), "pause", MPV_FORMAT_FLAG, &pause);
 }
 
 void PlaybackEngine::Stop()
@@ -402,7 +581,7 @@ void PlaybackEngine::Stop()
     if (!m_loaded)
         return;
     int pause = 1;
-    mpv_set_property(m_mpv, "pause", MPV_FORMAT_FLAG, &pause);
+    mpv_set_property(client("mpv_set_property"), "pause", MPV_FORMAT_FLAG, &pause);
     m_stopped = true;
 }
 
@@ -441,7 +620,7 @@ void PlaybackEngine::setCurrentPosition(double seconds)
         target = std::min(target, m_duration);
     const QByteArray where = QByteArray::number(target, 'f', 6);
     const char* command[] = {"seek", where.constData(), "absolute+exact", nullptr};
-    if (mpv_command(m_mpv, command) < 0)
+    if (mpv_command(client("seek"), command) < 0)
         return;
     m_seekPending = true;
     m_seekTarget = target;
@@ -453,7 +632,7 @@ bool PlaybackEngine::setRate(double rate)
 {
     if (!std::isfinite(rate) || rate <= 0.0)
         return false;
-    if (m_mpv && mpv_set_property(m_mpv, "speed", MPV_FORMAT_DOUBLE, &rate) < 0)
+    if (m_mpv && mpv_set_property(client("mpv_set_property"), "speed", MPV_FORMAT_DOUBLE, &rate) < 0)
         return false;
     m_rate = rate;
     return true;
@@ -484,7 +663,7 @@ bool PlaybackEngine::setVolume(long volume)
         return false;
     if (m_mpv) {
         double percent = VolumeToPercent(volume);
-        if (mpv_set_property(m_mpv, "volume", MPV_FORMAT_DOUBLE, &percent) < 0)
+        if (mpv_set_property(client("mpv_set_property"), "volume", MPV_FORMAT_DOUBLE, &percent) < 0)
             return false;
     }
     m_volume = volume;
@@ -505,7 +684,7 @@ bool PlaybackEngine::setBalance(long balance)
                      + QByteArray::number(left, 'f', 6) + "*c0|c1=" + QByteArray::number(right, 'f', 6)
                      + "*c1]";
         }
-        if (mpv_set_property_string(m_mpv, "af", filter.constData()) < 0)
+        if (mpv_set_property_string(client("mpv_set_property_string"), "af", filter.constData()) < 0)
             return false;
     }
     m_balance = balance;
@@ -523,45 +702,10 @@ PlaybackEngine::State PlaybackEngine::state() const
     return readFlag("pause") ? State::Paused : State::Running;
 }
 
-QImage PlaybackEngine::renderFrame(const QSize& pixelSize)
-{
-    if (!m_render || !(m_loaded || m_loading) || !m_haveFrame || pixelSize.isEmpty())
-        return {};
-    const int width = pixelSize.width();
-    const int height = pixelSize.height();
-    const std::size_t stride = (static_cast<std::size_t>(width) * 4 + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
-    void* pixels = ::operator new(stride * static_cast<std::size_t>(height), std::align_val_t(kRowAlignment));
-    QImage image(static_cast<uchar*>(pixels), width, height, static_cast<qsizetype>(stride),
-                 QImage::Format_RGB32, &freeAligned, pixels);
-
-    int size[2] = {width, height};
-    std::size_t rowBytes = stride;
-    int block = 0;  // never wait for the frame's display time on this thread
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_SW_SIZE, size},
-        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>(kPixelFormat)},
-        {MPV_RENDER_PARAM_SW_STRIDE, &rowBytes},
-        {MPV_RENDER_PARAM_SW_POINTER, pixels},
-        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    if (mpv_render_context_render(m_render, params) < 0)
-        return {};
-    m_frameTaken = true;
-
-    // The fourth byte of each pixel is undefined; the image is opaque.
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<quint32*>(static_cast<uchar*>(pixels) + stride * static_cast<std::size_t>(y));
-        for (int x = 0; x < width; ++x)
-            line[x] |= 0xFF000000u;
-    }
-    return image;
-}
-
 bool PlaybackEngine::readFlag(const char* name) const
 {
     int value = 0;
-    if (!m_mpv || mpv_get_property(m_mpv, name, MPV_FORMAT_FLAG, &value) < 0)
+    if (!m_mpv || mpv_get_property(client("mpv_get_property"), name, MPV_FORMAT_FLAG, &value) < 0)
         return false;
     return value != 0;
 }
@@ -569,7 +713,7 @@ bool PlaybackEngine::readFlag(const char* name) const
 double PlaybackEngine::readDouble(const char* name, double fallback) const
 {
     double value = 0.0;
-    if (!m_mpv || mpv_get_property(m_mpv, name, MPV_FORMAT_DOUBLE, &value) < 0)
+    if (!m_mpv || mpv_get_property(client("mpv_get_property"), name, MPV_FORMAT_DOUBLE, &value) < 0)
         return fallback;
     return value;
 }

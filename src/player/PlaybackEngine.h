@@ -7,9 +7,13 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
+#include <memory>
+
+class QThread;
+class QTimer;
 
 struct mpv_handle;
-struct mpv_render_context;
 struct mpv_event;
 
 namespace clip {
@@ -20,12 +24,19 @@ namespace clip {
 void EnsureCNumericLocale();
 
 // Plays one media file: loading, play, pause, stop, seeking, rate, volume
-// and balance, with the picture handed out through renderFrame() to the pane
-// that shows it. Built over libmpv's client and software render APIs.
+// and balance, with the pictures handed out through currentImage() to the
+// pane that shows them. Built over libmpv's client and software render APIs.
 //
-// Every method must be called on the thread that owns the object (the user
-// interface thread). libmpv's own threads never touch the object: their
-// wake-ups are posted to the owner's thread and handled there.
+// Two threads, kept apart as libmpv's render API requires: the owner's
+// thread (the user interface thread) makes every client-API call (commands,
+// property reads and writes, events, destroy) and never renders; a render
+// thread of the engine's own renders and makes no client-API call. Every
+// client call goes through one gate that checks it is not on the render
+// thread (see SetRenderThreadCallHandler). libmpv's own threads only post
+// to the other two.
+//
+// Loading is event-driven: Load() returns at once and the engine later
+// reports loaded() or loadFailed() with its reason.
 //
 // One object per file: make a new engine for every load and destroy the old
 // one (destroying it releases the decoder and its threads).
@@ -48,6 +59,9 @@ public:
     static constexpr long kBalanceLeft = -10000;
     static constexpr long kBalanceRight = 10000;
 
+    // The longest a load may take before it is given up.
+    static constexpr int kLoadLimitMs = 30000;
+
     explicit PlaybackEngine(QObject* parent = nullptr);
     ~PlaybackEngine() override;
 
@@ -58,11 +72,24 @@ public:
     // numeric locale); every load then fails.
     bool isValid() const { return m_mpv != nullptr; }
 
-    // Loads `path` and waits, keeping the window alive, until the file is
-    // ready (duration known, first picture decoded) or has failed, at most
-    // `timeoutMs`. The file is left paused at its start. False when the file
-    // cannot be played, does not exist, or the time ran out.
-    bool RenderFile(const QString& path, int timeoutMs = 10000);
+    // Starts loading `path` (a regular file). Later the engine emits
+    // loaded() once the file is ready (duration known, first picture
+    // decoded, or no picture to wait for), paused at its start, or
+    // loadFailed() with the reason (also when no picture of a video could be
+    // decoded, or after kLoadLimitMs). False, with nothing emitted, when the
+    // load cannot start at all.
+    bool Load(const QString& path);
+    bool isLoading() const { return m_loading; }
+
+    // The thread that renders the pictures.
+    QThread* renderThread() const { return m_renderThread; }
+
+    // Called, on the thread concerned, when a client-API call (`call` names
+    // it) is made on the render thread. The default handler ends the
+    // program under tests (CLIPWRIGHT_TESTING) and logs otherwise; an empty
+    // function restores it. Returns the previous handler.
+    using RenderThreadCallHandler = std::function<void(const char* call)>;
+    static RenderThreadCallHandler SetRenderThreadCallHandler(RenderThreadCallHandler handler);
 
     void Run();
     void Pause();
@@ -104,10 +131,14 @@ public:
     bool isLoaded() const { return m_loaded; }
     QString filePath() const { return m_path; }
 
-    // The current picture rendered at `pixelSize`, the video kept in its
-    // aspect ratio with black bars around it. A null image when nothing is
-    // loaded or no picture has been decoded yet.
-    QImage renderFrame(const QSize& pixelSize);
+    // The latest picture, rendered at renderSize() with the video kept in its
+    // aspect ratio and black bars around it; null before the first one.
+    QImage currentImage() const;
+    // The size, in pixels, pictures are rendered at; empty (the start)
+    // takes the pictures without drawing them. A new size redraws the
+    // current picture.
+    void setRenderSize(const QSize& pixels);
+    QSize renderSize() const;
 
     // Conversions between the volume and balance units above and the
     // player's own volume percentage and per-channel gains.
@@ -115,40 +146,44 @@ public:
     static void BalanceToGains(long balance, double* left, double* right);
 
 signals:
-    // A new picture is ready for renderFrame(). When nobody renders it
-    // during the signal, the engine discards it so playback goes on.
+    void loaded();
+    void loadFailed(const QString& reason);
+    // A new picture is ready (currentImage()).
     void frameReady();
     // The end of the file has been reached.
     void endReached();
 
-private slots:
-    void handleEvents();
-    void handleRenderUpdate();
-
 private:
-    static void onWakeup(void* self);
-    static void onRenderUpdate(void* self);
+    struct RenderShared;
 
+    static void onWakeup(void* self);
+    static void onRenderUpdate(void* shared);
+
+    // The one way to the client API: the handle, after the check that this
+    // is not the render thread.
+    mpv_handle* client(const char* call) const;
+    void handleEvents();
     void handleEvent(const ::mpv_event& event);
+    void pictureArrived();
+    void finishLoad(const QString& failure);
     bool readFlag(const char* name) const;
     double readDouble(const char* name, double fallback) const;
     void releasePlayer();
 
     mpv_handle* m_mpv = nullptr;
-    mpv_render_context* m_render = nullptr;
+    QThread* m_renderThread = nullptr;
+    std::shared_ptr<RenderShared> m_shared;
+    QTimer* m_loadLimit = nullptr;
     std::atomic<bool> m_wakeupPosted{false};
-    std::atomic<bool> m_updatePosted{false};
     bool m_log = false;
 
     QString m_path;
     bool m_loading = false;
     bool m_loaded = false;
     bool m_fileLoaded = false;
-    bool m_failed = false;
     bool m_haveFrame = false;
     bool m_hasVideo = false;
     bool m_stopped = false;
-    bool m_frameTaken = false;
     bool m_endSignalled = false;
     double m_duration = 0.0;
     double m_rate = 1.0;

@@ -28,8 +28,10 @@ void VideoPane::setEngine(PlaybackEngine* engine)
 {
     if (m_engine == engine)
         return;
-    if (m_engine)
+    if (m_engine) {
         disconnect(m_engine, nullptr, this, nullptr);
+        m_engine->setRenderSize({});
+    }
     m_engine = engine;
     m_frame = QImage();
     if (m_engine) {
@@ -43,8 +45,8 @@ void VideoPane::setEngine(PlaybackEngine* engine)
     update();
 }
 
-// Renders the engine's current picture at once (not at the next paint), so
-// the engine gets its frames taken also while the pane is hidden.
+// Asks the engine for pictures at the pane's size in pixels and shows the
+// latest one it has.
 void VideoPane::refreshFrame()
 {
     if (!m_engine) {
@@ -53,9 +55,9 @@ void VideoPane::refreshFrame()
         return;
     }
     const qreal ratio = devicePixelRatioF();
-    const QSize pixels(static_cast<int>(std::lround(width() * ratio)),
-                       static_cast<int>(std::lround(height() * ratio)));
-    QImage frame = m_engine->renderFrame(pixels);
+    m_engine->setRenderSize(QSize(static_cast<int>(std::lround(width() * ratio)),
+                                  static_cast<int>(std::lround(height() * ratio))));
+    QImage frame = m_engine->currentImage();
     if (!frame.isNull())
         frame.setDevicePixelRatio(ratio);
     m_frame = frame;
@@ -101,8 +103,10 @@ void VideoPane::dropEvent(QDropEvent* event)
     }
     const QList<QUrl> urls = event->mimeData()->urls();
     event->acceptProposedAction();
+    // Handed on after this handler has returned, so that the program that
+    // dropped the files is not kept waiting while they load.
     if (!urls.isEmpty())
-        emit filesDropped(urls);
+        QMetaObject::invokeMethod(this, [this, urls] { emit filesDropped(urls); }, Qt::QueuedConnection);
 }
 
 }  // namespace clip

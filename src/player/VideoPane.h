@@ -10,10 +10,11 @@ namespace clip {
 
 class PlaybackEngine;
 
-// Shows the pictures of a playback engine, scaled to the pane and kept in
-// their aspect ratio with black bars; black when no engine is attached or
-// nothing is loaded. Files dragged onto the pane are accepted and handed on
-// through filesDropped(); the pane itself does nothing with them.
+// Shows the pictures of a playback engine, rendered at the pane's size and
+// kept in their aspect ratio with black bars; black when no engine is
+// attached or nothing is loaded. Files dragged onto the pane are accepted
+// and handed on through filesDropped() once the drop handler has returned;
+// the pane itself does nothing with them.
 class VideoPane : public QWidget {
     Q_OBJECT
 
@@ -25,7 +26,8 @@ public:
     void setEngine(PlaybackEngine* engine);
     PlaybackEngine* engine() const { return m_engine; }
 
-    // The picture as last drawn at the pane's size (null when black).
+    // The picture last shown (null when black); right after a resize it may
+    // still be one of the old size, until the engine has drawn a new one.
     QImage currentFrame() const { return m_frame; }
 
 signals:

@@ -50,6 +50,17 @@ bool CRegister::REGSaveSetting(std::uint32_t regHKEY, QString sSection, QString 
     return regcore::SaveSetting(*m_backend, regHKEY, Utf8(sSection), Utf8(sKey), Utf8(sValue));
 }
 
+RegStatus CRegister::REGSaveSettings(std::uint32_t regHKEY, QString sSection,
+                                     const QList<QPair<QString, QString>>& values)
+{
+    if (!m_backend)
+        return reg::kInvalidHandle;
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (const auto& [key, value] : values)
+        pairs.emplace_back(Utf8(key), Utf8(value));
+    return regcore::SaveSettings(*m_backend, regHKEY, Utf8(sSection), pairs);
+}
+
 bool CRegister::REGDeleteSetting(std::uint32_t regHKEY, QString sSection, QString sKey)
 {
     if (!m_backend)

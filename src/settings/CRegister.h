@@ -2,6 +2,8 @@
 
 #include "settings/RegistryBackend.h"
 
+#include <QList>
+#include <QPair>
 #include <QString>
 
 #include <cstdint>
@@ -31,6 +33,11 @@ public:
     // data at all for an empty text), creating the key and every missing key
     // above it. True when the value was written.
     bool REGSaveSetting(std::uint32_t regHKEY, QString sSection, QString sKey, QString sValue);
+
+    // Stores every (sKey, sValue) pair as REGSaveSetting would, in one change
+    // of the backend: all are written or none. The backend's status
+    // (reg::kSuccess when written).
+    RegStatus REGSaveSettings(std::uint32_t regHKEY, QString sSection, const QList<QPair<QString, QString>>& values);
 
     // With a value name: deletes that value. With none: deletes the key
     // `sSection` itself with all its values; a key that still has subkeys is

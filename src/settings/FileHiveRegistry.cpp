@@ -3,6 +3,7 @@
 #include "platform/TestingGuard.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -27,7 +28,6 @@ constexpr int kFormatVersion = 1;
 // A settings hive is a few kilobytes; anything this large is not one of ours.
 constexpr qint64 kMaxHiveBytes = 16 * 1024 * 1024;
 constexpr int kMaxDepth = 256;
-constexpr int kLockTimeoutMs = 10000;
 constexpr std::uint32_t kWriteAccess = reg::kKeySetValue | reg::kKeyCreateSubKey | 0x10000 /* DELETE */;
 
 struct HiveValue {
@@ -63,6 +63,22 @@ HiveKey* Walk(HiveKey& root, const QStringList& path)
     return key;
 }
 
+// The key at `path`, created with every missing key along it (`created` set then).
+HiveKey* MakePath(HiveKey& root, const QStringList& path, bool& created)
+{
+    HiveKey* key = &root;
+    for (const QString& component : path) {
+        HiveKey* child = FindKey(*key, component);
+        if (!child) {
+            key->keys.push_back(HiveKey{component, {}, {}});
+            child = &key->keys.back();
+            created = true;
+        }
+        key = child;
+    }
+    return key;
+}
+
 HiveValue* FindValue(HiveKey& key, const QString& name)
 {
     for (HiveValue& value : key.values)
@@ -73,42 +89,43 @@ HiveValue* FindValue(HiveKey& key, const QString& name)
 
 // --- reading and writing the file ---------------------------------------
 
-bool ParseKey(const QJsonObject& object, HiveKey& key, int depth)
+// Reads the values and subkeys of `object` into `key`. An entry that is not
+// usable (a value of the wrong shape, a key without a name, nesting too
+// deep) is left out alone and `repaired` is set; the rest is kept.
+void ParseKey(const QJsonObject& object, HiveKey& key, int depth, bool& repaired)
 {
-    if (depth > kMaxDepth)
-        return false;
     const QJsonValue values = object.value(QLatin1String("values"));
     const QJsonValue keys = object.value(QLatin1String("keys"));
     if (!(values.isArray() || values.isUndefined()) || !(keys.isArray() || keys.isUndefined()))
-        return false;
+        repaired = true;
     for (const QJsonValue& item : values.toArray()) {
         const QJsonObject v = item.toObject();
         const QJsonValue name = v.value(QLatin1String("name"));
         const QJsonValue type = v.value(QLatin1String("type"));
         const QJsonValue data = v.value(QLatin1String("data"));
-        if (!item.isObject() || !name.isString() || !type.isDouble() || !data.isString())
-            return false;
-        const double typeNumber = type.toDouble();
-        if (typeNumber < 0 || typeNumber > 4294967295.0 || typeNumber != static_cast<double>(static_cast<qint64>(typeNumber)))
-            return false;
+        const double typeNumber = type.toDouble(-1);
         auto bytes = QByteArray::fromBase64Encoding(data.toString().toLatin1(),
                                                     QByteArray::AbortOnBase64DecodingErrors);
-        if (!bytes)
-            return false;
+        if (!item.isObject() || !name.isString() || !type.isDouble() || !data.isString() || typeNumber < 0
+            || typeNumber > 4294967295.0 || typeNumber != static_cast<double>(static_cast<qint64>(typeNumber))
+            || !bytes || FindValue(key, name.toString())) {
+            repaired = true;
+            continue;
+        }
         key.values.push_back({name.toString(), static_cast<std::uint32_t>(typeNumber), *bytes});
     }
     for (const QJsonValue& item : keys.toArray()) {
         const QJsonValue name = item.toObject().value(QLatin1String("name"));
         if (!item.isObject() || !name.isString() || name.toString().isEmpty()
-            || name.toString().contains(QLatin1Char('\\')))
-            return false;
+            || name.toString().contains(QLatin1Char('\\')) || FindKey(key, name.toString()) || depth >= kMaxDepth) {
+            repaired = true;
+            continue;
+        }
         HiveKey child;
         child.name = name.toString();
-        if (!ParseKey(item.toObject(), child, depth + 1))
-            return false;
+        ParseKey(item.toObject(), child, depth + 1, repaired);
         key.keys.push_back(std::move(child));
     }
-    return true;
 }
 
 QJsonObject KeyToJson(const HiveKey& key)
@@ -132,25 +149,59 @@ QJsonObject KeyToJson(const HiveKey& key)
     return object;
 }
 
-// The hive in `file`; empty when the file is missing, unreadable or damaged.
-HiveKey LoadHive(const QString& file)
-{
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly) || in.size() > kMaxHiveBytes)
-        return {};
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(in.readAll(), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return {};
-    const QJsonObject top = document.object();
-    if (top.value(QLatin1String("format")).toString() != kFormatTag
-        || top.value(QLatin1String("version")).toInt() != kFormatVersion
-        || !top.value(QLatin1String("root")).isObject())
-        return {};
+struct LoadedHive {
     HiveKey root;
-    if (!ParseKey(top.value(QLatin1String("root")).toObject(), root, 0))
-        return {};
-    return root;
+    StoreCondition condition = StoreCondition::Sound;
+};
+
+// The hive in `file`: empty when the file is missing (sound), cannot be read
+// now (unreadable) or is not a hive of ours (damaged).
+LoadedHive LoadHive(const QString& file)
+{
+    LoadedHive hive;
+    QFile in(file);
+    if (!in.exists())
+        return hive;
+    if (!in.open(QIODevice::ReadOnly) || QFileInfo(file).isDir()) {
+        hive.condition = StoreCondition::Unreadable;
+        return hive;
+    }
+    if (in.size() > kMaxHiveBytes) {
+        hive.condition = StoreCondition::Damaged;
+        return hive;
+    }
+    const QByteArray bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError || bytes.size() != in.size()) {
+        hive.condition = StoreCondition::Unreadable;
+        return hive;
+    }
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    const QJsonObject top = document.object();
+    if (error.error != QJsonParseError::NoError || !document.isObject()
+        || top.value(QLatin1String("format")).toString() != kFormatTag
+        || top.value(QLatin1String("version")).toInt() != kFormatVersion
+        || !top.value(QLatin1String("root")).isObject()) {
+        hive.condition = StoreCondition::Damaged;
+        return hive;
+    }
+    bool repaired = false;
+    ParseKey(top.value(QLatin1String("root")).toObject(), hive.root, 0, repaired);
+    if (repaired)
+        hive.condition = StoreCondition::Repaired;
+    return hive;
+}
+
+// Copies a damaged hive file beside itself ("<file>.damaged-<date>") before
+// it is first written over. False when no copy could be made.
+bool KeepDamagedCopy(const QString& file)
+{
+    const QString stem = file + QStringLiteral(".damaged-")
+                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
+    QString copy = stem;
+    for (int n = 2; QFileInfo::exists(copy); ++n)
+        copy = stem + QLatin1Char('-') + QString::number(n);
+    return QFile::copy(file, copy);
 }
 
 bool SaveHive(const QString& file, const HiveKey& root)
@@ -184,22 +235,27 @@ std::mutex& ProcessMutexFor(const QString& file)
 }
 
 // Reads the hive under both locks, lets `change` edit it, and writes it back
-// when `change` succeeded and says it changed something.
+// when `change` succeeded and says it changed something. A hive that could
+// not be read is never written over; a damaged one is kept aside first.
 template <class Change>
-RegStatus ModifyHive(const QString& file, Change&& change)
+RegStatus ModifyHive(const QString& file, Change&& change, int lockWaitMs = FileHiveRegistry::kValueLockWaitMs)
 {
     if (!QDir().mkpath(QFileInfo(file).absolutePath()))
         return reg::kCantWrite;
     std::lock_guard<std::mutex> threadGuard(ProcessMutexFor(file));
     QLockFile lock(file + QStringLiteral(".lock"));
-    if (!lock.tryLock(kLockTimeoutMs))
-        return lock.error() == QLockFile::PermissionError ? reg::kAccessDenied : reg::kLockViolation;
-    HiveKey root = LoadHive(file);
+    if (!lock.tryLock(lockWaitMs))
+        return lock.error() == QLockFile::LockFailedError ? reg::kLockViolation : reg::kAccessDenied;
+    LoadedHive hive = LoadHive(file);
+    if (hive.condition == StoreCondition::Unreadable)
+        return reg::kAccessDenied;
     bool changed = false;
-    RegStatus status = change(root, changed);
-    if (status == reg::kSuccess && changed && !SaveHive(file, root))
-        status = reg::kCantWrite;
-    return status;
+    RegStatus status = change(hive.root, changed);
+    if (status != reg::kSuccess || !changed)
+        return status;
+    if (hive.condition != StoreCondition::Sound && !KeepDamagedCopy(file))
+        return reg::kCantWrite;
+    return SaveHive(file, hive.root) ? reg::kSuccess : reg::kCantWrite;
 }
 
 std::optional<QStringList> SplitPath(const std::string& subKey)
@@ -293,7 +349,7 @@ RegStatus FileHiveRegistry::openKey(RegKey parent, const std::string& subKey, st
     OpenKey target;
     if (const RegStatus status = resolve(parent, subKey, target); status != reg::kSuccess)
         return status;
-    HiveKey root = LoadHive(target.file);
+    HiveKey root = LoadHive(target.file).root;
     if (!Walk(root, target.path))
         return reg::kFileNotFound;
     if ((access & kWriteAccess) && !hiveWritable(target.file))
@@ -312,23 +368,14 @@ RegStatus FileHiveRegistry::createKey(RegKey parent, const std::string& subKey, 
         return status;
     // Nothing to create: the same as opening it.
     {
-        HiveKey root = LoadHive(target.file);
+        HiveKey root = LoadHive(target.file).root;
         if (Walk(root, target.path))
             return openKey(parent, subKey, access, result);
     }
     if (!hiveWritable(target.file))
         return reg::kAccessDenied;
     const RegStatus status = ModifyHive(target.file, [&](HiveKey& root, bool& changed) {
-        HiveKey* key = &root;
-        for (const QString& component : target.path) {
-            HiveKey* child = FindKey(*key, component);
-            if (!child) {
-                key->keys.push_back(HiveKey{component, {}, {}});
-                child = &key->keys.back();
-                changed = true;
-            }
-            key = child;
-        }
+        MakePath(root, target.path, changed);
         return reg::kSuccess;
     });
     if (status != reg::kSuccess)
@@ -348,7 +395,7 @@ RegStatus FileHiveRegistry::queryValue(RegKey key, const std::string& name, std:
         target.access = reg::kKeyAllAccess;
     if (!(target.access & reg::kKeyQueryValue))
         return reg::kAccessDenied;
-    HiveKey root = LoadHive(target.file);
+    HiveKey root = LoadHive(target.file).root;
     HiveKey* found = Walk(root, target.path);
     if (!found)
         return reg::kKeyDeleted;
@@ -441,6 +488,36 @@ RegStatus FileHiveRegistry::deleteKey(RegKey key, const std::string& subKey)
     });
 }
 
+RegStatus FileHiveRegistry::saveValues(RegKey parent, const std::string& subKey, const std::vector<RegValue>& values)
+{
+    OpenKey target;
+    if (const RegStatus status = resolve(parent, subKey, target); status != reg::kSuccess)
+        return status;
+    if (!hiveWritable(target.file))
+        return reg::kAccessDenied;
+    return ModifyHive(target.file, [&](HiveKey& root, bool& changed) {
+        HiveKey* key = MakePath(root, target.path, changed);
+        for (const RegValue& v : values) {
+            const QString name = QString::fromUtf8(v.name.data(), static_cast<qsizetype>(v.name.size()));
+            const QByteArray bytes(reinterpret_cast<const char*>(v.data.data()), static_cast<qsizetype>(v.data.size()));
+            if (HiveValue* value = FindValue(*key, name))
+                *value = {value->name, v.type, bytes};
+            else
+                key->values.push_back({name, v.type, bytes});
+        }
+        changed = true;
+        return reg::kSuccess;
+    }, kLockWaitMs);
+}
+
+StoreReport FileHiveRegistry::inspect(std::uint32_t root)
+{
+    const QString file = hiveFile(root);
+    if (file.isEmpty())
+        return {};
+    return {LoadHive(file).condition, QDir::toNativeSeparators(file).toStdString()};
+}
+
 RegStatus FileHiveRegistry::closeKey(RegKey key)
 {
     if (reg::IsPredefinedRoot(key))
@@ -450,3 +527,4 @@ RegStatus FileHiveRegistry::closeKey(RegKey key)
 }
 
 }  // namespace clip
+

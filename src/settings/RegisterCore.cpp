@@ -58,6 +58,22 @@ std::string GetSetting(RegistryBackend& backend, std::uint32_t regHKEY, const st
     return std::string(reinterpret_cast<const char*>(data.data()), data.size() - 1);
 }
 
+namespace {
+
+// A text as REG_SZ data: its bytes and a terminating NUL; no data at all
+// for an empty text.
+std::vector<unsigned char> TextData(const std::string& text)
+{
+    std::vector<unsigned char> data;
+    if (!text.empty()) {
+        data.assign(text.begin(), text.end());
+        data.push_back(0);
+    }
+    return data;
+}
+
+}  // namespace
+
 bool SaveSetting(RegistryBackend& backend, std::uint32_t regHKEY, const std::string& sSection,
                  const std::string& sKey, const std::string& sValue)
 {
@@ -65,13 +81,17 @@ bool SaveSetting(RegistryBackend& backend, std::uint32_t regHKEY, const std::str
     if (backend.createKey(regHKEY, TrimBackslashes(sSection), reg::kKeyAllAccess, key) != reg::kSuccess)
         return false;
     KeyGuard guard(backend, key);
+    return backend.setValue(key, ValueName(sKey), reg::kRegSz, TextData(sValue)) == reg::kSuccess;
+}
 
-    std::vector<unsigned char> data;
-    if (!sValue.empty()) {
-        data.assign(sValue.begin(), sValue.end());
-        data.push_back(0);
-    }
-    return backend.setValue(key, ValueName(sKey), reg::kRegSz, data) == reg::kSuccess;
+RegStatus SaveSettings(RegistryBackend& backend, std::uint32_t regHKEY, const std::string& sSection,
+                       const std::vector<std::pair<std::string, std::string>>& values)
+{
+    std::vector<RegValue> stored;
+    stored.reserve(values.size());
+    for (const auto& [sKey, sValue] : values)
+        stored.push_back({ValueName(sKey), reg::kRegSz, TextData(sValue)});
+    return backend.saveValues(regHKEY, TrimBackslashes(sSection), stored);
 }
 
 bool DeleteSetting(RegistryBackend& backend, std::uint32_t regHKEY, const std::string& sSection,

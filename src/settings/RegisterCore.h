@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace clip::regcore {
 
@@ -31,6 +33,11 @@ std::string GetSetting(RegistryBackend& backend, std::uint32_t regHKEY, const st
 // for an empty text), creating the key and every missing key above it.
 bool SaveSetting(RegistryBackend& backend, std::uint32_t regHKEY, const std::string& sSection,
                  const std::string& sKey, const std::string& sValue);
+
+// Stores every (sKey, sValue) pair of `values` as SaveSetting would, as one
+// change of the backend (RegistryBackend::saveValues). The backend's status.
+RegStatus SaveSettings(RegistryBackend& backend, std::uint32_t regHKEY, const std::string& sSection,
+                       const std::vector<std::pair<std::string, std::string>>& values);
 
 // With a value name: deletes that value. With an empty one: deletes the key
 // `sSection` with its values (refused while it has subkeys; never the root).

@@ -31,6 +31,26 @@ std::shared_ptr<RegistryBackend> DefaultRegistryBackend()
     return backend;
 }
 
+RegStatus RegistryBackend::saveValues(RegKey parent, const std::string& subKey, const std::vector<RegValue>& values)
+{
+    RegKey key = 0;
+    RegStatus status = createKey(parent, subKey, reg::kKeyAllAccess, key);
+    if (status != reg::kSuccess)
+        return status;
+    for (const RegValue& value : values) {
+        status = setValue(key, value.name, value.type, value.data);
+        if (status != reg::kSuccess)
+            break;
+    }
+    closeKey(key);
+    return status;
+}
+
+StoreReport RegistryBackend::inspect(std::uint32_t)
+{
+    return {};
+}
+
 void SetDefaultRegistryBackend(std::shared_ptr<RegistryBackend> backend)
 {
     Installed() = std::move(backend);

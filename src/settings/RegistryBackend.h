@@ -61,6 +61,26 @@ inline bool IsPredefinedRoot(RegKey key)
 
 }  // namespace reg
 
+// One value to store: its backend name, type and data.
+struct RegValue {
+    std::string name;
+    std::uint32_t type = reg::kRegNone;
+    std::vector<unsigned char> data;
+};
+
+// How the stored data of a root key stood when it was looked at.
+enum class StoreCondition {
+    Sound,       // read as it was written, or not there yet
+    Repaired,    // readable, but some entries were unusable and read as missing
+    Damaged,     // not a store of ours at all: everything reads as missing
+    Unreadable,  // there, but could not be read now: everything reads as missing
+};
+
+struct StoreReport {
+    StoreCondition condition = StoreCondition::Sound;
+    std::string location;  // where the data lives (a file), when that means anything
+};
+
 // One registry. `parent` is a predefined root or an open handle; `subKey` a
 // path below it, components separated by "\" (empty: the parent itself).
 // Value names compare without regard to case, as do key names; the empty
@@ -86,6 +106,15 @@ public:
     // it has subkeys.
     virtual RegStatus deleteKey(RegKey key, const std::string& subKey) = 0;
     virtual RegStatus closeKey(RegKey key) = 0;
+
+    // Opens or creates the key `subKey` below `parent` and writes every value
+    // of `values` into it. This default writes them one by one; a backend
+    // that can, makes it one change that is written whole or not at all.
+    virtual RegStatus saveValues(RegKey parent, const std::string& subKey, const std::vector<RegValue>& values);
+
+    // How the data of the root `root` stands right now. The default (the
+    // system registry) is always sound.
+    virtual StoreReport inspect(std::uint32_t root);
 };
 
 // The backend CRegister uses by default: one installed with

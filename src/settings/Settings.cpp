@@ -118,9 +118,13 @@ std::optional<int> ParseStoredRoute(const QString& text, int routeCount)
     return static_cast<int>(*value);
 }
 
-void LoadSettings(SettingsControls& controls, std::shared_ptr<RegistryBackend> backend)
+StoreReport LoadSettings(SettingsControls& controls, std::shared_ptr<RegistryBackend> backend)
 {
-    CRegister registry(Resolve(std::move(backend)));
+    backend = Resolve(std::move(backend));
+    // Looked at before and after the reads, so that a file that could not be
+    // read during them is never taken for a sound one.
+    StoreReport report = backend->inspect(kSettingsRoot);
+    CRegister registry(backend);
     const QString section = SettingsSection();
     auto read = [&](const SettingDefinition& s) {
         return registry.REGGetSetting(kSettingsRoot, section, s.name, s.defaultText);
@@ -157,12 +161,16 @@ void LoadSettings(SettingsControls& controls, std::shared_ptr<RegistryBackend> b
         }
     }
     controls.refreshDescription();
+    const StoreReport after = backend->inspect(kSettingsRoot);
+    if (after.condition > report.condition)
+        report = after;
+    return report;
 }
 
-void SaveSettings(const SettingsControls& controls, std::shared_ptr<RegistryBackend> backend)
+RegStatus SaveSettings(const SettingsControls& controls, std::shared_ptr<RegistryBackend> backend)
 {
     CRegister registry(Resolve(std::move(backend)));
-    const QString section = SettingsSection();
+    QList<QPair<QString, QString>> values;
     for (const SettingDefinition& s : PersistedSettings()) {
         QString value;
         switch (s.kind) {
@@ -179,18 +187,19 @@ void SaveSettings(const SettingsControls& controls, std::shared_ptr<RegistryBack
             value = QString::number(controls.listPosition(s.name));
             break;
         }
-        registry.REGSaveSetting(kSettingsRoot, section, s.name, value);
+        values.append({s.name, value});
     }
+    return registry.REGSaveSettings(kSettingsRoot, SettingsSection(), values);
 }
 
-void RestoreDefaultSettings(SettingsControls& controls, std::shared_ptr<RegistryBackend> backend)
+StoreReport RestoreDefaultSettings(SettingsControls& controls, std::shared_ptr<RegistryBackend> backend)
 {
     backend = Resolve(std::move(backend));
     {
         CRegister registry(backend);
         registry.REGDeleteSetting(kSettingsRoot, SettingsSection());
     }
-    LoadSettings(controls, backend);
+    return LoadSettings(controls, backend);
 }
 
 }  // namespace clip

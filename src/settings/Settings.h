@@ -103,16 +103,19 @@ public:
 // missing or cannot be read gives its default; a stored value that does not
 // fit its control (not a Boolean, not a position of its list, no such route)
 // leaves that control as it was, and the next value is loaded. Nothing is
-// shown. Works on the default registry backend unless one is given.
-void LoadSettings(SettingsControls& controls, std::shared_ptr<RegistryBackend> backend = nullptr);
+// shown: the result says how the store stood (the worst condition seen
+// before and after the reads), for the caller to tell the user. Works on the
+// default registry backend unless one is given.
+StoreReport LoadSettings(SettingsControls& controls, std::shared_ptr<RegistryBackend> backend = nullptr);
 
-// Writes all seventeen values, in order, whatever they hold. Failed writes
-// are ignored: the next start loads what the registry still has.
-void SaveSettings(const SettingsControls& controls, std::shared_ptr<RegistryBackend> backend = nullptr);
+// Writes all seventeen values, whatever they hold, as one change of the
+// store (one lock, one write). The store's status: reg::kSuccess when
+// written; otherwise nothing was written.
+RegStatus SaveSettings(const SettingsControls& controls, std::shared_ptr<RegistryBackend> backend = nullptr);
 
 // "Restore Defaults": deletes the whole settings key (a failure is ignored)
 // and loads again, so that every control gets its default. The defaults
-// reach the registry at the next save.
-void RestoreDefaultSettings(SettingsControls& controls, std::shared_ptr<RegistryBackend> backend = nullptr);
+// reach the registry at the next save. The result is LoadSettings' own.
+StoreReport RestoreDefaultSettings(SettingsControls& controls, std::shared_ptr<RegistryBackend> backend = nullptr);
 
 }  // namespace clip

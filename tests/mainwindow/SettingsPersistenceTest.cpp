@@ -1,18 +1,17 @@
-// The window's persisted settings: what a first start shows, what survives a
-// restart, stored values that do not fit, "Restore Defaults", and damaged or
-// shared hives.
-#include "controls/MyFrame.h"
+// The window's persisted settings: a first start, a restart, "Restore Defaults", values that do not fit, and
+// settings files that are damaged, unreadable, locked or shared; saving when the session ends.
 #include "mainwindow/WindowTestKit.h"
-#include "mainwindow/frmMainSettings.h"
 #include "settings/CRegister.h"
 #include "settings/Settings.h"
+
+#include <QGuiApplication>
+#include <QLockFile>
 
 namespace clip {
 namespace {
 
 using test::Fake;
 
-// True when sub-panel `index` of the route lies in front of the other one.
 bool InFront(const FormatsPanel& panel, int index)
 {
     const QObjectList& order = panel.frFormat[0]->parentWidget()->children();
@@ -24,46 +23,30 @@ QStringList Texts(const FormatsPanel& f)
     return {f.txtCABirate->text(), f.txtChannels->text(), f.txtCVBitrate->text(), f.txtFrameRate->text()};
 }
 
+QByteArray Read(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+void Write(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
 class Persistence : public test::HiveTest {
 protected:
     void store(const QString& name, const QString& value)
     {
         ASSERT_TRUE(reg.REGSaveSetting(kSettingsRoot, SettingsSection(), name, value));
     }
-    QString stored(const QString& name)
+    QString stored(const QString& name) { return reg.REGGetSetting(kSettingsRoot, SettingsSection(), name, "-"); }
+    QString file() const { return hive->hiveFile(kSettingsRoot); }
+    QStringList keptAside() const { return QDir(dir.filePath("hive")).entryList({"*.damaged-*"}); }
+    void fresh()  // an empty folder with "txtFrameRate" stored as "50"
     {
-        return reg.REGGetSetting(kSettingsRoot, SettingsSection(), name, "<missing>");
-    }
-    // The stored data of a value, without the text rules; false when missing.
-    bool rawData(const QString& name, std::vector<unsigned char>& data)
-    {
-        RegKey key = 0;
-        if (hive->openKey(kSettingsRoot, SettingsSection().toStdString(), reg::kKeyRead, key) != reg::kSuccess)
-            return false;
-        std::uint32_t type = 0;
-        const bool found = hive->queryValue(key, name.toStdString(), type, data) == reg::kSuccess;
-        hive->closeKey(key);
-        return found;
-    }
-
-    // A program folder whose preset catalogue has three categories: A (A1:
-    // avi, mp4; A2: mkv), B (B1: mp4; B2: avi, mkv, mov), C (C1: flv).
-    void useThreeCategories()
-    {
-        const QString folder = InDir("program");
-        ASSERT_TRUE(QDir().mkpath(folder));
-        QByteArray text = "<?xml version=\"1.0\"?>\n<presets>\n";
-        for (const char* p : {"A1 avi A", "A1 mp4 A", "A2 mkv A", "B1 mp4 B", "B2 avi B", "B2 mkv B", "B2 mov B",
-                              "C1 flv C"}) {
-            const QList<QByteArray> f = QByteArray(p).split(' ');
-            text += "\t<preset>\n\t\t<label>" + f[0] + "</label>\n\t\t<params>-c:v mpeg4</params>\n\t\t<extension>"
-                    + f[1] + "</extension>\n\t\t<category>Cat " + f[2] + "</category>\n\t</preset>\n";
-        }
-        QFile presets(folder + "/presets.xml");
-        ASSERT_TRUE(presets.open(QIODevice::WriteOnly) && presets.write(text + "</presets>\n") > 0);
-        presets.close();
-        ASSERT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/codecs.xml", folder + "/codecs.xml"));
-        Fake().folderOverride = folder;
+        QDir(dir.filePath("hive")).removeRecursively(), QFile::remove(dir.filePath("hive"));
+        store("txtFrameRate", "50"), Fake().reset();
     }
 
     CRegister reg{hive};
@@ -72,209 +55,168 @@ protected:
 void ExpectDefaults(const frmMain& w)
 {
     const FormatsPanel& f = *w.frFormats;
-    EXPECT_TRUE(w.optOtherFolder->isChecked() && !w.optSameFolder->isChecked());
-    EXPECT_EQ(w.txtOutPath->text(), DefaultOutputFolder());
-    EXPECT_TRUE(w.txtOutPath->isEnabled() && w.cmdBrowse->isEnabled());
+    EXPECT_TRUE(w.optOtherFolder->isChecked() && w.txtOutPath->isEnabled() && w.cmdBrowse->isEnabled());
     EXPECT_TRUE(f.optFormat[0]->isChecked() && InFront(f, 0));
-    EXPECT_EQ(f.cmbCustContainer->currentText(), "AVI");
-    EXPECT_EQ(f.cmbCASmapleRate->currentText(), "22.05 KHz");
-    EXPECT_EQ(QList<int>({f.cmbCVSize->currentIndex(), f.cmbCVAspect->currentIndex(), f.cmbCategory->currentIndex(),
-                          f.cmbCVCodec->currentIndex(), f.cmbCACodec->currentIndex()}),
-              QList<int>({0, 0, 1, 1, 1}));
-    EXPECT_EQ(Texts(f), QStringList({"64", "2", "320", "25"}));
+    EXPECT_EQ(QStringList({w.txtOutPath->text(), f.cmbCustContainer->currentText(), f.cmbCASmapleRate->currentText()})
+                  + Texts(f),
+              QStringList({DefaultOutputFolder(), "AVI", "22.05 KHz", "64", "2", "320", "25"}));
+    EXPECT_EQ(QList({f.cmbCVSize->currentIndex(), f.cmbCVAspect->currentIndex(), f.cmbCategory->currentIndex()}),
+              QList({0, 0, 1}));
 }
 
-TEST_F(Persistence, FirstStartShowsTheDefaultsAndTheFirstCloseWritesAllValues)
-{
-    frmMain w;
-    ExpectDefaults(w);
-    EXPECT_EQ(stored("optFormat"), "<missing>");  // starting writes nothing
-    w.close();
-    EXPECT_EQ(PersistedSettings().size(), 17u);
-    for (const SettingDefinition& s : PersistedSettings())
-        EXPECT_NE(stored(s.name), "<missing>") << s.name.toStdString();
-    EXPECT_EQ(QStringList({stored("optOtherFolder"), stored("optSameFolder"), stored("txtOutPath"),
-                           stored("cmbCustContainer"), stored("cmbCASmapleRate")}),
-              QStringList({"True", "False", DefaultOutputFolder(), "2", "4"}));
-    EXPECT_TRUE(Fake().messages.isEmpty());
-}
-
-TEST_F(Persistence, EveryControlSurvivesARestart)
+TEST_F(Persistence, EveryControlSurvivesARestartEmptyOnesIncluded)
 {
     const QString path = QDir::toNativeSeparators(QDir::tempPath() + "/Mes \"clips\" $HOME");
-    auto lists = [](const FormatsPanel& f) {
-        // Each after the ones it depends on.
+    auto lists = [](const FormatsPanel& f) {  // each after the ones it depends on
         return QList<QComboBox*>{f.cmbCategory, f.cmbOutVCodec, f.cmbOutFormat, f.cmbCustContainer, f.cmbCACodec,
-                                 f.cmbCASmapleRate, f.cmbCVCodec, f.cmbCVSize, f.cmbCVAspect};
+                                 f.cmbCASmapleRate, f.cmbCVCodec, f.cmbCVSize};
     };
     QList<int> positions;
     {
         frmMain w;
         FormatsPanel& f = *w.frFormats;
-        w.optSameFolder->click();
-        w.txtOutPath->setText(path);
-        f.optFormat[1]->click();
-        for (QComboBox* list : lists(f)) {
-            list->setCurrentIndex(list->count() - 1);
-            positions << list->currentIndex();
-        }
-        f.txtCABirate->setText("128");
-        f.txtChannels->setText("6");
-        f.txtCVBitrate->setText("1500");
-        f.txtFrameRate->setText("29.9");
+        w.optSameFolder->click(), w.txtOutPath->setText(path), f.optFormat[1]->click();
+        for (QComboBox* list : lists(f))
+            list->setCurrentIndex(list->count() - 1), positions << list->currentIndex();
+        f.cmbCVAspect->setCurrentIndex(-1);
+        f.txtCABirate->setText("128"), f.txtFrameRate->setText("29.9");
+        f.txtChannels->clear();  // stored without data: its default comes back
         ASSERT_TRUE(w.close());
     }
-    ASSERT_GT(positions[0], 1);  // the shipped catalogue has several categories
-
     frmMain w;
     const FormatsPanel& f = *w.frFormats;
-    EXPECT_TRUE(w.optSameFolder->isChecked() && !w.optOtherFolder->isChecked());
-    EXPECT_EQ(w.txtOutPath->text(), path);
-    EXPECT_FALSE(w.txtOutPath->isEnabled() || w.cmdBrowse->isEnabled());
-    EXPECT_TRUE(f.optFormat[1]->isChecked() && InFront(f, 1));
-    QList<int> restored;
+    EXPECT_TRUE(w.optSameFolder->isChecked() && !w.txtOutPath->isEnabled() && !w.cmdBrowse->isEnabled());
+    EXPECT_TRUE(w.txtOutPath->text() == path && f.optFormat[1]->isChecked() && InFront(f, 1));
     for (QComboBox* list : lists(f))
-        restored << list->currentIndex();
-    EXPECT_EQ(restored, positions);
-    EXPECT_EQ(Texts(f), QStringList({"128", "6", "1500", "29.9"}));
-    EXPECT_EQ(w.lblFormat->text(), "Container:yuv, Video Codec:\"" + f.cmbCVCodec->currentText()
-                                       + "\", Audio Codec:\"" + f.cmbCACodec->currentText() + "\"");
+        EXPECT_EQ(list->currentIndex(), positions.takeFirst()) << list->objectName().toStdString();
+    EXPECT_EQ(Texts(f) << QString::number(f.cmbCVAspect->currentIndex()), QStringList({"128", "2", "320", "29.9", "-1"}));
 }
 
-// Whatever the pair of folder options held before, exactly one is chosen
-// afterwards, the value loaded last decides, and the path and its button
-// serve "Other folder" only.
-TEST_F(Persistence, FolderOptionsLoadDeterministically)
+// A first start shows the defaults and writes nothing; "Restore Defaults"
+// brings them back and forgets the key; the next close writes all values.
+TEST_F(Persistence, FirstStartAndRestoreDefaultsShowTheDefaults)
 {
-    const struct {
-        const char *other, *same;
-        bool sameBefore, sameAfter;
-    } cases[] = {
-        {"False", "True", false, true}, {"True", "True", false, true}, {"False", "False", true, false},
-        {"-1", "0", true, false},       {"false", "x", false, true},   {"x", "FALSE", true, false},
-        {"x", "x", true, true},
-    };
+    ExpectDefaults(frmMain());
+    EXPECT_FALSE(QFile::exists(file()));
+    for (const auto& v : {std::pair{"optSameFolder", "True"}, {"txtOutPath", "/srv/clips"}, {"optFormat", "1"},
+                          {"cmbCVSize", "3"}, {"txtCABirate", "96"}})
+        store(v.first, v.second);
     frmMain w;
-    frmMainSettingsControls controls(w);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.other) + "/" + c.same + (c.sameBefore ? " from same" : " from other"));
-        store("optOtherFolder", c.other);
-        store("optSameFolder", c.same);
-        (c.sameBefore ? w.optSameFolder : w.optOtherFolder)->setChecked(true);
-        LoadSettings(controls);
-        EXPECT_EQ(w.optSameFolder->isChecked(), c.sameAfter);
-        EXPECT_EQ(w.optOtherFolder->isChecked(), !c.sameAfter);
-        EXPECT_EQ(w.txtOutPath->isEnabled(), !c.sameAfter);
-        EXPECT_EQ(w.cmdBrowse->isEnabled(), !c.sameAfter);
-    }
-}
-
-TEST_F(Persistence, PresetListsRestoreInCascadeOrderAndBadValuesAreSkipped)
-{
-    useThreeCategories();
-    // Category, then codec, then container: "mov" exists for B2 only.
-    store("cmbCategory", "1");
-    store("cmbOutVCodec", "1");
-    store("cmbOutFormat", "2");
-    {
-        frmMain w;
-        EXPECT_EQ(w.lblFormat->text(), "Category:Cat B, Codec:\"B2\", Container:\"mov\"");
-    }
-    // Values that fit no control leave it as it was; the later ones load.
-    const char* values[][2] = {{"cmbCategory", "7"},    {"cmbOutFormat", "1"},    {"cmbCustContainer", "10"},
-                               {"cmbCASmapleRate", "x"}, {"cmbCVSize", "40000"},   {"cmbCVAspect", "-2"},
-                               {"optFormat", "2"},       {"txtChannels", "4"}};
-    for (const auto& v : values)
-        store(v[0], v[1]);
-    frmMain w;
-    const FormatsPanel& f = *w.frFormats;
-    EXPECT_EQ(f.cmbCategory->count(), 3);
-    EXPECT_EQ(f.cmbCategory->currentText(), "Cat A");
-    EXPECT_EQ(f.cmbOutVCodec->currentText(), "A2");
-    EXPECT_EQ(f.cmbOutFormat->currentText(), "mkv");  // A2 has one container only
-    for (const QComboBox* list : {f.cmbCustContainer, f.cmbCASmapleRate, f.cmbCVSize, f.cmbCVAspect})
-        EXPECT_EQ(list->currentIndex(), 0) << list->objectName().toStdString();
-    EXPECT_TRUE(f.optFormat[0]->isChecked() && InFront(f, 0));
-    EXPECT_EQ(f.txtChannels->text(), "4");
+    ASSERT_EQ(w.txtOutPath->text(), "/srv/clips");
+    w.frFormats->cmdDefaults->click();
+    ExpectDefaults(w);
+    EXPECT_EQ(stored("txtOutPath"), "-");  // the defaults reach the file at the next close
+    w.close();
+    for (const SettingDefinition& s : PersistedSettings())
+        EXPECT_NE(stored(s.name), "-") << s.name.toStdString();
+    EXPECT_EQ(stored("optSameFolder") + stored("txtOutPath"), "False" + DefaultOutputFolder());
     EXPECT_TRUE(Fake().messages.isEmpty());
 }
 
-TEST_F(Persistence, RestoreDefaultsResetsEveryControlAndForgetsTheKey)
+// A file that is not ours at all: defaults, the user told once, the file
+// copied aside once before it is first written over.
+TEST_F(Persistence, DamagedFileIsReportedAndKeptAsideBeforeTheFirstSave)
 {
-    const char* values[][2] = {{"optOtherFolder", "False"}, {"optSameFolder", "True"}, {"txtOutPath", "/srv/clips"},
-                               {"optFormat", "1"},          {"cmbCustContainer", "7"}, {"cmbCASmapleRate", "0"},
-                               {"cmbCVSize", "3"},          {"cmbCVAspect", "2"},      {"txtCABirate", "96"},
-                               {"txtChannels", "1"},        {"txtCVBitrate", "800"},   {"txtFrameRate", "50"}};
-    for (const auto& v : values)
-        store(v[0], v[1]);
-    frmMain w;
-    ASSERT_EQ(w.txtOutPath->text(), "/srv/clips");
-    ASSERT_FALSE(w.cmdBrowse->isEnabled());
-    ASSERT_TRUE(w.frFormats->optFormat[1]->isChecked() && InFront(*w.frFormats, 1));
-    ASSERT_EQ(Texts(*w.frFormats), QStringList({"96", "1", "800", "50"}));
-
-    w.frFormats->cmdDefaults->click();
-    ExpectDefaults(w);
-    EXPECT_EQ(stored("txtOutPath"), "<missing>");
-    w.close();  // the defaults reach the hive at the next close
-    EXPECT_EQ(stored("optSameFolder"), "False");
-    EXPECT_EQ(stored("txtOutPath"), DefaultOutputFolder());
+    const QByteArray damages[] = {QByteArray("\x8f\x00\xffPK\x03\x04 random", 15), "{\"theme\": \"dark\"}",
+                                  "{\"format\": \"clipwright-registry-hive\", \"root\": {\"keys\": ["};
+    for (const QByteArray& damage : damages) {
+        SCOPED_TRACE(damage.toStdString());
+        fresh();
+        Write(file(), damage);
+        {
+            frmMain w;
+            ExpectDefaults(w);
+            w.frFormats->txtFrameRate->setText("12"), w.close();
+            w.frFormats->txtFrameRate->setText("13"), w.close();
+        }
+        ASSERT_EQ(keptAside().size(), 1);
+        EXPECT_EQ(Read(dir.filePath("hive/" + keptAside()[0])), damage);
+        ASSERT_EQ(Fake().messages.size(), 1);
+        EXPECT_TRUE(Fake().messages[0].text.startsWith("The settings could not be read and were reset"));
+        EXPECT_EQ(stored("txtFrameRate"), "13");
+    }
 }
 
-TEST_F(Persistence, EmptyBoxesAndListsWithoutSelectionSurviveARestart)
+// An unusable entry in the file, or a stored value that fits no control (not a Boolean, no such position or
+// route), falls back alone: the others load. Of the folder options, the value loaded last decides.
+TEST_F(Persistence, OneBadValueFallsBackAlone)
 {
-    {
+    const struct { const char* value; const char* badData; } cases[] = {
+        {"txtChannels", "12"}, {"Extra", "\"!!!\""}, {"txtChannels", "null"}};  // wrong type; not base64
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        fresh();
+        for (const auto& v : {std::pair{"txtOutPath", "/srv/clips"}, {"optOtherFolder", "x"}, {"optSameFolder", "TRUE"},
+                              {"cmbCategory", "70"}, {"cmbCVSize", "40000"}, {"cmbCVAspect", "-2"}, {"optFormat", "2"},
+                              {c.value, "BAD"}})
+            store(v.first, v.second);
+        QByteArray text = Read(file());  // "BAD" and its NUL, in base64, replaced
+        Write(file(), text.replace("\"QkFEAA==\"", c.badData));
         frmMain w;
-        w.txtOutPath->clear();
-        w.frFormats->txtChannels->clear();
-        w.frFormats->cmbCVAspect->setCurrentIndex(-1);
-        w.close();
-    }
-    // An empty text is a value without data, which reads back as its default.
-    for (const char* name : {"txtOutPath", "txtChannels"}) {
-        std::vector<unsigned char> data{1};
-        ASSERT_TRUE(rawData(name, data)) << name;
-        EXPECT_TRUE(data.empty()) << name;
-    }
-    EXPECT_EQ(stored("cmbCVAspect"), "-1");
-    frmMain w;
-    EXPECT_EQ(w.txtOutPath->text(), DefaultOutputFolder());
-    EXPECT_EQ(w.frFormats->txtChannels->text(), "2");
-    EXPECT_EQ(w.frFormats->cmbCVAspect->currentIndex(), -1);
-}
-
-TEST_F(Persistence, DamagedHiveStartsWithDefaultsAndIsReplacedAtClose)
-{
-    store("txtFrameRate", "50");
-    QFile file(hive->hiveFile(kSettingsRoot));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("{\"values\": [ {\"name\": 7, \"data\": ");  // cut short
-    file.close();
-    {
-        frmMain w;
-        ExpectDefaults(w);
+        const FormatsPanel& f = *w.frFormats;
+        EXPECT_EQ(w.txtOutPath->text() + f.txtFrameRate->text() + f.txtChannels->text(), "/srv/clips502");
+        EXPECT_TRUE(w.optSameFolder->isChecked() && !w.cmdBrowse->isEnabled() && f.optFormat[0]->isChecked());
+        EXPECT_EQ(QList({f.cmbCategory->currentIndex(), f.cmbCVSize->currentIndex(), f.cmbCVAspect->currentIndex()}),
+                  QList({0, 0, 0}));
         EXPECT_TRUE(Fake().messages.isEmpty());
-        w.frFormats->txtFrameRate->setText("12");
-        w.close();
     }
-    frmMain w;
-    EXPECT_EQ(w.frFormats->txtFrameRate->text(), "12");
 }
 
-TEST_F(Persistence, TwoWindowsClosingLeaveAHiveThatLoads)
+// Never a save over a file that is there but could not be read at start,
+// even once it can be read again; a lock held elsewhere or a folder that
+// cannot be written give one clear message instead of a hang or silence.
+TEST_F(Persistence, SavesThatCannotBeDoneAreRefusedAndSaidOnce)
 {
-    {
-        frmMain first, second;
-        first.frFormats->txtFrameRate->setText("11");
-        first.optSameFolder->click();
-        second.frFormats->cmbCVSize->setCurrentIndex(9);
-        first.close();
-        second.close();
+    enum Trouble { UnreadableAtStart, LockedElsewhere, FolderIsAFile };
+    for (Trouble trouble : {UnreadableAtStart, LockedElsewhere, FolderIsAFile}) {
+        SCOPED_TRACE(trouble);
+        fresh();
+        const QByteArray before = Read(file());
+        QLockFile lock(file() + ".lock");
+        if (trouble == UnreadableAtStart)
+            QFile::rename(file(), file() + ".away"), QDir().mkpath(file());
+        if (trouble == FolderIsAFile)
+            QDir(dir.filePath("hive")).removeRecursively(), Write(dir.filePath("hive"), "a file where the folder was");
+        ASSERT_EQ(trouble == LockedElsewhere, trouble == LockedElsewhere && lock.tryLock(0));
+        frmMain w;
+        if (trouble == UnreadableAtStart)  // readable again by the time the window closes
+            QDir().rmdir(file()), QFile::rename(file() + ".away", file());
+        w.frFormats->txtFrameRate->setText("12"), w.close();
+        QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit");
+        ASSERT_EQ(Fake().messages.size(), 1);
+        EXPECT_TRUE(Fake().messages[0].text.startsWith("The settings could not be saved."));
+        EXPECT_EQ(Read(file()), trouble == FolderIsAFile ? QByteArray() : before);
     }
-    frmMain w;  // the window closed last wrote every value last
-    EXPECT_EQ(w.frFormats->txtFrameRate->text(), "25");
-    EXPECT_EQ(w.frFormats->cmbCVSize->currentIndex(), 9);
-    EXPECT_TRUE(w.optOtherFolder->isChecked());
+}
+
+// The session's end saves too: the application quitting, the session
+// manager asking, and (through SaveSettings) the cut job before a power-off.
+TEST_F(Persistence, SavedWhenTheApplicationQuitsOrTheSessionEnds)
+{
+    frmMain w;
+    w.frFormats->txtFrameRate->setText("33");
+    QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit");
+    EXPECT_EQ(stored("txtFrameRate"), "33");
+    w.frFormats->txtFrameRate->setText("34");
+    EXPECT_TRUE(w.SaveSettings() && w.SaveSettings() && stored("txtFrameRate") == "34");
+    EXPECT_TRUE(QObject::disconnect(qGuiApp, &QGuiApplication::commitDataRequest, &w, nullptr));
+}
+
+// Two windows (two copies of the program) share the file: each close is
+// one whole write, so the file always loads and holds one window's choice.
+TEST_F(Persistence, TwoWritersLeaveAFileThatLoads)
+{
+    const struct { bool firstClosesLast; const char* frameRate; int size; } cases[] = {{false, "25", 9}, {true, "11", 0}};
+    for (const auto& c : cases) {
+        QDir(dir.filePath("hive")).removeRecursively();
+        {
+            frmMain first, second;
+            first.frFormats->txtFrameRate->setText("11"), second.frFormats->cmbCVSize->setCurrentIndex(9);
+            (c.firstClosesLast ? second : first).close(), (c.firstClosesLast ? first : second).close();
+        }
+        frmMain w;
+        EXPECT_TRUE(w.frFormats->txtFrameRate->text() == c.frameRate && w.frFormats->cmbCVSize->currentIndex() == c.size);
+    }
 }
 
 }  // namespace

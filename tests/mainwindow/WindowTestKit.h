@@ -124,7 +124,7 @@ inline void ChooseOwnPreset(frmMain& w, const QString& label, const QString& par
 inline void LoadForCutting(frmMain& w, const QString& input)
 {
     w.OpenVideoFile(input);
-    EXPECT_FALSE(w.NoVideoLoaded);
+    EXPECT_TRUE(WaitFor([&] { return !w.NoVideoLoaded; }));  // the load ends in the event loop
     EXPECT_EQ(w.InputFilePath, input);
     w.cmdStop_Click();
     w.optSameFolder->setChecked(true);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "player/PlaybackEngine.h"
 #include "support/TestClips.h"
 
 #include <QCoreApplication>
@@ -10,50 +11,51 @@
 
 namespace clip::test {
 
-// Processes events until `done` holds or `ms` have passed; the final value
-// of `done`.
+// Processes events until `done` holds or `ms` have passed; the final value of `done`.
 inline bool WaitUntil(const std::function<bool()>& done, int ms = 15000)
 {
     QElapsedTimer clock;
     clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms)
-            return done();
+    while (!done() && clock.elapsed() <= ms) {
         QCoreApplication::processEvents();
         QThread::msleep(5);
     }
-    return true;
+    return done();
 }
 
-// Lets the player run on for a while.
-inline void Settle(int ms)
+// Starts a load and waits for the engine's verdict: true when loaded; a
+// failure's reason goes to `reason`.
+inline bool LoadAndWait(PlaybackEngine& engine, const QString& path, QString* reason = nullptr)
 {
-    WaitUntil([] { return false; }, ms);
+    bool done = false, ok = false;
+    QString ignored;
+    QString& out = reason ? *reason : ignored;
+    QObject context;
+    QObject::connect(&engine, &PlaybackEngine::loaded, &context, [&] { done = ok = true; });
+    QObject::connect(&engine, &PlaybackEngine::loadFailed, &context, [&](const QString& why) { done = true, out = why; });
+    return engine.Load(path) && WaitUntil([&] { return done; }, 40000) && ok;
 }
 
-// A clip of the given length and frame rate; a lavfi colour option
-// ("c=red") makes a plain picture without sound.
+// A clip of the given length and frame rate; a lavfi colour option ("c=red")
+// makes a plain picture without sound.
 inline QString PlayerClip(const QString& baseName, double seconds, int fps, const QString& colour = {},
                           const QStringList& extraArgs = {})
 {
     ClipRecipe wanted;
-    wanted.seconds = seconds;
-    wanted.fps = fps;
-    wanted.baseName = baseName;
-    wanted.extraOutputArgs = extraArgs;
-    if (!colour.isEmpty()) {
-        wanted.audioCodec.clear();
-        wanted.videoSource = QStringLiteral("color");
-        wanted.videoSourceOptions = colour;
-    }
+    wanted.seconds = seconds, wanted.fps = fps, wanted.baseName = baseName, wanted.extraOutputArgs = extraArgs;
+    if (!colour.isEmpty())
+        wanted.audioCodec.clear(), wanted.videoSource = QStringLiteral("color"), wanted.videoSourceOptions = colour;
     return MakeClip(wanted);
 }
 
-// A long clip with sound that loads fast: a frame every 0.2 s.
-inline QString LongClip() { return PlayerClip(QStringLiteral("player-long"), 125.5, 5); }
-// Short, for playing to the end.
-inline QString ShortClip() { return PlayerClip(QStringLiteral("player-short"), 2.0, 10); }
-// A plain red 4:3 picture without sound.
-inline QString RedClip() { return PlayerClip(QStringLiteral("player-red"), 2.0, 5, QStringLiteral("c=red")); }
+inline QString LongClip() { return PlayerClip("player-long", 125.5, 5); }
+inline QString ShortClip() { return PlayerClip("player-short", 2.0, 10); }
+// A video track whose packets were all dropped: the probe sees a video, the decoder never puts out a picture.
+inline QString NoPictureClip()
+{
+    ClipRecipe dropped;
+    dropped.container = "mkv", dropped.baseName = "player-no-picture", dropped.extraOutputArgs = {"-bsf:v", "noise=drop=1"};
+    return MakeClip(dropped);
+}
 
 }  // namespace clip::test

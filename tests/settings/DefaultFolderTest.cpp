@@ -7,35 +7,17 @@
 namespace clip {
 namespace {
 
-// Points the home folder (and the desktop's folder settings) at a temporary
-// folder for the duration of a test.
-class ScopedHome {
-public:
-    explicit ScopedHome(const QString& home)
-        : m_home(qgetenv("HOME")), m_config(qgetenv("XDG_CONFIG_HOME"))
-    {
-        qputenv("HOME", home.toUtf8());
-        qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
-    }
-    ~ScopedHome()
-    {
-        qputenv("HOME", m_home);
-        qputenv("XDG_CONFIG_HOME", m_config);
-    }
-
-private:
-    QByteArray m_home;
-    QByteArray m_config;
-};
-
+// The output folder is created one level deep at most, so its parent must exist: a fresh account may have no
+// videos folder yet.
 TEST(DefaultOutputFolder, LiesInAFolderThatExistsSoItCanBeCreated)
 {
     QTemporaryDir home;
-    ScopedHome scoped(home.path());
-    // No videos folder yet: the default goes straight under the home folder.
-    EXPECT_EQ(DefaultOutputFolder(), QDir::toNativeSeparators(home.path() + "/Cut Files"));
-    ASSERT_TRUE(QDir(home.path()).mkdir("Videos"));
-    EXPECT_EQ(DefaultOutputFolder(), QDir::toNativeSeparators(home.path() + "/Videos/Cut Files"));
+    const QByteArray savedHome = qgetenv("HOME"), savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", home.path().toUtf8()), qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
+    const QString before = DefaultOutputFolder();
+    QDir(home.path()).mkdir("Videos");
+    EXPECT_EQ(before + "|" + DefaultOutputFolder(), QDir::toNativeSeparators(home.path() + "/Cut Files|" + home.path() + "/Videos/Cut Files"));
+    qputenv("HOME", savedHome), qputenv("XDG_CONFIG_HOME", savedConfig);
 }
 
 }  // namespace
