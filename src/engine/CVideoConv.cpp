@@ -1,6 +1,7 @@
 #include "engine/CVideoConv.h"
 
 #include "common/HostServices.h"
+#include "common/ResourceLocator.h"
 #include "common/Rounding.h"
 #include "engine/DOSOutputs.h"
 
@@ -13,12 +14,6 @@
 namespace clip {
 
 namespace {
-
-#ifdef Q_OS_WIN
-const QString kEncoderName = QStringLiteral("\\ffmpeg.exe");
-#else
-const QString kEncoderName = QStringLiteral("/ffmpeg");
-#endif
 
 const QString kCrLf = QStringLiteral("\r\n");
 
@@ -50,7 +45,7 @@ void CVideoConv::setStartTime(qint32 seconds) { m_startTime = seconds; }
 
 QString CVideoConv::EncoderPath()
 {
-    return Host().programFolder() + kEncoderName;
+    return LocateTool(QStringLiteral("ffmpeg"));
 }
 
 DOSOutputs* CVideoConv::runner()

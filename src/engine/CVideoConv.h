@@ -16,8 +16,9 @@ class DOSOutputs;
 // option: it seeks there in the input instead of decoding and dropping
 // everything before it, so a cut near the end of a long video starts as
 // quickly as one at its beginning.
-// The encoder is the program folder's "ffmpeg" ("ffmpeg.exe" on Windows),
-// run through a DOSOutputs runner that the job creates on first use.
+// The encoder is "ffmpeg" ("ffmpeg.exe" on Windows) as LocateTool finds it:
+// the program's folder first, then the installed data folder, then the PATH;
+// it runs through a DOSOutputs runner that the job creates on first use.
 //
 // StartConversion returns when the encoder has ended or the job was stopped;
 // while it runs, the window's events (among them a Stop click calling
@@ -58,7 +59,8 @@ public:
     // True while StartConversion runs.
     bool IsRunning() const { return m_running; }
 
-    // The encoder's path for the current program folder.
+    // The encoder's path (LocateTool("ffmpeg")); LookedFor("ffmpeg") lists
+    // where it was looked for when it is not there.
     static QString EncoderPath();
 
 signals:

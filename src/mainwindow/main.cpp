@@ -1,4 +1,6 @@
 // Clipwright: cuts a marked part of a video into a new file.
+#include "mainwindow/CommandLine.h"
+#include "mainwindow/SelfCheck.h"
 #include "mainwindow/frmMain.h"
 #include "platform/QtHostServices.h"
 #include "player/PlaybackEngine.h"
@@ -40,6 +42,13 @@ private:
 
 int main(int argc, char** argv)
 {
+    // --help and --version answer without a display.
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+    if (const auto early = clip::ReadCommandLine(rawArguments, true); early.exitCode)
+        return *early.exitCode;
+
     QApplication app(argc, argv);
     // Qt takes the locale from the environment; the playback engine needs
     // C-style numbers.
@@ -52,6 +61,10 @@ int main(int argc, char** argv)
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(style);
 
+    const clip::StartupRequest request = clip::ReadCommandLine(QApplication::arguments(), false);
+    if (request.exitCode)
+        return *request.exitCode;
+
     clip::QtHostServices host;
     clip::SetHost(&host);
 
@@ -60,6 +73,11 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsSet("CLIPWRIGHT_EXIT_WHEN_SHOWN"))
         window.installEventFilter(&exitWhenShown);
     window.show();
+    QTimer::singleShot(0, &window, [&window, video = request.video] {
+        if (!video.isEmpty())
+            clip::OpenAtStartUp(window, video);
+        clip::RunSelfCheckIfAsked(window);
+    });
     const int rc = app.exec();
     clip::SetHost(nullptr);
     return rc;
