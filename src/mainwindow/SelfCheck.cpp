@@ -28,12 +28,10 @@ void printLine(const QString& key, const QString& value)
 
 }  // namespace
 
-void RunSelfCheckIfAsked(frmMain& window)
+bool BeginSelfCheckIfAsked(frmMain& window)
 {
-    const QString folder = qEnvironmentVariable("CLIPWRIGHT_SELF_CHECK");
-    if (folder.isEmpty())
-        return;
-
+    if (qEnvironmentVariable("CLIPWRIGHT_SELF_CHECK").isEmpty())
+        return false;
     // Modal boxes are printed and closed instead of waiting for a click.
     auto* closer = new QTimer(&window);
     QObject::connect(closer, &QTimer::timeout, closer, [] {
@@ -43,6 +41,12 @@ void RunSelfCheckIfAsked(frmMain& window)
         }
     });
     closer->start(50);
+    return true;
+}
+
+void FinishSelfCheck(frmMain& window)
+{
+    const QString folder = qEnvironmentVariable("CLIPWRIGHT_SELF_CHECK");
 
     printLine(QStringLiteral("presets"), QString::number(window.Tables.PresetCount));
     printLine(QStringLiteral("codecs"), QString::number(window.Tables.CodecCount));
@@ -62,7 +66,6 @@ void RunSelfCheckIfAsked(frmMain& window)
 
     for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files))
         printLine(QStringLiteral("cut"), file.absoluteFilePath());
-    closer->stop();
     QCoreApplication::quit();
 }
 

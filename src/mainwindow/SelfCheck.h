@@ -12,6 +12,11 @@ class frmMain;
 // "cut: FILE" for each file the folder then holds, and quits without closing
 // the window (so no settings are saved). Every message box shown meanwhile is
 // printed as "message: TEXT" and closed. Used by the installed-program test.
-void RunSelfCheckIfAsked(frmMain& window);
+//
+// BeginSelfCheckIfAsked starts closing boxes and tells whether the hook is
+// asked for; FinishSelfCheck, called after the start-up video was opened,
+// prints, cuts and quits.
+bool BeginSelfCheckIfAsked(frmMain& window);
+void FinishSelfCheck(frmMain& window);
 
 }  // namespace clip

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QIcon>
 #include <QStyleFactory>
 #include <QTimer>
 
@@ -57,6 +58,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Clipwright"));
     QApplication::setApplicationVersion(QStringLiteral(CLIP_VERSION_TEXT));
     QApplication::setOrganizationName(QStringLiteral("Norvane"));
+    // The desktop entry and the icon an installed program brings.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.clipwright"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("clipwright")));
     // One style on every platform, so the theme's colours look the same.
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(style);
@@ -74,9 +78,11 @@ int main(int argc, char** argv)
         window.installEventFilter(&exitWhenShown);
     window.show();
     QTimer::singleShot(0, &window, [&window, video = request.video] {
+        const bool selfCheck = clip::BeginSelfCheckIfAsked(window);
         if (!video.isEmpty())
             clip::OpenAtStartUp(window, video);
-        clip::RunSelfCheckIfAsked(window);
+        if (selfCheck)
+            clip::FinishSelfCheck(window);
     });
     const int rc = app.exec();
     clip::SetHost(nullptr);
