@@ -38,18 +38,22 @@ if(NOT WIN32)
 endif()
 
 # The Debian package (scripts/package.sh): dependencies come from the shared
-# libraries the program links, plus the encoder it runs.
+# libraries the program links, plus the encoder it runs and the window
+# system plugins Qt needs to show a window (only recommended by Qt itself).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME clipwright)
 set(CPACK_PACKAGE_VENDOR Norvane)
 set(CPACK_PACKAGE_CONTACT "Norvane <clipwright@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Video cutter: cuts a marked part of a video into a new file")
+set(CPACK_PACKAGE_DESCRIPTION "Clipwright cuts a part of a video into a new file: load a video, mark\nwhere the part starts and ends on the timeline, choose an output format and\na folder, and start. The encoder ffmpeg does the cutting.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, qt6-qpa-plugins")
+# Opens the help file and the web links.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://clipwright.example.org/")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 include(CPack)
