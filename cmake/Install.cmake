@@ -5,9 +5,15 @@ set(CLIP_LINUX_DIR ${CMAKE_SOURCE_DIR}/resources/linux)
 set(CLIP_APP_ID org.example.clipwright)
 
 install(TARGETS clipwright RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# On Windows the program reads them from its own folder only.
+if(WIN32)
+  set(CLIP_DATA_DESTINATION ${CMAKE_INSTALL_BINDIR})
+else()
+  set(CLIP_DATA_DESTINATION ${CMAKE_INSTALL_DATADIR}/clipwright)
+endif()
 install(FILES ${CMAKE_SOURCE_DIR}/resources/presets.xml ${CMAKE_SOURCE_DIR}/resources/codecs.xml
               ${CMAKE_SOURCE_DIR}/resources/Help.html
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/clipwright)
+        DESTINATION ${CLIP_DATA_DESTINATION})
 
 if(NOT WIN32)
   # Fixed-size icons, rendered from the one drawn icon at build time.
