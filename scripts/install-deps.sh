@@ -7,12 +7,15 @@ set -euo pipefail
 PACKAGES=(
   g++ cmake make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6dbus6
+  qt6-svg-dev
   libmpv-dev
   ffmpeg
   libgtest-dev libgmock-dev
   xvfb xauth
   locales
   fonts-dejavu-core
+  desktop-file-utils appstream
+  dpkg-dev file
 )
 # Extra package sets asked for by the caller (e.g. "windows" for the cross build).
 for extra in "$@"; do

@@ -50,6 +50,19 @@ public:
     // separator.
     virtual QString programFolder() const = 0;
 
+    // Folders searched, after the program's own, for the shipped files and
+    // the helper tools (the installed data folders), in order. None unless
+    // the host names some.
+    virtual QStringList dataFolders() const { return {}; }
+
+    // The helper tool `fileName` found on the search path of the system, or
+    // an empty text. Hosts that do not search the path find nothing.
+    virtual QString findOnSystemPath(const QString& fileName) const
+    {
+        Q_UNUSED(fileName);
+        return {};
+    }
+
     // Open-file dialog. `filters` holds "Description|pattern;pattern" pairs.
     // Returns the chosen path, or an empty text when cancelled.
     virtual QString openFileDialog(QWidget* owner, const QString& title, const QStringList& filters) = 0;

@@ -1,5 +1,8 @@
 #include "controls/MyProgressBar.h"
 
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -8,7 +11,50 @@
 
 namespace clip {
 
-MyProgressBar::MyProgressBar(QWidget* parent) : QWidget(parent) {}
+namespace {
+
+// What assistive technology sees: a progress bar whose value (0 to 100) can
+// be read, and read out as "N%".
+class AccessibleProgressBar : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit AccessibleProgressBar(MyProgressBar* bar) : QAccessibleWidget(bar, QAccessible::ProgressBar) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return QStringLiteral("%1%").arg(bar()->Value());
+        return QAccessibleWidget::text(t);
+    }
+    QVariant currentValue() const override { return bar()->Value(); }
+    void setCurrentValue(const QVariant&) override {}  // shown, not edited
+    QVariant maximumValue() const override { return MyProgressBar::Max; }
+    QVariant minimumValue() const override { return MyProgressBar::Min; }
+    QVariant minimumStepSize() const override { return 0; }
+
+private:
+    MyProgressBar* bar() const { return static_cast<MyProgressBar*>(widget()); }
+};
+
+QAccessibleInterface* ProgressBarFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(MyProgressBar::staticMetaObject.className()) && object->isWidgetType())
+        return new AccessibleProgressBar(static_cast<MyProgressBar*>(object));
+    return nullptr;
+}
+
+}  // namespace
+
+MyProgressBar::MyProgressBar(QWidget* parent) : QWidget(parent)
+{
+    static const bool factoryInstalled = (QAccessible::installFactory(ProgressBarFactory), true);
+    Q_UNUSED(factoryInstalled);
+}
 
 void MyProgressBar::setValue(int intValue)
 {
@@ -17,6 +63,8 @@ void MyProgressBar::setValue(int intValue)
         return;
     m_value = v;
     update();
+    QAccessibleValueChangeEvent changed(this, v);
+    QAccessible::updateAccessibility(&changed);
 }
 
 QSize MyProgressBar::sizeHint() const { return QSize(200, fontMetrics().height() + 8); }

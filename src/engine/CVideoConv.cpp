@@ -1,6 +1,7 @@
 #include "engine/CVideoConv.h"
 
 #include "common/HostServices.h"
+#include "common/ResourceLocator.h"
 #include "common/Rounding.h"
 #include "engine/DOSOutputs.h"
 
@@ -14,14 +15,6 @@
 namespace clip {
 
 namespace {
-
-#ifdef Q_OS_WIN
-const QString kEncoderName = QStringLiteral("\\ffmpeg.exe");
-const QString kProbeName = QStringLiteral("\\ffprobe.exe");
-#else
-const QString kEncoderName = QStringLiteral("/ffmpeg");
-const QString kProbeName = QStringLiteral("/ffprobe");
-#endif
 
 const QString kCrLf = QStringLiteral("\r\n");
 // At most this many of the encoder's last error lines lead a failure box.
@@ -65,12 +58,12 @@ void CVideoConv::setStartTime(qint32 seconds) { m_startTime = seconds; }
 
 QString CVideoConv::EncoderPath()
 {
-    return Host().programFolder() + kEncoderName;
+    return LocateTool(QStringLiteral("ffmpeg"));
 }
 
 QString CVideoConv::ProbePath()
 {
-    return Host().programFolder() + kProbeName;
+    return LocateTool(QStringLiteral("ffprobe"));
 }
 
 DOSOutputs* CVideoConv::runner()
@@ -101,7 +94,9 @@ bool CVideoConv::EncoderMissing()
     const QFileInfo encoder(EncoderPath());
     if (encoder.isFile() && encoder.isExecutable())
         return false;
-    Host().messageBox(QStringLiteral("The encoder was not found: ") + EncoderPath(), MsgCritical);
+    Host().messageBox(QStringLiteral("The encoder was not found: ")
+                          + LookedFor(QStringLiteral("ffmpeg")).join(QStringLiteral(", ")),
+                      MsgCritical);
     return true;
 }
 

@@ -26,10 +26,11 @@ enum class CutOutcome {
 // option, so the encoder seeks there instead of decoding everything before
 // it; otherwise it is an output option, and the encoder decodes from the
 // beginning and drops what lies before the start (docs/PERFORMANCE.md).
-// The encoder is the program folder's "ffmpeg" ("ffmpeg.exe" on Windows),
+// The encoder is "ffmpeg" ("ffmpeg.exe" on Windows) as LocateTool finds it
+// (the program's folder, then the installed data folders, then the PATH),
 // run through a DOSOutputs runner that the job creates on first use; the
-// probe beside it ("ffprobe") answers questions about the input and checks
-// the result.
+// probe found the same way ("ffprobe") answers questions about the input
+// and checks the result.
 //
 // StartConversion returns when the encoder has ended or the job was stopped;
 // while it runs, the window's events (among them a Stop click calling
@@ -74,7 +75,8 @@ public:
     // True when the last run put the start after the input (exact seek).
     bool SeeksAfterInput() const { return m_seekAfterInput; }
 
-    // The encoder's and the probe's paths for the current program folder.
+    // The encoder's and the probe's paths (LocateTool); LookedFor lists
+    // where a missing one was looked for.
     static QString EncoderPath();
     static QString ProbePath();
 

@@ -1,6 +1,7 @@
 #include "formats/Catalogue.h"
 
 #include "common/HostServices.h"
+#include "common/ResourceLocator.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -78,7 +79,7 @@ enum class ReadResult { Lines, Blank, Failed };
 // an optional CR before it.
 ReadResult readLines(const QString& fileName, QStringList* lines, QString* cause)
 {
-    const QString path = Host().programFolder() + QLatin1Char('/') + fileName;
+    const QString path = LocateDataFile(fileName);
     const QString shown = QDir::toNativeSeparators(path);
     QFile file(path);
     if (!file.exists()) {

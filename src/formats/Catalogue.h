@@ -33,7 +33,7 @@ struct Catalogues {
     int CodecCount = 0;
 };
 
-// Catalogue file names, looked up in Host().programFolder(). The loaders
+// Catalogue file names, looked up by LocateDataFile (the program folder first). The loaders
 // below need real lists (never null); signals of a list are held back while
 // it is filled, so handlers only see the final selection.
 inline constexpr const char* kPresetsFileName = "presets.xml";

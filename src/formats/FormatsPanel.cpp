@@ -1,5 +1,6 @@
 #include "formats/FormatsPanel.h"
 
+#include "controls/AccessibleText.h"
 #include "controls/MyButton.h"
 #include "controls/MyOption.h"
 
@@ -42,8 +43,15 @@ QLineEdit* TextBox(const QString& name, QWidget* parent)
 }
 
 // A row of the custom options: caption, the control, and an optional unit.
+// The control is named by its caption and described by its group's title and
+// its unit, since two groups hold captions alike ("Bitrate:").
 void AddRow(QGridLayout* grid, int row, QLabel* caption, QWidget* field, QLabel* unit = nullptr)
 {
+    const auto* group = qobject_cast<QGroupBox*>(grid->parentWidget());
+    QString description = group ? group->title() : QString();
+    if (unit)
+        description += QStringLiteral(", in ") + unit->text();
+    LabelControl(caption, field, description);
     grid->addWidget(caption, row, 0);
     if (unit) {
         auto* pair = new QHBoxLayout;
@@ -166,14 +174,22 @@ void FormatsPanel::buildPresetPanel(MyFrame* panel)
     cmbCategory = List(QStringLiteral("cmbCategory"), panel);
     cmbOutVCodec = List(QStringLiteral("cmbOutVCodec"), panel);
     cmbOutFormat = List(QStringLiteral("cmbOutFormat"), panel);
-    grid->addWidget(Caption(QStringLiteral("Output Category:"), QStringLiteral("lblCategory"), panel), 0, 0);
-    grid->addWidget(cmbCategory, 0, 1);
-    grid->addWidget(Caption(QStringLiteral("Output Video Codec:"), QStringLiteral("lblOutVCodec"), panel), 1, 0);
-    grid->addWidget(cmbOutVCodec, 1, 1);
-    grid->addWidget(Caption(QStringLiteral("Output File Format (Container):"), QStringLiteral("lblOutFormat"),
-                            panel),
-                    2, 0);
-    grid->addWidget(cmbOutFormat, 2, 1);
+    const QString presets = QStringLiteral("Preset formats");
+    const struct {
+        const char* caption;
+        const char* name;
+        QComboBox* list;
+    } rows[] = {
+        {"Output Category:", "lblCategory", cmbCategory},
+        {"Output Video Codec:", "lblOutVCodec", cmbOutVCodec},
+        {"Output File Format (Container):", "lblOutFormat", cmbOutFormat},
+    };
+    for (int row = 0; row < 3; ++row) {
+        QLabel* caption = Caption(QString::fromLatin1(rows[row].caption), QString::fromLatin1(rows[row].name), panel);
+        LabelControl(caption, rows[row].list, presets);
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(rows[row].list, row, 1);
+    }
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(3, 1);
 }
@@ -188,8 +204,10 @@ void FormatsPanel::buildCustomPanel(MyFrame* panel)
     containerRow->setSpacing(8);
     cmbCustContainer = List(QStringLiteral("cmbCustContainer"), panel, ContainerItems());
     cmbCustContainer->setMinimumContentsLength(6);
-    containerRow->addWidget(
-        Caption(QStringLiteral("Output Format(Container):"), QStringLiteral("lblCustContainer"), panel));
+    QLabel* containerCaption =
+        Caption(QStringLiteral("Output Format(Container):"), QStringLiteral("lblCustContainer"), panel);
+    LabelControl(containerCaption, cmbCustContainer, QStringLiteral("Custom format"));
+    containerRow->addWidget(containerCaption);
     containerRow->addWidget(cmbCustContainer);
     containerRow->addStretch(1);
     column->addLayout(containerRow);

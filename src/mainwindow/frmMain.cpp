@@ -74,6 +74,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
     buildMainPanel();
     frFormats = new FormatsPanel(this);
     buildAboutPanel();
+    SetAccessibleTexts();
 
     tmrAnimate = new QTimer(this);
     tmrAnimate->setObjectName(QStringLiteral("tmrAnimate"));

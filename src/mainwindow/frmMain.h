@@ -258,6 +258,8 @@ public:
 protected:
     void closeEvent(class QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Tab passes over the controls of a panel resting out of sight.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void buildMainPanel();
@@ -268,6 +270,8 @@ private:
     void connectFormatsHandlers();
     void connectSettingsHandlers();
     void connectPreviewHandlers();
+    // Accessible names and descriptions, label buddies and the Tab order.
+    void SetAccessibleTexts();
 
     void Form_Load();
     void Form_QueryUnload();

@@ -3,6 +3,7 @@
 #include "mainwindow/frmMain.h"
 
 #include "common/HostServices.h"
+#include "common/ResourceLocator.h"
 #include "common/Rounding.h"
 #include "common/Twips.h"
 #include "controls/MyButton.h"
@@ -329,12 +330,12 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
 void frmMain::MyButton1_Click()
 {
 #ifdef Q_OS_WIN
-    const QString helpFile = QStringLiteral("\\Help.chm");
+    const QString helpFile = QStringLiteral("Help.chm");
 #else
-    const QString helpFile = QStringLiteral("/Help.html");
+    const QString helpFile = QStringLiteral("Help.html");
 #endif
     // A failure to open is not reported.
-    Host().openExternal(Host().programFolder() + helpFile);
+    Host().openExternal(LocateDataFile(helpFile));
 }
 
 void frmMain::lblFFmpeg_Click()

@@ -1,10 +1,13 @@
 // Clipwright: cuts a marked part of a video into a new file.
+#include "mainwindow/CommandLine.h"
+#include "mainwindow/SelfCheck.h"
 #include "mainwindow/frmMain.h"
 #include "platform/QtHostServices.h"
 #include "player/PlaybackEngine.h"
 
 #include <QApplication>
 #include <QEvent>
+#include <QIcon>
 #include <QStyleFactory>
 #include <QTimer>
 
@@ -40,6 +43,13 @@ private:
 
 int main(int argc, char** argv)
 {
+    // --help and --version answer without a display.
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+    if (const auto early = clip::ReadCommandLine(rawArguments, true); early.exitCode)
+        return *early.exitCode;
+
     QApplication app(argc, argv);
     // Qt takes the locale from the environment; the playback engine needs
     // C-style numbers.
@@ -48,9 +58,16 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Clipwright"));
     QApplication::setApplicationVersion(QStringLiteral(CLIP_VERSION_TEXT));
     QApplication::setOrganizationName(QStringLiteral("Norvane"));
+    // The desktop entry and the icon an installed program brings.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.clipwright"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("clipwright")));
     // One style on every platform, so the theme's colours look the same.
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(style);
+
+    const clip::StartupRequest request = clip::ReadCommandLine(QApplication::arguments(), false);
+    if (request.exitCode)
+        return *request.exitCode;
 
     clip::QtHostServices host;
     clip::SetHost(&host);
@@ -60,6 +77,13 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsSet("CLIPWRIGHT_EXIT_WHEN_SHOWN"))
         window.installEventFilter(&exitWhenShown);
     window.show();
+    QTimer::singleShot(0, &window, [&window, video = request.video] {
+        const bool selfCheck = clip::BeginSelfCheckIfAsked(window);
+        if (!video.isEmpty())
+            clip::OpenAtStartUp(window, video);
+        if (selfCheck)
+            clip::FinishSelfCheck(window);
+    });
     const int rc = app.exec();
     clip::SetHost(nullptr);
     return rc;

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace clip {
@@ -41,6 +42,23 @@ void QtHostServices::processEvents() { QCoreApplication::processEvents(); }
 QString QtHostServices::programFolder() const
 {
     return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+}
+
+QStringList QtHostServices::dataFolders() const
+{
+#ifdef Q_OS_WIN
+    return {};
+#else
+    QStringList folders{QCoreApplication::applicationDirPath() + QStringLiteral("/../share/clipwright")};
+    folders << QStandardPaths::standardLocations(QStandardPaths::AppDataLocation);
+    folders << QStringLiteral(CLIP_INSTALL_DATA_DIR);
+    return folders;
+#endif
+}
+
+QString QtHostServices::findOnSystemPath(const QString& fileName) const
+{
+    return QStandardPaths::findExecutable(fileName);
 }
 
 QStringList ToQtNameFilters(const QStringList& filters)

@@ -13,6 +13,12 @@ public:
     void messageBoxWithDetails(const QString& text, const QString& details, int style) override;
     void processEvents() override;
     QString programFolder() const override;
+    // Off Windows: ../share/clipwright beside the program's folder (an
+    // installed program, wherever its prefix was moved), the application's
+    // data locations, and share/clipwright of the configured install prefix.
+    // On Windows none: everything lies in the program's folder.
+    QStringList dataFolders() const override;
+    QString findOnSystemPath(const QString& fileName) const override;
     QString openFileDialog(QWidget* owner, const QString& title, const QStringList& filters) override;
     QString browseForFolder(QWidget* owner, const QString& title) override;
     bool openExternal(const QString& target) override;

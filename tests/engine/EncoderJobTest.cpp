@@ -112,7 +112,7 @@ TEST(EncoderJob, MissingEncoderIsNamedOnceAndNothingRuns)
     EXPECT_EQ(job.Outcome(), CutOutcome::NotRun);
     EXPECT_EQ(Fake().messages.size(), 2);
     for (const auto& box : Fake().messages)
-        EXPECT_EQ(box.text, "The encoder was not found: " + dir.path() + "/ffmpeg");
+        EXPECT_EQ(box.text, "The encoder was not found: " + dir.path() + "/ffmpeg, ffmpeg on the PATH");
 }
 
 // The hash of the first picture of `path`, decoded from `from` seconds on.

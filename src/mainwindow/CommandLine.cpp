@@ -1,0 +1,75 @@
+#include "mainwindow/CommandLine.h"
+
+#include "common/HostServices.h"
+#include "mainwindow/frmMain.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <cstdio>
+
+namespace clip {
+
+namespace {
+
+// Written here rather than by the parser, which needs the application
+// object for its own text.
+const char* const kHelpText =
+    "Usage: clipwright [options] [VIDEO]\n"
+    "Cuts a marked part of a video into a new file.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     Show this help and exit.\n"
+    "  -v, --version  Show the version and exit.\n"
+    "\n"
+    "Arguments:\n"
+    "  VIDEO          A video to open at start-up.\n";
+
+void print(FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+}  // namespace
+
+StartupRequest ReadCommandLine(const QStringList& arguments, bool beforeToolkit)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
+    parser.addOptions({help, version});
+    const bool parsed = parser.parse(arguments);
+
+    StartupRequest request;
+    if (parser.isSet(help)) {
+        print(stdout, QString::fromLatin1(kHelpText));
+        request.exitCode = 0;
+    } else if (parser.isSet(version)) {
+        print(stdout, QStringLiteral("Clipwright %1\n").arg(QStringLiteral(CLIP_VERSION_TEXT)));
+        request.exitCode = 0;
+    } else if (beforeToolkit) {
+        return request;
+    } else if (!parsed || parser.positionalArguments().size() > 1) {
+        const QString cause = parsed ? QStringLiteral("Only one video can be opened.") : parser.errorText();
+        print(stderr, QStringLiteral("clipwright: %1\nTry 'clipwright --help'.\n").arg(cause));
+        request.exitCode = 2;
+    } else if (!parser.positionalArguments().isEmpty()) {
+        request.video = parser.positionalArguments().constFirst();
+    }
+    return request;
+}
+
+void OpenAtStartUp(frmMain& window, const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || !frmMain::IsVideoFileName(info.fileName())) {
+        // The text of the preview's own message.
+        Host().messageBox(QStringLiteral("File is not supported"), MsgExclamation);
+        return;
+    }
+    window.picVideoWindow_OLEDragDrop({QUrl::fromLocalFile(info.absoluteFilePath())});
+}
+
+}  // namespace clip

@@ -1,0 +1,99 @@
+// What a screen reader and the keyboard get from the window: every control's
+// name, role and description, the progress bar's value, and the Tab order.
+#include "controls/AccessibleText.h"
+#include "controls/MyCheck.h"
+#include "mainwindow/WindowTestKit.h"
+#include "player/PlaybackEngine.h"
+#include "player/VideoPane.h"
+
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QApplication>
+#include <QtTest/QTest>
+
+namespace clip {
+namespace {
+
+class Accessibility : public test::HiveTest {};
+
+QString Read(QWidget* w, QAccessible::Text t) { return QAccessible::queryAccessibleInterface(w)->text(t); }
+
+TEST_F(Accessibility, EveryControlHasItsOwnNameAndRole)
+{
+    frmMain w;
+    FormatsPanel* f = w.frFormats;
+    // Lists read their current item as their name (the toolkit's rule off
+    // Windows) and are named by the caption they are labelled by.
+    struct Row { QWidget* control; QString name; QAccessible::Role role; };
+    const Row rows[] = {
+        {w.MyButton1, "Help", QAccessible::Button}, {w.cmdAbout, "About", QAccessible::Button},
+        {w.cmdMinimize, "Minimize", QAccessible::Button}, {w.cmdClose, "Close", QAccessible::Button},
+        {w.cmdDeleteSelect, "Reset Selection", QAccessible::Button}, {f->cmdHide, "Save & Close", QAccessible::Button},
+        {w.txtOutPath, "Output folder", QAccessible::EditableText}, {w.progress, "Task Progress", QAccessible::ProgressBar},
+        {w.optOtherFolder, "Other folder", QAccessible::RadioButton}, {w.chkShutdown, "Shutdown after task complete", QAccessible::CheckBox},
+        {w.picVideoWindow, "Video preview", QAccessible::Client}, {w.Slider, "Timeline", QAccessible::Client},
+        {f->cmbCategory, "Output Category", QAccessible::ComboBox},
+        {f->cmbOutFormat, "Output File Format (Container)", QAccessible::ComboBox},
+        {f->cmbCustContainer, "Output Format(Container)", QAccessible::ComboBox},
+        {f->txtCVBitrate, "Bitrate", QAccessible::EditableText}, {f->txtCABirate, "Bitrate", QAccessible::EditableText},
+        {f->cmbCASmapleRate, "Sampling Rate", QAccessible::ComboBox},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.control->objectName().toStdString());
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(r.control);
+        ASSERT_NE(a, nullptr);
+        QStringList names{a->text(QAccessible::Name)};
+        if (r.role == QAccessible::ComboBox) {
+            names.clear();
+            for (const auto& label : a->relations(QAccessible::Label))
+                names << AccessibleCaption(label.first->text(QAccessible::Name));
+        }
+        EXPECT_TRUE(names.contains(r.name)) << names.join('|').toStdString();
+        EXPECT_EQ(a->role(), r.role);
+        EXPECT_FALSE(a->text(QAccessible::Description).isEmpty());
+    }
+    // Captions alike tell their group apart; the captions lead to their box.
+    EXPECT_EQ(Read(f->txtCVBitrate, QAccessible::Description).toStdString(), "Output Video Options, in kbps");
+    EXPECT_EQ(Read(f->txtCABirate, QAccessible::Description).toStdString(), "Output Audio Options, in kbps");
+    EXPECT_EQ(f->findChild<QLabel*>("lblChannels")->buddy(), f->txtChannels);
+    // A caption that changes is read as it stands.
+    w.cmdPlay->setText("Pause");
+    EXPECT_EQ(Read(w.cmdPlay, QAccessible::Name).toStdString(), "Pause");
+}
+
+TEST_F(Accessibility, ProgressBarExposesItsValue)
+{
+    frmMain w;
+    QAccessibleValueInterface* value = QAccessible::queryAccessibleInterface(w.progress)->valueInterface();
+    ASSERT_NE(value, nullptr);
+    for (auto [set, shown] : {std::pair{42, 42}, {150, 100}, {-3, 0}}) {
+        w.progress->setValue(set);
+        EXPECT_EQ(value->currentValue().toInt(), shown);
+        EXPECT_EQ(Read(w.progress, QAccessible::Value), QString::number(shown) + "%");
+    }
+    EXPECT_EQ(value->maximumValue().toInt(), 100);
+}
+
+TEST_F(Accessibility, TabVisitsTheControlsInSightInReadingOrder)
+{
+    frmMain w;
+    w.show();
+    QApplication::setActiveWindow(&w);
+    const auto tabs = [](QWidget* from, int count) {
+        from->setFocus();
+        QStringList visited;
+        for (int i = 0; i < count; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+        }
+        return visited.join(' ').toStdString();
+    };
+    // The checked option is the group's one stop; the resting panels get none.
+    EXPECT_EQ(tabs(w.Slider, 13), "cmdAddVideoFile cmdPlay cmdStop cmdStartSelect cmdEndSelect cmdDeleteSelect "
+                                  "cmdChangeFormat optSameFolder txtOutPath cmdBrowse chkShutdown cmdConvert Slider");
+    w.setPanelTopTwips(w.frFormats, frmMain::kPanelRestTopTwips);
+    EXPECT_EQ(tabs(w.cmdConvert, 2), "optFormat cmbCategory");
+}
+
+}  // namespace
+}  // namespace clip
