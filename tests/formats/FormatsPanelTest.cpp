@@ -1,8 +1,11 @@
-// The formats panel: its fixed lists, the preset cascades, the key filters of
-// the number boxes, the closing check, the route choice and the summary.
+// The formats panel: the catalogue readers on files written into a temporary
+// program folder, its fixed lists, the preset cascades, the key filters of
+// the number boxes and the preset a choice gives, the closing check, the
+// route choice and the summary.
 #include "FormatsTestSupport.h"
 
 #include "controls/MyOption.h"
+#include "formats/GetParamaters.h"
 
 #include <QLineEdit>
 #include <QtTest/QTest>
@@ -14,13 +17,57 @@ using namespace test;
 using FormatsPanelTest = FormatsFixture;
 
 const QList<QStringList> kCascade{
-    Preset("H.264", "-c:v libx264 -crf 20", "mp4", "Video"), Preset("H.264", "-c:v libx264", "mkv", "Video"),
+    Preset("H.264", "-c:v libx264 -crf 20 ", "mp4", "Video"), Preset("H.264", "-c:v libx264", "mkv", "Video"),
     Preset("VP9", "-c:v libvpx-vp9", "webm", "Video"),
     Preset("H.264", "-c:v libx264 -crf 30", "mp4", "Video"),  // same label and container again
     Preset("VP9", "-c:v libvpx-vp9 -b:v 1M", "mkv", "Video"), Preset("MP3", "-vn -c:a libmp3lame", "mp3", "Audio"),
     Preset("H.264", "-c:v libx264", "mov", "Audio"),
     Preset("Lower", "-c:v mpeg4", "avi", "video"),  // a category differing only in case
 };
+
+const QStringList kPresetsHead{"<?xml version=\"1.0\"?>", "<presets>"};
+
+// The one message shown, if `cause`: "Error Occured while Loading <what>." with the cause in what follows.
+void ExpectOneFailure(const QString& what, const char* cause)
+{
+    const QString text = Fake().messages.value(0).text;
+    ASSERT_EQ(Fake().messages.size(), cause ? 1 : 0) << text.toStdString();
+    EXPECT_TRUE(!cause || (text.startsWith("Error Occured while Loading " + what + ".\n") && text.contains(cause, Qt::CaseInsensitive)))
+        << text.toStdString();
+    Fake().messages.clear();
+}
+
+TEST_F(FormatsPanelTest, CataloguesLoadFromAnyEditorsFileOrFailWithTheirCause)
+{
+    const struct { const char* name; QStringList lines; QString eol; QStringList entries; const char* cause; } cases[] = {
+        {"fields verbatim, one category", kPresetsHead + Preset(" H.264 ", " -vn ", "mp4", "Video")
+             + Preset("MP3", "-vn", "mp3", "Video") + QStringList{"</presets>"}, "\r\n",
+         {" H.264 | -vn |mp4|Video", "MP3|-vn|mp3|Video"}, nullptr},
+        {"line feeds alone, fields in any order, closing tags in any case",
+         kPresetsHead + QString("<preset>|<category>Audio</CATEGORY>|<extension>mp3</extension>|<params>-vn</Params>|"
+                                "<label>MP3</label>|</preset>|</presets>").split('|'), "\n", {"MP3|-vn|mp3|Audio"}, nullptr},
+        {"missing file", {}, "\r\n", {}, "was not found"},
+        {"record running past the end", kPresetsHead + Preset("A", "p", "e", "C") + QStringList{"<preset>"}, "\r\n",
+         {"A|p|e|C"}, "runs past the end"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(folder.filePath("presets.xml"));
+        if (!c.lines.isEmpty())
+            writeFile("presets.xml", c.lines, c.eol, !c.cause);
+        Catalogues fresh;
+        QComboBox list;
+        LoadPresets(fresh, &list);
+        QStringList entries;
+        for (const PresetEntry& p : fresh.Presets.mid(0, fresh.PresetCount))
+            entries << QStringList{p.Label, p.Params, p.Extension, p.Category}.join('|');
+        EXPECT_EQ(entries, c.entries);
+        EXPECT_EQ(list.count(), c.cause ? 0 : 1);
+        ExpectOneFailure("Presets", c.cause);
+    }
+    load("codecs", {Codec("aac", "AAC", "audio codec")});
+    ExpectOneFailure("Codecs", "video codec list is empty");
+}
 
 // Saved settings are list positions: the fixed lists keep this content and order.
 TEST_F(FormatsPanelTest, FixedListsHoldTheirItemsInOrder)
@@ -38,15 +85,21 @@ TEST_F(FormatsPanelTest, FixedListsHoldTheirItemsInOrder)
                   .split('|'));
 }
 
-TEST_F(FormatsPanelTest, EachChoiceRebuildsTheListsAfterIt)
+// Each choice rebuilds the lists after it; the first preset matching the three choices gives the options verbatim.
+TEST_F(FormatsPanelTest, EachChoiceRebuildsTheListsAfterItPicksTheFirstMatchingPresetAndShowsInTheSummary)
 {
+    EXPECT_EQ(GetParamaters(panel, cat, 0, 5), QString()) << "nothing loaded, as after a failed load";
     load("presets", kCascade);
     EXPECT_EQ(ItemsOf(panel.cmbCategory), (QStringList{"Video", "Audio", "video"}));
     QComboBox *const category = panel.cmbCategory, *const label = panel.cmbOutVCodec;
-    const struct { QComboBox* list; QString pick; QStringList labels, containers; } steps[] = {
-        {nullptr, "", {"H.264", "VP9"}, {"mp4", "mkv"}},  {label, "VP9", {"H.264", "VP9"}, {"webm", "mkv"}},
-        {category, "Audio", {"MP3", "H.264"}, {"mp3"}},  {label, "H.264", {"MP3", "H.264"}, {"mov"}},
-        {category, "video", {"Lower"}, {"avi"}},         {category, "Video", {"H.264", "VP9"}, {"mp4", "mkv"}},
+    const struct { QComboBox* list; QString pick; QStringList labels, containers; QString params; } steps[] = {
+        {nullptr, "", {"H.264", "VP9"}, {"mp4", "mkv"}, "-c:v libx264 -crf 20  -t 5"},
+        {label, "VP9", {"H.264", "VP9"}, {"webm", "mkv"}, "-c:v libvpx-vp9 -t 5"},
+        {category, "Audio", {"MP3", "H.264"}, {"mp3"}, "-vn -c:a libmp3lame -t 5"},
+        {label, "H.264", {"MP3", "H.264"}, {"mov"}, "-c:v libx264 -t 5"},
+        {category, "video", {"Lower"}, {"avi"}, "-c:v mpeg4 -t 5"},
+        {category, "Video", {"H.264", "VP9"}, {"mp4", "mkv"}, "-c:v libx264 -crf 20  -t 5"},
+        {label, "VP9", {"H.264", "VP9"}, {"webm", "mkv"}, "-c:v libvpx-vp9 -t 5"},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.pick.toStdString());
@@ -56,10 +109,31 @@ TEST_F(FormatsPanelTest, EachChoiceRebuildsTheListsAfterIt)
         EXPECT_EQ(ItemsOf(panel.cmbOutFormat), step.containers);
         EXPECT_EQ(panel.cmbOutFormat->currentIndex(), 0);
         EXPECT_EQ(label->currentText(), step.list == label ? step.pick : step.labels.first());
+        EXPECT_EQ(GetParamaters(panel, cat, 0, 5), step.params);
     }
+    EXPECT_EQ(FormatDescription(panel), "Category:Video, Codec:\"VP9\", Container:\"webm\"");
+    panel.cmbOutFormat->addItem("avi");
+    Pick(panel.cmbOutFormat, "avi");
+    EXPECT_EQ(GetParamaters(panel, cat, 7, 9), QString()) << "no preset matches";
     panel.cmbCategory->clear();  // no selection left: nothing to cascade from, and no crash
     EXPECT_EQ(ItemsOf(label), (QStringList{"H.264", "VP9"}));
     EXPECT_TRUE(Fake().messages.isEmpty());
+    // The custom route: its sub-panel in front, its own summary; the presets' choices stay for the way back.
+    const auto inFront = [&](int index) {
+        const QObjectList& stack = panel.frFormat[index]->parentWidget()->children();
+        return stack.indexOf(panel.frFormat[index]) > stack.indexOf(panel.frFormat[1 - index]);
+    };
+    load("codecs", {Codec("libx264", "H.264 / AVC", "video codec"), Codec("copy", "Copy \"as is\"", "general"),
+                    Codec("x", "Odd", "Video Codec")});  // general codecs join both lists, unknown types none
+    EXPECT_EQ(ItemsOf(panel.cmbCVCodec) + ItemsOf(panel.cmbCACodec),
+              (QStringList{"H.264 / AVC", "Copy \"as is\"", "Copy \"as is\""}));
+    panel.optFormat[1]->click();
+    Pick(panel.cmbCustContainer, "yuv");
+    Pick(panel.cmbCACodec, "Copy \"as is\"");
+    EXPECT_EQ(FormatDescription(panel), "Container:yuv, Video Codec:\"H.264 / AVC\", Audio Codec:\"Copy \"as is\"\"");
+    EXPECT_TRUE(inFront(1) && !panel.optFormat[0]->isChecked());
+    panel.optFormat[0]->setChecked(true);  // as the settings restore sets it
+    EXPECT_TRUE(inFront(0) && panel.cmbOutVCodec->currentText() == "VP9");
 }
 
 TEST_F(FormatsPanelTest, NumberBoxesTakeOnlyTheirDigitsUpToTheirLimit)
@@ -69,26 +143,18 @@ TEST_F(FormatsPanelTest, NumberBoxesTakeOnlyTheirDigitsUpToTheirLimit)
     const struct { QLineEdit* box; QString typed, expected; } cases[] = {
         {ch, "0", ""},        {ch, "23", "2"},       {ch, "a-9", "9"},      {fr, "29.0", "29."},
         {fr, "2.5.1", "2.51"}, {fr, "1234567890", "123456789"},            {fr, "23.976", "23.976"},
-        {fr, "+-,e 1", "1"},  {ab, "12805", "1280"}, {ab, "6x4.", "64"},   {vb, "0320", "0320"},
-        {vb, "99999", "9999"},
+        {fr, "+-,e 1", "1"},  {ab, "12805", "1280"}, {ab, "6x4.", "64"},   {vb, "99999", "9999"},
+        {vb, "0320", "0320"},
     };
     for (const auto& c : cases) {
         c.box->clear();
         QTest::keyClicks(c.box, c.typed);
         EXPECT_EQ(c.box->text(), c.expected) << c.box->objectName().toStdString() << " typed " << c.typed.toStdString();
     }
-    // A full box keeps even a selection; Backspace and the arrows still work.
-    ab->setText("1280");
-    ab->selectAll();
-    QTest::keyClicks(ab, "5");
-    EXPECT_EQ(ab->text(), "1280");
-    QTest::keyClick(ab, Qt::Key_Backspace);
-    EXPECT_EQ(ab->text(), "");
-    fr->clear();
-    QTest::keyClicks(fr, "25");
-    for (Qt::Key key : {Qt::Key_Left, Qt::Key_Delete, Qt::Key_Home})
-        QTest::keyClick(fr, key);
-    EXPECT_EQ(fr->text(), "2");
+    // Editing keys still work in a full box.
+    for (Qt::Key key : {Qt::Key_Left, Qt::Key_Delete, Qt::Key_Home, Qt::Key_Delete, Qt::Key_End, Qt::Key_Backspace})
+        QTest::keyClick(vb, key);
+    EXPECT_EQ(vb->text(), "3");
 }
 
 TEST_F(FormatsPanelTest, ClosingCheckReportsTheFirstEmptyBoxInOrder)
@@ -105,40 +171,15 @@ TEST_F(FormatsPanelTest, ClosingCheckReportsTheFirstEmptyBoxInOrder)
         for (const auto& c : cases) {
             SCOPED_TRACE(QString("route %1: %2|%3|%4|%5").arg(route).arg(c.channels, c.frameRate, c.audio, c.video)
                              .toStdString());
-            Fake().messages.clear();
-            panel.txtChannels->setText(c.channels);
-            panel.txtFrameRate->setText(c.frameRate);
-            panel.txtCABirate->setText(c.audio);
-            panel.txtCVBitrate->setText(c.video);
+            for (const auto& [box, text] : {std::pair{panel.txtChannels, c.channels}, {panel.txtFrameRate, c.frameRate},
+                                            {panel.txtCABirate, c.audio}, {panel.txtCVBitrate, c.video}})
+                box->setText(text);
             EXPECT_EQ(controller.CheckBeforeClose(), c.message.isEmpty());
             ASSERT_EQ(Fake().messages.size(), c.message.isEmpty() ? 0 : 1);
-            if (!c.message.isEmpty()) {
-                EXPECT_EQ(Fake().messages.at(0).text, c.message);
-                EXPECT_EQ(Fake().messages.at(0).style, 48);
-            }
+            EXPECT_TRUE(c.message.isEmpty() || (Fake().messages[0].text == c.message && Fake().messages[0].style == 48));
+            Fake().messages.clear();
         }
     }
-}
-
-TEST_F(FormatsPanelTest, OptionShowsItsSubPanelAndTheSummaryDescribesIt)
-{
-    const auto inFront = [&](int index) {
-        const QObjectList& stack = panel.frFormat[index]->parentWidget()->children();
-        return stack.indexOf(panel.frFormat[index]) > stack.indexOf(panel.frFormat[1 - index]);
-    };
-    load("presets", kCascade);
-    load("codecs", {Codec("libx264", "H.264 / AVC", "video codec"), Codec("copy", "Copy \"as is\"", "general")});
-    Pick(panel.cmbOutVCodec, "VP9");
-    Pick(panel.cmbOutFormat, "mkv");
-    EXPECT_EQ(FormatDescription(panel), "Category:Video, Codec:\"VP9\", Container:\"mkv\"");
-    panel.optFormat[1]->click();
-    EXPECT_TRUE(inFront(1) && !panel.optFormat[0]->isChecked());
-    Pick(panel.cmbCustContainer, "yuv");
-    Pick(panel.cmbCACodec, "Copy \"as is\"");
-    EXPECT_EQ(FormatDescription(panel), "Container:yuv, Video Codec:\"H.264 / AVC\", Audio Codec:\"Copy \"as is\"\"");
-    panel.optFormat[0]->setChecked(true);  // as the settings restore sets it
-    EXPECT_TRUE(inFront(0));
-    EXPECT_EQ(panel.cmbOutVCodec->currentText(), "VP9") << "the other route's choices stay";
 }
 
 }  // namespace

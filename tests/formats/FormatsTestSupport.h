@@ -1,5 +1,6 @@
 // Shared set-up of the formats tests: catalogues written into a temporary
-// program folder, and a panel with its controller.
+// program folder or the shipped ones, a panel with its controller, and a cut
+// by the real encoder as a job runs it.
 #pragma once
 
 #include "formats/Catalogue.h"
@@ -7,9 +8,11 @@
 #include "formats/FormatsPanel.h"
 
 #include "support/FakeHost.h"
+#include "support/TestClips.h"
 
 #include <QComboBox>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -18,8 +21,7 @@ namespace clip::test {
 inline QStringList ItemsOf(const QComboBox* list)
 {
     QStringList items;
-    for (int k = 0; k < list->count(); ++k)
-        items << list->itemText(k);
+    for (int k = 0; k < list->count(); ++k) items << list->itemText(k);
     return items;
 }
 
@@ -41,6 +43,22 @@ inline QStringList Codec(const QString& name, const QString& description, const 
 {
     return {"<codec>", "\t<name>" + name + "</name>", "\t<description>" + description + "</description>",
             "\t<type>" + type + "</type>", "</codec>"};
+}
+
+// Runs the encoder on `clip` from second 1 with `options` (which bring the length) into `target`, as a job
+// does; its exit code, its report in `log`.
+inline int Cut(const QString& clip, const QStringList& options, const QString& target, QString* log)
+{
+    return RunProgram(FfmpegPath(), QStringList{"-nostdin", "-ss", "1", "-i", clip} + options + QStringList{"-y", target},
+                      log);
+}
+
+// What the probe reports of `path` for `args` ("-show_entries ..."), as CSV on one line.
+inline QString Probe(const QString& path, const QStringList& args)
+{
+    QString report;
+    RunProgram(FfprobePath(), QStringList{"-v", "error", "-of", "csv=p=0"} + args + QStringList{path}, &report);
+    return report.simplified().remove(QRegularExpression(",+$"));  // some containers add an empty field
 }
 
 class FormatsFixture : public ::testing::Test {
@@ -65,6 +83,14 @@ protected:
             lines << r;
         writeFile(root + ".xml", lines << "</" + root + ">");
         root == "presets" ? LoadPresets(cat, panel.cmbCategory) : LoadCodecs(cat, panel.cmbCVCodec, panel.cmbCACodec);
+    }
+    // Loads the catalogues we ship, from the program's folder.
+    void loadShipped()
+    {
+        Fake().folderOverride.clear();
+        LoadPresets(cat, panel.cmbCategory);
+        LoadCodecs(cat, panel.cmbCVCodec, panel.cmbCACodec);
+        ASSERT_TRUE(Fake().messages.isEmpty()) << Fake().messages.value(0).text.toStdString();
     }
 
     QTemporaryDir folder;

@@ -1,15 +1,15 @@
-// The registry rules over the file hive (the shared table of cases, through
-// CRegister), and what only the hive has: its file, its handles, the user's
-// own hive refusing under tests, and several writers at once.
+// The registry rules over the file hive (the shared table of cases), what
+// only the hive has (its file, the user's own hive refusing under tests,
+// several writers at once), and the default output folder.
 #include "RegistryTestSupport.h"
 
 #include "platform/TestingGuard.h"
 #include "settings/CRegister.h"
 #include "settings/FileHiveRegistry.h"
+#include "settings/Settings.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -21,76 +21,30 @@ namespace {
 using regcases::kRoot;
 
 // Nothing in this program may touch the user's own hive.
-const bool kTestingSet = [] {
-    qputenv(platform::kTestingVariable, "1");
-    return true;
-}();
+const bool kTestingSet = qputenv(platform::kTestingVariable, "1");
 
 const QString kSection = QStringLiteral("Software\\Norvane Clipwright\\Settings");
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-class HiveRegistry final : public regcases::Registry {
-public:
-    explicit HiveRegistry(const QString& folder) : hive(std::make_shared<FileHiveRegistry>(folder)), reg(hive)
-    {
-        base = "Software\\Clipwright Test";
-    }
-    RegistryBackend& backend() override { return *hive; }
-    std::string get(const std::string& section, const std::string& name, const std::string& fallback) override
-    {
-        return reg.REGGetSetting(kRoot, Q(section), Q(name), Q(fallback)).toStdString();
-    }
-    bool save(const std::string& section, const std::string& name, const std::string& value) override
-    {
-        return reg.REGSaveSetting(kRoot, Q(section), Q(name), Q(value));
-    }
-    bool remove(const std::string& section, const std::string& name) override
-    {
-        return reg.REGDeleteSetting(kRoot, Q(section), Q(name));
-    }
-    std::shared_ptr<FileHiveRegistry> hive;
-    CRegister reg;
-};
 
 TEST(FileHive, TheRegistryRules)
 {
     for (const auto& [name, run] : regcases::Cases()) {
         SCOPED_TRACE(name);
         QTemporaryDir dir;
-        HiveRegistry r(dir.path());
+        FileHiveRegistry hive(dir.path());
+        regcases::Registry r{hive, "Software\\Clipwright Test"};
         run(r);
     }
-}
-
-TEST(FileHive, DamagedOrUnreadableHiveReadsAsDefaults)
-{
+    // CRegister's face: its texts reach the backend as UTF-8 and back.
     QTemporaryDir dir;
     auto hive = std::make_shared<FileHiveRegistry>(dir.path());
-    CRegister reg(hive);
-    const QByteArray head = "{\"format\":\"clipwright-registry-hive\",\"version\":1,\"root\":";
-    const QByteArray value = head + "{\"keys\":[{\"name\":\"Software\",\"values\":[{\"name\":\"v\",";
-    for (const QByteArray& bytes :
-         {QByteArray("\x00\xff\x13garbage", 10), head + "{\"values\":[", QByteArray("[1,2,3]"), QByteArray(),
-          QByteArray("{\"format\":\"other\",\"version\":1,\"root\":{}}"),
-          value + "\"type\":1,\"data\":\"!!not base64!!\"}]}]}}", value + "\"type\":-1,\"data\":\"\"}]}]}}"}) {
-        ASSERT_TRUE(reg.REGSaveSetting(kRoot, "Software", "v", "1"));
-        QFile out(hive->hiveFile(kRoot));
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size());
-        out.close();
-        EXPECT_EQ(reg.REGGetSetting(kRoot, "Software", "v", "d"), "d") << bytes.toStdString();
-        ASSERT_TRUE(QFile::remove(hive->hiveFile(kRoot)));
-    }
-    ASSERT_TRUE(QDir().mkpath(hive->hiveFile(kRoot)));
-    EXPECT_EQ(reg.REGGetSetting(kRoot, kSection, "v", "d"), "d");
-    EXPECT_FALSE(reg.REGSaveSetting(kRoot, kSection, "v", "x"));
+    ASSERT_TRUE(CRegister(hive).REGSaveSetting(kRoot, "Software\\V\u00eddeos \u65e5", "*", "C:\\Cut \u65e5"));
+    EXPECT_EQ(regcore::GetSetting(*hive, kRoot, "Software\\V\xC3\xAD" "deos \xE6\x97\xA5", "*", "d"), "C:\\Cut \xE6\x97\xA5");
 }
 
 TEST(FileHive, TheUsersOwnHiveRefusesEveryAccessUnderTests)
 {
-    ASSERT_TRUE(platform::RunningUnderTests());
-    EXPECT_TRUE(FileHiveRegistry().hiveFile(reg::kHKeyCurrentUser).isEmpty());
     SetDefaultRegistryBackend(nullptr);
+    EXPECT_TRUE(platform::RunningUnderTests() && FileHiveRegistry().hiveFile(reg::kHKeyCurrentUser).isEmpty());
     EXPECT_FALSE(CRegister().REGSaveSetting(kRoot, kSection, "v", "x"));
     EXPECT_EQ(CRegister().REGGetSetting(kRoot, kSection, "v", "d"), "d");
 }
@@ -118,25 +72,35 @@ TEST(FileHiveWriterProcess, WritesItsValues)
 TEST(FileHive, TwoWritersAtOnceLoseNothing)
 {
     QTemporaryDir dir;
-    std::vector<std::unique_ptr<QProcess>> children;
-    for (const char* name : {"proc1", "proc2"}) {
-        auto& child = children.emplace_back(std::make_unique<QProcess>());
+    QProcess children[2];
+    for (int k : {0, 1}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(kChildVariable, dir.path() + "|" + name);
-        child->setProcessEnvironment(env);
-        child->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child->start(QCoreApplication::applicationFilePath(), {"--gtest_filter=FileHiveWriterProcess.*"});
+        env.insert(kChildVariable, dir.path() + "|proc" + QString::number(k + 1));
+        children[k].setProcessEnvironment(env);
+        children[k].start(QCoreApplication::applicationFilePath(), {"--gtest_filter=FileHiveWriterProcess.*"});
     }
     WriteMany(dir.path(), "parent");
-    for (auto& child : children) {
-        ASSERT_TRUE(child->waitForFinished(60000));
-        EXPECT_EQ(child->exitCode(), 0) << child->readAllStandardOutput().toStdString();
-    }
-    CRegister fresh(std::make_shared<FileHiveRegistry>(dir.path()));
-    for (const char* writer : {"proc1", "proc2", "parent"})
+    for (QProcess& child : children)
+        EXPECT_TRUE(child.waitForFinished(60000) && child.exitCode() == 0) << child.readAll().toStdString();
+    FileHiveRegistry fresh(dir.path());
+    for (const QString writer : {"proc1", "proc2", "parent"})
         for (int i = 0; i < kWrites; ++i)
-            ASSERT_EQ(fresh.REGGetSetting(kRoot, kSection + "\\" + writer, QString::number(i), "lost"),
-                      QString::number(i)) << writer;
+            ASSERT_EQ(regcore::GetSetting(fresh, kRoot, (kSection + "\\" + writer).toStdString(), std::to_string(i), "lost"),
+                      std::to_string(i)) << writer.toStdString();
+}
+
+// The output folder is created one level deep at most, so its parent must exist: a fresh account may have no
+// videos folder yet.
+TEST(DefaultOutputFolder, LiesInAFolderThatExistsSoItCanBeCreated)
+{
+    QTemporaryDir home;
+    const QByteArray savedHome = qgetenv("HOME"), savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", home.path().toUtf8()), qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
+    const QString before = DefaultOutputFolder();
+    QDir(home.path()).mkdir("Videos");
+    EXPECT_EQ(before + "|" + DefaultOutputFolder(),
+              QDir::toNativeSeparators(home.path() + "/Cut Files|" + home.path() + "/Videos/Cut Files"));
+    qputenv("HOME", savedHome), qputenv("XDG_CONFIG_HOME", savedConfig);
 }
 
 }  // namespace
