@@ -65,13 +65,11 @@ TEST_F(Accessibility, ProgressBarExposesItsValue)
 {
     frmMain w;
     QAccessibleValueInterface* value = QAccessible::queryAccessibleInterface(w.progress)->valueInterface();
-    ASSERT_NE(value, nullptr);
-    for (auto [set, shown] : {std::pair{42, 42}, {150, 100}, {-3, 0}}) {
+    ASSERT_TRUE(value && value->maximumValue().toInt() == 100);
+    for (auto [set, shown] : {std::pair{42, "42"}, {150, "100"}, {-3, "0"}}) {
         w.progress->setValue(set);
-        EXPECT_EQ(value->currentValue().toInt(), shown);
-        EXPECT_EQ(Read(w.progress, QAccessible::Value), QString::number(shown) + "%");
+        EXPECT_EQ(value->currentValue().toString() + "|" + Read(w.progress, QAccessible::Value), QString(shown) + "|" + shown + "%");
     }
-    EXPECT_EQ(value->maximumValue().toInt(), 100);
 }
 
 TEST_F(Accessibility, TabVisitsTheControlsInSightInReadingOrder)
