@@ -4,14 +4,12 @@
 #include "engine/DOSOutputs.h"
 
 #include "support/FakeHost.h"
+#include "support/TestClips.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -20,14 +18,7 @@ namespace clip {
 namespace {
 
 using test::Fake;
-
-// Processes events until `done` holds, at most `ms` milliseconds; its last answer.
-bool PollUntil(const std::function<bool()>& done, int ms = 20000)
-{
-    for (QDeadlineTimer deadline(ms); !done() && !deadline.hasExpired(); QThread::msleep(5))
-        QCoreApplication::processEvents();
-    return done();
-}
+using test::WaitFor;
 
 // True when no process has this id; with `zombieCounts`, also when a dead
 // one waits for a foreign parent.
@@ -77,8 +68,8 @@ TEST_F(DOSOutputsTest, RefusesWhatCannotRunWithItsMessage)
         Fake().reset();
         DOSOutputs runner;
         EXPECT_EQ(Attach(&runner)->ExecuteCommand(commandLine), QString());
-        ASSERT_EQ(Fake().messages.size(), 1);
-        EXPECT_EQ(Fake().messages[0].text, commandLine.isEmpty() ? "Command Line is empty" : "File or command not found");
+        EXPECT_EQ(Fake().messages.value(0).text + QString::number(Fake().messages.size()),
+                  commandLine.isEmpty() ? "Command Line is empty1" : "File or command not found1");
         EXPECT_TRUE(chunks.isEmpty() && !runner.WasStarted());
     }
 }
@@ -144,22 +135,18 @@ TEST_F(DOSOutputsTest, EndingARunEarlyEndsTheChild)
             if (c.how == Stop || c.how == StopAndWait)
                 runner->setStopConvert(true);
             if (c.how == StopAndWait)
-                goneWhileWaiting = PollUntil([&] { return ProcessGone(Pid()); }, 5000);
+                goneWhileWaiting = WaitFor([&] { return ProcessGone(Pid()); }, 5000);
             else if (c.how == CleanUp)
                 runner->CleanUp();
             else if (c.how == Destroy)
                 delete runner.data();
         };
         onChunk = [&](const QString& chunk) { if (chunk != "Cancelled") act(); };
-        QTimer silentChild;  // once the silent child runs and the runner has waited on it twice
-        int yieldsWhenStarted = -1;
-        QObject::connect(&silentChild, &QTimer::timeout, [&] {
-            yieldsWhenStarted = yieldsWhenStarted < 0 && Pid() > 0 ? Fake().yields : yieldsWhenStarted;
-            if (yieldsWhenStarted >= 0 && Fake().yields > yieldsWhenStarted + 1)
-                silentChild.stop(), act();
+        int startedAt = -1;  // the silent child acted on once it runs and the runner has waited on it twice
+        test::Poller silentChild([&] {
+            startedAt = startedAt < 0 && Pid() > 0 ? Fake().yields : startedAt;
+            return c.script == silent && startedAt >= 0 && Fake().yields > startedAt + 1 && (act(), true);
         });
-        if (c.script == silent)
-            silentChild.start(5);
         EXPECT_EQ(runner->ExecuteCommand(c.script), c.output);
         EXPECT_EQ(chunks, c.chunks);
         EXPECT_TRUE(goneWhileWaiting == (c.how == StopAndWait) && runner.isNull() == (c.how == Destroy));
@@ -181,11 +168,11 @@ TEST_F(DOSOutputsTest, ChildEndsWhenTheProgramIsKilled)
     env.insert("CLIP_HELPER_CHILD", Script("silent", "exec sleep 30"));
     program.setProcessEnvironment(env);
     program.start(QCoreApplication::applicationFilePath(), {"--gtest_also_run_disabled_tests", "--gtest_filter=DOSOutputsHelper.*"});
-    ASSERT_TRUE(PollUntil([&] { return Pid() > 0; })) << "the helper never started its child";
+    ASSERT_TRUE(WaitFor([&] { return Pid() > 0; })) << "the helper never started its child";
     ::kill(pid_t(program.processId()), SIGKILL);
     program.waitForFinished();
     const pid_t child = Pid();
-    EXPECT_TRUE(PollUntil([&] { return ProcessGone(child, true); }));
+    EXPECT_TRUE(WaitFor([&] { return ProcessGone(child, true); }));
     ::kill(child, SIGKILL);
 }
 

@@ -64,6 +64,7 @@ void ExpectDefaults(const frmMain& w)
               QList({0, 0, 1}));
 }
 
+// Saved when the application quits (and wired to the session manager's request).
 TEST_F(Persistence, EveryControlSurvivesARestartEmptyOnesIncluded)
 {
     const QString path = QDir::toNativeSeparators(QDir::tempPath() + "/Mes \"clips\" $HOME");
@@ -81,7 +82,8 @@ TEST_F(Persistence, EveryControlSurvivesARestartEmptyOnesIncluded)
         f.cmbCVAspect->setCurrentIndex(-1);
         f.txtCABirate->setText("128"), f.txtFrameRate->setText("29.9");
         f.txtChannels->clear();  // stored without data: its default comes back
-        ASSERT_TRUE(w.close());
+        QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit");
+        EXPECT_TRUE(QObject::disconnect(qGuiApp, &QGuiApplication::commitDataRequest, &w, nullptr));
     }
     frmMain w;
     const FormatsPanel& f = *w.frFormats;
@@ -187,19 +189,6 @@ TEST_F(Persistence, SavesThatCannotBeDoneAreRefusedAndSaidOnce)
         EXPECT_TRUE(Fake().messages[0].text.startsWith("The settings could not be saved."));
         EXPECT_EQ(Read(file()), trouble == FolderIsAFile ? QByteArray() : before);
     }
-}
-
-// The session's end saves too: the application quitting, the session
-// manager asking, and (through SaveSettings) the cut job before a power-off.
-TEST_F(Persistence, SavedWhenTheApplicationQuitsOrTheSessionEnds)
-{
-    frmMain w;
-    w.frFormats->txtFrameRate->setText("33");
-    QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit");
-    EXPECT_EQ(stored("txtFrameRate"), "33");
-    w.frFormats->txtFrameRate->setText("34");
-    EXPECT_TRUE(w.SaveSettings() && w.SaveSettings() && stored("txtFrameRate") == "34");
-    EXPECT_TRUE(QObject::disconnect(qGuiApp, &QGuiApplication::commitDataRequest, &w, nullptr));
 }
 
 // Two windows (two copies of the program) share the file: each close is

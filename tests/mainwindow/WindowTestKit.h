@@ -15,18 +15,13 @@
 #include "support/TestClips.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QThread>
-#include <QTimer>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 
 namespace clip::test {
@@ -40,66 +35,32 @@ protected:
         SetDefaultRegistryBackend(hive);
     }
     void TearDown() override { SetDefaultRegistryBackend(nullptr); }
-
     QString InDir(const QString& name) const { return dir.filePath(name); }
 
     QTemporaryDir dir;
     std::shared_ptr<FileHiveRegistry> hive = std::make_shared<FileHiveRegistry>(dir.filePath("hive"));
 };
 
-inline bool WaitFor(const std::function<bool()>& done, int ms = 10000)
+// Ids of the encoder processes whose parent is this test process (zombies too).
+inline QStringList EncoderPids()
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() <= ms) {
-        QCoreApplication::processEvents();
-        QThread::msleep(5);
+    QStringList pids;
+    for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children("/proc/self/task/" + task + "/children");
+        for (const QString& pid : children.open(QIODevice::ReadOnly) ? QString(children.readAll()).split(' ', Qt::SkipEmptyParts) : QStringList()) {
+            QFile name("/proc/" + pid + "/comm");
+            if (name.open(QIODevice::ReadOnly) && name.readAll().startsWith("ffmpeg"))
+                pids << pid;
+        }
     }
-    return done();
+    return pids;
 }
+inline int EncoderChildren() { return int(EncoderPids().size()); }
 
-// Runs `tick` every few milliseconds while the window yields, until it returns true.
-class Poller {
-public:
-    explicit Poller(std::function<bool()> tick) : m_tick(std::move(tick))
-    {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_done = m_done || m_tick(); });
-        m_timer.start(5);
-    }
-    bool done() const { return m_done; }
-
-private:
-    QTimer m_timer;
-    std::function<bool()> m_tick;
-    bool m_done = false;
-};
-
-// Encoder processes whose parent is this test process (zombies too).
-inline int EncoderChildren()
-{
-    const QString me = QString::number(QCoreApplication::applicationPid());
-    int count = 0;
-    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile stat("/proc/" + pid + "/stat");
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        // "pid (name) state ppid ...": the name may hold blanks and brackets.
-        const QString text = QString::fromLatin1(stat.readAll());
-        const qsizetype open = text.indexOf('('), close = text.lastIndexOf(')');
-        if (open < 0 || close < open)
-            continue;
-        const QStringList fields = text.mid(close + 2).split(' ');
-        if (fields.size() > 1 && fields[1] == me && text.mid(open + 1, close - open - 1).startsWith("ffmpeg"))
-            ++count;
-    }
-    return count;
-}
-
-// Selects `text` in a list, adding it when the list does not hold it.
+// Selects `text` in a list; a list without it fails the test.
 inline void Pick(QComboBox* list, const QString& text)
 {
-    if (list->findText(text) < 0)
-        list->addItem(text);
+    ASSERT_GE(list->findText(text), 0) << list->objectName().toStdString() << " has no " << text.toStdString();
     list->setCurrentIndex(list->findText(text));
 }
 
@@ -117,6 +78,9 @@ inline void ChooseOwnPreset(frmMain& w, const QString& label, const QString& par
     w.Tables.Presets.resize(w.Tables.PresetCount);
     w.Tables.Presets.append({label, params, extension, "Test Jobs"});
     ++w.Tables.PresetCount;
+    if (w.frFormats->cmbCategory->findText("Test Jobs") < 0)
+        w.frFormats->cmbCategory->addItem("Test Jobs");
+    w.frFormats->cmbCategory->setCurrentIndex(-1);  // selecting it again refills the lists from the table
     ChoosePreset(w, "Test Jobs", label, extension);
 }
 

@@ -3,37 +3,21 @@
 #include "player/PlaybackEngine.h"
 #include "support/TestClips.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
-
-#include <functional>
-
 namespace clip::test {
-
-// Processes events until `done` holds or `ms` have passed; the final value of `done`.
-inline bool WaitUntil(const std::function<bool()>& done, int ms = 15000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() <= ms) {
-        QCoreApplication::processEvents();
-        QThread::msleep(5);
-    }
-    return done();
-}
 
 // Starts a load and waits for the engine's verdict: true when loaded; a
 // failure's reason goes to `reason`.
 inline bool LoadAndWait(PlaybackEngine& engine, const QString& path, QString* reason = nullptr)
 {
     bool done = false, ok = false;
-    QString ignored;
-    QString& out = reason ? *reason : ignored;
     QObject context;
     QObject::connect(&engine, &PlaybackEngine::loaded, &context, [&] { done = ok = true; });
-    QObject::connect(&engine, &PlaybackEngine::loadFailed, &context, [&](const QString& why) { done = true, out = why; });
-    return engine.Load(path) && WaitUntil([&] { return done; }, 40000) && ok;
+    QObject::connect(&engine, &PlaybackEngine::loadFailed, &context, [&](const QString& why) {
+        done = true;
+        if (reason)
+            *reason = why;
+    });
+    return engine.Load(path) && WaitFor([&] { return done; }, 40000) && ok;
 }
 
 // A clip of the given length and frame rate; a lavfi colour option ("c=red")
@@ -44,7 +28,7 @@ inline QString PlayerClip(const QString& baseName, double seconds, int fps, cons
     ClipRecipe wanted;
     wanted.seconds = seconds, wanted.fps = fps, wanted.baseName = baseName, wanted.extraOutputArgs = extraArgs;
     if (!colour.isEmpty())
-        wanted.audioCodec.clear(), wanted.videoSource = QStringLiteral("color"), wanted.videoSourceOptions = colour;
+        wanted.audioCodec.clear(), wanted.videoSource = "color", wanted.videoSourceOptions = colour;
     return MakeClip(wanted);
 }
 

@@ -5,54 +5,28 @@
 
 namespace clip::test {
 
-void FakeHost::messageBox(const QString& text, int style)
-{
-    messageBoxWithDetails(text, QString(), style);
-}
+void FakeHost::messageBox(const QString& text, int style) { messageBoxWithDetails(text, QString(), style); }
 
 void FakeHost::messageBoxWithDetails(const QString& text, const QString& details, int style)
 {
-    messages.append({text, style, details});
-    if (onMessage)
-        onMessage(messages.constLast());
+    messages.append({text, style, details});  // never shown
 }
 
-void FakeHost::processEvents()
-{
-    ++yields;
-    QCoreApplication::processEvents();
-}
+void FakeHost::processEvents() { ++yields, QCoreApplication::processEvents(); }
 
 QString FakeHost::programFolder() const
 {
-    if (!folderOverride.isEmpty())
-        return folderOverride;
-    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    return folderOverride.isEmpty() ? QDir::toNativeSeparators(QCoreApplication::applicationDirPath()) : folderOverride;
 }
 
-QString FakeHost::openFileDialog(QWidget*, const QString& title, const QStringList& filters)
+QString FakeHost::openFileDialog(QWidget*, const QString&, const QStringList&)
 {
-    dialogs.append({QStringLiteral("open"), title, filters});
     return dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
 }
 
-QString FakeHost::browseForFolder(QWidget*, const QString& title)
-{
-    dialogs.append({QStringLiteral("folder"), title, {}});
-    return dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
-}
-
-bool FakeHost::openExternal(const QString& target)
-{
-    opened << target;
-    return true;
-}
-
-DriveKind FakeHost::driveType(const QString& path)
-{
-    driveQueries << path;
-    return drive;
-}
+QString FakeHost::browseForFolder(QWidget* owner, const QString& title) { return openFileDialog(owner, title, {}); }
+bool FakeHost::openExternal(const QString&) { return true; }
+DriveKind FakeHost::driveType(const QString&) { return drive; }
 
 bool FakeHost::powerOff(int mode)
 {
@@ -62,10 +36,7 @@ bool FakeHost::powerOff(int mode)
     return true;
 }
 
-void FakeHost::reset()
-{
-    *this = FakeHost();
-}
+void FakeHost::reset() { *this = FakeHost(); }
 
 FakeHost& Fake()
 {

@@ -10,20 +10,16 @@
 
 namespace clip::test {
 
-// Host services for tests: message boxes, dialogs, links and power-off are
-// recorded instead of shown or done; yielding really processes events, so
-// re-entrant flows run as they do in the program.
+// Host services for tests: message boxes and power-off requests are recorded
+// instead of shown or done, dialogs answered from a script, links never
+// opened; yielding really processes events, so re-entrant flows run as they
+// do in the program.
 class FakeHost final : public HostServices {
 public:
     struct Message {
         QString text;
         int style;
         QString details;  // behind "Show Details..."
-    };
-    struct Dialog {
-        QString kind;   // "open" or "folder"
-        QString title;
-        QStringList filters;
     };
 
     void messageBox(const QString& text, int style) override;
@@ -41,20 +37,14 @@ public:
 
     // Recorded calls.
     QList<Message> messages;
-    QList<Dialog> dialogs;
-    QStringList opened;
     QList<int> powerOffs;
     int yields = 0;
-    QStringList driveQueries;
 
     // Scripted answers: dialogs pop from the front (empty = cancelled).
     QStringList dialogAnswers;
     DriveKind drive = DriveKind::Fixed;
     QString folderOverride;  // programFolder(); the test binary's folder when empty
 
-    // Called from inside messageBox, after recording, e.g. to act while a
-    // modal box would be up.
-    std::function<void(const Message&)> onMessage;
     // Called from inside powerOff, after recording.
     std::function<void(int)> onPowerOff;
 };

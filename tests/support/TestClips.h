@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+
+#include <functional>
 
 namespace clip::test {
 
@@ -21,30 +24,45 @@ struct ClipRecipe {
     QString baseName = QStringLiteral("clip");            // file name without extension
 };
 
-// Path of a clip matching `recipe`. Clips are made once per test run and
-// shared by every test that asks for the same recipe; a failure to make one
-// is reported as a test failure and gives an empty path.
+// Path of a clip matching `recipe`, made once per test run (cached in the
+// build folder); a failure to make one fails the test and gives "".
 QString MakeClip(const ClipRecipe& recipe);
 
-// A fresh copy of a clip under `folder` with the given file name (for tests
-// that need an awkward path or that modify the file).
+// A fresh copy of a clip under `folder` (made if needed) named `fileName`.
 QString CopyClipTo(const QString& clipPath, const QString& folder, const QString& fileName);
 
 // The encoder and its probe in the binary folder.
 QString FfmpegPath();
 QString FfprobePath();
 
-// Runs a program to completion and returns its exit code (-1 when it did
-// not start or crashed); `output` receives standard output and error.
+// Runs a program to its end: its exit code, -1 when it did not start or
+// crashed; `output` gets standard output and error.
 int RunProgram(const QString& program, const QStringList& args, QString* output = nullptr,
                int timeoutMs = 120000);
 
-// Duration of a media file in seconds as the probe reports it; negative on
-// failure.
+// A media file's duration as the probe reports it; negative on failure.
 double ProbeDuration(const QString& path);
 
-// True when the whole file decodes with no error; `errors` gets the
-// encoder's complaints otherwise.
+// True when the whole file decodes without a complaint (else in `errors`).
 bool DecodesCleanly(const QString& path, QString* errors = nullptr);
+
+// Processes events until `done` holds, at most `ms` milliseconds; its last answer.
+bool WaitFor(const std::function<bool()>& done, int ms = 20000);
+
+// Runs `tick` every few milliseconds while the program yields, until it returns true.
+class Poller {
+public:
+    explicit Poller(std::function<bool()> tick) : m_tick(std::move(tick))
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_done = m_done || m_tick(); });
+        m_timer.start(5);
+    }
+    bool done() const { return m_done; }
+
+private:
+    QTimer m_timer;
+    std::function<bool()> m_tick;
+    bool m_done = false;
+};
 
 }  // namespace clip::test
