@@ -276,7 +276,9 @@ void frmMain::cConvert_Progress(qint16& iProgress)
         if (job != cConvert.get() || job == m_stoppedJob.lock().get())
             return;
     }
-    progress->setValue(iProgress);  // the bar clamps -1 and values above 100
+    // A full bar means a checked, finished cut: while the encoder runs, and
+    // until its result has been checked, the bar stops one short of it.
+    progress->setValue(std::min<int>(iProgress, 99));  // the bar clamps -1
 }
 
 void frmMain::cConvert_CurrentStatus(QString& sStatus)
