@@ -10,6 +10,7 @@
 #include "formats/FormatsPanel.h"
 #include "player/PlaybackEngine.h"
 #include "player/VideoPane.h"
+#include "slider/KeyFrameTicks.h"
 #include "slider/Slider.h"
 
 #include <QGridLayout>
@@ -134,7 +135,14 @@ void frmMain::buildMainPanel()
     Slider->setObjectName(QStringLiteral("Slider"));
     // Value 0, Min 0, Max 1000000, and the control's own Enabled off.
     Slider->readProperties(clip::Slider::windowInstanceProperties());
-    video->addWidget(Slider);
+    // The key frames as thin ticks right under the groove.
+    KeyFrameMarks = new KeyFrameTicks(Slider, MyFrame3);
+    KeyFrameMarks->setObjectName(QStringLiteral("KeyFrameMarks"));
+    auto* timeline = new QVBoxLayout;
+    timeline->setSpacing(0);
+    timeline->addWidget(Slider);
+    timeline->addWidget(KeyFrameMarks);
+    video->addLayout(timeline);
 
     lblTime = MakeLabel(QStringLiteral("00:00.00/00:00.00"), QStringLiteral("lblTime"), MyFrame3);
     lblTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
