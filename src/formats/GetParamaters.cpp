@@ -106,9 +106,12 @@ QString OneArgument(const QString& text, const QString& what)
 }
 
 // The length of the selection; its start is the job's, before the input.
+// Rounded down to the millisecond: the encoder keeps the frames that start
+// before the length, counted from the first one kept, so a length a fraction
+// of a millisecond too long would keep the frame at the end mark as well.
 QString Selection(double SelectStart, double SelectEnd)
 {
-    return QStringLiteral(" -t ") + CommandLineSeconds(MediaMilliseconds(SelectEnd) - MediaMilliseconds(SelectStart));
+    return QStringLiteral(" -t ") + CommandLineSeconds(MediaMilliseconds(SelectEnd - SelectStart));
 }
 
 QString PresetParameters(const FormatsPanel& panel, const Catalogues& cat, double SelectStart, double SelectEnd)

@@ -13,8 +13,8 @@ struct Catalogues;
 // format panel's current choice and the length of the selection
 // [SelectStart, SelectEnd] in seconds (the caller guarantees
 // SelectEnd > SelectStart). The length is written as a whole number when it
-// is whole ("-t 30"), else with three decimals ("-t 29.960"), both marks
-// taken to the millisecond below (MediaMilliseconds).
+// is whole ("-t 30"), else with three decimals ("-t 29.960"), taken to the
+// millisecond below (MediaMilliseconds).
 //
 // Presets route: the options of the first preset whose category, label and
 // extension equal the three list texts, then " -t <length>"; the empty text
