@@ -139,6 +139,14 @@ public:
     void cmdClose_Click();
     void cmdMinimize_Click();
     void frMain_MouseDown();
+    // The window's edges that a press at `pos` (in frMain) resizes from;
+    // none away from the edges and while maximized.
+    Qt::Edges ResizeEdgesAt(const QPoint& pos) const;
+    // Window size and position as kept with the settings: "x,y,width,height"
+    // and ",max" when maximized; a text that does not fit is ignored, and a
+    // size below the design size or a place off every screen is corrected.
+    QString WindowGeometryText() const;
+    void RestoreWindowGeometry(const QString& text);
     void MyButton1_Click();
     void lblFFmpeg_Click();
     void lblWebSite_Click();
@@ -281,6 +289,7 @@ public:
 protected:
     void closeEvent(class QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(class QResizeEvent* event) override;
     // Tab passes over the controls of a panel resting out of sight.
     bool focusNextPrevChild(bool next) override;
 

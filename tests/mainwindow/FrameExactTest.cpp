@@ -107,6 +107,21 @@ TEST_F(FrameExact, KeyFrameTicksMatchTheProbesKeyFramesAndCtrlRightJumpsToTheNex
     EXPECT_TRUE(WaitFor([&] { return !Engine().isSeeking() && std::abs(Now() - expected[1]) < 0.001; })) << Now();
 }
 
+// The pane takes what the window grows by; the Start button keeps its place
+// from the bottom-right corner; the design size is the smallest.
+TEST_F(FrameExact, GrowingTheWindowGrowsThePaneAndTheDesignSizeIsTheMinimum)
+{
+    const QSize design = w->size(), pane = w->picVideoWindow->size();
+    auto fromCorner = [&] { return QPoint(w->width(), w->height()) - w->cmdConvert->mapTo(w.get(), QPoint()); };
+    const QPoint start = fromCorner();
+    w->resize(design + QSize(200, 150));
+    EXPECT_TRUE(WaitFor([&] { return w->picVideoWindow->size() == pane + QSize(200, 150); }))
+        << w->picVideoWindow->width() << "x" << w->picVideoWindow->height();
+    EXPECT_EQ(fromCorner(), start);
+    w->resize(100, 100);
+    EXPECT_EQ(w->size(), design);
+}
+
 TEST_F(FrameExact, MoreContainersAreAcceptedByTheDropListAndTheDialog)
 {
     Fake().dialogAnswers << QString();
