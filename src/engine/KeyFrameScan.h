@@ -9,9 +9,8 @@ class QProcess;
 namespace clip {
 
 // Reads the key-frame times of a file's first video stream in the
-// background: the probe (ffprobe, found like the encoder) lists the stream's
-// packets without decoding them, and the ones flagged as key frames are
-// kept. Nothing here waits: the result arrives as finished() on the owner's
+// background: the probe (ffprobe, found like the encoder) decodes only the
+// stream's key frames and lists their times. Nothing here waits: the result arrives as finished() on the owner's
 // thread. Destroying the scan, or start() again, ends a probe under way.
 class KeyFrameScan : public QObject {
     Q_OBJECT
@@ -28,7 +27,7 @@ public:
     // The probe's arguments for `path`.
     static QStringList Arguments(const QString& path);
     // The key-frame times (seconds, ascending, no repeats) in the probe's
-    // "pts_time,flags" lines; lines without a time are skipped.
+    // lines, the time first on each; lines without a time are skipped.
     static QList<double> ParseKeyFrames(const QByteArray& output);
 
 signals:
