@@ -82,7 +82,7 @@ TEST_F(FrameExact, MarksAreTheFrameOnScreenAndTheCutKeepsExactlyTheMarkedFrames)
     }
 }
 
-TEST_F(FrameExact, KeyFrameTicksMatchTheProbesKeyFramesAndCtrlRightJumpsToTheNext)
+TEST_F(FrameExact, KeyFrameTicksMatchTheProbeTheCopySummaryNamesTheStartAndCtrlRightJumps)
 {
     LoadPaused("25", {"-g", "12", "-sc_threshold", "0"});
     ASSERT_TRUE(WaitFor([&] { return !w->KeyFrameTimes.isEmpty(); }));
@@ -95,6 +95,9 @@ TEST_F(FrameExact, KeyFrameTicksMatchTheProbesKeyFramesAndCtrlRightJumpsToTheNex
     EXPECT_EQ(expected.size(), 13);  // 150 frames, one key frame every 12
     const QList<int> ticks = w->KeyFrameMarks->TickPositions();
     EXPECT_TRUE(ticks.size() == expected.size() && std::is_sorted(ticks.begin(), ticks.end()) && ticks[0] < ticks[1]);
+    test::ChoosePreset(*w, "Lossless", "Copy Streams (No Re-encoding)", "mkv"), w->Slider->setSelectStart(1);
+    w->ShowFormatDescription();  // a stream copy starts at the key frame at or before the mark
+    EXPECT_TRUE(w->lblFormat->text().endsWith("key frame at 00:00:00.960, at or before the start mark."));
     QTest::keyClick(w.get(), Qt::Key_Right, Qt::ControlModifier);
     EXPECT_TRUE(WaitFor([&] { return !Engine().isSeeking() && std::abs(Now() - expected[1]) < 0.001; })) << Now();
 }
