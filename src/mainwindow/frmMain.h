@@ -327,6 +327,7 @@ private:
     // The exact marks, in seconds, beside the timeline's whole seconds.
     std::optional<double> m_markStart;
     std::optional<double> m_markEnd;
+    bool m_sliderReleasing = false;  // a release on the timeline, its click still to come
     void connectKeyboard();
     // Ends a probe or load under way (the window is closing).
     void EndLoading();

@@ -338,7 +338,10 @@ void frmMain::Slider_MouseUp(qint16 Button, qint16 Shift, float X, float Y)
     ShowPosition();
     // The timeline raises MouseUp before a click moves its value; once the
     // click has been handled, the player follows the value it produced.
+    // Until then no picture moves the timeline back to the old position.
+    m_sliderReleasing = true;
     QTimer::singleShot(0, this, [this, sought, engine = m_player] {
+        m_sliderReleasing = false;
         if (engine == m_player && engine->isLoaded() && Slider->Value() != sought) {
             engine->setCurrentPosition(static_cast<double>(Slider->Value()));
             ShowPosition();
@@ -356,7 +359,7 @@ void frmMain::ShowPosition()
         return;
     const bool playing = tmrVideo->isActive();
     lblTime->setText((playing ? SecondsToTime(*whole) : MarkText(now)) + QLatin1Char('/') + DurationText);
-    if (!playing)
+    if (!playing && !m_sliderReleasing)
         Slider->setValue(*whole);
 }
 
