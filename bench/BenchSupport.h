@@ -67,4 +67,11 @@ bool RunUntil(const std::function<bool()>& done, int ms);
 // stall.
 double LongestStallMs(const std::function<void(int step)>& drive, int steps, int stepMs);
 
+// The 10-minute clip joined twelve times over without re-encoding (cached
+// beside it); empty when it could not be made.
+QString TwoHourClip(const QString& tenMinuteClip);
+
+// Figure 7: the key-frame scan of `clip`, printed; false when a scan failed.
+bool KeyFrameFigure(const QString& clip, int reps, double* longestStallMs);
+
 }  // namespace clip::bench

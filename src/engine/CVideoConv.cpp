@@ -3,6 +3,7 @@
 #include "common/HostServices.h"
 #include "common/ResourceLocator.h"
 #include "common/Rounding.h"
+#include "common/SecondsToTime.h"
 #include "engine/DOSOutputs.h"
 
 #include <QDir>
@@ -54,7 +55,7 @@ QString CVideoConv::OutputFile() const { return m_outputFile; }
 void CVideoConv::setOutputFile(const QString& sSet) { m_outputFile = sSet; }
 void CVideoConv::setFileTimeLength(float iSet) { m_fileTimeLength = iSet; }
 void CVideoConv::setParametrs(const QString& sSet) { m_parametrs = sSet; }
-void CVideoConv::setStartTime(qint32 seconds) { m_startTime = seconds; }
+void CVideoConv::setStartTime(double seconds) { m_startTime = MediaMilliseconds(seconds); }
 
 QString CVideoConv::EncoderPath()
 {
@@ -83,7 +84,7 @@ QString CVideoConv::BuildCommandLine() const
     // decodes from the beginning and drops every frame before the start:
     // slower, but exact where the input seek is not. Either way the
     // encoder's "time=" counts from the start, as the progress needs.
-    const QString seek = m_startTime ? QStringLiteral(" -ss ") + QString::number(*m_startTime) : QString();
+    const QString seek = m_startTime ? QStringLiteral(" -ss ") + CommandLineSeconds(*m_startTime) : QString();
     const QString input = QStringLiteral(" -i ") + DOSOutputs::QuoteArgument(m_inputFile);
     return encoderCommand(EncoderPath()) + (m_seekAfterInput ? input + seek : seek + input) + QLatin1Char(' ')
         + m_parametrs + QLatin1Char(' ') + DOSOutputs::QuoteArgument(m_outputFile);

@@ -49,10 +49,11 @@ public:
     // Length of the result in seconds; zero or less when unknown.
     void setFileTimeLength(float iSet);
     void setParametrs(const QString& sSet);
-    // Where the cut starts in the input, in whole seconds. Unset (the
-    // default), the command line has no "-ss" of its own.
-    void setStartTime(qint32 seconds);
-    std::optional<qint32> StartTime() const { return m_startTime; }
+    // Where the cut starts in the input, in seconds, taken to the
+    // millisecond below (MediaMilliseconds) and written as a whole number
+    // when whole ("-ss 10"), else with three decimals ("-ss 10.040"). Unset
+    // (the default), the command line has no "-ss" of its own.
+    void setStartTime(double seconds);
 
     // Runs the job to its end and decides its outcome. A failed run raises
     // the "Error" status and shows the cause (the encoder's last error lines,
@@ -121,7 +122,7 @@ private:
     QString m_outputFile;
     float m_fileTimeLength = 0.0f;
     QString m_parametrs;
-    std::optional<qint32> m_startTime;
+    std::optional<qint64> m_startTime;  // milliseconds
     std::unique_ptr<DOSOutputs> objDOS;
     QString m_pendingLine;  // the report's last line, not yet complete
     CutOutcome m_outcome = CutOutcome::NotRun;

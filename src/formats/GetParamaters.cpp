@@ -1,6 +1,7 @@
 #include "formats/GetParamaters.h"
 
 #include "common/HostServices.h"
+#include "common/SecondsToTime.h"
 #include "common/Rounding.h"
 #include "controls/MyOption.h"
 #include "formats/Catalogue.h"
@@ -105,12 +106,15 @@ QString OneArgument(const QString& text, const QString& what)
 }
 
 // The length of the selection; its start is the job's, before the input.
-QString Selection(qint32 SelectStart, qint32 SelectEnd)
+// Rounded down to the millisecond: the encoder keeps the frames that start
+// before the length, counted from the first one kept, so a length a fraction
+// of a millisecond too long would keep the frame at the end mark as well.
+QString Selection(double SelectStart, double SelectEnd)
 {
-    return QStringLiteral(" -t ") + QString::number(qint64(SelectEnd) - qint64(SelectStart));
+    return QStringLiteral(" -t ") + CommandLineSeconds(MediaMilliseconds(SelectEnd - SelectStart));
 }
 
-QString PresetParameters(const FormatsPanel& panel, const Catalogues& cat, qint32 SelectStart, qint32 SelectEnd)
+QString PresetParameters(const FormatsPanel& panel, const Catalogues& cat, double SelectStart, double SelectEnd)
 {
     const QString extension = panel.cmbOutFormat->currentText();
     const QString label = panel.cmbOutVCodec->currentText();
@@ -124,7 +128,7 @@ QString PresetParameters(const FormatsPanel& panel, const Catalogues& cat, qint3
     return {};
 }
 
-QString CustomParameters(const FormatsPanel& panel, const Catalogues& cat, qint32 SelectStart, qint32 SelectEnd)
+QString CustomParameters(const FormatsPanel& panel, const Catalogues& cat, double SelectStart, double SelectEnd)
 {
     QString result;
 
@@ -164,7 +168,7 @@ QString CustomParameters(const FormatsPanel& panel, const Catalogues& cat, qint3
 
 }  // namespace
 
-QString GetParamaters(const FormatsPanel& panel, const Catalogues& cat, qint32 SelectStart, qint32 SelectEnd)
+QString GetParamaters(const FormatsPanel& panel, const Catalogues& cat, double SelectStart, double SelectEnd)
 {
     if (panel.optFormat[0]->isChecked())
         return PresetParameters(panel, cat, SelectStart, SelectEnd);

@@ -11,8 +11,10 @@ struct Catalogues;
 // The encoder options of one cut: the text that stands on the encoder's
 // command line between the input file and the output file, built from the
 // format panel's current choice and the length of the selection
-// [SelectStart, SelectEnd] in whole seconds (the caller guarantees
-// SelectEnd > SelectStart).
+// [SelectStart, SelectEnd] in seconds (the caller guarantees
+// SelectEnd > SelectStart). The length is written as a whole number when it
+// is whole ("-t 30"), else with three decimals ("-t 29.960"), taken to the
+// millisecond below (MediaMilliseconds).
 //
 // Presets route: the options of the first preset whose category, label and
 // extension equal the three list texts, then " -t <length>"; the empty text
@@ -29,6 +31,6 @@ struct Catalogues;
 // "Error occured while getting paramters", a line break and the cause
 // (style 16), and gives the empty text. The caller must not start the
 // encoder with an empty result.
-QString GetParamaters(const FormatsPanel& panel, const Catalogues& cat, qint32 SelectStart, qint32 SelectEnd);
+QString GetParamaters(const FormatsPanel& panel, const Catalogues& cat, double SelectStart, double SelectEnd);
 
 }  // namespace clip

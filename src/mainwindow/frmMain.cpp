@@ -10,14 +10,18 @@
 #include "formats/FormatsPanel.h"
 #include "player/PlaybackEngine.h"
 #include "player/VideoPane.h"
+#include "slider/KeyFrameTicks.h"
 #include "slider/Slider.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QResizeEvent>
 #include <QLineEdit>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace clip {
 
@@ -99,6 +103,7 @@ void frmMain::buildMainPanel()
     frMain->setObjectName(QStringLiteral("frMain"));
     frMain->setCornerRadius(0);
     frMain->installEventFilter(this);
+    frMain->setMouseTracking(true);  // the resize cursor along the edges
 
     auto* outer = new QVBoxLayout(frMain);
     outer->setContentsMargins(10, 8, 10, 10);
@@ -127,6 +132,7 @@ void frmMain::buildMainPanel()
 
     picVideoWindow = new VideoPane(MyFrame3);
     picVideoWindow->setObjectName(QStringLiteral("picVideoWindow"));
+    // The design size; the pane takes what the window grows by (resizeEvent).
     picVideoWindow->setFixedSize(TwipsToPixelsX(kVideoWidthTwips), TwipsToPixelsY(kVideoHeightTwips));
     video->addWidget(picVideoWindow, 0, Qt::AlignHCenter);
 
@@ -134,7 +140,14 @@ void frmMain::buildMainPanel()
     Slider->setObjectName(QStringLiteral("Slider"));
     // Value 0, Min 0, Max 1000000, and the control's own Enabled off.
     Slider->readProperties(clip::Slider::windowInstanceProperties());
-    video->addWidget(Slider);
+    // The key frames as thin ticks right under the groove.
+    KeyFrameMarks = new KeyFrameTicks(Slider, MyFrame3);
+    KeyFrameMarks->setObjectName(QStringLiteral("KeyFrameMarks"));
+    auto* timeline = new QVBoxLayout;
+    timeline->setSpacing(0);
+    timeline->addWidget(Slider);
+    timeline->addWidget(KeyFrameMarks);
+    video->addLayout(timeline);
 
     lblTime = MakeLabel(QStringLiteral("00:00.00/00:00.00"), QStringLiteral("lblTime"), MyFrame3);
     lblTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -362,8 +375,10 @@ void frmMain::buildAboutPanel()
 void frmMain::LayOutPanels()
 {
     // The main panel sits at the origin and gives the window its size.
+    // The design size is the window's smallest; it can grow from there.
     frMain->setGeometry(0, 0, TwipsToPixelsX(kMainWidthTwips, this), TwipsToPixelsY(kMainHeightTwips, this));
-    setFixedSize(frMain->size());
+    setMinimumSize(frMain->size());
+    resize(frMain->size());
     m_windowHeightTwips = kMainHeightTwips;
     placeWindowButtons();
 
@@ -374,6 +389,31 @@ void frmMain::LayOutPanels()
     frAbout->resize(TwipsToPixelsX(kAboutWidthTwips, this), TwipsToPixelsY(kAboutHeightTwips, this));
     setPanelTopTwips(frFormats, kMainHeightTwips);
     setPanelTopTwips(frAbout, kMainHeightTwips);
+}
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (!frMain || !frFormats || !frAbout || !tmrAnimate)
+        return;
+    frMain->setGeometry(rect());
+    // The video pane grows by what the window grows by beyond its design
+    // size; every other control keeps its place from its corner of the
+    // window, the timeline widening with the pane.
+    const QSize design(TwipsToPixelsX(kMainWidthTwips, this), TwipsToPixelsY(kMainHeightTwips, this));
+    picVideoWindow->setFixedSize(QSize(TwipsToPixelsX(kVideoWidthTwips), TwipsToPixelsY(kVideoHeightTwips))
+                                 + (size() - design).expandedTo(QSize(0, 0)));
+    placeWindowButtons();
+    // The overlay panels stay centred; one at rest stays just below the
+    // visible area, one raised keeps its place under the caption.
+    const int oldHeight = m_windowHeightTwips;
+    m_windowHeightTwips = int(std::lround(height() * TwipsPerPixelY(this)));
+    m_panelLeftTwips = (width() * TwipsPerPixelX(this) - kAboutWidthTwips) / 2.0;
+    for (MyFrame* panel : {static_cast<MyFrame*>(frFormats), frAbout}) {
+        const int top = panelTopTwips(panel);
+        setPanelTopTwips(panel, top >= oldHeight && !(tmrAnimate->isActive() && panel == AnimatedPanel)
+                                    ? m_windowHeightTwips : top);
+    }
 }
 
 }  // namespace clip

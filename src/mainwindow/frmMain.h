@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -19,6 +20,8 @@ class QTimer;
 namespace clip {
 
 class FormatsController;
+class KeyFrameScan;
+class KeyFrameTicks;
 class FormatsPanel;
 class MyButton;
 class MyCheck;
@@ -75,6 +78,7 @@ public:
     MyFrame* MyFrame3 = nullptr;
     VideoPane* picVideoWindow = nullptr;
     clip::Slider* Slider = nullptr;
+    KeyFrameTicks* KeyFrameMarks = nullptr;  // the key frames, under the timeline
     QLabel* lblTime = nullptr;
     QLabel* lblStartSelect = nullptr;
     QLabel* lblEndSelect = nullptr;
@@ -135,6 +139,14 @@ public:
     void cmdClose_Click();
     void cmdMinimize_Click();
     void frMain_MouseDown();
+    // The window's edges that a press at `pos` (in frMain) resizes from;
+    // none away from the edges and while maximized.
+    Qt::Edges ResizeEdgesAt(const QPoint& pos) const;
+    // Window size and position as kept with the settings: "x,y,width,height"
+    // and ",max" when maximized; a text that does not fit is ignored, and a
+    // size below the design size or a place off every screen is corrected.
+    QString WindowGeometryText() const;
+    void RestoreWindowGeometry(const QString& text);
     void MyButton1_Click();
     void lblFFmpeg_Click();
     void lblWebSite_Click();
@@ -194,6 +206,25 @@ public:
     void cmdStartSelect_Click();
     void cmdEndSelect_Click();
     void cmdDeleteSelect_Click();
+    // The selection's ends in seconds: the exact mark (the time of the frame
+    // that was on screen) while the timeline still shows it rounded, else
+    // the timeline's whole seconds (a selection set on the timeline itself).
+    double SelectionStartSeconds() const;
+    double SelectionEndSeconds() const;
+    // The keyboard's moves, while a video is loaded: one frame forward or
+    // back (paused), the next or previous key frame, the start or the end.
+    void StepFrame(bool back);
+    void JumpToKeyFrame(bool forward);
+    void GoToEdge(bool end);
+    // Brings the timeline and lblTime to the playback position: whole
+    // seconds while playing, to the millisecond while paused.
+    void ShowPosition();
+    // The key-frame times of the current video (seconds, ascending), read in
+    // the background after each load; empty until the scan has ended.
+    QList<double> KeyFrameTimes;
+    // Where a cut from `seconds` starts with a stream copy: the key frame at
+    // or before it (0 when there is none before, or the times are unknown).
+    double KeyFrameAtOrBefore(double seconds) const;
     // Files dropped on the video pane: the first local file is opened when
     // its extension is a video one.
     void picVideoWindow_OLEDragDrop(const QList<QUrl>& urls);
@@ -258,6 +289,7 @@ public:
 protected:
     void closeEvent(class QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(class QResizeEvent* event) override;
     // Tab passes over the controls of a panel resting out of sight.
     bool focusNextPrevChild(bool next) override;
 
@@ -291,6 +323,12 @@ private:
     std::shared_ptr<PlaybackEngine> m_player;
     quint64 m_openSerial = 0;  // counts OpenVideoFile calls
     std::shared_ptr<CVideoConv> m_probe;  // the probe under way, if any
+    KeyFrameScan* m_keyFrameScan = nullptr;
+    // The exact marks, in seconds, beside the timeline's whole seconds.
+    std::optional<double> m_markStart;
+    std::optional<double> m_markEnd;
+    bool m_sliderReleasing = false;  // a release on the timeline, its click still to come
+    void connectKeyboard();
     // Ends a probe or load under way (the window is closing).
     void EndLoading();
 

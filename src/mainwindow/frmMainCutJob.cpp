@@ -3,6 +3,7 @@
 #include "mainwindow/frmMain.h"
 
 #include "common/HostServices.h"
+#include "common/SecondsToTime.h"
 #include "controls/MyButton.h"
 #include "controls/MyCheck.h"
 #include "controls/MyOption.h"
@@ -45,8 +46,9 @@ void frmMain::cmdConvert_Click()
         Host().messageBox(QStringLiteral("No video file loaded"), MsgInformation);
         return;
     }
-    // 64-bit, so that no pair of stored marks can overflow the difference.
-    const qint64 span = qint64(Slider->SelectEnd()) - qint64(Slider->SelectStart());
+    // In milliseconds of the exact marks (64-bit: no pair of stored marks
+    // can overflow the difference).
+    const qint64 span = MediaMilliseconds(SelectionEndSeconds()) - MediaMilliseconds(SelectionStartSeconds());
     if (span == 0) {
         Host().messageBox(QStringLiteral("No part selected. Please, select a part first using 'Start Selection' "
                                          "and 'End Selection'."),
@@ -185,8 +187,8 @@ CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile
 
         cmdStop_Click();
 
-        const qint32 selectStart = Slider->SelectStart();
-        const qint32 selectEnd = Slider->SelectEnd();
+        const double selectStart = SelectionStartSeconds();
+        const double selectEnd = SelectionEndSeconds();
         const QString options = GetParamaters(*frFormats, Tables, selectStart, selectEnd);
         // Empty options would convert the whole input with the encoder's
         // defaults; the builder has reported its own failures. A message box
@@ -206,7 +208,7 @@ CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile
         // "-y": the encoder writes into the file reserved for it.
         job->setParametrs(options + QStringLiteral(" -y"));
         job->setStartTime(selectStart);
-        job->setFileTimeLength(float(qint64(selectEnd) - qint64(selectStart)));
+        job->setFileTimeLength(float(selectEnd - selectStart));
         job->StartConversion();
         return job->Outcome();
     } catch (const std::exception&) {

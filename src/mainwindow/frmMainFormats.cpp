@@ -2,11 +2,17 @@
 // format summary.
 #include "mainwindow/frmMain.h"
 
+#include "common/SecondsToTime.h"
 #include "controls/MyButton.h"
+#include "controls/MyOption.h"
 #include "formats/FormatsController.h"
 #include "formats/FormatsPanel.h"
 
+#include <QComboBox>
 #include <QLabel>
+#include <QRegularExpression>
+
+#include <algorithm>
 
 namespace clip {
 
@@ -24,11 +30,38 @@ void frmMain::cmdHide_Click()
     ShowFormatDescription();
 }
 
+namespace {
+
+// True when the chosen format copies the video stream as it is.
+bool CopiesVideo(const FormatsPanel& panel, const Catalogues& cat)
+{
+    if (!panel.optFormat[0]->isChecked())
+        return GetCodecName(cat, panel.cmbCVCodec->currentText()) == QLatin1String("copy");
+    static const QRegularExpression copy(QStringLiteral("(^|\\s)-(c|c:v|codec|codec:v|vcodec)\\s+copy(\\s|$)"));
+    const int count = std::min<qsizetype>(cat.PresetCount, cat.Presets.size());
+    for (int i = 0; i < count; ++i) {
+        const PresetEntry& p = cat.Presets.at(i);
+        if (p.Extension == panel.cmbOutFormat->currentText() && p.Label == panel.cmbOutVCodec->currentText()
+            && p.Category == panel.cmbCategory->currentText())
+            return copy.match(p.Params).hasMatch();
+    }
+    return false;
+}
+
+}  // namespace
+
 void frmMain::ShowFormatDescription()
 {
     // Catalogue texts are shown as they stand, never as markup.
     lblFormat->setTextFormat(Qt::PlainText);
-    lblFormat->setText(FormatDescription(*frFormats));
+    QString text = FormatDescription(*frFormats);
+    // A copied video can only start at a key frame: say which one.
+    if (!NoVideoLoaded && !KeyFrameTimes.isEmpty() && CopiesVideo(*frFormats, Tables)) {
+        const double start = SelectionStartSeconds();
+        text += QStringLiteral("\nThe cut starts at the key frame at %1, at or before the start mark.")
+                    .arg(MillisecondsToTime(MediaMilliseconds(KeyFrameAtOrBefore(start))));
+    }
+    lblFormat->setText(text);
 }
 
 }  // namespace clip

@@ -9,8 +9,11 @@
 #include "controls/MyButton.h"
 #include "controls/MyProgressBar.h"
 #include "engine/CVideoConv.h"
+#include "engine/KeyFrameScan.h"
+#include "formats/FormatsPanel.h"
 #include "player/PlaybackEngine.h"
 #include "player/VideoPane.h"
+#include "slider/KeyFrameTicks.h"
 #include "slider/Slider.h"
 
 #include <QDir>
@@ -18,12 +21,16 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPointer>
+#include <QShortcut>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
 #include <exception>
+#include <functional>
+#include <utility>
 
 namespace clip {
 
@@ -35,7 +42,8 @@ const QString kSelectionCleared = QStringLiteral("00.00.00");
 // The extensions a dropped file may have, as one list: every entry is
 // preceded by a ".".
 constexpr const char* kDropExtensions =
-    ".wmv.asf.avi.mpg.mpe.mp2.mpeg.mp4.mov.dat.flv.rm.rmvb.yuv.mkv.m4v.m1v.m2v.mpv2.mp2v.ts.tp.tpr.pva.pss.divx";
+    ".wmv.asf.avi.mpg.mpe.mp2.mpeg.mp4.mov.dat.flv.rm.rmvb.yuv.mkv.m4v.m1v.m2v.mpv2.mp2v.ts.tp.tpr.pva.pss.divx"
+    ".webm.mts.m2ts.m2t.3gp.3g2.ogv.vob.mxf.f4v.wtv";
 
 // "*.a;*.b;..." for the dialog's filter list.
 QString Patterns(std::initializer_list<const char*> extensions)
@@ -52,6 +60,12 @@ std::optional<qint32> WholeSeconds(double seconds)
     return RoundToInt32(seconds);
 }
 
+// A mark's label: whole seconds as "hh:mm:ss", else with milliseconds.
+QString MarkText(double seconds)
+{
+    return MillisecondsToTime(MediaMilliseconds(seconds));
+}
+
 }  // namespace
 
 void frmMain::connectPreviewHandlers()
@@ -65,6 +79,15 @@ void frmMain::connectPreviewHandlers()
     connect(tmrVideo, &QTimer::timeout, this, &frmMain::tmrVideo_Timer);
     connect(Slider, &clip::Slider::MouseUp, this, &frmMain::Slider_MouseUp, Qt::DirectConnection);
     connect(picVideoWindow, &VideoPane::filesDropped, this, &frmMain::picVideoWindow_OLEDragDrop);
+    m_keyFrameScan = new KeyFrameScan(this);
+    connect(m_keyFrameScan, &KeyFrameScan::finished, this, [this](const QString& path, const QList<double>& times) {
+        if (path != InputFilePath)
+            return;
+        KeyFrameTimes = times;
+        KeyFrameMarks->setTimes(times);
+        ShowFormatDescription();
+    });
+    connectKeyboard();
 }
 
 // ---------------------------------------------------------------- choosing
@@ -94,7 +117,8 @@ QString frmMain::SelectVideoFile()
     const QStringList filter{
         QStringLiteral("Common Video Files|")
             + Patterns({"wmv", "asf", "avi", "mpg", "mpe", "mp2", "mpeg", "mp4", "mov", "dat", "flv", "rm", "rmvb",
-                        "yuv", "mkv", "m4v", "m1v", "m2v", "mpv2", "mp2v", "ts", "tp", "tpr", "pva", "pss", "divx"}),
+                        "yuv", "mkv", "m4v", "m1v", "m2v", "mpv2", "mp2v", "ts", "tp", "tpr", "pva", "pss", "divx",
+                        "webm", "mts", "m2ts", "m2t", "3gp", "3g2", "ogv", "vob", "mxf", "f4v", "wtv"}),
         QStringLiteral("MPEG Files(.mpg,*.mpeg,*.mp2,*.mp4,*.mpe,*.m4v)|")
             + Patterns({"mpg", "mp2", "mpeg", "mp4", "mpe", "m4v", "m1v", "m2v", "mpv2", "mp2v", "dat", "ts", "tp",
                         "tpr", "pva", "pss"}),
@@ -128,6 +152,11 @@ void frmMain::OpenVideoFile(const QString& path)
         m_player.reset();
     }
     NoVideoLoaded = true;
+    m_keyFrameScan->cancel();
+    KeyFrameTimes.clear();
+    KeyFrameMarks->setTimes({});
+    m_markStart.reset();
+    m_markEnd.reset();
     lblTime->setText(QStringLiteral("00:00/00:00"));
     Slider->setValue(0);
     Slider->setSelectEnd(0);
@@ -194,6 +223,11 @@ void frmMain::LoadVideo(const QString& path)
     m_player = std::make_shared<PlaybackEngine>();
     PlaybackEngine* engine = m_player.get();
     connect(engine, &PlaybackEngine::loaded, this, &frmMain::PlayerLoaded);
+    // While paused, a new picture comes from a seek or a frame step.
+    connect(engine, &PlaybackEngine::frameReady, this, [this, engine] {
+        if (engine == m_player.get() && !NoVideoLoaded && !tmrVideo->isActive())
+            ShowPosition();
+    });
     connect(engine, &PlaybackEngine::loadFailed, this, [this](const QString& reason) {
         Host().messageBox(kNotSupported + QStringLiteral("\n\n") + reason, MsgExclamation);
     });
@@ -227,6 +261,8 @@ void frmMain::PlayerLoaded()
     DurationText = SecondsToTime(WholeSeconds(engine->Duration()).value_or(*length));
     lblTime->setText(QStringLiteral("00:00:00/") + DurationText);
     NoVideoLoaded = false;
+    // The key frames are read meanwhile; the window does not wait for them.
+    m_keyFrameScan->start(InputFilePath);
 }
 
 void frmMain::EndLoading()
@@ -297,35 +333,171 @@ void frmMain::Slider_MouseUp(qint16 Button, qint16 Shift, float X, float Y)
     // by an unsupported choice; nothing without a loaded file.
     if (!m_player || !m_player->isLoaded())
         return;
-    m_player->setCurrentPosition(static_cast<double>(Slider->Value()));
-    if (const std::optional<qint32> now = WholeSeconds(m_player->CurrentPosition()))
-        lblTime->setText(SecondsToTime(*now) + QLatin1Char('/') + DurationText);
+    const qint32 sought = Slider->Value();
+    m_player->setCurrentPosition(static_cast<double>(sought));
+    ShowPosition();
+    // The timeline raises MouseUp before a click moves its value; once the
+    // click has been handled, the player follows the value it produced.
+    // Until then no picture moves the timeline back to the old position.
+    m_sliderReleasing = true;
+    QTimer::singleShot(0, this, [this, sought, engine = m_player] {
+        m_sliderReleasing = false;
+        if (engine == m_player && engine->isLoaded() && Slider->Value() != sought) {
+            engine->setCurrentPosition(static_cast<double>(Slider->Value()));
+            ShowPosition();
+        }
+    });
+}
+
+void frmMain::ShowPosition()
+{
+    if (!m_player || !m_player->isLoaded())
+        return;
+    const double now = m_player->CurrentPosition();
+    const std::optional<qint32> whole = WholeSeconds(now);
+    if (!whole)
+        return;
+    const bool playing = tmrVideo->isActive();
+    lblTime->setText((playing ? SecondsToTime(*whole) : MarkText(now)) + QLatin1Char('/') + DurationText);
+    if (!playing && !m_sliderReleasing)
+        Slider->setValue(*whole);
+}
+
+void frmMain::StepFrame(bool back)
+{
+    if (NoVideoLoaded || !m_player)
+        return;
+    if (tmrVideo->isActive())
+        cmdPlay_Click();  // a step starts from a still picture
+    m_player->StepFrame(back);
+}
+
+void frmMain::JumpToKeyFrame(bool forward)
+{
+    if (NoVideoLoaded || !m_player)
+        return;
+    // Half a millisecond apart counts as the same frame.
+    const double now = m_player->CurrentPosition();
+    std::optional<double> target;
+    if (forward) {
+        const auto it = std::upper_bound(KeyFrameTimes.cbegin(), KeyFrameTimes.cend(), now + 0.0005);
+        if (it != KeyFrameTimes.cend())
+            target = *it;
+    } else {
+        const auto it = std::lower_bound(KeyFrameTimes.cbegin(), KeyFrameTimes.cend(), now - 0.0005);
+        if (it != KeyFrameTimes.cbegin())
+            target = *std::prev(it);
+    }
+    if (!target)
+        return;
+    m_player->setCurrentPosition(*target);
+    ShowPosition();
+}
+
+void frmMain::GoToEdge(bool end)
+{
+    if (NoVideoLoaded || !m_player)
+        return;
+    m_player->setCurrentPosition(end ? m_player->Duration() : 0.0);
+    ShowPosition();
+}
+
+double frmMain::KeyFrameAtOrBefore(double seconds) const
+{
+    const auto it = std::upper_bound(KeyFrameTimes.cbegin(), KeyFrameTimes.cend(), seconds + 0.0005);
+    return it == KeyFrameTimes.cbegin() ? 0.0 : *std::prev(it);
 }
 
 // --------------------------------------------------------------- selection
+
+namespace {
+
+// The time of the frame on screen, when the timeline shows it: paused, the
+// timeline holds its rounded seconds; playing, the timeline follows once a
+// second and may lag behind by up to that second and its rounding. A
+// timeline moved away from the picture (by its arrow keys, which do not
+// seek) marks its own whole seconds instead: nothing is returned.
+std::optional<double> FrameOnScreen(const PlaybackEngine* player, qint32 timeline, bool playing)
+{
+    if (!player || !player->isLoaded())
+        return std::nullopt;
+    const double now = player->CurrentPosition();
+    const std::optional<qint32> whole = WholeSeconds(now);
+    if (!whole)
+        return std::nullopt;
+    const double ahead = now - double(timeline);
+    const bool shown = playing ? ahead >= -0.5 && ahead < 2.0 : *whole == timeline;
+    return shown ? std::optional<double>(now) : std::nullopt;
+}
+
+// The exact mark while the timeline still holds its whole seconds.
+double MarkOrTimeline(const std::optional<double>& mark, qint32 timeline)
+{
+    return mark && WholeSeconds(*mark) == timeline ? *mark : double(timeline);
+}
+
+}  // namespace
 
 void frmMain::cmdStartSelect_Click()
 {
     if (NoVideoLoaded)
         return;
-    Slider->setSelectStart(Slider->Value());
-    lblStartSelect->setText(SecondsToTime(Slider->Value()));
+    m_markStart = FrameOnScreen(m_player.get(), Slider->Value(), tmrVideo->isActive());
+    Slider->setSelectStart(m_markStart ? *WholeSeconds(*m_markStart) : Slider->Value());
+    lblStartSelect->setText(MarkText(SelectionStartSeconds()));
+    ShowFormatDescription();
 }
 
 void frmMain::cmdEndSelect_Click()
 {
     if (NoVideoLoaded)
         return;
-    Slider->setSelectEnd(Slider->Value());
-    lblEndSelect->setText(SecondsToTime(Slider->Value()));
+    m_markEnd = FrameOnScreen(m_player.get(), Slider->Value(), tmrVideo->isActive());
+    Slider->setSelectEnd(m_markEnd ? *WholeSeconds(*m_markEnd) : Slider->Value());
+    lblEndSelect->setText(MarkText(SelectionEndSeconds()));
 }
+
+double frmMain::SelectionStartSeconds() const { return MarkOrTimeline(m_markStart, Slider->SelectStart()); }
+
+double frmMain::SelectionEndSeconds() const { return MarkOrTimeline(m_markEnd, Slider->SelectEnd()); }
 
 void frmMain::cmdDeleteSelect_Click()
 {
+    m_markStart.reset();
+    m_markEnd.reset();
     Slider->setSelectStart(0);
     Slider->setSelectEnd(0);
     lblStartSelect->setText(kSelectionCleared);
     lblEndSelect->setText(kSelectionCleared);
+}
+
+// ---------------------------------------------------------------- keyboard
+
+void frmMain::connectKeyboard()
+{
+    // Window-wide keys; a box being typed into keeps its own keys, and the
+    // timeline keeps its plain arrow keys.
+    const std::pair<QKeySequence, std::function<void()>> keys[] = {
+        {QKeySequence(Qt::Key_Space), [this] { cmdPlay_Click(); }},
+        {QKeySequence(Qt::Key_Comma), [this] { StepFrame(true); }},
+        {QKeySequence(Qt::Key_Period), [this] { StepFrame(false); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_Left), [this] { JumpToKeyFrame(false); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_Right), [this] { JumpToKeyFrame(true); }},
+        {QKeySequence(Qt::Key_I), [this] { cmdStartSelect_Click(); }},
+        {QKeySequence(Qt::Key_O), [this] { cmdEndSelect_Click(); }},
+        {QKeySequence(Qt::Key_Home), [this] { GoToEdge(false); }},
+        {QKeySequence(Qt::Key_End), [this] { GoToEdge(true); }},
+    };
+    for (const auto& [sequence, action] : keys) {
+        auto* shortcut = new QShortcut(sequence, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, action] {
+            // Not while a job runs, nor under a raised panel.
+            if (!IsConverting && panelTopTwips(frFormats) >= m_windowHeightTwips
+                && panelTopTwips(frAbout) >= m_windowHeightTwips)
+                action();
+        });
+    }
 }
 
 // ------------------------------------------------------------------- drops

@@ -122,6 +122,10 @@ void frmMainSettingsControls::setListPosition(const QString& name, int position)
         list->setCurrentIndex(position);
 }
 
+QString frmMainSettingsControls::windowGeometry() const { return w.WindowGeometryText(); }
+
+void frmMainSettingsControls::setWindowGeometry(const QString& text) { w.RestoreWindowGeometry(text); }
+
 void frmMainSettingsControls::refreshDescription()
 {
     w.ShowFormatDescription();

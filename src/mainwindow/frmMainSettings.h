@@ -27,6 +27,8 @@ public:
     int listCount(const QString& name) const override;
     void setListPosition(const QString& name, int position) override;
     void refreshDescription() override;
+    QString windowGeometry() const override;
+    void setWindowGeometry(const QString& text) override;
 
 private:
     frmMain& w;

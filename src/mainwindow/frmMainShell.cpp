@@ -19,10 +19,12 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
@@ -283,6 +285,58 @@ void frmMain::frMain_MouseDown()
         handle->startSystemMove();
 }
 
+Qt::Edges frmMain::ResizeEdgesAt(const QPoint& pos) const
+{
+    constexpr int kGrip = 6;  // pixels along each edge
+    Qt::Edges edges;
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return edges;
+    if (pos.x() < kGrip)
+        edges |= Qt::LeftEdge;
+    if (pos.x() >= frMain->width() - kGrip)
+        edges |= Qt::RightEdge;
+    if (pos.y() < kGrip)
+        edges |= Qt::TopEdge;
+    if (pos.y() >= frMain->height() - kGrip)
+        edges |= Qt::BottomEdge;
+    return edges;
+}
+
+QString frmMain::WindowGeometryText() const
+{
+    const QRect r = normalGeometry().isValid() ? normalGeometry() : geometry();
+    QString text = QStringLiteral("%1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    if (windowState() & Qt::WindowMaximized)
+        text += QStringLiteral(",max");
+    return text;
+}
+
+void frmMain::RestoreWindowGeometry(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() < 4 || parts.size() > 5 || (parts.size() == 5 && parts[4] != QLatin1String("max")))
+        return;
+    int n[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        n[i] = parts[i].trimmed().toInt(&ok);
+        if (!ok)
+            return;
+    }
+    resize(qMax(n[2], minimumWidth()), qMax(n[3], minimumHeight()));
+    // A place where no screen shows the caption bar any more (a screen
+    // removed since) is not taken.
+    const QPoint caption(n[0] + width() / 2, n[1] + 8);
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen->availableGeometry().contains(caption)) {
+            move(n[0], n[1]);
+            break;
+        }
+    }
+    if (parts.size() == 5)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
 void frmMain::closeEvent(QCloseEvent* event)
 {
     // However the close was asked for, a running cut keeps the window open:
@@ -307,10 +361,35 @@ void frmMain::Form_QueryUnload()
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == frMain && event->type() == QEvent::MouseButtonPress) {
-        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-            frMain_MouseDown();
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton) {
+            // From an edge the system resizes the frameless window; anywhere
+            // else it moves it.
+            const Qt::Edges edges = ResizeEdgesAt(mouse->position().toPoint());
+            QWindow* handle = windowHandle();
+            if (edges && handle)
+                handle->startSystemResize(edges);
+            else
+                frMain_MouseDown();
             return true;
         }
+    } else if (watched == frMain && event->type() == QEvent::MouseButtonDblClick) {
+        // A double click on the caption bar maximizes, or restores.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && mouse->position().y() < frMain->headerHeight()) {
+            setWindowState(windowState() ^ Qt::WindowMaximized);
+            return true;
+        }
+    } else if (watched == frMain && event->type() == QEvent::MouseMove) {
+        const Qt::Edges edges = ResizeEdgesAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+        const bool diagonal = (edges & (Qt::LeftEdge | Qt::RightEdge)) && (edges & (Qt::TopEdge | Qt::BottomEdge));
+        if (!edges)
+            frMain->unsetCursor();
+        else if (diagonal)
+            frMain->setCursor(edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge)
+                                  ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor);
+        else
+            frMain->setCursor(edges & (Qt::LeftEdge | Qt::RightEdge) ? Qt::SizeHorCursor : Qt::SizeVerCursor);
     } else if ((watched == lblFFmpeg || watched == lblWebSite) && event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         auto* label = static_cast<QWidget*>(watched);

@@ -628,6 +628,17 @@ void PlaybackEngine::setCurrentPosition(double seconds)
     m_seekClock.start();
 }
 
+bool PlaybackEngine::StepFrame(bool back)
+{
+    if (!m_loaded)
+        return false;
+    // A step starts from the picture on screen, not from a seek's target.
+    m_seekPending = false;
+    m_stopped = false;
+    const char* command[] = {back ? "frame-back-step" : "frame-step", nullptr};
+    return mpv_command(client(command[0]), command) >= 0;
+}
+
 bool PlaybackEngine::setRate(double rate)
 {
     if (!std::isfinite(rate) || rate <= 0.0)

@@ -108,6 +108,10 @@ public:
     // Seeks exactly to `seconds` (clamped to 0..Duration()). The play state
     // does not change. Ignored when nothing is loaded.
     void setCurrentPosition(double seconds);
+    // Shows the next (or, `back`, the previous) frame and pauses there
+    // (libmpv's frame-step and frame-back-step). Ignored when nothing is
+    // loaded; false when the player refused the command.
+    bool StepFrame(bool back);
     // True from setCurrentPosition() until the player has arrived there.
     bool isSeeking() const;
 

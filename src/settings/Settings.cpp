@@ -161,6 +161,10 @@ StoreReport LoadSettings(SettingsControls& controls, std::shared_ptr<RegistryBac
         }
     }
     controls.refreshDescription();
+    // Beside the seventeen: the window's size and place, when stored.
+    const QString geometry = registry.REGGetSetting(kSettingsRoot, section, kWindowGeometryName, QString());
+    if (!geometry.isEmpty())
+        controls.setWindowGeometry(geometry);
     const StoreReport after = backend->inspect(kSettingsRoot);
     if (after.condition > report.condition)
         report = after;
@@ -189,6 +193,8 @@ RegStatus SaveSettings(const SettingsControls& controls, std::shared_ptr<Registr
         }
         values.append({s.name, value});
     }
+    if (const QString geometry = controls.windowGeometry(); !geometry.isEmpty())
+        values.append({kWindowGeometryName, geometry});
     return registry.REGSaveSettings(kSettingsRoot, SettingsSection(), values);
 }
 

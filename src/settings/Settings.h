@@ -96,7 +96,16 @@ public:
 
     // Rewrites the one-line summary of the chosen format.
     virtual void refreshDescription() = 0;
+
+    // The window's size and place, kept beside the seventeen values under
+    // kWindowGeometryName: the text to store (empty: nothing is stored), and
+    // a stored text to apply. Controls without a window keep the defaults.
+    virtual QString windowGeometry() const { return {}; }
+    virtual void setWindowGeometry(const QString& text) { Q_UNUSED(text); }
 };
+
+// The value name of the window's size and place.
+inline const QString kWindowGeometryName = QStringLiteral("WindowGeometry");
 
 // Puts the stored values into the controls, in the order of
 // PersistedSettings(), and ends with refreshDescription(). A value that is
@@ -108,7 +117,8 @@ public:
 // default registry backend unless one is given.
 StoreReport LoadSettings(SettingsControls& controls, std::shared_ptr<RegistryBackend> backend = nullptr);
 
-// Writes all seventeen values, whatever they hold, as one change of the
+// Writes all seventeen values, whatever they hold, and the window's
+// geometry when the controls give one, as one change of the
 // store (one lock, one write). The store's status: reg::kSuccess when
 // written; otherwise nothing was written.
 RegStatus SaveSettings(const SettingsControls& controls, std::shared_ptr<RegistryBackend> backend = nullptr);

@@ -531,6 +531,16 @@ std::optional<qint32> Slider::positionOf(qint32 v) const
     return RoundToInt32(*b - double(m_min) / r * trackLength);
 }
 
+std::optional<double> Slider::CentreOf(double seconds) const
+{
+    const double range = double(m_max) - double(m_min);
+    if (m_style != 0 || range <= 0)
+        return std::nullopt;
+    const double trackLength = pixelWidth() - pic(Bitmap::PicLeft).width() - pic(Bitmap::PicRight).width()
+        - pic(Bitmap::PicHandle).width();
+    return pic(Bitmap::PicHandle).width() / 2.0 + (seconds - m_min) / range * trackLength + 1;
+}
+
 // Turns a pointer coordinate (pixels along the control) into Value (not yet
 // clamped) and HandlePos, and clamps the coordinate to the handle's travel.
 bool Slider::mapPointer(float& coordinate)

@@ -105,6 +105,11 @@ public:
     double twipsPerPixelX() const;
     double twipsPerPixelY() const;
 
+    // The pixel along a horizontal timeline where the handle's centre stands
+    // for `seconds` (fractions allowed), as the drawing places whole values;
+    // nothing for an empty range or another style.
+    std::optional<double> CentreOf(double seconds) const;
+
     // The off-screen image that the last complete redraw produced.
     const QImage& surface() const { return m_surface; }
     // The control's bitmaps as they are now (recolouring included).

@@ -1,0 +1,131 @@
+// Cutting to the frame through the window, against the real player and
+// encoder: the clicked timeline seeks where it was clicked, marks are the
+// frame on screen, the cut keeps exactly the marked frames, key frames are
+// read and drawn, the window grows, and more containers are accepted.
+#include "mainwindow/WindowTestKit.h"
+#include "player/PlaybackEngine.h"
+#include "player/VideoPane.h"
+#include "slider/KeyFrameTicks.h"
+
+#include <QTest>
+
+#include <cmath>
+
+namespace clip {
+namespace {
+
+using test::WaitFor;
+
+class FrameExact : public test::HiveTest {
+protected:
+    void SetUp() override { HiveTest::SetUp(), w = std::make_unique<frmMain>(), w->show(); }
+    void TearDown() override { w.reset(), HiveTest::TearDown(); }
+    PlaybackEngine& Engine() { return *w->Player(); }
+    double Now() { return Engine().CurrentPosition(); }
+    // A clip of `fps` ("25", "30000/1001"), loaded and paused at its start.
+    void LoadPaused(const QString& fps, const QStringList& extra = {})
+    {
+        test::ClipRecipe recipe;
+        recipe.seconds = 6, recipe.audioCodec.clear(), recipe.baseName = "frame-exact";
+        recipe.extraOutputArgs = QStringList{"-r", fps} + extra;
+        test::LoadForCutting(*w, test::CopyClipTo(test::MakeClip(recipe), dir.path(), QString(fps).replace('/', '_') + ".mp4"));
+        ASSERT_TRUE(WaitFor([&] { return !Engine().isSeeking() && Now() == 0.0; }));
+    }
+    void Seek(qint32 s) { w->Slider->setValue(s), emit w->Slider->MouseUp(1, 0, 0, 0), WaitFor([&] { return !Engine().isSeeking(); }); }
+    // Presses `key` and waits for the picture to move away from where it was.
+    void Step(Qt::Key key)
+    {
+        const double before = Now();
+        QTest::keyClick(w.get(), key);
+        EXPECT_TRUE(WaitFor([&] { return std::abs(Now() - before) > 0.01; }));
+    }
+    QString Probe(const QStringList& args)
+    {
+        QString out;
+        EXPECT_EQ(test::RunProgram(test::FfprobePath(), QStringList{"-v", "error"} + args, &out, 60000), 0);
+        return out.trimmed();
+    }
+    std::unique_ptr<frmMain> w;
+};
+
+TEST_F(FrameExact, ClickOnTheTimelineSeeksToTheClickedValue)
+{
+    LoadPaused("25");
+    const int x = int(std::lround(*w->Slider->CentreOf(0.6 * w->Slider->Max())));
+    const QPoint at(x, w->Slider->height() / 2);
+    QTest::mouseMove(w->Slider, at), QTest::mouseClick(w->Slider, Qt::LeftButton, {}, at);
+    EXPECT_LE(std::abs(w->Slider->Value() - 0.6 * w->Slider->Max()), 1.0);
+    EXPECT_TRUE(WaitFor([&] { return !Engine().isSeeking() && w->Slider->Value() > 0 && Now() == w->Slider->Value(); }));
+}
+
+// Marks set two frames after a whole second and one frame after another: the
+// labels show milliseconds and the re-encoded cut holds exactly the marked frames.
+TEST_F(FrameExact, MarksAreTheFrameOnScreenAndTheCutKeepsExactlyTheMarkedFrames)
+{
+    const struct { const char* rate; double fps; } cases[] = {{"25", 25.0}, {"30000/1001", 30000.0 / 1001.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rate);
+        LoadPaused(c.rate);
+        Seek(2);
+        const double landed = Now();
+        Step(Qt::Key_Period), Step(Qt::Key_Period), QTest::keyClick(w.get(), Qt::Key_I);
+        EXPECT_NEAR(w->SelectionStartSeconds(), landed + 2.0 / c.fps, 0.001);
+        EXPECT_TRUE(w->lblStartSelect->text().startsWith("00:00:02.") && w->lblTime->text().startsWith("00:00:02."));
+        Seek(4), Step(Qt::Key_Period), Step(Qt::Key_Period), Step(Qt::Key_Comma), QTest::keyClick(w.get(), Qt::Key_O);
+        const int marked = int(std::lround((w->SelectionEndSeconds() - w->SelectionStartSeconds()) * c.fps));
+        EXPECT_GT(marked, 2 * c.fps - 5);
+        test::ChooseOwnPreset(*w, "exact", "-c:v libx264 -preset ultrafast -an", "mp4");
+        ASSERT_EQ(w->RunCutJob(), CutOutcome::Succeeded);
+        EXPECT_EQ(Probe({"-count_frames", "-select_streams", "v:0", "-show_entries", "stream=nb_read_frames", "-of",
+                         "csv=p=0", w->cConvert->OutputFile()}),
+                  QString::number(marked));
+    }
+}
+
+TEST_F(FrameExact, KeyFrameTicksMatchTheProbeTheCopySummaryNamesTheStartAndCtrlRightJumps)
+{
+    LoadPaused("25", {"-g", "12", "-sc_threshold", "0"});
+    ASSERT_TRUE(WaitFor([&] { return !w->KeyFrameTimes.isEmpty(); }));
+    QList<double> expected;
+    for (const QString& t : Probe({"-select_streams", "v:0", "-skip_frame", "nokey", "-show_entries",
+                                   "frame=pts_time", "-of", "csv=p=0", w->InputFilePath}).split('\n'))
+        if (expected.isEmpty() || expected.last() != t.toDouble())  // the first may be listed twice
+            expected << t.toDouble();
+    EXPECT_EQ(w->KeyFrameTimes, expected);
+    EXPECT_EQ(expected.size(), 13);  // 150 frames, one key frame every 12
+    const QList<int> ticks = w->KeyFrameMarks->TickPositions();
+    EXPECT_TRUE(ticks.size() == expected.size() && std::is_sorted(ticks.begin(), ticks.end()) && ticks[0] < ticks[1]);
+    test::ChoosePreset(*w, "Lossless", "Copy Streams (No Re-encoding)", "mkv"), w->Slider->setSelectStart(1);
+    w->ShowFormatDescription();  // a stream copy starts at the key frame at or before the mark
+    EXPECT_TRUE(w->lblFormat->text().endsWith("key frame at 00:00:00.960, at or before the start mark."));
+    QTest::keyClick(w.get(), Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_TRUE(WaitFor([&] { return !Engine().isSeeking() && std::abs(Now() - expected[1]) < 0.001; })) << Now();
+}
+
+// The pane takes what the window grows by; the Start button keeps its place
+// from the bottom-right corner; the design size is the smallest.
+TEST_F(FrameExact, GrowingTheWindowGrowsThePaneAndTheDesignSizeIsTheMinimum)
+{
+    const QSize design = w->size(), pane = w->picVideoWindow->size();
+    auto fromCorner = [&] { return QPoint(w->width(), w->height()) - w->cmdConvert->mapTo(w.get(), QPoint()); };
+    const QPoint start = fromCorner();
+    w->resize(design + QSize(200, 150));
+    EXPECT_TRUE(WaitFor([&] { return w->picVideoWindow->size() == pane + QSize(200, 150); }) && fromCorner() == start);
+    w->resize(100, 100);
+    EXPECT_EQ(w->size(), design);
+}
+
+TEST_F(FrameExact, MoreContainersAreAcceptedByTheDropListAndTheDialog)
+{
+    w->SelectVideoFile();  // cancelled
+    ASSERT_FALSE(test::Fake().dialogs.isEmpty());
+    const QString common = test::Fake().dialogs.last().filters.value(0);
+    for (const char* ext : {"webm", "mts", "m2ts", "m2t", "3gp", "3g2", "ogv", "vob", "mxf", "f4v", "wtv"}) {
+        EXPECT_TRUE(frmMain::IsVideoFileName(QString("clip.") + ext)) << ext;
+        EXPECT_TRUE(common.endsWith(QString("*.") + ext) || common.contains(QString("*.") + ext + ";")) << ext;
+    }
+    EXPECT_TRUE(common.contains("*.divx;*.webm;"));
+}
+
+}  // namespace
+}  // namespace clip
