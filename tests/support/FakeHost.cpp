@@ -19,8 +19,9 @@ QString FakeHost::programFolder() const
     return folderOverride.isEmpty() ? QDir::toNativeSeparators(QCoreApplication::applicationDirPath()) : folderOverride;
 }
 
-QString FakeHost::openFileDialog(QWidget*, const QString&, const QStringList&)
+QString FakeHost::openFileDialog(QWidget*, const QString&, const QStringList& filters)
 {
+    lastFilters = filters;
     return dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
 }
 

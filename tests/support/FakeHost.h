@@ -39,6 +39,7 @@ public:
     QList<Message> messages;
     QList<int> powerOffs;
     int yields = 0;
+    QStringList lastFilters;  // of the last open-file dialog
 
     // Scripted answers: dialogs pop from the front (empty = cancelled).
     QStringList dialogAnswers;
