@@ -73,6 +73,7 @@ TEST_F(Persistence, EveryControlSurvivesARestartEmptyOnesIncluded)
                                  f.cmbCASmapleRate, f.cmbCVCodec, f.cmbCVSize};
     };
     QList<int> positions;
+    QSize size;
     {
         frmMain w;
         FormatsPanel& f = *w.frFormats;
@@ -82,6 +83,7 @@ TEST_F(Persistence, EveryControlSurvivesARestartEmptyOnesIncluded)
         f.cmbCVAspect->setCurrentIndex(-1);
         f.txtCABirate->setText("128"), f.txtFrameRate->setText("29.9");
         f.txtChannels->clear();  // stored without data: its default comes back
+        w.resize(w.size() + QSize(120, 80)), size = w.size();
         QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit");
         EXPECT_TRUE(QObject::disconnect(qGuiApp, &QGuiApplication::commitDataRequest, &w, nullptr));
     }
@@ -92,6 +94,7 @@ TEST_F(Persistence, EveryControlSurvivesARestartEmptyOnesIncluded)
     for (QComboBox* list : lists(f))
         EXPECT_EQ(list->currentIndex(), positions.takeFirst()) << list->objectName().toStdString();
     EXPECT_EQ(Texts(f) << QString::number(f.cmbCVAspect->currentIndex()), QStringList({"128", "2", "320", "29.9", "-1"}));
+    EXPECT_EQ(w.size(), size);
 }
 
 // A first start shows the defaults and writes nothing; "Restore Defaults"
