@@ -25,8 +25,8 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 #include <exception>
