@@ -185,13 +185,14 @@ public:
     // The video chosen in the dialog, or an empty text.
     QString SelectVideoFile();
     // Makes `path` the current video: stops the preview, resets the timeline
-    // and the labels, probes the file (regular files only, within
-    // ProbeTimeLimitMs) and starts loading it.
+    // and the labels, and (regular files only) probes the file, within
+    // ProbeTimeLimitMs, while a new engine opens it; the file is taken when
+    // the probe agrees and the engine has it, refused if either refuses.
     void OpenVideoFile(const QString& path);
-    // Starts loading `path` into a new playback engine; when the engine
-    // reports the file loaded, PlayerLoaded() starts playing it, and when it
-    // reports a failure the user is told why. Returns at once.
-    void LoadVideo(const QString& path);
+    // Starts loading `path` into a new playback engine (m_opening) and
+    // returns at once; false when the load could not start. Once the engine
+    // is the player, its loaded() runs PlayerLoaded() and a failure is shown.
+    bool LoadVideo(const QString& path);
     // The rest of a load once the engine has the file: timeline, labels, play.
     void PlayerLoaded();
     // The longest the probe of a chosen file may take.
@@ -234,6 +235,8 @@ public:
     // The engine of the current (or last attempted) load; nullptr before
     // the first load.
     PlaybackEngine* Player() const { return m_player.get(); }
+    // The engine opening a file the probe has not agreed to yet.
+    PlaybackEngine* OpeningPlayer() const { return m_opening.get(); }
 
     // ---- Settings ----
     // "Restore Defaults" on the formats panel: forgets the stored settings
@@ -321,6 +324,8 @@ private:
 
     // ---- Video preview ----
     std::shared_ptr<PlaybackEngine> m_player;
+    std::shared_ptr<PlaybackEngine> m_opening;  // opening a file the probe has not yet agreed to
+    std::optional<QString> m_openingFailure;     // m_opening's reason, should it fail
     quint64 m_openSerial = 0;  // counts OpenVideoFile calls
     std::shared_ptr<CVideoConv> m_probe;  // the probe under way, if any
     KeyFrameScan* m_keyFrameScan = nullptr;

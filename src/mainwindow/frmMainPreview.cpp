@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 #include <exception>
@@ -64,6 +65,21 @@ std::optional<qint32> WholeSeconds(double seconds)
 QString MarkText(double seconds)
 {
     return MillisecondsToTime(MediaMilliseconds(seconds));
+}
+
+// With CLIPWRIGHT_MPV_LOG set, the steps of opening a video are logged with
+// the milliseconds since the file was chosen (or dropped).
+QElapsedTimer& OpenClock()
+{
+    static QElapsedTimer clock;
+    return clock;
+}
+
+void LogOpenStep(const char* step)
+{
+    static const bool wanted = !qEnvironmentVariableIsEmpty("CLIPWRIGHT_MPV_LOG");
+    if (wanted && OpenClock().isValid())
+        std::fprintf(stderr, "[open] %6.1f ms %s\n", OpenClock().nsecsElapsed() / 1e6, step);
 }
 
 }  // namespace
@@ -134,6 +150,7 @@ QString frmMain::SelectVideoFile()
 void frmMain::cmdAddVideoFile_Click()
 {
     const QString path = SelectVideoFile();
+    OpenClock().start();
     if (!path.isEmpty())
         OpenVideoFile(path);
 }
@@ -144,9 +161,11 @@ void frmMain::OpenVideoFile(const QString& path)
 {
     const QPointer<frmMain> self(this);
     const quint64 serial = ++m_openSerial;
+    LogOpenStep("open");
 
     cmdStop_Click();
     // A load still under way is given up: it must not finish over this one.
+    m_opening.reset();
     if (m_player && m_player->isLoading()) {
         picVideoWindow->setEngine(nullptr);
         m_player.reset();
@@ -176,6 +195,12 @@ void frmMain::OpenVideoFile(const QString& path)
         return;
     }
 
+    // The player opens the file while the probe looks at it; the file is
+    // taken once both agree. Until then the previous video stays.
+    LogOpenStep("engine");
+    const bool opened = LoadVideo(path);
+    const std::shared_ptr<PlaybackEngine> opening = m_opening;
+    LogOpenStep("probe");
     bool supported = false;
     bool failureShown = false;
     {
@@ -200,46 +225,62 @@ void frmMain::OpenVideoFile(const QString& path)
         if (self && m_probe == probe)
             m_probe.reset();
     }
+    LogOpenStep("probe done");
     // The probe keeps the window alive; a file dropped meanwhile has taken
     // over, or the window was closed, and this choice is dropped.
     if (!self || serial != m_openSerial)
         return;
-
+    m_opening.reset();
     if (!supported) {
         if (!failureShown)
             Host().messageBox(kNotSupported, MsgExclamation);
         return;
     }
-    LoadVideo(path);
+    // The previous engine goes; the new one is the window's player from now on.
+    picVideoWindow->setEngine(nullptr);
+    m_player = opening;
     Slider->setSliderEnabled(true);
+    if (!opened)
+        Host().messageBox(kNotSupported, MsgExclamation);
+    else if (m_openingFailure)
+        Host().messageBox(kNotSupported + QStringLiteral("\n\n") + *m_openingFailure, MsgExclamation);
+    else if (opening->isLoaded())
+        PlayerLoaded();  // the engine was quicker than the probe
 }
 
-void frmMain::LoadVideo(const QString& path)
+bool frmMain::LoadVideo(const QString& path)
 {
-    // The previous engine goes first; a fresh one is made for every file.
-    // The engine reports the outcome; nothing waits for it here.
-    picVideoWindow->setEngine(nullptr);
-    m_player.reset();
-    m_player = std::make_shared<PlaybackEngine>();
-    PlaybackEngine* engine = m_player.get();
-    connect(engine, &PlaybackEngine::loaded, this, &frmMain::PlayerLoaded);
+    // A fresh engine for every file. The engine reports the outcome; nothing
+    // waits for it here. While the probe has not agreed it is m_opening, and
+    // its outcome is kept for OpenVideoFile.
+    m_opening = std::make_shared<PlaybackEngine>();
+    m_openingFailure.reset();
+    PlaybackEngine* engine = m_opening.get();
+    connect(engine, &PlaybackEngine::loaded, this, [this, engine] {
+        if (engine == m_player.get())
+            PlayerLoaded();
+    });
     // While paused, a new picture comes from a seek or a frame step.
     connect(engine, &PlaybackEngine::frameReady, this, [this, engine] {
         if (engine == m_player.get() && !NoVideoLoaded && !tmrVideo->isActive())
             ShowPosition();
     });
-    connect(engine, &PlaybackEngine::loadFailed, this, [this](const QString& reason) {
-        Host().messageBox(kNotSupported + QStringLiteral("\n\n") + reason, MsgExclamation);
+    connect(engine, &PlaybackEngine::loadFailed, this, [this, engine](const QString& reason) {
+        if (engine == m_opening.get())
+            m_openingFailure = reason;
+        else if (engine == m_player.get())
+            Host().messageBox(kNotSupported + QStringLiteral("\n\n") + reason, MsgExclamation);
     });
-    if (!engine->Load(path))
-        Host().messageBox(kNotSupported, MsgExclamation);
+    return engine->Load(path);
 }
 
 void frmMain::PlayerLoaded()
 {
     PlaybackEngine* engine = m_player.get();
-    if (!engine || sender() != engine)
+    if (!engine || !engine->isLoaded())
         return;
+    LogOpenStep("first picture");
+    OpenClock().invalidate();
     // Volume, balance and rate are extras: one the engine refuses is skipped.
     engine->setVolume(0);
     engine->setBalance(0);
@@ -270,6 +311,7 @@ void frmMain::EndLoading()
     ++m_openSerial;  // the probe under way is stopped, and its OpenVideoFile gives up
     if (m_probe)
         m_probe->StopConversion();
+    m_opening.reset();
     if (m_player && !m_player->isLoaded()) {
         picVideoWindow->setEngine(nullptr);
         m_player.reset();
@@ -533,6 +575,7 @@ void frmMain::picVideoWindow_OLEDragDrop(const QList<QUrl>& urls)
     const QFileInfo info(path);
     if (info.isDir() || !IsVideoFileName(info.fileName()))
         return;
+    OpenClock().start();
     OpenVideoFile(path);
 }
 

@@ -39,7 +39,10 @@ constexpr double kSeekLandingTolerance = 0.5;
 // The length of a frame when the file does not say (25 frames a second).
 constexpr double kDefaultFrameSeconds = 0.04;
 
-// The picture layout matching QImage::Format_RGB32 in memory.
+// The picture layout matching QImage::Format_RGB32 in memory. The player
+// leaves the fourth byte 0; the pane copies the picture 1:1 into its
+// backing store, where that byte is not read, so no pass sets it to 0xFF
+// (a caller converting or scaling the image should not rely on it).
 #if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
 constexpr const char* kPixelFormat = "bgr0";
 #else
@@ -93,6 +96,7 @@ struct PlaybackEngine::RenderShared {
     std::atomic<bool> updatePosted{false};
     std::atomic<bool> picturePosted{false};
     bool haveFrame = false;  // render thread only
+    QImage spare;            // render thread only: the buffer the next picture is drawn into
 
     mutable QMutex mutex;  // guards the two below
     QSize size;
@@ -125,8 +129,8 @@ struct PlaybackEngine::RenderShared {
             QMutexLocker lock(&mutex);
             wanted = size;
         }
-        QImage image;
         int block = 0;  // never wait here for the frame's display time
+        bool drawn = false;
         if (wanted.isEmpty()) {
             int skip = 1;
             mpv_render_param params[] = {
@@ -136,12 +140,14 @@ struct PlaybackEngine::RenderShared {
             };
             mpv_render_context_render(context, params);
         } else {
-            image = render(wanted, block);
+            drawn = render(wanted, block);
         }
         {
             QMutexLocker lock(&mutex);
-            if (!image.isNull() || wanted.isEmpty())
-                latest = image;
+            if (drawn)
+                latest.swap(spare);  // the previous picture becomes the next buffer
+            else if (wanted.isEmpty())
+                latest = QImage();
         }
         if (!picturePosted.exchange(true)) {
             PlaybackEngine* target = engine;
@@ -149,34 +155,38 @@ struct PlaybackEngine::RenderShared {
         }
     }
 
-    QImage render(const QSize& pixelSize, int& block)
+    // Render thread: draws into `spare` and returns whether it succeeded.
+    // The buffer is reused while its size stays and nobody else holds it
+    // (the pane lets go of a picture when it takes the next one), so
+    // playing at one size allocates nothing. The player writes every byte,
+    // the bars included, in a layout that is the image's own (see
+    // kPixelFormat): nothing is converted or filled afterwards.
+    bool render(const QSize& pixelSize, int& block)
+    {
+        if (spare.size() != pixelSize || !spare.isDetached())
+            spare = NewFrame(pixelSize);
+        int sizeParam[2] = {pixelSize.width(), pixelSize.height()};
+        std::size_t rowBytes = static_cast<std::size_t>(spare.bytesPerLine());
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_SW_SIZE, sizeParam},
+            {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>(kPixelFormat)},
+            {MPV_RENDER_PARAM_SW_STRIDE, &rowBytes},
+            {MPV_RENDER_PARAM_SW_POINTER, spare.bits()},
+            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        return mpv_render_context_render(context, params) >= 0;
+    }
+
+    static QImage NewFrame(const QSize& pixelSize)
     {
         const int width = pixelSize.width();
         const int height = pixelSize.height();
         const std::size_t stride =
             (static_cast<std::size_t>(width) * 4 + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
         void* pixels = ::operator new(stride * static_cast<std::size_t>(height), std::align_val_t(kRowAlignment));
-        QImage image(static_cast<uchar*>(pixels), width, height, static_cast<qsizetype>(stride),
-                     QImage::Format_RGB32, &freeAligned, pixels);
-        int sizeParam[2] = {width, height};
-        std::size_t rowBytes = stride;
-        mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_SW_SIZE, sizeParam},
-            {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>(kPixelFormat)},
-            {MPV_RENDER_PARAM_SW_STRIDE, &rowBytes},
-            {MPV_RENDER_PARAM_SW_POINTER, pixels},
-            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        if (mpv_render_context_render(context, params) < 0)
-            return {};
-        // The fourth byte of each pixel is undefined; the image is opaque.
-        for (int y = 0; y < height; ++y) {
-            auto* line = reinterpret_cast<quint32*>(static_cast<uchar*>(pixels) + stride * static_cast<std::size_t>(y));
-            for (int x = 0; x < width; ++x)
-                line[x] |= 0xFF000000u;
-        }
-        return image;
+        return QImage(static_cast<uchar*>(pixels), width, height, static_cast<qsizetype>(stride),
+                      QImage::Format_RGB32, &freeAligned, pixels);
     }
 };
 

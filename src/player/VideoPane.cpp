@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPainter>
+#include <QRegion>
 #include <QResizeEvent>
 
 #include <cmath>
@@ -66,10 +67,17 @@ void VideoPane::refreshFrame()
 
 void VideoPane::paintEvent(QPaintEvent*)
 {
+    // The picture holds its own black bars; only what it leaves uncovered
+    // (all of the pane without one, a strip while a resize is caught up
+    // with) is filled.
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
-    if (!m_frame.isNull())
+    QRect covered;
+    if (!m_frame.isNull()) {
         painter.drawImage(QPointF(0, 0), m_frame);
+        covered = QRect(QPoint(0, 0), m_frame.deviceIndependentSize().toSize()) & rect();
+    }
+    for (const QRect& bar : QRegion(rect()) - covered)
+        painter.fillRect(bar, Qt::black);
 }
 
 void VideoPane::resizeEvent(QResizeEvent* event)

@@ -35,6 +35,16 @@ protected:
     bool SeekDone() { return WaitFor([&] { return !Engine().isSeeking(); }); }
     void SeekTo(qint32 value) { w->Slider->setValue(value), emit w->Slider->MouseUp(1, 0, 0.0f, 0.0f); }
     QString Copy(const QString& clip, const QString& name) { return test::CopyClipTo(clip, dir.path(), name); }
+    // A folder whose "ffmpeg" is a shell script ("%1": the real encoder's folder).
+    QString Encoder(const char* body)
+    {
+        QFile script(InDir("encoder") + "/ffmpeg");
+        script.remove(), QDir().mkpath(InDir("encoder"));
+        EXPECT_TRUE(script.open(QIODevice::WriteOnly) && script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner)
+                    && script.write(("#!/bin/sh\n" + QString(body).arg(QCoreApplication::applicationDirPath()) + "\n").toUtf8()) > 0);
+        return InDir("encoder");
+    }
+    static constexpr const char* kSlowProbe = "sleep 1.5; exec '%1/ffmpeg' \"$@\"";
 
     std::unique_ptr<frmMain> w;
 };
@@ -148,24 +158,23 @@ TEST_F(Preview, PlayPauseSeekSelectStopAndEnd)
                 && Engine().CurrentPosition() < 10.0);
 }
 
-// A probe that does not come back: the time limit ends it, and so does
-// closing the window, which leaves nothing running.
-TEST_F(Preview, ProbeThatHangsEndsAtItsLimitOrWhenTheWindowCloses)
+// The engine opens the file while the probe runs: a slow probe that agrees finds the picture there already
+// and the video plays as the probe returns. A probe that does not come back refuses the file, whatever the
+// engine found: the time limit ends it, and so does closing the window, which leaves nothing running.
+TEST_F(Preview, ProbeRunsBesideTheEngineAndAHangingOneEndsAtItsLimitOrWhenTheWindowCloses)
 {
-    const QString folder = InDir("hanging encoder");
-    QFile script(folder + "/ffmpeg");
-    ASSERT_TRUE(QDir().mkpath(folder) && script.open(QIODevice::WriteOnly) && script.write("#!/bin/sh\nexec sleep 20\n")
-                && script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    script.close();
-    for (const bool closeIt : {false, true}) {
-        SCOPED_TRACE(closeIt);
+    const struct { const char* body; int limitMs; bool closeIt; } cases[] = {
+        {kSlowProbe, 60000, false}, {"exec sleep 20", 300, false}, {"exec sleep 20", 60000, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.body) + " " + std::to_string(c.limitMs));
         w = std::make_unique<frmMain>();
-        Fake().folderOverride = folder, Fake().messages.clear(), Fake().yields = 0;  // after the catalogues were read
-        w->show(), w->ProbeTimeLimitMs = closeIt ? 60000 : 300;
-        test::Poller closer([&] { return closeIt && Fake().yields > 0 && w->close(); });
-        w->OpenVideoFile(Copy(ShortClip(), "hangs.mp4"));
-        EXPECT_TRUE(w->NoVideoLoaded && !w->Player() && w->isVisible() == !closeIt);
-        EXPECT_EQ(Fake().messages.size(), closeIt ? 0 : 1);
+        Fake().folderOverride = Encoder(c.body), Fake().messages.clear(), Fake().yields = 0;  // after the catalogues were read
+        w->show(), w->ProbeTimeLimitMs = c.limitMs;
+        test::Poller closer([&] { return c.closeIt && Fake().yields > 0 && w->close(); });
+        w->OpenVideoFile(Copy(ShortClip(), "slow.mp4"));
+        const bool agrees = c.limitMs == 60000 && !c.closeIt;
+        EXPECT_TRUE(w->NoVideoLoaded != agrees && !w->Player() != agrees && w->isVisible() == !c.closeIt);
+        EXPECT_EQ(Fake().messages.size(), c.limitMs == 300 ? 1 : 0);
     }
 }
 
@@ -198,26 +207,22 @@ TEST_F(Preview, DropIsAcceptedFirstAndLoadedAfterTheHandler)
     EXPECT_TRUE(w->InputFilePath == a && Fake().messages.isEmpty() && Fake().yields == 0);
 }
 
-// A drop handled while the file is probed, or while the engine opens it,
-// wins; the interrupted load neither finishes over it nor leaves a dangling
-// engine.
+// A drop handled while the file is probed, at its start or once the engine beside the (slow) probe has its
+// picture, wins; the interrupted load neither finishes over it nor leaves a dangling engine.
 TEST_F(Preview, DropDuringALoadTakesOver)
 {
     const QString second = Copy(ShortClip(), "second.mkv");
-    for (const bool whileOpening : {false, true}) {
-        SCOPED_TRACE(whileOpening);
+    for (const bool engineReady : {false, true}) {
+        SCOPED_TRACE(engineReady);
         w = std::make_unique<frmMain>();
-        Fake().yields = 0;
-        bool dropped = whileOpening;
+        Fake().yields = 0, Fake().folderOverride = engineReady ? Encoder(kSlowProbe) : QString();
+        bool dropped = false;
         test::Poller dropper([&] {  // `dropped` is set before the nested load, which ticks this poller again
-            return !dropped && Fake().yields > 0 && (dropped = true, Drop(second), true);
+            const bool ready = !engineReady || (w->OpeningPlayer() && w->OpeningPlayer()->isLoaded());
+            return !dropped && Fake().yields > 0 && ready && (dropped = true, Drop(second), true);
         });
         Choose(test::LongClip());
-        if (whileOpening) {
-            ASSERT_TRUE(w->Player() && w->Player()->isLoading());
-            Drop(second);
-        }
-        ASSERT_TRUE(Loaded());
+        ASSERT_TRUE(dropped && Loaded());
         EXPECT_EQ(Engine().filePath() + w->InputFilePath + w->lblTime->text(), second + second + "00:00:00/00:00:04");
         EXPECT_TRUE(w->picVideoWindow->engine() == w->Player() && Fake().messages.isEmpty());
     }

@@ -1,6 +1,7 @@
 #include "player/PlayerTestSupport.h"
 #include "player/VideoPane.h"
 
+#include <QSet>
 #include <gtest/gtest.h>
 
 namespace clip {
@@ -34,6 +35,14 @@ TEST(VideoPane, ShowsThePictureLetterboxedAtThePaneSizeAndAfterASeek)
     engine.setCurrentPosition(1.4);
     EXPECT_TRUE(test::WaitFor([&] { return IsBlue(pane.currentFrame().pixel(60, 150)); }));
     EXPECT_EQ(engine.state(), PlaybackEngine::State::Paused);
+    QSet<qint64> buffers;  // pictures of one size are drawn into reused buffers, not one allocated for each
+    for (const double at : {0.2, 0.6, 1.0, 1.6, 0.4, 1.2, 0.0}) {
+        const qint64 before = pane.currentFrame().cacheKey();
+        engine.setCurrentPosition(at);
+        ASSERT_TRUE(test::WaitFor([&] { return pane.currentFrame().cacheKey() != before; }));
+        buffers << (pane.currentFrame().cacheKey() >> 32);
+    }
+    EXPECT_LE(buffers.size(), 3);
     pane.setEngine(nullptr);
     EXPECT_TRUE(IsBlack(pane.grab().toImage().pixel(60, 150)));
 }
