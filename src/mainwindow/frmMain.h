@@ -126,9 +126,6 @@ public:
     int AnimInterval = 0;  // milliseconds per tick
     QString AnimMode;
 
-    // What the window has run, in order: the start-up steps and the
-    // query-unload's settings save. For diagnostics and tests.
-    QStringList DebugSteps;
 
     // ---- Handlers ----
     void StartPanelSlide(const QString& mode);

@@ -90,25 +90,19 @@ void frmMain::connectHandlers()
 void frmMain::Form_Load()
 {
     NoVideoLoaded = true;
-    DebugSteps << QStringLiteral("NoVideoLoaded");
 
     // A second instance starts normally; the mutex is only announced.
     platform::CreateNamedMutex(platform::kProgramMutexName);
-    DebugSteps << QStringLiteral("CreateNamedMutex");
 
     LayOutPanels();
-    DebugSteps << QStringLiteral("LayOutPanels");
 
     lblVer->setText(VersionText(CLIP_VERSION_MAJOR, CLIP_VERSION_MINOR, CLIP_VERSION_REVISION));
-    DebugSteps << QStringLiteral("ShowVersion");
 
     ApplyTheme();
-    DebugSteps << QStringLiteral("ApplyTheme");
 
     LoadCatalogues();
 
     LoadSettings();
-    DebugSteps << QStringLiteral("LoadSettings");
 }
 
 void frmMain::LoadCatalogues()
@@ -117,9 +111,7 @@ void frmMain::LoadCatalogues()
     // folder; they fill the tables and the catalogue lists of the formats
     // panel. Each reports its own failure.
     LoadPresets(Tables, frFormats->cmbCategory);
-    DebugSteps << QStringLiteral("LoadPresets");
     LoadCodecs(Tables, frFormats->cmbCVCodec, frFormats->cmbCACodec);
-    DebugSteps << QStringLiteral("LoadCodecs");
 }
 
 // LoadSettings and SaveSettings: frmMainSettings.cpp.
@@ -355,7 +347,6 @@ void frmMain::closeEvent(QCloseEvent* event)
 void frmMain::Form_QueryUnload()
 {
     SaveSettings();
-    DebugSteps << QStringLiteral("SaveSettings");
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
