@@ -75,8 +75,10 @@ TEST(SmartCut, CutsTheMarkedFramesCopyingWhatItCanAndDecodesCleanly)
     };
     // Start and end as frames from a key frame K (the end frame itself is not cut).
     const std::pair<int, int> marks[] = {{0, 24}, {1, 31}, {-1, 23}, {5, 29}, {2, 8}};
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
+    // Quotes, blanks and shell characters in the folder the parts and the output go to.
+    QTemporaryDir temporary;
+    const QDir folder(temporary.filePath("it's \"odd\" $HOME; `x` 'y'"));
+    ASSERT_TRUE(temporary.isValid() && folder.mkpath("."));
     int cut = 0;
     for (const ClipKind& kind : kinds) {
         ClipRecipe recipe;

@@ -5,6 +5,7 @@
 #include "controls/MyCheck.h"
 #include "engine/SmartCutJob.h"
 #include "mainwindow/WindowTestKit.h"
+#include "player/PlaybackEngine.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -327,6 +328,17 @@ TEST_F(CutJob, SmartCutAsksWhereItCannotCopyAndLeavesNothingWhenStopped)
     EXPECT_TRUE(Fake().messages.isEmpty() && EncoderChildren() == 0);
     EXPECT_EQ(QDir(dir.path()).entryList({"party*", ".clipwright*"}, QDir::AllEntries | QDir::Hidden), QStringList{"party.mp4"});
     ExpectIdle(*w);
+
+    // A cut that copies (key frames every 12 frames, B-frames) plays in the preview's engine.
+    test::ClipRecipe gops;
+    gops.extraOutputArgs = {"-g", "12", "-bf", "3"}, gops.baseName = "smart-libx264";
+    test::LoadForCutting(*w, test::CopyClipTo(test::MakeClip(gops), dir.path(), "gops.mp4"));
+    test::Select(*w, 1, 3), ChoosePreset(*w, "Lossless", "Smart Cut (frame-exact, original quality)", "mp4");
+    w->cmdConvert->click();
+    ASSERT_TRUE(w->cConvert->Succeeded() && w->progress->Value() == 100);
+    EXPECT_GT(static_cast<SmartCutJob*>(w->cConvert.get())->Plan().bodyFrames, 0);
+    test::LoadForCutting(*w, InDir("gops_Converted.mp4"));
+    EXPECT_NEAR(w->Player()->Duration(), 2.0, 0.05);
 }
 
 }  // namespace
