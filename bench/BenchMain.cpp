@@ -14,7 +14,7 @@
 //   6. the window's longest stall while it plays, seeks and pauses;
 //   7. the key-frame scan of a two-hour clip against a bare probe.
 //
-//   8. a smart cut against the frame-exact re-encode and the stream copy.
+//   9. a smart cut against the frame-exact re-encode and the stream copy.
 //
 // Usage: clipwright-bench [--reps N] [--key-frames-only] [--smart-cut-only]
 // (scripts/bench.sh builds and runs it)
@@ -181,7 +181,7 @@ int main(int argc, char** argv)
     std::printf("clip: %s\n\n", qPrintable(clip));
     std::fflush(stdout);
 
-    // Figure 8 alone, on request.
+    // Figure 9 alone, on request.
     if (args.contains(QStringLiteral("--smart-cut-only"))) {
         const bool done = SmartCutFigure(clip, qMin(reps, 3));
         SetHost(nullptr);

@@ -1,4 +1,4 @@
-// Figure 8 of the benchmark: the smart cut.
+// Figure 9 of the benchmark: the smart cut.
 #pragma once
 
 #include <QString>

@@ -150,10 +150,12 @@ void SmartCutJob::StartConversion()
         return;
     if (!unsupported.isEmpty()) {
         m_running = false;
-        const bool reencode = !m_fallback.isEmpty()
-            && Host().askYesNo(QStringLiteral("Smart cut cannot keep the original quality of this video (%1). Cut "
-                                              "it frame-exact by re-encoding instead?")
-                                   .arg(unsupported));
+        const QString why = QStringLiteral("Smart cut cannot keep the original quality of this video (%1).").arg(unsupported);
+        if (m_fallback.isEmpty()) {
+            Host().messageBox(why + QStringLiteral(" Choose a preset that re-encodes."), MsgExclamation);
+            return;
+        }
+        const bool reencode = Host().askYesNo(why + QStringLiteral(" Cut it frame-exact by re-encoding instead?"));
         if (!self || !reencode)
             return;
         setParametrs(m_fallback);

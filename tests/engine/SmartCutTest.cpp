@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 namespace clip {
 namespace {
@@ -54,6 +55,39 @@ QStringList PictureSums(const QStringList& input)
             sums << line.section(',', -1).trimmed();
     }
     return sums;
+}
+
+// The plan on packet lists in decode order ("6K" is a key frame shown at 6): closed GOPs of six
+// frames with B-frames, and open ones whose key frames are followed by two leading frames.
+TEST(SmartCut, PlansTheHeadTheCopyAndTheTailFromUsableKeyFrames)
+{
+    const QString closed = "0K 3 1 2 5 4 6K 9 7 8 11 10 12K 15 13 14 17 16 18K 21 19 20";
+    const QString open = "0K 3 1 2 6K 4 5 9 7 8 12K 10 11 15 13 14 18K 16 17 21 19 20";
+    struct Case {
+        QString packets;
+        int from, to;
+        bool leaveOutLeading;
+        int head, body, tail, tailPts;
+    } const cases[] = {
+        {closed, 6, 12, true, 0, 6, 0, 0},    // from a key frame to one: all copied
+        {closed, 7, 16, true, 5, 4, 0, 0},    // the copy ends inside a GOP where its B-frames allow
+        {closed, 7, 15, true, 8, 0, 0, 0},    // ...and not where they need frame 15: no key frame left for a tail
+        {closed, 0, 17, true, 0, 12, 5, 12},  // a tail from the last key frame
+        {open, 4, 13, true, 2, 7, 0, 0},      // the key frame's leading frames 4 and 5 go to the head
+        {open, 4, 13, false, 9, 0, 0, 0},     // where they may not be left out, nothing is copied
+        {open, 4, 17, true, 2, 4, 7, 10},     // the tail starts with the leading frames of its key frame
+    };
+    for (const Case& c : cases) {
+        QVector<VideoPacket> packets;
+        for (const QString& token : c.packets.split(' '))
+            packets.append({token.chopped(token.endsWith('K')).toLongLong(), packets.size(), token.endsWith('K')});
+        const std::optional<SmartCutPlan> plan = PlanSmartCut(packets, c.from, c.to, c.leaveOutLeading);
+        ASSERT_TRUE(plan.has_value());
+        EXPECT_EQ(std::tuple(plan->frames, plan->headFrames, plan->bodyFrames, plan->tailFrames, plan->tailPts),
+                  std::tuple(c.to - c.from, c.head, c.body, c.tail, qint64(c.tailPts)))
+            << c.packets.toStdString() << " from " << c.from << " to " << c.to;
+    }
+    EXPECT_FALSE(PlanSmartCut({{0, 0, true}}, 1, 2).has_value());  // no frame in the span
 }
 
 struct ClipKind {
