@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace clip {
 
@@ -165,9 +166,11 @@ void SmartCutJob::StartConversion()
 
     // The parts go into a private folder beside the output (the same disk,
     // whatever their size), or into the system's when that one refuses.
-    QTemporaryDir besideOutput(QFileInfo(m_outputFile).absolutePath() + QStringLiteral("/.clipwright-smartcut-XXXXXX"));
-    QTemporaryDir inSystem;
-    QTemporaryDir& folder = besideOutput.isValid() ? besideOutput : inSystem;
+    std::optional<QTemporaryDir> parts;
+    parts.emplace(QFileInfo(m_outputFile).absolutePath() + QStringLiteral("/.clipwright-smartcut-XXXXXX"));
+    if (!parts->isValid())
+        parts.emplace();
+    const QTemporaryDir& folder = *parts;
     if (!folder.isValid()) {
         Fail(QStringLiteral("The smart cut could not create its working folder: ") + folder.errorString(), {});
         return;
@@ -286,8 +289,7 @@ QString SmartCutJob::Analyse(bool* stopped)
     m_encoderOptions = SmartCutEncoderOptions(m_video, &reason);
     if (m_encoderOptions.isEmpty())
         return reason;
-    m_encoderOptions.prepend(QStringLiteral("0:%1").arg(videoIndex));
-    m_encoderOptions.prepend(QStringLiteral("-map"));
+    m_videoMap = QStringLiteral("0:%1").arg(videoIndex);
 
     // The video's packets around the selection, from a key frame at or before its start.
     const double start = m_formatStart + double(m_startTime.value_or(0)) / 1000.0;
@@ -392,7 +394,8 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         const QString file = folder.filePath(name);
         Step step;
         step.commandLine = Command(encoder, QStringList(common)
-                                                << "-ss" << Secs(seek) << "-i" << m_inputFile << m_encoderOptions
+                                                << "-ss" << Secs(seek) << "-i" << m_inputFile << "-map"
+                                                << m_videoMap << m_encoderOptions
                                                 << "-ss" << Secs(relative(from) - std::max(0.0, seek) - kSeekLead)
                                                 << "-frames:v" << QString::number(frames) << more << "-f"
                                                 << "mpegts" << file);
@@ -434,7 +437,7 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         Step step;
         step.commandLine = Command(encoder, QStringList(common)
                                                 << "-copyts" << "-ss" << Secs(relative(p.bodyPts) - kSeekLead) << "-i"
-                                                << m_inputFile << m_encoderOptions.mid(0, 2) << "-c:v" << "copy"
+                                                << m_inputFile << "-map" << m_videoMap << "-c:v" << "copy"
                                                 << "-frames:v" << QString::number(p.bodyFrames) << "-bsf:v"
                                                 << filters.join(QLatin1Char(',')) << "-f" << "mpegts" << file);
         step.seconds = seconds(bodyEnd) - seconds(p.bodyPts);

@@ -65,7 +65,8 @@ private:
     QString m_fallback;
     SmartCutPlan m_plan;
     VideoProperties m_video;
-    QStringList m_encoderOptions;
+    QStringList m_encoderOptions;  // of the re-encoded parts
+    QString m_videoMap;            // the video stream, as "-map" names it
     // The input's stream numbers of the audio and subtitle streams kept,
     // with their codecs; the stream time base and the times on the command line.
     QList<QPair<int, QString>> m_audioStreams, m_subtitleStreams;
