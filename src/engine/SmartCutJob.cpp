@@ -151,7 +151,8 @@ void SmartCutJob::StartConversion()
         return;
     if (!unsupported.isEmpty()) {
         m_running = false;
-        const QString why = QStringLiteral("Smart cut cannot keep the original quality of this video (%1).").arg(unsupported);
+        const QString why =
+            QStringLiteral("Smart cut cannot keep the original quality of this video (%1).").arg(unsupported);
         if (m_fallback.isEmpty()) {
             Host().messageBox(why + QStringLiteral(" Choose a preset that re-encodes."), MsgExclamation);
             return;
@@ -235,7 +236,8 @@ QString SmartCutJob::Analyse(bool* stopped)
     // The streams.
     if (!run({"-v", "error", "-show_entries",
               "format=format_name,start_time:stream=index,codec_type,codec_name,profile,level,pix_fmt,color_range,"
-              "color_space,color_transfer,color_primaries,field_order,time_base,has_b_frames:stream_disposition=attached_pic",
+              "color_space,color_transfer,color_primaries,field_order,time_base,has_b_frames:"
+              "stream_disposition=attached_pic",
               "-of", "json", m_inputFile}))
         return *stopped || m_outcome == CutOutcome::Failed ? QString() : QStringLiteral("the probe could not read it");
     const QJsonObject info = ParseJson(report);
@@ -494,7 +496,8 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
     if (suffix != QLatin1String("mkv")) {
         if (!m_subtitleStreams.isEmpty())
             args << "-c:s" << "mov_text";
-        args << "-movflags" << "+faststart" << "-video_track_timescale" << QString::number(m_tbNum == 1 ? m_tbDen : 90000);
+        args << "-movflags" << "+faststart" << "-video_track_timescale"
+             << QString::number(m_tbNum == 1 ? m_tbDen : 90000);
         if (m_video.codec == QLatin1String("h264"))
             args << "-tag:v" << "avc3";
     }

@@ -178,9 +178,11 @@ QStringList SmartCutEncoderOptions(const VideoProperties& video, QString* reason
         }
         options << "-c:v" << "libx264" << "-preset" << "fast" << "-crf" << crf << "-bf" << "0" << "-profile:v"
                 << profile;
-        if (video.level > 0)
-            options << "-level:v" << (video.level == 9 ? QStringLiteral("1b")
-                                                       : QStringLiteral("%1.%2").arg(video.level / 10).arg(video.level % 10));
+        if (video.level > 0) {
+            options << "-level:v"
+                    << (video.level == 9 ? QStringLiteral("1b")
+                                         : QStringLiteral("%1.%2").arg(video.level / 10).arg(video.level % 10));
+        }
     } else if (video.codec == QLatin1String("hevc")) {
         static const QStringList formats{"yuv420p", "yuvj420p", "yuv422p", "yuv444p", "yuv420p10le", "yuv422p10le",
                                          "yuv444p10le", "gray"};

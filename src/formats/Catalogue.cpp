@@ -191,13 +191,13 @@ bool walkRecords(const Layout<Entry, N>& layout, const QStringList& lines, QVect
                 return false;
         }
         i += qsizetype(N);
-        if (layout.optionalTag && i + 1 <= last
-            && lines.at(i + 1).trimmed().startsWith(QStringLiteral("<%1>").arg(QLatin1String(layout.optionalTag)))) {
-            const qsizetype close = lines.at(i + 1).indexOf(QStringLiteral("</%1").arg(QLatin1String(layout.optionalTag)),
-                                                            0, Qt::CaseInsensitive);
-            const qsizetype open = lines.at(i + 1).indexOf(QLatin1Char('>')) + 1;
+        const QString tag = layout.optionalTag ? QLatin1String(layout.optionalTag) : QString();
+        if (!tag.isEmpty() && i + 1 <= last && lines.at(i + 1).trimmed().startsWith(QLatin1Char('<') + tag + '>')) {
+            const QString& line = lines.at(i + 1);
+            const qsizetype close = line.indexOf(QStringLiteral("</") + tag, 0, Qt::CaseInsensitive);
+            const qsizetype open = line.indexOf(QLatin1Char('>')) + 1;
             if (close > open)
-                table[count].*(layout.optionalField) = lines.at(i + 1).mid(open, close - open);
+                table[count].*(layout.optionalField) = line.mid(open, close - open);
             ++i;
         }
         ++i;  // the closing line is passed over unread
