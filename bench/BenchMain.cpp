@@ -14,9 +14,12 @@
 //   6. the window's longest stall while it plays, seeks and pauses;
 //   7. the key-frame scan of a two-hour clip against a bare probe.
 //
-// Usage: clipwright-bench [--reps N] [--key-frames-only]
+//   9. a smart cut against the frame-exact re-encode and the stream copy.
+//
+// Usage: clipwright-bench [--reps N] [--key-frames-only] [--smart-cut-only]
 // (scripts/bench.sh builds and runs it)
 #include "BenchSupport.h"
+#include "SmartCutBench.h"
 
 #include "controls/MyButton.h"
 #include "controls/MyOption.h"
@@ -177,6 +180,13 @@ int main(int argc, char** argv)
                 qPrintable(CpuModel()), qPrintable(loadBefore));
     std::printf("clip: %s\n\n", qPrintable(clip));
     std::fflush(stdout);
+
+    // Figure 9 alone, on request.
+    if (args.contains(QStringLiteral("--smart-cut-only"))) {
+        const bool done = SmartCutFigure(clip, qMin(reps, 3));
+        SetHost(nullptr);
+        return done ? 0 : 2;
+    }
 
     // Figure 7 alone, on request.
     double keyFrameStall = 0;
@@ -419,6 +429,8 @@ int main(int argc, char** argv)
     // ---- 7: the key-frame scan of the two-hour clip.
     if (ok && (twoHours.isEmpty() || !KeyFrameFigure(twoHours, reps, &keyFrameStall)))
         ok = Fail("the key-frame scan of the two-hour clip failed");
+    if (ok && !SmartCutFigure(clip, qMin(reps, 3)))
+        ok = Fail("a cut of the smart-cut figure failed");
 
     if (!ok || host.messages() > 0) {
         if (host.messages() > 0)

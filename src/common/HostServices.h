@@ -12,6 +12,7 @@ namespace clip {
 enum MsgBoxStyle : int {
     MsgNoIcon = 0,
     MsgCritical = 16,
+    MsgQuestion = 32,  // a Yes/No question (askYesNo)
     MsgExclamation = 48,
     MsgInformation = 64,
 };
@@ -42,6 +43,14 @@ public:
     // The same box with `details` (plain text, e.g. a whole log) behind its
     // "Show Details..." button.
     virtual void messageBoxWithDetails(const QString& text, const QString& details, int style) = 0;
+
+    // A modal Yes/No question with the question icon and the program's title
+    // (plain text). True for Yes. A host that cannot ask answers No.
+    virtual bool askYesNo(const QString& text)
+    {
+        Q_UNUSED(text);
+        return false;
+    }
 
     // Process every pending window event once, then return.
     virtual void processEvents() = 0;

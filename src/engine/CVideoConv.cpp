@@ -57,6 +57,12 @@ void CVideoConv::setFileTimeLength(float iSet) { m_fileTimeLength = iSet; }
 void CVideoConv::setParametrs(const QString& sSet) { m_parametrs = sSet; }
 void CVideoConv::setStartTime(double seconds) { m_startTime = MediaMilliseconds(seconds); }
 
+void CVideoConv::setProgressRange(double from, double span)
+{
+    m_progressFrom = from;
+    m_progressSpan = span;
+}
+
 QString CVideoConv::EncoderPath()
 {
     return LocateTool(QStringLiteral("ffmpeg"));
@@ -341,8 +347,8 @@ void CVideoConv::handleReportLine(const QString& line)
         const std::optional<qint32> wholeSeconds = RoundToInt32(*time);
         if (!wholeSeconds)
             return;
-        const std::optional<qint16> percent =
-            RoundToInt16(double(*wholeSeconds) / double(m_fileTimeLength) * 100.0);
+        const std::optional<qint16> percent = RoundToInt16(
+            m_progressFrom + double(*wholeSeconds) / double(m_fileTimeLength) * m_progressSpan);
         if (percent)
             raiseProgress(*percent);
         return;

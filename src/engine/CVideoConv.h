@@ -59,7 +59,7 @@ public:
     // the "Error" status and shows the cause (the encoder's last error lines,
     // its whole report behind the box's details); a stopped run raises
     // "Cancelled" only.
-    void StartConversion();
+    virtual void StartConversion();
     // Asks a running job to stop; does nothing when no job runs.
     void StopConversion();
     // Asks the encoder whether it can read `sMediaFile`. A missing encoder
@@ -88,9 +88,14 @@ signals:
     // " Seconds Converted". Emitted synchronously.
     void CurrentStatus(QString& sStatus);
 
-private:
+protected:
     friend class CVideoConvTestAccess;
 
+    // The share of the bar one encoder run covers: its time is counted
+    // against FileTimeLength and shown from `from` percent over `span`
+    // percent (the whole bar by default). A job of several runs sets it
+    // before each.
+    void setProgressRange(double from, double span);
     QString BuildCommandLine() const;
     void objDOS_ReceiveOutputs(QString& CommandOutputs);
     void handleReportLine(const QString& line);
@@ -130,6 +135,8 @@ private:
     bool m_stopRequested = false;
     bool m_seekAfterInput = false;
     bool m_probeFailureShown = false;
+    double m_progressFrom = 0.0;
+    double m_progressSpan = 100.0;
 };
 
 }  // namespace clip

@@ -18,7 +18,11 @@
 // them (the record's closing line) is passed over unread. A field line is
 // "<tag>value</tag>"; the value runs from the opening tag to the first "</tag"
 // (found without regard to case). Whatever a file holds, the result follows
-// from these rules alone, odd files included.
+// from these rules alone, odd files included. One addition: where the line
+// after the fields is a field line of the layout's optional tag, it is read
+// and the record's closing line is the one after it; a reader without the
+// addition passes over that line as the closing one and skips the real
+// closing line for its "</".
 
 namespace clip {
 
@@ -46,6 +50,8 @@ struct Layout {
     std::array<const char*, FieldCount> tags;    // field tags, case-sensitive
     std::array<QString Entry::*, FieldCount> fields;  // the member each tag sets
     QString Entry::*key;                         // an entry counts once this is not empty
+    const char* optionalTag;                     // a field that may follow the others; null: none
+    QString Entry::*optionalField;
 };
 
 const Layout<PresetEntry, 4> kPresetLayout{
@@ -56,6 +62,8 @@ const Layout<PresetEntry, 4> kPresetLayout{
     {"label", "params", "extension", "category"},
     {&PresetEntry::Label, &PresetEntry::Params, &PresetEntry::Extension, &PresetEntry::Category},
     &PresetEntry::Category,
+    "cutmode",
+    &PresetEntry::CutMode,
 };
 
 const Layout<CodecEntry, 3> kCodecLayout{
@@ -66,6 +74,8 @@ const Layout<CodecEntry, 3> kCodecLayout{
     {"name", "description", "type"},
     {&CodecEntry::Name, &CodecEntry::Description, &CodecEntry::Type},
     &CodecEntry::Description,
+    nullptr,
+    nullptr,
 };
 
 void reportFailure(const char* failureText, const QString& cause)
@@ -180,7 +190,17 @@ bool walkRecords(const Layout<Entry, N>& layout, const QStringList& lines, QVect
             if (!readFieldLine(layout, lines.at(i + k), int(i + k + 1), table[count], cause))
                 return false;
         }
-        i += qsizetype(N) + 1;  // the closing line is passed over unread
+        i += qsizetype(N);
+        const QString tag = layout.optionalTag ? QLatin1String(layout.optionalTag) : QString();
+        if (!tag.isEmpty() && i + 1 <= last && lines.at(i + 1).trimmed().startsWith(QLatin1Char('<') + tag + '>')) {
+            const QString& line = lines.at(i + 1);
+            const qsizetype close = line.indexOf(QStringLiteral("</") + tag, 0, Qt::CaseInsensitive);
+            const qsizetype open = line.indexOf(QLatin1Char('>')) + 1;
+            if (close > open)
+                table[count].*(layout.optionalField) = line.mid(open, close - open);
+            ++i;
+        }
+        ++i;  // the closing line is passed over unread
     }
     ++count;
     return true;
@@ -276,6 +296,18 @@ void LoadCodecs(Catalogues& cat, QComboBox* cmbCVCodec, QComboBox* cmbCACodec)
     if (!selectFirst(cmbCVCodec, QStringLiteral("video codec"), &cause)
         || !selectFirst(cmbCACodec, QStringLiteral("audio codec"), &cause))
         reportFailure(layout.failureText, cause);
+}
+
+const PresetEntry* FindPreset(const Catalogues& cat, const QString& category, const QString& label,
+                              const QString& extension)
+{
+    const int count = std::min<qsizetype>(cat.PresetCount, cat.Presets.size());
+    for (int i = 0; i < count; ++i) {
+        const PresetEntry& p = cat.Presets.at(i);
+        if (p.Extension == extension && p.Label == label && p.Category == category)
+            return &p;
+    }
+    return nullptr;
 }
 
 QString GetCodecName(const Catalogues& cat, const QString& description)

@@ -13,7 +13,16 @@ struct PresetEntry {
     QString Params;     // encoder options, used verbatim
     QString Extension;  // output container and file extension
     QString Category;   // group shown in the category list
+    // How the cut is made: empty for the encoder run with Params; "smart"
+    // for a smart cut (re-encoded only up to the first key frame, and after
+    // the last one where needed, the rest copied; engine/SmartCutJob.h).
+    // Optional: read from an element after the four fields, which older
+    // readers pass over as the record's closing line.
+    QString CutMode;
 };
+
+// The CutMode of a smart cut.
+inline constexpr const char* kSmartCutMode = "smart";
 
 // One codec of codecs.xml.
 struct CodecEntry {
@@ -53,6 +62,11 @@ void LoadPresets(Catalogues& cat, QComboBox* cmbCategory);
 // currentIndexChanged. A failure shows "Error Occured while Loading Codecs."
 // and the cause (style 0).
 void LoadCodecs(Catalogues& cat, QComboBox* cmbCVCodec, QComboBox* cmbCACodec);
+
+// The first valid preset of `cat` with this category, label and extension;
+// null when none matches.
+const PresetEntry* FindPreset(const Catalogues& cat, const QString& category, const QString& label,
+                              const QString& extension);
 
 // The encoder name of the first codec whose description equals `description`
 // exactly, with surrounding spaces removed; empty when none matches.

@@ -265,6 +265,10 @@ public:
     // end. Does nothing (NotRun) for an empty output name or empty encoder
     // options.
     CutOutcome ConvertVideo(const QString& origfile, const QString& outFile);
+    // The options of the frame-exact re-encode a smart cut offers where it
+    // cannot keep the original: the best shipped H.264 preset, for
+    // `extension` where there is one. Empty without such a preset.
+    QString FrameExactFallback(const QString& extension) const;
     // A free output path for `inputPath` with `extension` in the chosen
     // folder, created empty (exclusively) so that no other job can take it
     // (`reserved` tells whether it was), or an empty text after a message

@@ -9,6 +9,7 @@
 #include "controls/MyOption.h"
 #include "controls/MyProgressBar.h"
 #include "engine/CVideoConv.h"
+#include "engine/SmartCutJob.h"
 #include "formats/FormatsPanel.h"
 #include "formats/GetParamaters.h"
 #include "mainwindow/OutputNaming.h"
@@ -198,7 +199,23 @@ CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile
 
         // The local reference keeps this job alive through StartConversion
         // even when a nested Start replaces cConvert meanwhile.
-        const auto job = std::make_shared<CVideoConv>();
+        const PresetEntry* preset = frFormats->optFormat[0]->isChecked()
+            ? FindPreset(Tables, frFormats->cmbCategory->currentText(), frFormats->cmbOutVCodec->currentText(),
+                         frFormats->cmbOutFormat->currentText())
+            : nullptr;
+        std::shared_ptr<CVideoConv> job;
+        if (preset && preset->CutMode == QLatin1String(kSmartCutMode)) {
+            const auto smart = std::make_shared<SmartCutJob>();
+            smart->setSelectionLength(selectEnd - selectStart);
+            const QString fallback = FrameExactFallback(preset->Extension);
+            if (!fallback.isEmpty())
+                smart->setFallbackParametrs(fallback + QStringLiteral(" -t ")
+                                            + CommandLineSeconds(MediaMilliseconds(selectEnd - selectStart))
+                                            + QStringLiteral(" -y"));
+            job = smart;
+        } else {
+            job = std::make_shared<CVideoConv>();
+        }
         connect(job.get(), &CVideoConv::Progress, this, &frmMain::cConvert_Progress, Qt::DirectConnection);
         connect(job.get(), &CVideoConv::CurrentStatus, this, &frmMain::cConvert_CurrentStatus,
                 Qt::DirectConnection);
@@ -216,6 +233,23 @@ CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile
         progress->setVisible(false);
     }
     return CutOutcome::NotRun;
+}
+
+QString frmMain::FrameExactFallback(const QString& extension) const
+{
+    // The best shipped H.264 re-encode: for this container where there is one.
+    const int count = int(std::min<qsizetype>(Tables.PresetCount, Tables.Presets.size()));
+    const PresetEntry* best = nullptr;
+    for (int i = 0; i < count; ++i) {
+        const PresetEntry& p = Tables.Presets.at(i);
+        if (!p.Params.contains(QLatin1String("libx264")) || !p.Label.contains(QLatin1String("High Quality")))
+            continue;
+        if (p.Extension == extension)
+            return p.Params;
+        if (!best)
+            best = &p;
+    }
+    return best ? best->Params : QString();
 }
 
 QString frmMain::GetOutputFileName(const QString& inputPath, const QString& extension, bool* reserved)

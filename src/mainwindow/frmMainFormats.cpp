@@ -38,13 +38,11 @@ bool CopiesVideo(const FormatsPanel& panel, const Catalogues& cat)
     if (!panel.optFormat[0]->isChecked())
         return GetCodecName(cat, panel.cmbCVCodec->currentText()) == QLatin1String("copy");
     static const QRegularExpression copy(QStringLiteral("(^|\\s)-(c|c:v|codec|codec:v|vcodec)\\s+copy(\\s|$)"));
-    const int count = std::min<qsizetype>(cat.PresetCount, cat.Presets.size());
-    for (int i = 0; i < count; ++i) {
-        const PresetEntry& p = cat.Presets.at(i);
-        if (p.Extension == panel.cmbOutFormat->currentText() && p.Label == panel.cmbOutVCodec->currentText()
-            && p.Category == panel.cmbCategory->currentText())
-            return copy.match(p.Params).hasMatch();
-    }
+    const PresetEntry* p = FindPreset(cat, panel.cmbCategory->currentText(), panel.cmbOutVCodec->currentText(),
+                                      panel.cmbOutFormat->currentText());
+    // A smart cut copies from a key frame but starts at the mark.
+    if (p)
+        return p->CutMode != QLatin1String(kSmartCutMode) && copy.match(p->Params).hasMatch();
     return false;
 }
 

@@ -37,6 +37,15 @@ void QtHostServices::messageBoxWithDetails(const QString& text, const QString& d
     box.exec();
 }
 
+bool QtHostServices::askYesNo(const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, QString::fromLatin1(kProductName), text,
+                    QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void QtHostServices::processEvents() { QCoreApplication::processEvents(); }
 
 QString QtHostServices::programFolder() const

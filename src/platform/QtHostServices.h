@@ -11,6 +11,7 @@ class QtHostServices final : public HostServices {
 public:
     void messageBox(const QString& text, int style) override;
     void messageBoxWithDetails(const QString& text, const QString& details, int style) override;
+    bool askYesNo(const QString& text) override;
     void processEvents() override;
     QString programFolder() const override;
     // Off Windows: ../share/clipwright beside the program's folder (an

@@ -53,6 +53,7 @@ TEST_F(ShippedCatalogues, EveryCodecIsOneTheEncoderHasAndEveryPresetCutsAPlayabl
         const PresetEntry& p = cat.Presets.at(i);
         SCOPED_TRACE((p.Category + " / " + p.Label + " / " + p.Extension + ": " + p.Params).toStdString());
         EXPECT_FALSE(p.Label.isEmpty() || p.Params.isEmpty() || p.Extension.isEmpty());
+        EXPECT_EQ(p.CutMode == kSmartCutMode, p.Label.startsWith("Smart Cut")) << "the optional element is read";
         const QString choice = p.Category + '|' + p.Label + '|' + p.Extension;
         EXPECT_FALSE(choices.contains(choice)) << "a second preset for one choice could never be picked";
         choices.insert(choice);

@@ -3,7 +3,9 @@
 // nesting, failures, and what follows from each outcome (bar, label, files
 // left behind, power-off).
 #include "controls/MyCheck.h"
+#include "engine/SmartCutJob.h"
 #include "mainwindow/WindowTestKit.h"
+#include "player/PlaybackEngine.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -287,6 +289,56 @@ TEST_F(CutJob, FailuresLeaveTheBarTheUserFilesAndAUsableWindow)
         EXPECT_TRUE(w->cConvert && w->cConvert->Succeeded()) << Fake().messages.value(0).text.toStdString();
         QFile::remove(w->cConvert->OutputFile());
     }
+}
+
+// A smart cut asks first where it cannot keep the picture (No: nothing runs;
+// Yes: the frame-exact re-encode), and a Stop leaves neither the output nor
+// the folder of its parts.
+TEST_F(CutJob, SmartCutAsksWhereItCannotCopyAndLeavesNothingWhenStopped)
+{
+    test::ClipRecipe ffv1;
+    std::tie(ffv1.container, ffv1.videoCodec, ffv1.baseName) = std::tuple("mkv", "ffv1", "smart-ffv1");
+    const QString lossless = test::CopyClipTo(test::MakeClip(ffv1), dir.path(), "lossless.mkv");
+    auto w = std::make_unique<frmMain>();
+    test::LoadForCutting(*w, lossless);
+    test::Select(*w, 1, 3), ChoosePreset(*w, "Lossless", "Smart Cut (frame-exact, original quality)", "mkv");
+    for (const bool yes : {false, true}) {
+        Fake().messages.clear(), Fake().questionAnswers = {yes};
+        w->cmdConvert->click();
+        ASSERT_EQ(Fake().messages.size(), 1);
+        EXPECT_EQ(Fake().messages[0].text, "Smart cut cannot keep the original quality of this video (its video codec "
+                                           "ffv1 has no matching encoder here). Cut it frame-exact by re-encoding instead?");
+        EXPECT_EQ(Fake().messages[0].style, MsgQuestion);
+        EXPECT_EQ(w->cConvert->Outcome(), yes ? CutOutcome::Succeeded : CutOutcome::NotRun);
+        EXPECT_EQ(QFileInfo::exists(InDir("lossless_Converted.mkv")), yes);
+    }
+    QString codec;
+    test::RunProgram(test::FfprobePath(), {"-v", "error", "-select_streams", "v:0", "-show_entries", "stream=codec_name",
+                                           "-of", "csv=p=0", InDir("lossless_Converted.mkv")}, &codec);
+    EXPECT_EQ(codec.trimmed(), "h264");
+    EXPECT_NEAR(test::ProbeDuration(InDir("lossless_Converted.mkv")), 2.0, 0.1);
+
+    test::LoadForCutting(*w, m_input);
+    test::Select(*w, 2, 7), ChoosePreset(*w, "Lossless", "Smart Cut (frame-exact, original quality)", "mp4");
+    Fake().messages.clear();
+    test::Poller poller([&] { return EncoderChildren() > 0 && (w->cmdConvert->click(), true); });  // Stop
+    w->cmdConvert->click();
+    EXPECT_TRUE(poller.done() && dynamic_cast<SmartCutJob*>(w->cConvert.get()));
+    EXPECT_TRUE(w->cConvert->WasStopped() && w->lblProgress->text() == "Task Progress:[Stopped]");
+    EXPECT_TRUE(Fake().messages.isEmpty() && EncoderChildren() == 0);
+    EXPECT_EQ(QDir(dir.path()).entryList({"party*", ".clipwright*"}, QDir::AllEntries | QDir::Hidden), QStringList{"party.mp4"});
+    ExpectIdle(*w);
+
+    // A cut that copies (key frames every 12 frames, B-frames) plays in the preview's engine.
+    test::ClipRecipe gops;
+    gops.extraOutputArgs = {"-g", "12", "-bf", "3"}, gops.baseName = "smart-libx264";
+    test::LoadForCutting(*w, test::CopyClipTo(test::MakeClip(gops), dir.path(), "gops.mp4"));
+    test::Select(*w, 1, 3), ChoosePreset(*w, "Lossless", "Smart Cut (frame-exact, original quality)", "mp4");
+    w->cmdConvert->click();
+    ASSERT_TRUE(w->cConvert->Succeeded() && w->progress->Value() == 100);
+    EXPECT_GT(static_cast<SmartCutJob*>(w->cConvert.get())->Plan().bodyFrames, 0);
+    test::LoadForCutting(*w, InDir("gops_Converted.mp4"));
+    EXPECT_NEAR(w->Player()->Duration(), 2.0, 0.05);
 }
 
 }  // namespace

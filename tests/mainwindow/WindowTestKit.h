@@ -76,7 +76,7 @@ inline void ChoosePreset(frmMain& w, const QString& category, const QString& lab
 inline void ChooseOwnPreset(frmMain& w, const QString& label, const QString& params, const QString& extension)
 {
     w.Tables.Presets.resize(w.Tables.PresetCount);
-    w.Tables.Presets.append({label, params, extension, "Test Jobs"});
+    w.Tables.Presets.append({label, params, extension, "Test Jobs", {}});
     ++w.Tables.PresetCount;
     if (w.frFormats->cmbCategory->findText("Test Jobs") < 0)
         w.frFormats->cmbCategory->addItem("Test Jobs");

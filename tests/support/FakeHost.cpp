@@ -12,6 +12,12 @@ void FakeHost::messageBoxWithDetails(const QString& text, const QString& details
     messages.append({text, style, details});  // never shown
 }
 
+bool FakeHost::askYesNo(const QString& text)
+{
+    messages.append({text, MsgQuestion, {}});
+    return !questionAnswers.isEmpty() && questionAnswers.takeFirst();
+}
+
 void FakeHost::processEvents() { ++yields, QCoreApplication::processEvents(); }
 
 QString FakeHost::programFolder() const

@@ -24,6 +24,8 @@ public:
 
     void messageBox(const QString& text, int style) override;
     void messageBoxWithDetails(const QString& text, const QString& details, int style) override;
+    // Recorded as a message of style MsgQuestion; answered from questionAnswers.
+    bool askYesNo(const QString& text) override;
     void processEvents() override;
     QString programFolder() const override;
     QString openFileDialog(QWidget* owner, const QString& title, const QStringList& filters) override;
@@ -43,6 +45,7 @@ public:
 
     // Scripted answers: dialogs pop from the front (empty = cancelled).
     QStringList dialogAnswers;
+    QList<bool> questionAnswers;  // Yes/No questions pop from the front (empty = No)
     DriveKind drive = DriveKind::Fixed;
     QString folderOverride;  // programFolder(); the test binary's folder when empty
 

@@ -1,0 +1,14 @@
+// Figure 9 of the benchmark: the smart cut.
+#pragma once
+
+#include <QString>
+
+namespace clip::bench {
+
+// A smart cut of 60 s from the middle of `clip` (marks between key frames)
+// against the frame-exact re-encode of the same span with the best shipped
+// H.264 preset (time and size) and against a plain stream copy (time),
+// medians of `reps`, printed. False when a cut failed.
+bool SmartCutFigure(const QString& clip, int reps);
+
+}  // namespace clip::bench

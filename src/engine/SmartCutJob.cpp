@@ -1,0 +1,544 @@
+#include "engine/SmartCutJob.h"
+
+#include "common/HostServices.h"
+#include "common/SecondsToTime.h"
+#include "engine/DOSOutputs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace clip {
+
+namespace {
+
+// A time on a command line: seconds with microseconds, never negative.
+QString Secs(double seconds)
+{
+    return QString::number(std::max(0.0, seconds), 'f', 6);
+}
+
+// How far before a frame's time a seek to that frame aims, so that rounding
+// never puts the frame before the seek point (frames lie much further apart).
+constexpr double kSeekLead = 0.0005;
+// The same in the 90 kHz units of an MPEG-TS part.
+constexpr qint64 kHalfMillisecond = 45;
+// How far a time from the probe may lie off a mark and still count as on it.
+constexpr double kTolerance = 5e-7;
+// Weights of the steps on the bar, per second of the selection.
+constexpr double kEncodeCost = 1.0, kCopyCost = 0.02, kJoinCost = 0.04, kCheckCost = 0.15;
+
+QJsonObject ParseJson(const QString& report)
+{
+    const qsizetype brace = report.indexOf(QLatin1Char('{'));
+    return brace < 0 ? QJsonObject() : QJsonDocument::fromJson(report.mid(brace).toUtf8()).object();
+}
+
+bool IsStatus(const QString& line)
+{
+    return line.trimmed().startsWith(QLatin1String("frame=")) || line.trimmed().startsWith(QLatin1String("size="));
+}
+
+// A path in a concat listing: quoted, with the file protocol named so that
+// no part of the name is read as another protocol.
+QString ListedFile(const QString& path)
+{
+    QString quoted = QStringLiteral("file:") + QDir::fromNativeSeparators(path);
+    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QStringLiteral("file '") + quoted + QLatin1Char('\'');
+}
+
+}  // namespace
+
+struct SmartCutJob::Step {
+    QString commandLine;
+    double seconds = 0;  // of the selection this step goes through (its progress)
+    double cost = 0;     // its share of the bar, relative to the others
+};
+
+SmartCutJob::SmartCutJob(QObject* parent)
+    : CVideoConv(parent)
+{
+}
+
+SmartCutJob::~SmartCutJob() = default;
+
+void SmartCutJob::setSelectionLength(double seconds) { m_length = MediaMilliseconds(seconds); }
+
+double SmartCutJob::EndSeconds() const
+{
+    return m_formatStart + double(m_startTime.value_or(0) + m_length) / 1000.0;
+}
+void SmartCutJob::setFallbackParametrs(const QString& options) { m_fallback = options; }
+
+QString SmartCutJob::Command(const QString& program, const QStringList& args) const
+{
+    QString line = DOSOutputs::QuoteArgument(program);
+    for (const QString& arg : args)
+        line += QLatin1Char(' ') + DOSOutputs::QuoteArgument(arg);
+    return line;
+}
+
+SmartCutJob::StepResult SmartCutJob::RunStep(const Step& step, QString* report)
+{
+    if (m_stopRequested) {
+        raiseStatus(QStringLiteral("Cancelled"));
+        return StepResult::Stopped;
+    }
+    m_fileTimeLength = float(step.seconds);
+    m_pendingLine.clear();
+    DOSOutputs* dos = runner();
+    *report = dos->ExecuteCommand(step.commandLine);
+    if (dos->WasStopped())
+        return StepResult::Stopped;
+    if (!dos->WasStarted())
+        return StepResult::Failed;  // the runner has said why
+    if (dos->ExitedNormally() && dos->ExitCode() == 0)
+        return StepResult::Done;
+    QString cause = EncoderErrorLines(*report);
+    if (!dos->ExitedNormally())
+        cause.prepend(QStringLiteral("The encoder ended abnormally (it was killed or it crashed).\n"));
+    Fail(QStringLiteral("Error converting file: ") + QFileInfo(m_inputFile).fileName() + QStringLiteral("\r\n")
+             + cause,
+         *report);
+    return StepResult::Failed;
+}
+
+void SmartCutJob::Fail(const QString& message, const QString& details)
+{
+    m_running = false;
+    m_outcome = CutOutcome::Failed;
+    raiseStatus(QStringLiteral("Error"));
+    if (!message.isEmpty())
+        Host().messageBoxWithDetails(message, details, MsgCritical);
+}
+
+void SmartCutJob::StartConversion()
+{
+    const QPointer<SmartCutJob> self(this);
+    m_outcome = CutOutcome::NotRun;
+    m_stopRequested = false;
+    m_pendingLine.clear();
+    setProgressRange(0, 100);
+    m_running = true;
+    if (EncoderMissing()) {
+        m_running = false;
+        raiseStatus(QStringLiteral("Error"));
+        return;
+    }
+    raiseStatus(QStringLiteral("Starting..."));
+    bool stopped = false;
+    const QString unsupported = Analyse(&stopped);
+    if (!self)
+        return;
+    if (stopped || m_stopRequested) {
+        m_running = false;
+        m_outcome = CutOutcome::Stopped;
+        return;
+    }
+    if (m_outcome == CutOutcome::Failed)
+        return;
+    if (!unsupported.isEmpty()) {
+        m_running = false;
+        const QString why =
+            QStringLiteral("Smart cut cannot keep the original quality of this video (%1).").arg(unsupported);
+        if (m_fallback.isEmpty()) {
+            Host().messageBox(why + QStringLiteral(" Choose a preset that re-encodes."), MsgExclamation);
+            return;
+        }
+        const bool reencode = Host().askYesNo(why + QStringLiteral(" Cut it frame-exact by re-encoding instead?"));
+        if (!self || !reencode)
+            return;
+        setParametrs(m_fallback);
+        CVideoConv::StartConversion();
+        return;
+    }
+
+    // The parts go into a private folder beside the output (the same disk,
+    // whatever their size), or into the system's when that one refuses.
+    std::optional<QTemporaryDir> parts;
+    parts.emplace(QFileInfo(m_outputFile).absolutePath() + QStringLiteral("/.clipwright-smartcut-XXXXXX"));
+    if (!parts->isValid())
+        parts.emplace();
+    const QTemporaryDir& folder = *parts;
+    if (!folder.isValid()) {
+        Fail(QStringLiteral("The smart cut could not create its working folder: ") + folder.errorString(), {});
+        return;
+    }
+    const QList<Step> steps = Steps(folder);
+    if (steps.isEmpty()) {
+        Fail(QStringLiteral("The smart cut could not write its list of parts in %1.")
+                 .arg(QDir::toNativeSeparators(folder.path())),
+             {});
+        return;
+    }
+    double total = 0, done = 0;
+    for (const Step& step : steps)
+        total += step.cost;
+    for (const Step& step : steps) {
+        setProgressRange(1.0 + 98.0 * done / total, 98.0 * step.cost / total);
+        QString report;
+        const StepResult result = RunStep(step, &report);
+        if (!self)
+            return;
+        if (result == StepResult::Stopped) {
+            m_running = false;
+            m_outcome = CutOutcome::Stopped;
+            return;
+        }
+        if (result == StepResult::Failed) {
+            if (m_outcome != CutOutcome::Failed)
+                Fail({}, {});
+            return;
+        }
+        done += step.cost;
+    }
+    const QString problem = CheckOutput(&stopped);
+    if (!self)
+        return;
+    if (stopped) {
+        m_running = false;
+        m_outcome = CutOutcome::Stopped;
+        return;
+    }
+    if (m_outcome == CutOutcome::Failed)
+        return;  // shown where it failed
+    if (!problem.isEmpty()) {
+        Fail(QStringLiteral("The cut produced no usable video: ") + problem, {});
+        return;
+    }
+    m_running = false;
+    m_outcome = CutOutcome::Succeeded;
+}
+
+QString SmartCutJob::Analyse(bool* stopped)
+{
+    const QString probe = ProbePath();
+    QString report;
+    const auto run = [&](const QStringList& args) {
+        Step step;
+        step.commandLine = Command(probe, args);
+        const StepResult result = RunStep(step, &report);
+        *stopped = result == StepResult::Stopped;
+        return result == StepResult::Done;
+    };
+    // The streams.
+    if (!run({"-v", "error", "-show_entries",
+              "format=format_name,start_time:stream=index,codec_type,codec_name,profile,level,pix_fmt,color_range,"
+              "color_space,color_transfer,color_primaries,field_order,time_base,has_b_frames:"
+              "stream_disposition=attached_pic",
+              "-of", "json", m_inputFile}))
+        return *stopped || m_outcome == CutOutcome::Failed ? QString() : QStringLiteral("the probe could not read it");
+    const QJsonObject info = ParseJson(report);
+    const QJsonObject format = info.value(QLatin1String("format")).toObject();
+    const QStringList formats = format.value(QLatin1String("format_name")).toString().split(QLatin1Char(','));
+    if (formats.contains(QLatin1String("mpegts")) || formats.contains(QLatin1String("mpeg")))
+        return QStringLiteral("its container, an MPEG transport or program stream, has no index to find frames by");
+    m_formatStart = format.value(QLatin1String("start_time")).toString().toDouble();
+    int videoIndex = -1, audioIndex = -1;
+    QString audioTimeBase;
+    m_audioStreams.clear();
+    m_subtitleStreams.clear();
+    const bool mp4Family = QFileInfo(m_outputFile).suffix().compare(QLatin1String("mkv"), Qt::CaseInsensitive) != 0;
+    static const QStringList textSubtitles{"mov_text", "subrip", "ass", "ssa", "webvtt", "text"};
+    for (const QJsonValue& value : info.value(QLatin1String("streams")).toArray()) {
+        const QJsonObject s = value.toObject();
+        const QString type = s.value(QLatin1String("codec_type")).toString();
+        const int index = s.value(QLatin1String("index")).toInt();
+        const QString codec = s.value(QLatin1String("codec_name")).toString();
+        if (type == QLatin1String("video") && videoIndex < 0
+            && s.value(QLatin1String("disposition")).toObject().value(QLatin1String("attached_pic")).toInt() == 0) {
+            videoIndex = index;
+            m_video.codec = codec;
+            m_video.profile = s.value(QLatin1String("profile")).toString();
+            m_video.level = s.value(QLatin1String("level")).toInt(-1);
+            m_video.pixelFormat = s.value(QLatin1String("pix_fmt")).toString();
+            m_video.colorRange = s.value(QLatin1String("color_range")).toString();
+            m_video.colorSpace = s.value(QLatin1String("color_space")).toString();
+            m_video.colorTransfer = s.value(QLatin1String("color_transfer")).toString();
+            m_video.colorPrimaries = s.value(QLatin1String("color_primaries")).toString();
+            m_video.fieldOrder = s.value(QLatin1String("field_order")).toString();
+            m_video.bFrames = s.value(QLatin1String("has_b_frames")).toInt() > 0;
+            const QStringList tb = s.value(QLatin1String("time_base")).toString().split(QLatin1Char('/'));
+            m_tbNum = tb.value(0).toLongLong();
+            m_tbDen = tb.value(1).toLongLong();
+        } else if (type == QLatin1String("audio")) {
+            if (audioIndex < 0) {
+                audioIndex = index;
+                audioTimeBase = s.value(QLatin1String("time_base")).toString();
+            }
+            m_audioStreams << qMakePair(index, codec);
+        } else if (type == QLatin1String("subtitle") && (!mp4Family || textSubtitles.contains(codec))) {
+            m_subtitleStreams << qMakePair(index, codec);
+        }
+    }
+    if (videoIndex < 0)
+        return QStringLiteral("it has no video stream");
+    if (m_tbNum <= 0 || m_tbDen <= 0)
+        return QStringLiteral("its video stream has no time base");
+    QString reason;
+    m_encoderOptions = SmartCutEncoderOptions(m_video, &reason);
+    if (m_encoderOptions.isEmpty())
+        return reason;
+    m_videoMap = QStringLiteral("0:%1").arg(videoIndex);
+
+    // The video's packets around the selection, from a key frame at or before its start.
+    const double start = m_formatStart + double(m_startTime.value_or(0)) / 1000.0;
+    const double end = EndSeconds();
+    QVector<VideoPacket> packets;
+    for (const double margin : {3.0, 60.0, -1.0}) {
+        QStringList args{"-v", "error", "-select_streams", QString::number(videoIndex), "-show_entries",
+                         "packet=pts,dts,flags", "-of", "csv=p=0"};
+        const bool whole = margin < 0 || start - margin <= m_formatStart;
+        args << "-read_intervals"
+             << (whole ? QString() : Secs(start - margin)) + QLatin1Char('%') + Secs(end + 2.0);
+        args << m_inputFile;
+        if (!run(args))
+            return *stopped || m_outcome == CutOutcome::Failed ? QString()
+                                                               : QStringLiteral("the probe could not list its frames");
+        packets.clear();
+        for (const QString& line : report.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QStringList f = line.trimmed().split(QLatin1Char(','));
+            if (f.size() < 3)
+                continue;
+            bool ok = false;
+            VideoPacket p;
+            p.pts = f[0].toLongLong(&ok);
+            if (!ok)
+                return QStringLiteral("its frames carry no presentation times");
+            p.dts = f[1] == QLatin1String("N/A") ? p.pts : f[1].toLongLong();
+            p.key = f[2].startsWith(QLatin1Char('K'));
+            p.discard = f[2].contains(QLatin1Char('D'));
+            packets << p;
+        }
+        if (whole || (!packets.isEmpty() && packets.first().key
+                      && double(packets.first().pts * m_tbNum) / double(m_tbDen) <= start))
+            break;
+    }
+    const auto ticks = [&](double seconds) {
+        return qint64(std::ceil((seconds - kTolerance) * double(m_tbDen) / double(m_tbNum)));
+    };
+    const std::optional<SmartCutPlan> plan = PlanSmartCut(packets, ticks(start), ticks(end),
+                                                          m_video.codec != QLatin1String("h264"));
+    if (!plan) {
+        Fail(QStringLiteral("The selection holds no picture of the video: nothing to cut."), {});
+        return {};
+    }
+    m_plan = *plan;
+    m_keyFrames.clear();
+    for (const VideoPacket& p : packets) {
+        if (p.key && !p.discard)
+            m_keyFrames << p.pts;
+    }
+    std::sort(m_keyFrames.begin(), m_keyFrames.end());
+
+    // The audio frame that covers the start: the audio starts with it.
+    m_hasAudioStart = false;
+    if (audioIndex >= 0) {
+        const QStringList tb = audioTimeBase.split(QLatin1Char('/'));
+        const double unit = tb.value(0).toDouble() / std::max(1.0, tb.value(1).toDouble());
+        if (!run({"-v", "error", "-select_streams", QString::number(audioIndex), "-show_entries", "packet=pts", "-of",
+                  "csv=p=0", "-read_intervals", Secs(start - 3.0) + QLatin1Char('%') + Secs(start + 1.0),
+                  m_inputFile}))
+            return *stopped || m_outcome == CutOutcome::Failed ? QString()
+                                                               : QStringLiteral("the probe could not list its sound");
+        double covering = -1e300, after = 1e300;
+        for (const QString& line : report.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            bool ok = false;
+            const double t = double(line.trimmed().section(QLatin1Char(','), 0, 0).toLongLong(&ok)) * unit;
+            if (!ok)
+                continue;
+            if (t <= start + kTolerance)
+                covering = std::max(covering, t);
+            else
+                after = std::min(after, t);
+        }
+        m_hasAudioStart = covering > -1e300 || after < 1e300;
+        m_audioStart = covering > -1e300 ? covering : after;
+    }
+    raiseProgress(1);
+    return {};
+}
+
+QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
+{
+    const QString encoder = EncoderPath();
+    const auto seconds = [&](qint64 ticks) { return double(ticks * m_tbNum) / double(m_tbDen); };
+    const auto relative = [&](qint64 ticks) { return seconds(ticks) - m_formatStart; };
+    const SmartCutPlan& p = m_plan;
+    const double span = seconds(p.endPts) - seconds(p.firstPts);
+    QList<Step> steps;
+    struct Part {
+        QString file;
+        qint64 from;
+    };
+    QList<Part> parts;
+    const QStringList common{"-hide_banner", "-nostdin", "-y"};
+
+    // A re-encoded part decodes from the key frame before the one its first
+    // frame follows (an open GOP's leading frames need the GOP before theirs)
+    // and drops what lies before that frame.
+    const auto encodePart = [&](const QString& name, qint64 from, int frames, qint64 until, const QStringList& more) {
+        const auto after = std::upper_bound(m_keyFrames.begin(), m_keyFrames.end(), from);
+        const qint64 decodeFrom = after - m_keyFrames.begin() >= 2 ? *(after - 2) : std::numeric_limits<qint64>::min();
+        const double seek = decodeFrom == std::numeric_limits<qint64>::min() ? 0.0 : relative(decodeFrom) - kSeekLead;
+        const QString file = folder.filePath(name);
+        Step step;
+        step.commandLine = Command(encoder, QStringList(common)
+                                                << "-ss" << Secs(seek) << "-i" << m_inputFile << "-map"
+                                                << m_videoMap << m_encoderOptions
+                                                << "-ss" << Secs(relative(from) - std::max(0.0, seek) - kSeekLead)
+                                                << "-frames:v" << QString::number(frames) << more << "-f"
+                                                << "mpegts" << file);
+        step.seconds = seconds(until) - seconds(from);
+        step.cost = kEncodeCost * step.seconds;
+        steps << step;
+        parts << Part{file, from};
+    };
+    const qint64 bodyEnd = p.tailFrames > 0 ? p.tailPts : p.endPts;
+    if (p.headFrames > 0) {
+        // The head's decode times step back by the copied key frame's delay,
+        // so the joined stream's decode times keep rising across the seam.
+        QStringList more;
+        if (p.bodyFrames > 0 && p.bodyDelay > 0)
+            more << "-bsf:v"
+                 << QStringLiteral("setts=dts=DTS-%1")
+                        .arg(qint64(std::ceil(double(p.bodyDelay * m_tbNum) * 90000.0 / double(m_tbDen))));
+        encodePart(QStringLiteral("head.ts"), p.firstPts, p.headFrames, p.bodyFrames > 0 ? p.bodyPts : p.endPts,
+                   more);
+    }
+    if (p.bodyFrames > 0) {
+        // The copy keeps the input's times (in the part's 90 kHz units when
+        // the filters see them) and leaves out every packet shown before the
+        // key frame: those of the GOP the seek lands in, and the leading
+        // frames of an open GOP, which the head has re-encoded.
+        const auto mpegTicks = [&](qint64 ticks) {
+            return qint64(std::llround(double(ticks * m_tbNum) * 90000.0 / double(m_tbDen)));
+        };
+        QStringList filters{QStringLiteral("noise=drop='lt(pts,%1)+gte(pts,%2)'")
+                                .arg(mpegTicks(p.bodyPts) - kHalfMillisecond)
+                                .arg(mpegTicks(bodyEnd) - kHalfMillisecond)};
+        // Each copied key frame carries the parameter sets in front of it.
+        if (m_video.codec == QLatin1String("h264"))
+            filters << QStringLiteral("h264_mp4toannexb");
+        else if (m_video.codec == QLatin1String("hevc"))
+            filters << QStringLiteral("hevc_mp4toannexb");
+        filters << QStringLiteral("dump_extra=freq=keyframe");
+        const QString file = folder.filePath(QStringLiteral("body.ts"));
+        Step step;
+        step.commandLine = Command(encoder, QStringList(common)
+                                                << "-copyts" << "-ss" << Secs(relative(p.bodyPts) - kSeekLead) << "-i"
+                                                << m_inputFile << "-map" << m_videoMap << "-c:v" << "copy"
+                                                << "-frames:v" << QString::number(p.bodyFrames) << "-bsf:v"
+                                                << filters.join(QLatin1Char(',')) << "-f" << "mpegts" << file);
+        step.seconds = seconds(bodyEnd) - seconds(p.bodyPts);
+        step.cost = kCopyCost * step.seconds;
+        steps << step;
+        parts << Part{file, p.bodyPts};
+    }
+    if (p.tailFrames > 0)
+        encodePart(QStringLiteral("tail.ts"), p.tailPts, p.tailFrames, p.endPts, {});
+
+    // Audio and subtitles from the audio frame that covers the start to the end.
+    const double audioFrom = m_hasAudioStart ? m_audioStart : seconds(p.firstPts);
+    const double endAbsolute = EndSeconds();
+    const bool withSound = !m_audioStreams.isEmpty() || !m_subtitleStreams.isEmpty();
+    const QString sound = folder.filePath(QStringLiteral("sound.mka"));
+    if (withSound) {
+        const double seek = std::max(0.0, audioFrom - m_formatStart - 3.0);
+        QStringList args(common);
+        args << "-ss" << Secs(seek) << "-i" << m_inputFile;
+        for (const auto& s : m_audioStreams + m_subtitleStreams)
+            args << "-map" << QStringLiteral("0:%1").arg(s.first);
+        args << "-c" << "copy" << "-ss" << Secs(audioFrom - m_formatStart - seek - kSeekLead) << "-t"
+             << Secs(endAbsolute - audioFrom) << "-f" << "matroska" << sound;
+        Step step;
+        step.commandLine = Command(encoder, args);
+        step.seconds = endAbsolute - audioFrom;
+        step.cost = kCopyCost * span;
+        steps << step;
+    }
+
+    // The join: the parts one after the other, each lasting up to the next.
+    QFile listing(folder.filePath(QStringLiteral("parts.ffconcat")));
+    QString text = QStringLiteral("ffconcat version 1.0\n");
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const qint64 until = i + 1 < parts.size() ? parts[i + 1].from : p.endPts;
+        text += ListedFile(parts[i].file) + QLatin1Char('\n')
+                + QStringLiteral("duration %1\n").arg(Secs(seconds(until) - seconds(parts[i].from)));
+    }
+    if (!listing.open(QIODevice::WriteOnly) || listing.write(text.toUtf8()) < 0 || !listing.flush())
+        return {};
+    listing.close();
+    QStringList args(common);
+    // The picture starts as much after the sound as its first frame lies after the sound's first.
+    if (withSound)
+        args << "-itsoffset" << Secs(seconds(p.firstPts) - audioFrom);
+    args << "-f" << "concat" << "-safe" << "0" << "-i" << listing.fileName();
+    if (withSound)
+        args << "-i" << sound;
+    args << "-map" << "0:v:0";
+    if (withSound)
+        args << "-map" << "1";
+    args << "-c" << "copy";
+    const QString suffix = QFileInfo(m_outputFile).suffix().toLower();
+    if (suffix != QLatin1String("mkv")) {
+        if (!m_subtitleStreams.isEmpty())
+            args << "-c:s" << "mov_text";
+        args << "-movflags" << "+faststart" << "-video_track_timescale"
+             << QString::number(m_tbNum == 1 ? m_tbDen : 90000);
+        if (m_video.codec == QLatin1String("h264"))
+            args << "-tag:v" << "avc3";
+    }
+    args << m_outputFile;
+    Step join;
+    join.commandLine = Command(encoder, args);
+    join.seconds = span;
+    join.cost = kJoinCost * span;
+    steps << join;
+    return steps;
+}
+
+QString SmartCutJob::CheckOutput(bool* stopped)
+{
+    *stopped = false;
+    const double span = double(m_plan.endPts - m_plan.firstPts) * double(m_tbNum) / double(m_tbDen);
+    setProgressRange(99, 0);
+    Step decode;
+    decode.commandLine = Command(EncoderPath(), {"-hide_banner", "-nostdin", "-v", "error", "-stats", "-i",
+                                                 m_outputFile, "-map", "0:v:0", "-f", "null", "-"});
+    decode.seconds = span;
+    QString report;
+    StepResult result = RunStep(decode, &report);
+    *stopped = result == StepResult::Stopped;
+    if (result != StepResult::Done)
+        return *stopped ? QString() : QStringLiteral("its picture could not be decoded");
+    QStringList complaints;
+    for (const QString& line : report.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts)) {
+        if (!line.trimmed().isEmpty() && !IsStatus(line))
+            complaints << line.trimmed();
+    }
+    if (!complaints.isEmpty())
+        return QStringLiteral("the decoder reports errors in its picture:\n") + complaints.mid(0, 10).join('\n');
+    // The decoder's own count of the pictures it made (its last status line).
+    static const QRegularExpression counted(QStringLiteral("frame=\\s*(\\d+)"));
+    int frames = -1;
+    for (auto m = counted.globalMatch(report); m.hasNext();)
+        frames = m.next().captured(1).toInt();
+    if (frames != m_plan.frames)
+        return QStringLiteral("it shows %1 pictures instead of the %2 selected").arg(frames).arg(m_plan.frames);
+    return OutputProblem();
+}
+
+}  // namespace clip

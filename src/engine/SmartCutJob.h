@@ -1,0 +1,80 @@
+#pragma once
+
+#include "engine/CVideoConv.h"
+#include "engine/SmartCutPlan.h"
+
+#include <QStringList>
+
+class QTemporaryDir;
+
+namespace clip {
+
+// A smart cut: the frames of the selection [start, end) in the output's
+// container, the picture copied from the input wherever it can be (from the
+// first usable key frame on) and re-encoded at high quality only where it
+// cannot (before that key frame, and after the last one where the copied
+// packets would need frames past the end), every audio and subtitle stream
+// copied from the audio frame that covers the start (SmartCutPlan.h).
+//
+// The steps are encoder and probe runs through the job's runner, so one
+// Stop ends whichever runs: the stream and packet listings (probe), the
+// head, the body, the tail (MPEG-TS parts with the parameter sets in the
+// stream), the audio and subtitles (Matroska), the join into the output
+// (concat listing), and the check that the output decodes without a
+// complaint and holds exactly the planned frames. The parts live in a
+// private folder beside the output, removed in every outcome. One bar runs
+// over all steps, weighted by their expected cost.
+//
+// Where the video cannot be smart-cut, the job asks before any step runs
+// whether to cut frame-exact by re-encoding instead; Yes runs the job with
+// the fallback options, No ends it as NotRun.
+class SmartCutJob : public CVideoConv {
+    Q_OBJECT
+
+public:
+    explicit SmartCutJob(QObject* parent = nullptr);
+    ~SmartCutJob() override;
+
+    // The length of the selection in seconds, taken to the millisecond below
+    // as the re-encoding cut's "-t": the frames shown from the start on for
+    // that long are the output, the frame at the end mark is not.
+    void setSelectionLength(double seconds);
+    // The encoder options of the frame-exact re-encode offered instead.
+    void setFallbackParametrs(const QString& options);
+
+    void StartConversion() override;
+
+    // The last run's plan (frames of each part), for the tests and the bench.
+    const SmartCutPlan& Plan() const { return m_plan; }
+
+private:
+    struct Step;
+    enum class StepResult { Done, Stopped, Failed };
+
+    // Probes the input and plans; a text why the video cannot be smart-cut,
+    // or empty. Sets `stopped` when a Stop ended it.
+    QString Analyse(bool* stopped);
+    StepResult RunStep(const Step& step, QString* report);
+    QString Command(const QString& program, const QStringList& args) const;
+    QList<Step> Steps(const QTemporaryDir& folder);
+    QString CheckOutput(bool* stopped);
+    double EndSeconds() const;  // the selection's end, in the input's own times
+    void Fail(const QString& message, const QString& details);
+
+    qint64 m_length = 0;  // milliseconds
+    QString m_fallback;
+    SmartCutPlan m_plan;
+    VideoProperties m_video;
+    QStringList m_encoderOptions;  // of the re-encoded parts
+    QString m_videoMap;            // the video stream, as "-map" names it
+    // The input's stream numbers of the audio and subtitle streams kept,
+    // with their codecs; the stream time base and the times on the command line.
+    QList<QPair<int, QString>> m_audioStreams, m_subtitleStreams;
+    qint64 m_tbNum = 1, m_tbDen = 1;
+    QVector<qint64> m_keyFrames;  // presentation times of the listed key frames
+    double m_formatStart = 0.0;
+    double m_audioStart = 0.0;  // absolute seconds of the audio frame that covers the start
+    bool m_hasAudioStart = false;
+};
+
+}  // namespace clip

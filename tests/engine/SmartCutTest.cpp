@@ -1,0 +1,207 @@
+// Smart cuts by the real encoder, over codecs, GOP kinds and containers and
+// marks placed around key frames: the selected frames exactly, a stream
+// that decodes without a complaint, the copied frames bit-exact, the
+// re-encoded ones close to the source, the sound in step with the picture.
+#include "engine/SmartCutJob.h"
+#include "support/FakeHost.h"
+#include "support/TestClips.h"
+
+#include "common/SecondsToTime.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <tuple>
+
+namespace clip {
+namespace {
+
+using namespace test;
+
+struct Frame {
+    double time;  // from the file's start, as marks are
+    bool key;
+};
+
+// The clip's video frames in presentation order.
+QVector<Frame> Frames(const QString& path)
+{
+    QString out, start;
+    RunProgram(FfprobePath(), {"-v", "error", "-show_entries", "format=start_time", "-of", "csv=p=0", path}, &start);
+    RunProgram(FfprobePath(), {"-v", "error", "-select_streams", "v:0", "-show_entries", "packet=pts_time,flags", "-of",
+                               "csv=p=0", path},
+               &out);
+    QVector<Frame> frames;
+    for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
+        const QStringList f = line.trimmed().split(',');
+        if (f.size() >= 2 && !f[1].contains('D'))
+            frames.append({f[0].toDouble() - start.toDouble(), f[1].startsWith('K')});
+    }
+    std::sort(frames.begin(), frames.end(), [](const Frame& a, const Frame& b) { return a.time < b.time; });
+    return frames;
+}
+
+// The md5 of each decoded picture of `args` (input options and input).
+QStringList PictureSums(const QStringList& input)
+{
+    QString out;
+    RunProgram(FfmpegPath(), QStringList{"-v", "error"} + input + QStringList{"-map", "0:v:0", "-f", "framemd5", "-"},
+               &out);
+    QStringList sums;
+    for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
+        if (line.startsWith("0,"))  // not the header, nor a decoder complaint
+            sums << line.section(',', -1).trimmed();
+    }
+    return sums;
+}
+
+// The plan on packet lists in decode order ("6K" is a key frame shown at 6): closed GOPs of six
+// frames with B-frames, and open ones whose key frames are followed by two leading frames.
+TEST(SmartCut, PlansTheHeadTheCopyAndTheTailFromUsableKeyFrames)
+{
+    const QString closed = "0K 3 1 2 5 4 6K 9 7 8 11 10 12K 15 13 14 17 16 18K 21 19 20";
+    const QString open = "0K 3 1 2 6K 4 5 9 7 8 12K 10 11 15 13 14 18K 16 17 21 19 20";
+    struct Case {
+        QString packets;
+        int from, to;
+        bool leaveOutLeading;
+        int head, body, tail, tailPts;
+    } const cases[] = {
+        {closed, 6, 12, true, 0, 6, 0, 0},    // from a key frame to one: all copied
+        {closed, 7, 16, true, 5, 4, 0, 0},    // the copy ends inside a GOP where its B-frames allow
+        {closed, 7, 15, true, 8, 0, 0, 0},    // ...and not where they need frame 15: no key frame left for a tail
+        {closed, 0, 17, true, 0, 12, 5, 12},  // a tail from the last key frame
+        {open, 4, 13, true, 2, 7, 0, 0},      // the key frame's leading frames 4 and 5 go to the head
+        {open, 4, 13, false, 9, 0, 0, 0},     // where they may not be left out, nothing is copied
+        {open, 4, 17, true, 2, 4, 7, 10},     // the tail starts with the leading frames of its key frame
+    };
+    for (const Case& c : cases) {
+        QVector<VideoPacket> packets;
+        for (const QString& token : c.packets.split(' '))
+            packets.append({token.chopped(token.endsWith('K')).toLongLong(), packets.size(), token.endsWith('K')});
+        const std::optional<SmartCutPlan> plan = PlanSmartCut(packets, c.from, c.to, c.leaveOutLeading);
+        ASSERT_TRUE(plan.has_value());
+        EXPECT_EQ(std::tuple(plan->frames, plan->headFrames, plan->bodyFrames, plan->tailFrames, plan->tailPts),
+                  std::tuple(c.to - c.from, c.head, c.body, c.tail, qint64(c.tailPts)))
+            << c.packets.toStdString() << " from " << c.from << " to " << c.to;
+    }
+    EXPECT_FALSE(PlanSmartCut({{0, 0, true}}, 1, 2).has_value());  // no frame in the span
+}
+
+struct ClipKind {
+    const char* name;
+    QString container, codec;
+    QStringList options;
+    QString output;  // the cut's container
+};
+
+const ClipKind kKinds[] = {
+    {"H.264, B-frames, closed GOP", "mkv", "libx264", {"-g", "12", "-bf", "3"}, "mkv"},
+    {"H.264, open GOP", "mp4", "libx264", {"-g", "12", "-bf", "3", "-x264-params", "open-gop=1"}, "mp4"},
+    {"H.265 (open GOP, the encoder's default)", "mkv", "libx265",
+     {"-x265-params", "keyint=12:min-keyint=12:bframes=3:log-level=error"}, "mkv"},
+    {"MPEG-4 Part 2", "mp4", "mpeg4", {"-g", "12", "-q:v", "4"}, "mp4"},
+    {"H.264 into MOV", "mp4", "libx264", {"-g", "12", "-bf", "3"}, "mov"},
+};
+
+// One clip kind per test, so that the kinds run side by side.
+class SmartCutOf : public ::testing::TestWithParam<int> {};
+INSTANTIATE_TEST_SUITE_P(Kinds, SmartCutOf, ::testing::Range(0, int(std::size(kKinds))));
+
+TEST_P(SmartCutOf, CutsTheMarkedFramesCopyingWhatItCanAndDecodesCleanly)
+{
+    // Start and end as frames from a key frame K (the end frame itself is not cut).
+    const std::pair<int, int> marks[] = {{0, 24}, {1, 31}, {-1, 23}, {5, 29}, {2, 8}};
+    // Quotes, blanks and shell characters in the folder the parts and the output go to.
+    QTemporaryDir temporary;
+    const QDir folder(temporary.filePath("it's \"odd\" $HOME; `x` 'y'"));
+    ASSERT_TRUE(temporary.isValid() && folder.mkpath("."));
+    int cut = 0;
+    const ClipKind& kind = kKinds[GetParam()];
+    ClipRecipe recipe;
+    recipe.container = kind.container;
+    recipe.videoCodec = kind.codec;
+    recipe.extraOutputArgs = kind.options;
+    recipe.baseName = QString("smart-%1").arg(kind.codec);
+    const QString clip = MakeClip(recipe);
+    ASSERT_FALSE(clip.isEmpty());
+    const QVector<Frame> frames = Frames(clip);
+    int k = 0;  // the first key frame from 1 s on
+    while (k < frames.size() && !(frames[k].key && frames[k].time >= 1.0))
+        ++k;
+    ASSERT_LT(k + 31, frames.size()) << kind.name;
+    for (const auto& [first, last] : marks) {
+        if (kind.output == "mov" && first != 1)
+            continue;
+        SCOPED_TRACE(QString("%1: frames K%2%3 to K+%4").arg(kind.name).arg(first < 0 ? "" : "+").arg(first).arg(last).toStdString());
+        const double start = frames[k + first].time, end = frames[k + last].time;
+        const bool openH264 = kind.codec == "libx264" && kind.options.contains("open-gop=1");
+        const QString out = folder.filePath(QString("cut%1.%2").arg(++cut).arg(kind.output));
+        Fake().reset();
+        SmartCutJob job;
+        job.setInputFile(clip);
+        job.setOutputFile(out);
+        job.setStartTime(start);
+        job.setSelectionLength(end - start);
+        job.StartConversion();
+        ASSERT_EQ(job.Outcome(), CutOutcome::Succeeded)
+            << (Fake().messages.isEmpty() ? "" : (Fake().messages[0].text + Fake().messages[0].details).toStdString());
+        const SmartCutPlan& plan = job.Plan();
+        EXPECT_EQ(plan.frames, last - first);
+        // From a key frame nothing before it is re-encoded, over one the copy starts there; an open
+        // GOP's H.264 key frames are passed over.
+        if (!openH264) {
+            EXPECT_EQ(plan.headFrames == 0, first == 0);
+            EXPECT_EQ(plan.bodyFrames > 0, last > 12);
+        }
+        QString errors;
+        EXPECT_TRUE(DecodesCleanly(out, &errors)) << errors.toStdString();
+
+        // The source's pictures of the marks, decoded from its start.
+        const QString at = CommandLineSeconds(MediaMilliseconds(start)),
+                      length = CommandLineSeconds(MediaMilliseconds(end - start));
+        const QStringList want = PictureSums({"-i", clip, "-ss", at, "-t", length}), got = PictureSums({"-i", out});
+        ASSERT_EQ(want.size(), last - first);
+        ASSERT_EQ(got.size(), want.size());
+        // The re-encoding cut of the same marks selects as many.
+        if (GetParam() == 0) {
+            EXPECT_EQ(PictureSums({"-ss", at, "-i", clip, "-t", length}).size(), want.size());
+        }
+        for (int i = plan.headFrames; i < plan.headFrames + plan.bodyFrames; ++i)
+            EXPECT_EQ(got[i].toStdString(), want[i].toStdString()) << "copied picture " << i;
+        QString psnr;
+        RunProgram(FfmpegPath(), {"-v", "error", "-i", out, "-i", clip, "-lavfi",
+                                  "[0:v]settb=1/25,setpts=N[a];[1:v]trim=start=" + at + ":duration=" + length
+                                      + ",settb=1/25,setpts=N[b];[a][b]psnr=stats_file=-:shortest=1",
+                                  "-f", "null", "-"},
+                   &psnr);
+        const QRegularExpression line("n:(\\d+) .*psnr_avg:(\\S+)");
+        int measured = 0;
+        for (auto m = line.globalMatch(psnr); m.hasNext();) {
+            const auto hit = m.next();
+            const int n = hit.captured(1).toInt() - 1;
+            const bool copied = n >= plan.headFrames && n < plan.headFrames + plan.bodyFrames;
+            ++measured;
+            if (!copied && hit.captured(2) != "inf") {
+                EXPECT_GE(hit.captured(2).toDouble(), 45.0) << "re-encoded picture " << n;
+            }
+        }
+        EXPECT_EQ(measured, last - first);
+
+        // The sound starts with the audio frame under the first picture (1024 samples at 44.1 kHz).
+        QString starts;
+        RunProgram(FfprobePath(), {"-v", "error", "-show_entries", "stream=codec_type,start_time", "-of", "csv=p=0",
+                                   out},
+                   &starts);
+        const QRegularExpression video("video,([-0-9.]+)"), audio("audio,([-0-9.]+)");
+        const double lead = video.match(starts).captured(1).toDouble() - audio.match(starts).captured(1).toDouble();
+        EXPECT_TRUE(audio.match(starts).hasMatch() && lead >= -0.0005 && lead <= 1024.0 / 44100 + 0.0005)
+            << starts.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace clip
