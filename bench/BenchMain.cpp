@@ -142,6 +142,7 @@ int main(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // as the program does
     QApplication app(argc, argv);
     EnsureCNumericLocale();
     QApplication::setApplicationName(QStringLiteral("Clipwright"));
