@@ -51,9 +51,12 @@ QString OpenGlRendererFailure()
     return failure;
 }
 
-PreviewPath Choose()
+}  // namespace
+
+PreviewPath DecidePreviewPath()
 {
-    if (qEnvironmentVariable("CLIPWRIGHT_PREVIEW") == QLatin1String("software"))
+    const QString asked = qEnvironmentVariable("CLIPWRIGHT_PREVIEW");
+    if (asked == QLatin1String("software"))
         return Software(QStringLiteral("asked for by CLIPWRIGHT_PREVIEW"));
     const QString platform = QGuiApplication::platformName();
     if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
@@ -75,14 +78,18 @@ PreviewPath Choose()
         return QString::fromLatin1(reinterpret_cast<const char*>(gl->glGetString(name)));
     };
     const QString renderer = text(GL_RENDERER) + QStringLiteral(", ") + text(GL_VERSION);
+    const bool drawnByCpu = renderer.contains(QLatin1String("llvmpipe")) || renderer.contains(QLatin1String("softpipe"))
+        || renderer.contains(QLatin1String("Software Rasterizer"), Qt::CaseInsensitive);
+    if (drawnByCpu && asked != QLatin1String("gpu")) {
+        context.doneCurrent();
+        return Software(QStringLiteral("OpenGL is drawn by the CPU here: ") + renderer);
+    }
     const QString failure = OpenGlRendererFailure();
     context.doneCurrent();
     if (!failure.isEmpty())
         return Software(failure + QStringLiteral(" on ") + renderer);
     return {true, QStringLiteral("GPU (OpenGL %1)").arg(renderer)};
 }
-
-}  // namespace
 
 int CreateOpenGlRenderContext(mpv_handle* mpv, mpv_render_context** context)
 {
@@ -99,7 +106,7 @@ int CreateOpenGlRenderContext(mpv_handle* mpv, mpv_render_context** context)
 const PreviewPath& ChosenPreviewPath()
 {
     static const PreviewPath path = [] {
-        PreviewPath chosen = Choose();
+        PreviewPath chosen = DecidePreviewPath();
         if (!qEnvironmentVariableIsEmpty("CLIPWRIGHT_MPV_LOG") && qgetenv("CLIPWRIGHT_MPV_LOG") != "0")
             std::fprintf(stderr, "preview: %s\n", qPrintable(chosen.description));
         return chosen;

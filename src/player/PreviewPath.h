@@ -18,7 +18,10 @@ namespace clip {
 // The GPU path needs Qt::AA_ShareOpenGLContexts set before the application
 // object exists (the engine's context shares textures with the pane's), an
 // OpenGL context that can be made current, and libmpv's OpenGL renderer
-// starting on it. CLIPWRIGHT_PREVIEW=software asks for the software path.
+// starting on it. OpenGL drawn by the CPU (Mesa's llvmpipe, softpipe) is
+// passed over: there the software path costs a fraction of the CPU. The
+// developer switch CLIPWRIGHT_PREVIEW=software asks for the software path,
+// CLIPWRIGHT_PREVIEW=gpu for the GPU path wherever OpenGL works at all.
 struct PreviewPath {
     bool gpu = false;
     // "GPU (OpenGL <renderer>, <version>)" or "software (<reason>)".
@@ -30,6 +33,8 @@ struct PreviewPath {
 // playback log (standard error, with CLIPWRIGHT_MPV_LOG set) as
 // "preview: <description>".
 const PreviewPath& ChosenPreviewPath();
+// The same decision made afresh (for tests), without logging it.
+PreviewPath DecidePreviewPath();
 
 // Creates libmpv's OpenGL render context for `mpv` on the OpenGL context
 // current on the calling thread; libmpv's error code (negative on failure).
