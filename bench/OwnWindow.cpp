@@ -5,10 +5,10 @@
 //   clipwright-bench-own-window FILE SECONDS VO
 //
 // Writes "first" once playback has begun (the first picture is on screen),
-// plays SECONDS more, and writes one line "cpu=<s> video=<s> dropped=<n>":
-// this process's CPU seconds (user + system, all threads) and the seconds of
-// video played from half a second after the first picture on, and the
-// frames the engine dropped meanwhile. The decoding options are the
+// plays SECONDS more, and writes one line "cpu=<s> video=<s> wall=<s>
+// dropped=<n>": this process's CPU seconds (user + system, all threads), the
+// seconds of video played and of time passed from half a second after the
+// first picture on, and the frames the engine dropped meanwhile. The decoding options are the
 // program's own (software decoding, audio to a null output when there is no
 // device); VO is the video output: "x11" (scaled in software) or "gpu"
 // (OpenGL through EGL on X11).
@@ -106,8 +106,8 @@ int main(int argc, char** argv)
             cpu0 = CpuSeconds(), pos0 = ReadDouble(mpv, "time-pos"), dropped0 = dropped();
         }
         if (measuring && since >= 0.5 + seconds) {
-            std::printf("cpu=%.4f video=%.4f dropped=%lld\n", CpuSeconds() - cpu0, ReadDouble(mpv, "time-pos") - pos0,
-                        dropped() - dropped0);
+            std::printf("cpu=%.4f video=%.4f wall=%.4f dropped=%lld\n", CpuSeconds() - cpu0,
+                        ReadDouble(mpv, "time-pos") - pos0, since - 0.5, dropped() - dropped0);
             std::fflush(stdout);
             break;
         }
