@@ -34,6 +34,8 @@ public:
 
     ~GpuView() override
     {
+        if (!m_blitter.isCreated())
+            return;
         makeCurrent();
         m_blitter.destroy();
         doneCurrent();
