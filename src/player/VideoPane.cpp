@@ -50,8 +50,7 @@ protected:
         f->glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         f->glClear(GL_COLOR_BUFFER_BIT);
         const qreal ratio = devicePixelRatioF();
-        const QRect viewport(0, 0, static_cast<int>(std::lround(width() * ratio)),
-                             static_cast<int>(std::lround(height() * ratio)));
+        const QRect viewport(QPoint(0, 0), m_pane->pixelSize());
         QSize pixels;
         quint64 serial = 0;
         const auto blit = [&](unsigned texture, const QSize& size) {
@@ -118,6 +117,12 @@ void VideoPane::setEngine(PlaybackEngine* engine)
     update();
 }
 
+QSize VideoPane::pixelSize() const
+{
+    const qreal ratio = devicePixelRatioF();
+    return QSize(static_cast<int>(std::lround(width() * ratio)), static_cast<int>(std::lround(height() * ratio)));
+}
+
 // Asks the engine for pictures at the pane's size in pixels and shows the
 // latest one it has.
 void VideoPane::refreshFrame()
@@ -128,8 +133,7 @@ void VideoPane::refreshFrame()
         return;
     }
     const qreal ratio = devicePixelRatioF();
-    m_engine->setRenderSize(QSize(static_cast<int>(std::lround(width() * ratio)),
-                                  static_cast<int>(std::lround(height() * ratio))));
+    m_engine->setRenderSize(pixelSize());
     if (m_gpu) {
         m_gpu->update();
         return;

@@ -30,6 +30,8 @@ public:
     // does not own the engine and lets go of it when it is destroyed.
     void setEngine(PlaybackEngine* engine);
     PlaybackEngine* engine() const { return m_engine; }
+    // The size, in pixels, pictures are drawn at for this pane.
+    QSize pixelSize() const;
 
     // The software path: the picture last shown (null when black); right
     // after a resize it may still be one of the old size, until the engine
