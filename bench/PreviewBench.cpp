@@ -168,7 +168,8 @@ int PreviewFigures(const QString& twoHourClip, int reps)
             return RunChild(bench, {"--preview-window", clip, seconds}, gpu, false);
         return RunChild(own, {clip, seconds, config == "own x11" ? "x11" : "gpu"}, env, true);
     };
-    const QStringList configs{"window software", "window GPU", "own x11", "own gpu"};
+    // Each path runs right beside its point of comparison.
+    const QStringList configs{"window software", "own x11", "window GPU", "own gpu"};
     std::map<QString, std::vector<double>> cpu, first1080, first2h, rate60, drop60;
     QString gpuPath;
     for (int r = 0; r < reps; ++r) {
