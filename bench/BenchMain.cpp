@@ -12,11 +12,14 @@
 //   4. load latency: probe and first frame against the bare encoder's probe;
 //   5. start-up: the program to its window shown against a bare Qt window;
 //   6. the window's longest stall while it plays, seeks and pauses;
-//   7. the key-frame scan of a two-hour clip against a bare probe.
+//   7. the key-frame scan of a two-hour clip against a bare probe;
+//   9-11. the preview on a virtual X display: CPU per second of 1080p video,
+//      frames shown at 60 fps, drop to first picture, against the playback
+//      engine in a window of its own (PreviewBench.cpp).
 //
-//   9. a smart cut against the frame-exact re-encode and the stream copy.
+//   12. a smart cut against the frame-exact re-encode and the stream copy.
 //
-// Usage: clipwright-bench [--reps N] [--key-frames-only] [--smart-cut-only]
+// Usage: clipwright-bench [--reps N] [--key-frames-only | --preview-only | --smart-cut-only]
 // (scripts/bench.sh builds and runs it)
 #include "BenchSupport.h"
 #include "SmartCutBench.h"
@@ -145,6 +148,7 @@ int main(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // as the program does
     QApplication app(argc, argv);
     EnsureCNumericLocale();
     QApplication::setApplicationName(QStringLiteral("Clipwright"));
@@ -167,6 +171,13 @@ int main(int argc, char** argv)
     }
     // The window's settings live in a scratch hive, never the user's.
     SetDefaultRegistryBackend(std::make_shared<FileHiveRegistry>(hive.path()));
+
+    // A run of the window for the preview figures (a process of its own).
+    if (const qsizetype at = args.indexOf(QStringLiteral("--preview-window")); at > 0 && at + 2 < args.size()) {
+        const int rc = PreviewWindowChild(args.at(at + 1), args.at(at + 2).toDouble());
+        SetHost(nullptr);
+        return rc;
+    }
 
     const QString clip = CachedClip(1280, 720, 600);
     if (clip.isEmpty()) {
@@ -195,6 +206,12 @@ int main(int argc, char** argv)
         const bool done = !twoHours.isEmpty() && KeyFrameFigure(twoHours, reps, &keyFrameStall);
         SetHost(nullptr);
         return !done ? 2 : keyFrameStall < 50.0 ? 0 : 1;
+    }
+    // Figures 9 to 11 alone, on request.
+    if (args.contains(QStringLiteral("--preview-only"))) {
+        const int rc = PreviewFigures(twoHours, reps);
+        SetHost(nullptr);
+        return rc;
     }
 
     Figures f;
@@ -432,6 +449,11 @@ int main(int argc, char** argv)
     if (ok && !SmartCutFigure(clip, qMin(reps, 3)))
         ok = Fail("a cut of the smart-cut figure failed");
 
+    // ---- 9 to 11: the preview on a virtual X display (at most 3 repetitions: each plays for seconds).
+    const int previewRc = ok ? PreviewFigures(twoHours, qMin(reps, 3)) : 2;
+    if (ok && previewRc == 2)
+        ok = Fail("the preview figures could not be measured");
+
     if (!ok || host.messages() > 0) {
         if (host.messages() > 0)
             Fail("the program showed a message box");
@@ -464,5 +486,5 @@ int main(int argc, char** argv)
                 " video: %.1f ms) (target < 50 ms: %s)\n",
                 f.stallPlaying, f.stallIdle, Verdict(met6));
     SetHost(nullptr);
-    return met1 && met2 && met3 && met6 && keyFrameStall < 50.0 ? 0 : 1;
+    return met1 && met2 && met3 && met6 && keyFrameStall < 50.0 && previewRc == 0 ? 0 : 1;
 }

@@ -21,7 +21,7 @@ QString Encoder()
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ffmpeg"));
 }
 
-QString CachedClip(int width, int height, int seconds, int keyint)
+QString CachedClip(int width, int height, int seconds, int keyint, int fps)
 {
     QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
     if (cache.isEmpty())
@@ -29,11 +29,12 @@ QString CachedClip(int width, int height, int seconds, int keyint)
     const QDir folder(cache + QStringLiteral("/clipwright-bench"));
     if (!folder.mkpath(QStringLiteral(".")))
         return {};
-    const QString name = QStringLiteral("testsrc2-%1x%2-25fps-%3s-x264ultrafast-g%4-800k.mp4")
+    const QString name = QStringLiteral("testsrc2-%1x%2-%5fps-%3s-x264ultrafast-g%4-800k.mp4")
                              .arg(width)
                              .arg(height)
                              .arg(seconds)
-                             .arg(keyint);
+                             .arg(keyint)
+                             .arg(fps);
     const QString path = folder.filePath(name);
     if (QFileInfo::exists(path))
         return path;
@@ -42,7 +43,7 @@ QString CachedClip(int width, int height, int seconds, int keyint)
     const QString partial = path + QStringLiteral(".partial.mp4");
     const QStringList args{
         "-nostdin", "-v", "error", "-f", "lavfi", "-i",
-        QStringLiteral("testsrc2=size=%1x%2:rate=25:duration=%3").arg(width).arg(height).arg(seconds), "-f", "lavfi",
+        QStringLiteral("testsrc2=size=%1x%2:rate=%4:duration=%3").arg(width).arg(height).arg(seconds).arg(fps), "-f", "lavfi",
         "-i", QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds), "-c:v", "libx264",
         "-preset", "ultrafast", "-g", QString::number(keyint), "-b:v", "800k", "-pix_fmt", "yuv420p", "-c:a", "aac",
         "-b:a", "64k", "-t", QString::number(seconds), "-y", partial};

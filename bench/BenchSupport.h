@@ -18,7 +18,7 @@ namespace clip::bench {
 // a test picture with a sine tone, H.264 (x264 ultrafast, a key frame every
 // `keyint` frames, low bitrate) and AAC in MP4. Empty when it could not be
 // made.
-QString CachedClip(int width, int height, int seconds, int keyint = 250);
+QString CachedClip(int width, int height, int seconds, int keyint = 250, int fps = 25);
 
 // The real host services for everything the cut and the load use (the yield
 // and the program folder above all); message boxes are written to standard
@@ -73,5 +73,13 @@ QString TwoHourClip(const QString& tenMinuteClip);
 
 // Figure 7: the key-frame scan of `clip`, printed; false when a scan failed.
 bool KeyFrameFigure(const QString& clip, int reps, double* longestStallMs);
+
+// Figures 9 to 11, the preview on one virtual X display (PreviewBench.cpp):
+// 0 when their targets are met, 1 when not, 2 when a run failed.
+int PreviewFigures(const QString& twoHourClip, int reps);
+// A run of the window for those figures, in a process of its own: drops
+// `file` on the window (its pane at 1280 x 720), plays `seconds` and prints
+// its figures.
+int PreviewWindowChild(const QString& file, double seconds);
 
 }  // namespace clip::bench

@@ -70,7 +70,7 @@ bool SmartCutFigure(const QString& clip, int reps)
         plan = smartJob.Plan();
     }
     const double s = Median(smart), f = Median(full), c = Median(copied);
-    std::printf("9. smart cut, 60 s from the middle of the 10-minute 720p clip: %.2f s / frame-exact re-encode (%s)"
+    std::printf("12. smart cut, 60 s from the middle of the 10-minute 720p clip: %.2f s / frame-exact re-encode (%s)"
                 " %.2f s = ratio %.3f (target < 0.2: %s); size %.1f MB / %.1f MB = ratio %.2f; / plain stream copy"
                 " %.2f s = ratio %.1f; frames re-encoded %d + %d, copied %d\n",
                 s, qPrintable(reencode->Label), f, s / f, s / f < 0.2 ? "met" : "NOT MET", smartSize / 1e6,

@@ -1,4 +1,4 @@
-// Figure 9 of the benchmark: the smart cut.
+// Figure 12 of the benchmark: the smart cut.
 #pragma once
 
 #include <QString>

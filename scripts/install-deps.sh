@@ -6,7 +6,8 @@ set -euo pipefail
 
 PACKAGES=(
   g++ cmake make pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6dbus6
+  # libqt6opengl6-dev: the OpenGL module the preview's GPU path draws with
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6dbus6 libqt6opengl6-dev
   qt6-svg-dev
   libmpv-dev
   ffmpeg

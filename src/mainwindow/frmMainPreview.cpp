@@ -256,6 +256,10 @@ bool frmMain::LoadVideo(const QString& path)
     m_opening = std::make_shared<PlaybackEngine>();
     m_openingFailure.reset();
     PlaybackEngine* engine = m_opening.get();
+    // The first picture is drawn at the pane's size already, so that the
+    // pane shows it as soon as it takes the engine (on the GPU path this
+    // also compiles the renderer's shaders while the probe runs).
+    engine->setRenderSize(picVideoWindow->pixelSize());
     connect(engine, &PlaybackEngine::loaded, this, [this, engine] {
         if (engine == m_player.get())
             PlayerLoaded();

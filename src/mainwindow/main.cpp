@@ -50,6 +50,9 @@ int main(int argc, char** argv)
     if (const auto early = clip::ReadCommandLine(rawArguments, true); early.exitCode)
         return *early.exitCode;
 
+    // The preview's GPU path shares textures between the engine's OpenGL
+    // context and the pane's; set before the application object exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     // Qt takes the locale from the environment; the playback engine needs
     // C-style numbers.

@@ -1,5 +1,6 @@
 #include "player/PlaybackEngine.h"
 
+#include "player/PreviewPath.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -7,12 +8,17 @@
 #include <QMetaObject>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
+#include <QOpenGLFramebufferObject>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
 
 #include <mpv/client.h>
 #include <mpv/render.h>
+#include <mpv/render_gl.h>
 
 #include <algorithm>
 #include <clocale>
@@ -21,6 +27,7 @@
 #include <filesystem>
 #include <new>
 #include <system_error>
+#include <utility>
 
 namespace clip {
 
@@ -89,6 +96,14 @@ void DefaultRenderThreadCallHandler(const char* call)
 // What the render thread shares with the engine. Only the render thread
 // calls the mpv_render_* functions (after the engine has set the context
 // up, and before it frees it).
+//
+// On the GPU path the render thread owns an OpenGL context (sharing its
+// textures with the pane's) on an offscreen surface, and renders into one
+// of two framebuffers at the wanted size, never the one last published: the
+// pane may be drawing that. A finished picture is published once its
+// rendering is complete (glFinish); the pane draws it under the mutex and
+// leaves a fence behind, which the render thread waits for before it draws
+// into that texture again.
 struct PlaybackEngine::RenderShared {
     mpv_render_context* context = nullptr;
     QObject* worker = nullptr;  // lives on the render thread
@@ -98,14 +113,70 @@ struct PlaybackEngine::RenderShared {
     bool haveFrame = false;  // render thread only
     QImage spare;            // render thread only: the buffer the next picture is drawn into
 
-    mutable QMutex mutex;  // guards the two below
+    // The GPU path.
+    QOffscreenSurface* surface = nullptr;  // made and destroyed by the engine's thread
+    QOpenGLContext* gl = nullptr;          // render thread only
+    bool fences = false;                   // the context has sync objects (else the pane waits with glFinish)
+    struct Target {
+        QOpenGLFramebufferObject* fbo = nullptr;  // replaced by the render thread while it is not `front`
+        GLsync shown = nullptr;                   // the pane's last drawing from it (guarded by the mutex)
+    };
+    Target targets[2];
+
+    mutable QMutex mutex;  // guards the ones below
     QSize size;
     QImage latest;
+    int front = -1;     // the target holding the latest picture (GPU path)
+    quint64 serial = 0;  // counts the pictures published
+
+    // Render thread, GPU path: makes the context current on the surface
+    // and starts libmpv's OpenGL renderer on it.
+    bool startGl(mpv_handle* mpv)
+    {
+        QOpenGLContext* share = QOpenGLContext::globalShareContext();
+        gl = new QOpenGLContext;
+        gl->setShareContext(share);
+        gl->setFormat(share->format());
+        if (!gl->create() || !gl->makeCurrent(surface) || CreateOpenGlRenderContext(mpv, &context) < 0) {
+            context = nullptr;
+            stopGl();
+            return false;
+        }
+        const QSurfaceFormat format = gl->format();
+        fences = gl->isOpenGLES() ? format.majorVersion() >= 3
+                                  : format.version() >= qMakePair(3, 2) || gl->hasExtension("GL_ARB_sync");
+        return true;
+    }
+
+    // Render thread, GPU path: frees the renderer, the framebuffers and the
+    // context (libmpv's renderer only while its context is current).
+    void stopGl()
+    {
+        if (!gl)
+            return;
+        gl->makeCurrent(surface);
+        if (context) {
+            mpv_render_context_set_update_callback(context, nullptr, nullptr);
+            mpv_render_context_free(context);
+            context = nullptr;
+        }
+        QMutexLocker lock(&mutex);
+        front = -1;
+        for (Target& target : targets) {
+            delete std::exchange(target.fbo, nullptr);
+            if (GLsync fence = std::exchange(target.shown, nullptr))
+                gl->extraFunctions()->glDeleteSync(fence);
+        }
+        gl->doneCurrent();
+        delete std::exchange(gl, nullptr);
+    }
 
     // Render thread: a new frame may be there.
     void update()
     {
         updatePosted = false;
+        if (!context)
+            return;
         const uint64_t flags = mpv_render_context_update(context);
         if (flags & MPV_RENDER_UPDATE_FRAME) {
             haveFrame = true;
@@ -116,7 +187,7 @@ struct PlaybackEngine::RenderShared {
     // Render thread: the current frame again (the size changed).
     void redraw()
     {
-        if (haveFrame)
+        if (haveFrame && context)
             draw();
     }
 
@@ -131,6 +202,7 @@ struct PlaybackEngine::RenderShared {
         }
         int block = 0;  // never wait here for the frame's display time
         bool drawn = false;
+        int target = -1;
         if (wanted.isEmpty()) {
             int skip = 1;
             mpv_render_param params[] = {
@@ -139,15 +211,23 @@ struct PlaybackEngine::RenderShared {
                 {MPV_RENDER_PARAM_INVALID, nullptr},
             };
             mpv_render_context_render(context, params);
+        } else if (gl) {
+            drawn = renderGl(wanted, block, &target);
         } else {
             drawn = render(wanted, block);
         }
         {
             QMutexLocker lock(&mutex);
-            if (drawn)
-                latest.swap(spare);  // the previous picture becomes the next buffer
-            else if (wanted.isEmpty())
+            if (drawn) {
+                if (gl)
+                    front = target;
+                else
+                    latest.swap(spare);  // the previous picture becomes the next buffer
+                ++serial;
+            } else if (wanted.isEmpty()) {
                 latest = QImage();
+                front = -1;
+            }
         }
         if (!picturePosted.exchange(true)) {
             PlaybackEngine* target = engine;
@@ -176,6 +256,43 @@ struct PlaybackEngine::RenderShared {
             {MPV_RENDER_PARAM_INVALID, nullptr},
         };
         return mpv_render_context_render(context, params) >= 0;
+    }
+
+    // Render thread, GPU path: draws into the target that is not the
+    // published one, once the pane has finished drawing from it, and waits
+    // until the picture is complete.
+    bool renderGl(const QSize& pixelSize, int& block, int* drawnInto)
+    {
+        QOpenGLExtraFunctions* f = gl->extraFunctions();
+        int index = 0;
+        GLsync shown = nullptr;
+        {
+            QMutexLocker lock(&mutex);
+            index = front == 0 ? 1 : 0;
+            shown = std::exchange(targets[index].shown, nullptr);
+        }
+        if (shown) {
+            f->glClientWaitSync(shown, GL_SYNC_FLUSH_COMMANDS_BIT, GLuint64(1000000000));
+            f->glDeleteSync(shown);
+        }
+        QOpenGLFramebufferObject*& fbo = targets[index].fbo;
+        if (!fbo || fbo->size() != pixelSize) {
+            delete fbo;
+            fbo = new QOpenGLFramebufferObject(pixelSize, QOpenGLFramebufferObject::NoAttachment, GL_TEXTURE_2D,
+                                               GL_RGBA8);
+        }
+        mpv_opengl_fbo into{static_cast<int>(fbo->handle()), pixelSize.width(), pixelSize.height(), GL_RGBA8};
+        int flip = 0;  // the top row first in the texture, as in an image
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_OPENGL_FBO, &into},
+            {MPV_RENDER_PARAM_FLIP_Y, &flip},
+            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        const bool drawn = fbo->isValid() && mpv_render_context_render(context, params) >= 0;
+        f->glFinish();
+        *drawnInto = index;
+        return drawn;
     }
 
     static QImage NewFrame(const QSize& pixelSize)
@@ -276,26 +393,48 @@ PlaybackEngine::PlaybackEngine(QObject* parent)
     connect(m_loadLimit, &QTimer::timeout, this,
             [this] { finishLoad(QStringLiteral("The file took too long to open.")); });
 
-    // The render context is set up here, before the render thread runs;
-    // from then on only the render thread calls the mpv_render_* functions.
+    // The software render context is set up here, before the render thread
+    // runs; the OpenGL one by the render thread, on its own context, while
+    // this thread waits. From then on only the render thread calls the
+    // mpv_render_* functions.
+    m_gl = ChosenPreviewPath().gpu;
     auto shared = std::make_shared<RenderShared>();
     shared->engine = this;
-    char apiType[] = MPV_RENDER_API_TYPE_SW;
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_API_TYPE, apiType},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    if (mpv_render_context_create(&shared->context, m_mpv, params) < 0) {
-        releasePlayer();
-        return;
+    if (!m_gl) {
+        char apiType[] = MPV_RENDER_API_TYPE_SW;
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_API_TYPE, apiType},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        if (mpv_render_context_create(&shared->context, m_mpv, params) < 0) {
+            releasePlayer();
+            return;
+        }
+    } else {
+        m_surface = new QOffscreenSurface;
+        m_surface->setFormat(QOpenGLContext::globalShareContext()->format());
+        m_surface->create();
+        shared->surface = m_surface;
     }
     m_shared = shared;
     m_renderThread = new QThread(this);
     m_renderThread->setObjectName(QStringLiteral("mpv-render"));
     shared->worker = new QObject;
     shared->worker->moveToThread(m_renderThread);
-    mpv_render_context_set_update_callback(shared->context, &PlaybackEngine::onRenderUpdate, shared.get());
     m_renderThread->start();
+    if (m_gl) {
+        bool started = false;
+        mpv_handle* mpv = m_mpv;
+        QMetaObject::invokeMethod(
+            shared->worker, [&started, shared, mpv] { started = shared->startGl(mpv); },
+            Qt::BlockingQueuedConnection);
+        if (!started) {
+            std::fprintf(stderr, "preview: the OpenGL renderer did not start for this player\n");
+            releasePlayer();
+            return;
+        }
+    }
+    mpv_render_context_set_update_callback(shared->context, &PlaybackEngine::onRenderUpdate, shared.get());
 }
 
 PlaybackEngine::~PlaybackEngine()
@@ -310,17 +449,25 @@ void PlaybackEngine::releasePlayer()
     // the render context must be gone before the core is destroyed.
     if (m_mpv)
         mpv_set_wakeup_callback(client("mpv_set_wakeup_callback"), nullptr, nullptr);
+    // The OpenGL renderer is freed by the render thread, on its context.
     if (m_renderThread) {
+        if (m_gl && m_shared && m_renderThread->isRunning()) {
+            RenderShared* shared = m_shared.get();
+            QMetaObject::invokeMethod(shared->worker, [shared] { shared->stopGl(); }, Qt::BlockingQueuedConnection);
+        }
         m_renderThread->quit();
         m_renderThread->wait();
     }
     if (m_shared) {
-        mpv_render_context_set_update_callback(m_shared->context, nullptr, nullptr);
-        mpv_render_context_free(m_shared->context);
-        m_shared->context = nullptr;
+        if (m_shared->context) {
+            mpv_render_context_set_update_callback(m_shared->context, nullptr, nullptr);
+            mpv_render_context_free(m_shared->context);
+            m_shared->context = nullptr;
+        }
         delete m_shared->worker;
         m_shared->worker = nullptr;
     }
+    delete std::exchange(m_surface, nullptr);
     if (m_mpv) {
         mpv_terminate_destroy(client("mpv_terminate_destroy"));
         m_mpv = nullptr;
@@ -393,12 +540,40 @@ void PlaybackEngine::finishLoad(const QString& failure)
     emit loadFailed(failure);
 }
 
-QImage PlaybackEngine::currentImage() const
+QImage PlaybackEngine::currentImage(quint64* serial) const
 {
     if (!m_shared || !(m_loaded || m_loading))
         return {};
     QMutexLocker lock(&m_shared->mutex);
+    if (serial)
+        *serial = m_shared->serial;
     return m_shared->latest;
+}
+
+bool PlaybackEngine::drawPicture(const TextureDrawer& draw, quint64* serial) const
+{
+    QOpenGLContext* current = QOpenGLContext::currentContext();
+    if (!m_gl || !m_shared || !(m_loaded || m_loading) || !current)
+        return false;
+    QMutexLocker lock(&m_shared->mutex);
+    if (m_shared->front < 0)
+        return false;
+    RenderShared::Target& target = m_shared->targets[m_shared->front];
+    draw(target.fbo->texture(), target.fbo->size());
+    // The render thread draws into this texture again only once the
+    // drawing queued here has been done.
+    QOpenGLExtraFunctions* f = current->extraFunctions();
+    if (m_shared->fences) {
+        if (target.shown)
+            f->glDeleteSync(target.shown);
+        target.shown = f->glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        f->glFlush();
+    } else {
+        f->glFinish();
+    }
+    if (serial)
+        *serial = m_shared->serial;
+    return true;
 }
 
 QSize PlaybackEngine::renderSize() const

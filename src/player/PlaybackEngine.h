@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class QOffscreenSurface;
 class QThread;
 class QTimer;
 
@@ -24,16 +25,19 @@ namespace clip {
 void EnsureCNumericLocale();
 
 // Plays one media file: loading, play, pause, stop, seeking, rate, volume
-// and balance, with the pictures handed out through currentImage() to the
-// pane that shows them. Built over libmpv's client and software render APIs.
+// and balance, with the pictures handed to the pane that shows them: as
+// images (currentImage()) on the software path, as OpenGL textures
+// (drawPicture()) on the GPU path (see ChosenPreviewPath()). Built over
+// libmpv's client and render APIs.
 //
 // Two threads, kept apart as libmpv's render API requires: the owner's
 // thread (the user interface thread) makes every client-API call (commands,
 // property reads and writes, events, destroy) and never renders; a render
-// thread of the engine's own renders and makes no client-API call. Every
-// client call goes through one gate that checks it is not on the render
-// thread (see SetRenderThreadCallHandler). libmpv's own threads only post
-// to the other two.
+// thread of the engine's own renders (on the GPU path on an OpenGL context
+// of its own) and makes no client-API call. Every client call goes through
+// one gate that checks it is not on the render thread (see
+// SetRenderThreadCallHandler). libmpv's own threads only post to the other
+// two.
 //
 // Loading is event-driven: Load() returns at once and the engine later
 // reports loaded() or loadFailed() with its reason.
@@ -135,9 +139,22 @@ public:
     bool isLoaded() const { return m_loaded; }
     QString filePath() const { return m_path; }
 
+    // Whether pictures are rendered with OpenGL (the GPU path).
+    bool rendersWithOpenGl() const { return m_gl; }
+
     // The latest picture, rendered at renderSize() with the video kept in its
-    // aspect ratio and black bars around it; null before the first one.
-    QImage currentImage() const;
+    // aspect ratio and black bars around it; null before the first one and
+    // on the GPU path. `serial`, when given, receives the number of pictures
+    // rendered so far.
+    QImage currentImage(quint64* serial = nullptr) const;
+    // The GPU path: calls `draw` with the texture holding the latest picture
+    // (top row first, as in an image) and its size in pixels, on
+    // the calling thread, whose current OpenGL context must share textures
+    // with Qt's global share context; the picture is kept from being drawn
+    // over until the drawing queued by `draw` is done. False, without a
+    // call, when there is no picture or this is the software path.
+    using TextureDrawer = std::function<void(unsigned texture, const QSize& pixels)>;
+    bool drawPicture(const TextureDrawer& draw, quint64* serial = nullptr) const;
     // The size, in pixels, pictures are rendered at; empty (the start)
     // takes the pictures without drawing them. A new size redraws the
     // current picture.
@@ -175,6 +192,8 @@ private:
     void releasePlayer();
 
     mpv_handle* m_mpv = nullptr;
+    bool m_gl = false;
+    QOffscreenSurface* m_surface = nullptr;  // the render thread's OpenGL surface
     QThread* m_renderThread = nullptr;
     std::shared_ptr<RenderShared> m_shared;
     QTimer* m_loadLimit = nullptr;

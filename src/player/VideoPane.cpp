@@ -1,11 +1,16 @@
 #include "player/VideoPane.h"
 
 #include "player/PlaybackEngine.h"
+#include "player/PreviewPath.h"
 
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QOpenGLTextureBlitter>
+#include <QOpenGLWidget>
 #include <QPainter>
 #include <QRegion>
 #include <QResizeEvent>
@@ -13,6 +18,58 @@
 #include <cmath>
 
 namespace clip {
+
+// The GPU path's drawing: the engine's latest texture copied 1:1 to the top
+// left of a black surface (the texture holds its own bars; a strip is left
+// black while a resize is caught up with). Mouse events and drops pass
+// through to the pane.
+class VideoPane::GpuView : public QOpenGLWidget {
+public:
+    explicit GpuView(VideoPane* pane)
+        : QOpenGLWidget(pane)
+        , m_pane(pane)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+    ~GpuView() override
+    {
+        if (!m_blitter.isCreated())
+            return;
+        makeCurrent();
+        m_blitter.destroy();
+        doneCurrent();
+    }
+
+protected:
+    void initializeGL() override { m_blitter.create(); }
+
+    void paintGL() override
+    {
+        QOpenGLFunctions* f = context()->functions();
+        f->glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        f->glClear(GL_COLOR_BUFFER_BIT);
+        const qreal ratio = devicePixelRatioF();
+        const QRect viewport(QPoint(0, 0), m_pane->pixelSize());
+        QSize pixels;
+        quint64 serial = 0;
+        const auto blit = [&](unsigned texture, const QSize& size) {
+            pixels = size;
+            m_blitter.bind();
+            m_blitter.blit(texture, QOpenGLTextureBlitter::targetTransform(QRectF(QPointF(0, 0), size), viewport),
+                           QOpenGLTextureBlitter::OriginTopLeft);
+            m_blitter.release();
+        };
+        if (m_pane->m_engine && m_blitter.isCreated() && m_pane->m_engine->drawPicture(blit, &serial))
+            m_pane->pictureShown(serial, (QSizeF(pixels) / ratio).toSize());
+        else
+            m_pane->pictureShown(0, {});
+    }
+
+private:
+    VideoPane* m_pane;
+    QOpenGLTextureBlitter m_blitter;
+};
 
 VideoPane::VideoPane(QWidget* parent)
     : QWidget(parent)
@@ -23,6 +80,16 @@ VideoPane::VideoPane(QWidget* parent)
     pal.setColor(QPalette::Window, Qt::black);
     setPalette(pal);
     setAutoFillBackground(false);
+    if (ChosenPreviewPath().gpu)
+        m_gpu = new GpuView(this);
+}
+
+void VideoPane::pictureShown(quint64 serial, const QSize& size)
+{
+    m_pictureSize = size;
+    if (serial != 0 && serial != m_lastSerial)
+        ++m_picturesShown;
+    m_lastSerial = serial;
 }
 
 void VideoPane::setEngine(PlaybackEngine* engine)
@@ -35,15 +102,25 @@ void VideoPane::setEngine(PlaybackEngine* engine)
     }
     m_engine = engine;
     m_frame = QImage();
+    if (m_gpu)
+        m_gpu->update();
     if (m_engine) {
         connect(m_engine, &PlaybackEngine::frameReady, this, &VideoPane::refreshFrame);
         connect(m_engine, &QObject::destroyed, this, [this] {
             m_frame = QImage();
             update();
+            if (m_gpu)
+                m_gpu->update();
         });
         refreshFrame();
     }
     update();
+}
+
+QSize VideoPane::pixelSize() const
+{
+    const qreal ratio = devicePixelRatioF();
+    return QSize(static_cast<int>(std::lround(width() * ratio)), static_cast<int>(std::lround(height() * ratio)));
 }
 
 // Asks the engine for pictures at the pane's size in pixels and shows the
@@ -56,9 +133,12 @@ void VideoPane::refreshFrame()
         return;
     }
     const qreal ratio = devicePixelRatioF();
-    m_engine->setRenderSize(QSize(static_cast<int>(std::lround(width() * ratio)),
-                                  static_cast<int>(std::lround(height() * ratio))));
-    QImage frame = m_engine->currentImage();
+    m_engine->setRenderSize(pixelSize());
+    if (m_gpu) {
+        m_gpu->update();
+        return;
+    }
+    QImage frame = m_engine->currentImage(&m_frameSerial);
     if (!frame.isNull())
         frame.setDevicePixelRatio(ratio);
     m_frame = frame;
@@ -69,7 +149,9 @@ void VideoPane::paintEvent(QPaintEvent*)
 {
     // The picture holds its own black bars; only what it leaves uncovered
     // (all of the pane without one, a strip while a resize is caught up
-    // with) is filled.
+    // with) is filled. On the GPU path the OpenGL child covers the pane.
+    if (m_gpu)
+        return;
     QPainter painter(this);
     QRect covered;
     if (!m_frame.isNull()) {
@@ -78,11 +160,14 @@ void VideoPane::paintEvent(QPaintEvent*)
     }
     for (const QRect& bar : QRegion(rect()) - covered)
         painter.fillRect(bar, Qt::black);
+    pictureShown(m_frame.isNull() ? 0 : m_frameSerial, m_frame.deviceIndependentSize().toSize());
 }
 
 void VideoPane::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    if (m_gpu)
+        m_gpu->setGeometry(rect());
     if (m_engine)
         refreshFrame();
 }

@@ -23,6 +23,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // as the program does, for the preview's GPU path
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     clip::SetHost(&clip::test::Fake());
