@@ -292,6 +292,9 @@ QString SmartCutJob::Analyse(bool* stopped)
     if (m_encoderOptions.isEmpty())
         return reason;
     m_videoMap = QStringLiteral("0:%1").arg(videoIndex);
+    const QString refused = ContainerRefusal(mp4Family, stopped);
+    if (!refused.isEmpty() || *stopped || m_outcome == CutOutcome::Failed)
+        return refused;
 
     // The video's packets around the selection, from a key frame at or before its start.
     const double start = m_formatStart + double(m_startTime.value_or(0)) / 1000.0;
@@ -369,6 +372,48 @@ QString SmartCutJob::Analyse(bool* stopped)
     }
     raiseProgress(1);
     return {};
+}
+
+QString SmartCutJob::ContainerRefusal(bool mp4Family, bool* stopped)
+{
+    // The sound and subtitles are copied as they are: the output's muxer is
+    // asked at once, on the output's own name, whether it takes them, rather
+    // than after the picture's parts have been made.
+    *stopped = false;
+    const auto takes = [&](const QList<QPair<int, QString>>& streams) {
+        QStringList args{"-hide_banner", "-nostdin", "-v", "error", "-y", "-i", m_inputFile};
+        bool subtitles = false;
+        for (const auto& s : streams) {
+            args << "-map" << QStringLiteral("0:%1").arg(s.first);
+            subtitles = subtitles || m_subtitleStreams.contains(s);
+        }
+        args << "-c" << "copy";
+        if (mp4Family && subtitles)
+            args << "-c:s" << "mov_text";
+        args << "-t" << "0" << m_outputFile;
+        DOSOutputs* dos = runner();
+        dos->ExecuteCommand(Command(EncoderPath(), args));
+        *stopped = dos->WasStopped();
+        if (!*stopped && !dos->WasStarted())
+            Fail({}, {});  // the runner has said why
+        return *stopped || !dos->WasStarted() || (dos->ExitedNormally() && dos->ExitCode() == 0);
+    };
+    const QList<QPair<int, QString>> kept = m_audioStreams + m_subtitleStreams;
+    if (kept.isEmpty() || takes(kept))
+        return {};
+    // The muxer's complaint may name another stream than the one it refused:
+    // each is asked alone.
+    QStringList codecs;
+    for (const auto& s : kept) {
+        if (!takes({s}))
+            codecs << s.second;
+        if (*stopped || m_outcome == CutOutcome::Failed)
+            return {};
+    }
+    codecs.removeDuplicates();
+    return QStringLiteral("a %1 file cannot hold its sound or subtitles as they are: %2")
+        .arg(QFileInfo(m_outputFile).suffix().toUpper(),
+             codecs.isEmpty() ? QStringLiteral("not all of them together") : codecs.join(QStringLiteral(", ")));
 }
 
 QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
@@ -461,8 +506,13 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         args << "-ss" << Secs(seek) << "-i" << m_inputFile;
         for (const auto& s : m_audioStreams + m_subtitleStreams)
             args << "-map" << QStringLiteral("0:%1").arg(s.first);
-        args << "-c" << "copy" << "-ss" << Secs(audioFrom - m_formatStart - seek - kSeekLead) << "-t"
-             << Secs(endAbsolute - audioFrom) << "-f" << "matroska" << sound;
+        const QString length = Secs(endAbsolute - audioFrom);
+        args << "-c" << "copy" << "-ss" << Secs(audioFrom - m_formatStart - seek - kSeekLead) << "-t" << length;
+        // A subtitle shown across the end mark ends there: copied as it is,
+        // it would make the file last until the subtitle's own end.
+        if (!m_subtitleStreams.isEmpty())
+            args << "-bsf:s" << QStringLiteral("setts=duration=min(DURATION\\,max(1\\,%1/TB-PTS))").arg(length);
+        args << "-f" << "matroska" << sound;
         Step step;
         step.commandLine = Command(encoder, args);
         step.seconds = endAbsolute - audioFrom;

@@ -54,6 +54,9 @@ private:
     // Probes the input and plans; a text why the video cannot be smart-cut,
     // or empty. Sets `stopped` when a Stop ended it.
     QString Analyse(bool* stopped);
+    // Why the output's container refuses the input's sound or subtitles
+    // copied as they are; empty when it takes them.
+    QString ContainerRefusal(bool mp4Family, bool* stopped);
     StepResult RunStep(const Step& step, QString* report);
     QString Command(const QString& program, const QStringList& args) const;
     QList<Step> Steps(const QTemporaryDir& folder);

@@ -91,6 +91,47 @@ TEST(SmartCut, PlansTheHeadTheCopyAndTheTailFromUsableKeyFrames)
     EXPECT_FALSE(PlanSmartCut({{0, 0, true}}, 1, 2).has_value());  // no frame in the span
 }
 
+// Every sound and subtitle stream is kept, a subtitle across the end mark ends with the cut, and a
+// container that cannot take a stream as it is (Opus in MOV) is known before any part is made.
+TEST(SmartCut, KeepsEverySoundAndSubtitleWithinTheCutOrAsksFirst)
+{
+    QTemporaryDir dir;
+    QFile cues(dir.filePath("cues.srt"));
+    ASSERT_TRUE(cues.open(QIODevice::WriteOnly));
+    cues.write("1\n00:00:02,000 --> 00:00:05,000\nacross the end\n");
+    cues.close();
+    const QString clip = dir.filePath("two sounds.mkv");
+    ASSERT_EQ(RunProgram(FfmpegPath(), {"-v", "error", "-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=5",
+                                        "-f", "lavfi", "-i", "sine=d=5", "-i", cues.fileName(), "-map", "0", "-map", "1",
+                                        "-map", "1", "-map", "2", "-c:v", "libx264", "-g", "25", "-c:a:0", "aac",
+                                        "-c:a:1", "libopus", clip}),
+              0);
+    for (const QString ext : {"mp4", "mov"}) {
+        Fake().reset();
+        SmartCutJob job;
+        job.setInputFile(clip);
+        job.setOutputFile(dir.filePath("cut." + ext));
+        job.setStartTime(1.2);
+        job.setSelectionLength(2.0);
+        job.setFallbackParametrs("-c:v libx264");
+        job.StartConversion();
+        if (ext == "mov") {
+            EXPECT_EQ(job.Outcome(), CutOutcome::NotRun);
+            ASSERT_EQ(Fake().messages.size(), 1);
+            EXPECT_TRUE(Fake().messages[0].text.contains("as they are: opus)")) << Fake().messages[0].text.toStdString();
+            EXPECT_EQ(job.Plan().frames, 0);  // asked before the frames were even listed
+            continue;
+        }
+        ASSERT_EQ(job.Outcome(), CutOutcome::Succeeded);
+        QString streams;
+        RunProgram(FfprobePath(), {"-v", "error", "-show_entries", "stream=codec_name:format=duration", "-of", "csv=p=0",
+                                   job.OutputFile()},
+                   &streams);
+        EXPECT_EQ(streams.simplified().section(' ', 0, 3), "h264 aac opus mov_text");
+        EXPECT_LE(streams.simplified().section(' ', 4).toDouble(), 2.1);  // the subtitle alone would last to 3.8 s
+    }
+}
+
 struct ClipKind {
     const char* name;
     QString container, codec;
