@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <optional>
 
 namespace clip {
@@ -431,19 +430,25 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
     QList<Part> parts;
     const QStringList common{"-hide_banner", "-nostdin", "-y"};
 
-    // A re-encoded part decodes from the key frame before the one its first
-    // frame follows (an open GOP's leading frames need the GOP before theirs)
-    // and drops what lies before that frame.
+    // A re-encoded part decodes from the last key frame shown at or before
+    // its first frame (an open GOP's leading frames, shown before their own
+    // key frame, come after that one) and drops what lies before that frame.
+    // The seek aims just past that key frame, so that the demuxer lands on it
+    // rather than on the one before; only a part that starts on the key frame
+    // itself aims just before it.
     const auto encodePart = [&](const QString& name, qint64 from, int frames, qint64 until, const QStringList& more) {
         const auto after = std::upper_bound(m_keyFrames.begin(), m_keyFrames.end(), from);
-        const qint64 decodeFrom = after - m_keyFrames.begin() >= 2 ? *(after - 2) : std::numeric_limits<qint64>::min();
-        const double seek = decodeFrom == std::numeric_limits<qint64>::min() ? 0.0 : relative(decodeFrom) - kSeekLead;
+        double seek = 0.0;
+        if (after != m_keyFrames.begin()) {
+            const qint64 key = *(after - 1);
+            seek = std::max(0.0, relative(key) + (key < from ? kSeekLead : -kSeekLead));
+        }
         const QString file = folder.filePath(name);
         Step step;
         step.commandLine = Command(encoder, QStringList(common)
                                                 << "-ss" << Secs(seek) << "-i" << m_inputFile << "-map"
                                                 << m_videoMap << m_encoderOptions
-                                                << "-ss" << Secs(relative(from) - std::max(0.0, seek) - kSeekLead)
+                                                << "-ss" << Secs(relative(from) - seek - kSeekLead)
                                                 << "-frames:v" << QString::number(frames) << more << "-f"
                                                 << "mpegts" << file);
         step.seconds = seconds(until) - seconds(from);
