@@ -236,7 +236,7 @@ QString SmartCutJob::Analyse(bool* stopped)
     if (!run({"-v", "error", "-show_entries",
               "format=format_name,start_time:stream=index,codec_type,codec_name,profile,level,pix_fmt,color_range,"
               "color_space,color_transfer,color_primaries,field_order,time_base,has_b_frames:"
-              "stream_disposition=attached_pic",
+              "stream_disposition=attached_pic:stream_side_data=rotation",
               "-of", "json", m_inputFile}))
         return *stopped || m_outcome == CutOutcome::Failed ? QString() : QStringLiteral("the probe could not read it");
     const QJsonObject info = ParseJson(report);
@@ -269,6 +269,9 @@ QString SmartCutJob::Analyse(bool* stopped)
             m_video.colorPrimaries = s.value(QLatin1String("color_primaries")).toString();
             m_video.fieldOrder = s.value(QLatin1String("field_order")).toString();
             m_video.bFrames = s.value(QLatin1String("has_b_frames")).toInt() > 0;
+            m_rotation = 0;
+            for (const QJsonValue& side : s.value(QLatin1String("side_data_list")).toArray())
+                m_rotation = m_rotation ? m_rotation : side.toObject().value(QLatin1String("rotation")).toInt();
             const QStringList tb = s.value(QLatin1String("time_base")).toString().split(QLatin1Char('/'));
             m_tbNum = tb.value(0).toLongLong();
             m_tbDen = tb.value(1).toLongLong();
@@ -291,6 +294,12 @@ QString SmartCutJob::Analyse(bool* stopped)
     if (m_encoderOptions.isEmpty())
         return reason;
     m_videoMap = QStringLiteral("0:%1").arg(videoIndex);
+    // The picture is copied as it is stored; only MP4 and MOV can say how
+    // it is to be turned (a phone's upright video stored sideways).
+    if (m_rotation != 0 && !mp4Family)
+        return QStringLiteral("the %1 container cannot keep its rotation of %2 degrees")
+            .arg(QFileInfo(m_outputFile).suffix().toUpper())
+            .arg(m_rotation);
     const QString refused = ContainerRefusal(mp4Family, stopped);
     if (!refused.isEmpty() || *stopped || m_outcome == CutOutcome::Failed)
         return refused;
@@ -373,6 +382,20 @@ QString SmartCutJob::Analyse(bool* stopped)
     return {};
 }
 
+QStringList SmartCutJob::SubtitleCodecs(const QList<QPair<int, QString>>& subtitles, bool matroska)
+{
+    // Text subtitles go into MP4 and MOV in the form those hold; Matroska
+    // holds every text form but that one, which it gets as SubRip.
+    QStringList args;
+    for (qsizetype k = 0; k < subtitles.size(); ++k) {
+        if (!matroska)
+            args << QStringLiteral("-c:s:%1").arg(k) << QStringLiteral("mov_text");
+        else if (subtitles[k].second == QLatin1String("mov_text"))
+            args << QStringLiteral("-c:s:%1").arg(k) << QStringLiteral("srt");
+    }
+    return args;
+}
+
 QString SmartCutJob::ContainerRefusal(bool mp4Family, bool* stopped)
 {
     // The sound and subtitles are copied as they are: the output's muxer is
@@ -381,15 +404,13 @@ QString SmartCutJob::ContainerRefusal(bool mp4Family, bool* stopped)
     *stopped = false;
     const auto takes = [&](const QList<QPair<int, QString>>& streams) {
         QStringList args{"-hide_banner", "-nostdin", "-v", "error", "-y", "-i", m_inputFile};
-        bool subtitles = false;
+        QList<QPair<int, QString>> subtitles;
         for (const auto& s : streams) {
             args << "-map" << QStringLiteral("0:%1").arg(s.first);
-            subtitles = subtitles || m_subtitleStreams.contains(s);
+            if (m_subtitleStreams.contains(s))
+                subtitles << s;
         }
-        args << "-c" << "copy";
-        if (mp4Family && subtitles)
-            args << "-c:s" << "mov_text";
-        args << "-t" << "0" << m_outputFile;
+        args << "-c" << "copy" << SubtitleCodecs(subtitles, !mp4Family) << "-t" << "0" << m_outputFile;
         DOSOutputs* dos = runner();
         dos->ExecuteCommand(Command(EncoderPath(), args));
         *stopped = dos->WasStopped();
@@ -410,7 +431,7 @@ QString SmartCutJob::ContainerRefusal(bool mp4Family, bool* stopped)
             return {};
     }
     codecs.removeDuplicates();
-    return QStringLiteral("a %1 file cannot hold its sound or subtitles as they are: %2")
+    return QStringLiteral("the %1 container cannot hold its sound or subtitles as they are: %2")
         .arg(QFileInfo(m_outputFile).suffix().toUpper(),
              codecs.isEmpty() ? QStringLiteral("not all of them together") : codecs.join(QStringLiteral(", ")));
 }
@@ -446,7 +467,8 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         const QString file = folder.filePath(name);
         Step step;
         step.commandLine = Command(encoder, QStringList(common)
-                                                << "-ss" << Secs(seek) << "-i" << m_inputFile << "-map"
+                                                << "-noautorotate" << "-ss" << Secs(seek) << "-i"
+                                                << m_inputFile << "-map"
                                                 << m_videoMap << m_encoderOptions
                                                 << "-ss" << Secs(relative(from) - seek - kSeekLead)
                                                 << "-frames:v" << QString::number(frames) << more << "-f"
@@ -512,7 +534,8 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         for (const auto& s : m_audioStreams + m_subtitleStreams)
             args << "-map" << QStringLiteral("0:%1").arg(s.first);
         const QString length = Secs(endAbsolute - audioFrom);
-        args << "-c" << "copy" << "-ss" << Secs(audioFrom - m_formatStart - seek - kSeekLead) << "-t" << length;
+        args << "-c" << "copy" << SubtitleCodecs(m_subtitleStreams, true) << "-ss"
+             << Secs(audioFrom - m_formatStart - seek - kSeekLead) << "-t" << length;
         // A subtitle shown across the end mark ends there: copied as it is,
         // it would make the file last until the subtitle's own end.
         if (!m_subtitleStreams.isEmpty())
@@ -549,12 +572,13 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
     args << "-c" << "copy";
     const QString suffix = QFileInfo(m_outputFile).suffix().toLower();
     if (suffix != QLatin1String("mkv")) {
-        if (!m_subtitleStreams.isEmpty())
-            args << "-c:s" << "mov_text";
+        args << SubtitleCodecs(m_subtitleStreams, false);
         args << "-movflags" << "+faststart" << "-video_track_timescale"
              << QString::number(m_tbNum == 1 ? m_tbDen : 90000);
         if (m_video.codec == QLatin1String("h264"))
             args << "-tag:v" << "avc3";
+        if (m_rotation != 0)
+            args << "-metadata:s:v:0" << QStringLiteral("rotate=%1").arg(m_rotation);
     }
     args << m_outputFile;
     Step join;

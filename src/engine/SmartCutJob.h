@@ -57,6 +57,9 @@ private:
     // Why the output's container refuses the input's sound or subtitles
     // copied as they are; empty when it takes them.
     QString ContainerRefusal(bool mp4Family, bool* stopped);
+    // Encoder options for the subtitle streams `subtitles` (in their output
+    // order) where the target cannot take them as they are.
+    static QStringList SubtitleCodecs(const QList<QPair<int, QString>>& subtitles, bool matroska);
     StepResult RunStep(const Step& step, QString* report);
     QString Command(const QString& program, const QStringList& args) const;
     QList<Step> Steps(const QTemporaryDir& folder);
@@ -78,6 +81,7 @@ private:
     double m_formatStart = 0.0;
     double m_audioStart = 0.0;  // absolute seconds of the audio frame that covers the start
     bool m_hasAudioStart = false;
+    int m_rotation = 0;  // degrees the picture is turned when shown, as the probe reports it
 };
 
 }  // namespace clip

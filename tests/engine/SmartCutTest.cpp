@@ -91,22 +91,27 @@ TEST(SmartCut, PlansTheHeadTheCopyAndTheTailFromUsableKeyFrames)
     EXPECT_FALSE(PlanSmartCut({{0, 0, true}}, 1, 2).has_value());  // no frame in the span
 }
 
-// Every sound and subtitle stream is kept, a subtitle across the end mark ends with the cut, and a
-// container that cannot take a stream as it is (Opus in MOV) is known before any part is made.
-TEST(SmartCut, KeepsEverySoundAndSubtitleWithinTheCutOrAsksFirst)
+// Every sound and subtitle stream is kept, a subtitle across the end mark ends with the cut, a phone's
+// rotation stays (and no picture is turned on its own), and what the container cannot take as it is
+// (Opus in MOV, the rotation in MKV) is known before any part is made.
+TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
 {
     QTemporaryDir dir;
     QFile cues(dir.filePath("cues.srt"));
     ASSERT_TRUE(cues.open(QIODevice::WriteOnly));
     cues.write("1\n00:00:02,000 --> 00:00:05,000\nacross the end\n");
     cues.close();
-    const QString clip = dir.filePath("two sounds.mkv");
+    const QString made = dir.filePath("made.mp4"), clip = dir.filePath("two sounds.mp4");
     ASSERT_EQ(RunProgram(FfmpegPath(), {"-v", "error", "-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=5",
                                         "-f", "lavfi", "-i", "sine=d=5", "-i", cues.fileName(), "-map", "0", "-map", "1",
                                         "-map", "1", "-map", "2", "-c:v", "libx264", "-g", "25", "-c:a:0", "aac",
-                                        "-c:a:1", "libopus", clip}),
+                                        "-c:a:1", "libopus", "-c:s", "mov_text", made})
+                  + RunProgram(FfmpegPath(), {"-v", "error", "-i", made, "-map", "0", "-c", "copy", "-metadata:s:v:0",
+                                              "rotate=90", clip}),
               0);
-    for (const QString ext : {"mp4", "mov"}) {
+    const QStringList probe{"-v", "error", "-show_entries", "stream=codec_name:stream_side_data=rotation:format=duration",
+                            "-of", "csv=p=0"};
+    for (const QString ext : {"mp4", "mov", "mkv"}) {
         Fake().reset();
         SmartCutJob job;
         job.setInputFile(clip);
@@ -115,20 +120,23 @@ TEST(SmartCut, KeepsEverySoundAndSubtitleWithinTheCutOrAsksFirst)
         job.setSelectionLength(2.0);
         job.setFallbackParametrs("-c:v libx264");
         job.StartConversion();
-        if (ext == "mov") {
+        if (ext != "mp4") {
             EXPECT_EQ(job.Outcome(), CutOutcome::NotRun);
             ASSERT_EQ(Fake().messages.size(), 1);
-            EXPECT_TRUE(Fake().messages[0].text.contains("as they are: opus)")) << Fake().messages[0].text.toStdString();
+            EXPECT_TRUE(Fake().messages[0].text.contains(ext == "mov" ? "as they are: opus)" : "rotation of 90 degrees"))
+                << Fake().messages[0].text.toStdString();
             EXPECT_EQ(job.Plan().frames, 0);  // asked before the frames were even listed
             continue;
         }
-        ASSERT_EQ(job.Outcome(), CutOutcome::Succeeded);
-        QString streams;
-        RunProgram(FfprobePath(), {"-v", "error", "-show_entries", "stream=codec_name:format=duration", "-of", "csv=p=0",
-                                   job.OutputFile()},
-                   &streams);
-        EXPECT_EQ(streams.simplified().section(' ', 0, 3), "h264 aac opus mov_text");
-        EXPECT_LE(streams.simplified().section(' ', 4).toDouble(), 2.1);  // the subtitle alone would last to 3.8 s
+        ASSERT_EQ(job.Outcome(), CutOutcome::Succeeded) << Fake().messages.value(0).details.toStdString();
+        QString streams, sizes;
+        RunProgram(FfprobePath(), probe + QStringList{job.OutputFile()}, &streams);
+        streams = streams.replace(',', ' ').simplified();
+        EXPECT_EQ(streams.section(' ', 0, 4).toStdString(), "h264 90 aac opus mov_text");
+        EXPECT_LE(streams.section(' ', 5).toDouble(), 2.1);  // the subtitle alone would last to 3.8 s
+        RunProgram(FfprobePath(), {"-v", "error", "-show_entries", "frame=width,height", "-of", "csv=p=0", job.OutputFile()},
+                   &sizes);
+        EXPECT_EQ(sizes.split('\n', Qt::SkipEmptyParts).filter("160,120").size(), 50);
     }
 }
 
