@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -175,6 +176,12 @@ void SmartCutJob::StartConversion()
         Fail(QStringLiteral("The smart cut could not create its working folder: ") + folder.errorString(), {});
         return;
     }
+    // The lock says the folder is in use while this process lives; a folder
+    // whose owner died (killed, crashed, powered off) is removed by the next
+    // smart cut into the same place.
+    QLockFile owner(folder.filePath(QString::fromLatin1(kPartsOwnerFile)));
+    owner.tryLock(0);
+    RemoveAbandonedParts(QFileInfo(folder.path()).absolutePath());
     const QList<Step> steps = Steps(folder);
     if (steps.isEmpty()) {
         Fail(QStringLiteral("The smart cut could not write its list of parts in %1.")
@@ -380,6 +387,25 @@ QString SmartCutJob::Analyse(bool* stopped)
     }
     raiseProgress(1);
     return {};
+}
+
+void SmartCutJob::RemoveAbandonedParts(const QString& folder)
+{
+    const QDir dir(folder);
+    const QStringList found = dir.entryList({QString::fromLatin1(kPartsFolderPattern)},
+                                            QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString& name : found) {
+        // Only a folder with an owner's lock that no living process holds;
+        // one without a lock may be another job's, just being made.
+        const QString lockPath = dir.filePath(name + QLatin1Char('/') + QString::fromLatin1(kPartsOwnerFile));
+        if (!QFileInfo::exists(lockPath))
+            continue;
+        QLockFile lock(lockPath);
+        if (!lock.tryLock(0))
+            continue;
+        lock.unlock();
+        QDir(dir.filePath(name)).removeRecursively();
+    }
 }
 
 QStringList SmartCutJob::SubtitleCodecs(const QList<QPair<int, QString>>& subtitles, bool matroska)

@@ -44,6 +44,14 @@ public:
 
     void StartConversion() override;
 
+    // The parts folders a job makes (QDir name filter) and the lock file in
+    // each that its living owner holds.
+    static constexpr const char* kPartsFolderPattern = ".clipwright-smartcut-*";
+    static constexpr const char* kPartsOwnerFile = "owner.lock";
+    // Removes the parts folders in `folder` whose owner died before it could
+    // remove them.
+    static void RemoveAbandonedParts(const QString& folder);
+
     // The last run's plan (frames of each part), for the tests and the bench.
     const SmartCutPlan& Plan() const { return m_plan; }
 

@@ -8,6 +8,9 @@
 
 #include "common/SecondsToTime.h"
 
+#include <QCoreApplication>
+#include <QLockFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -91,6 +94,15 @@ TEST(SmartCut, PlansTheHeadTheCopyAndTheTailFromUsableKeyFrames)
     EXPECT_FALSE(PlanSmartCut({{0, 0, true}}, 1, 2).has_value());  // no frame in the span
 }
 
+// Run by the test below as a program of its own: it dies holding a parts folder, as a killed job would.
+TEST(SmartCutHelper, DISABLED_DiesHoldingAPartsFolder)
+{
+    const QString folder = qEnvironmentVariable("CLIP_PARTS_FOLDER");
+    QLockFile owner(folder + "/" + SmartCutJob::kPartsOwnerFile);
+    if (QDir().mkpath(folder) && owner.tryLock(0))
+        std::_Exit(0);
+}
+
 // Every sound and subtitle stream is kept, a subtitle across the end mark ends with the cut, a phone's
 // rotation stays (and no picture is turned on its own), and what the container cannot take as it is
 // (Opus in MOV, the rotation in MKV) is known before any part is made.
@@ -109,6 +121,18 @@ TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
                   + RunProgram(FfmpegPath(), {"-v", "error", "-i", made, "-map", "0", "-c", "copy", "-metadata:s:v:0",
                                               "rotate=90", clip}),
               0);
+    // Parts folders of a job that died, of one that runs, and one whose owner has not locked it yet:
+    // the cut removes the first only.
+    QProcess dead;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("CLIP_PARTS_FOLDER", dir.filePath(".clipwright-smartcut-dead"));
+    dead.setProcessEnvironment(env);
+    dead.start(QCoreApplication::applicationFilePath(),
+               {"--gtest_also_run_disabled_tests", "--gtest_filter=SmartCutHelper.*"});
+    ASSERT_TRUE(dead.waitForFinished() && QFile::exists(dir.filePath(".clipwright-smartcut-dead/owner.lock")));
+    QLockFile running(dir.filePath(".clipwright-smartcut-running/owner.lock"));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(".clipwright-smartcut-running/") && running.tryLock(0)
+                && QDir(dir.path()).mkpath(".clipwright-smartcut-new"));
     const QStringList probe{"-v", "error", "-show_entries", "stream=codec_name:stream_side_data=rotation:format=duration",
                             "-of", "csv=p=0"};
     for (const QString ext : {"mp4", "mov", "mkv"}) {
@@ -137,6 +161,8 @@ TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
         RunProgram(FfprobePath(), {"-v", "error", "-show_entries", "frame=width,height", "-of", "csv=p=0", job.OutputFile()},
                    &sizes);
         EXPECT_EQ(sizes.split('\n', Qt::SkipEmptyParts).filter("160,120").size(), 50);
+        EXPECT_EQ(QDir(dir.path()).entryList({".clipwright-smartcut-*"}, QDir::Dirs | QDir::Hidden),
+                  QStringList({".clipwright-smartcut-new", ".clipwright-smartcut-running"}));
     }
 }
 
