@@ -116,16 +116,9 @@ QString Selection(double SelectStart, double SelectEnd)
 
 QString PresetParameters(const FormatsPanel& panel, const Catalogues& cat, double SelectStart, double SelectEnd)
 {
-    const QString extension = panel.cmbOutFormat->currentText();
-    const QString label = panel.cmbOutVCodec->currentText();
-    const QString category = panel.cmbCategory->currentText();
-    const int count = std::min<qsizetype>(cat.PresetCount, cat.Presets.size());
-    for (int i = 0; i < count; ++i) {
-        const PresetEntry& p = cat.Presets.at(i);
-        if (p.Extension == extension && p.Label == label && p.Category == category)
-            return p.Params + Selection(SelectStart, SelectEnd);
-    }
-    return {};
+    const PresetEntry* p = FindPreset(cat, panel.cmbCategory->currentText(), panel.cmbOutVCodec->currentText(),
+                                      panel.cmbOutFormat->currentText());
+    return p ? p->Params + Selection(SelectStart, SelectEnd) : QString();
 }
 
 QString CustomParameters(const FormatsPanel& panel, const Catalogues& cat, double SelectStart, double SelectEnd)

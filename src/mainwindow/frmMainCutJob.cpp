@@ -114,11 +114,7 @@ bool frmMain::CutFormatChosen()
         const QString category = f.cmbCategory->currentText();
         const QString label = f.cmbOutVCodec->currentText();
         const QString extension = f.cmbOutFormat->currentText();
-        const int count = int(std::min<qsizetype>(Tables.PresetCount, Tables.Presets.size()));
-        const auto matches = [&](const PresetEntry& p) {
-            return p.Category == category && p.Label == label && p.Extension == extension;
-        };
-        if (count <= 0)
+        if (std::min<qsizetype>(Tables.PresetCount, Tables.Presets.size()) <= 0)
             problem = QStringLiteral("No output format can be chosen: the preset catalogue (%1) is missing, empty "
                                      "or unreadable. Reinstall the program, or choose a custom format on the "
                                      "formats panel.")
@@ -126,7 +122,7 @@ bool frmMain::CutFormatChosen()
         else if (category.isEmpty() || label.isEmpty() || extension.isEmpty())
             problem = QStringLiteral("No output format is chosen. Choose a category, a format and a file type on "
                                      "the formats panel.");
-        else if (std::none_of(Tables.Presets.begin(), Tables.Presets.begin() + count, matches))
+        else if (!FindPreset(Tables, category, label, extension))
             problem = QStringLiteral("No preset matches the chosen category, format and file type. Choose them "
                                      "again on the formats panel.");
     } else if (f.cmbCustContainer->currentText().isEmpty() || f.cmbCVCodec->currentText().isEmpty()
