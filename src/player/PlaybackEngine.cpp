@@ -370,11 +370,18 @@ PlaybackEngine::PlaybackEngine(QObject* parent)
         {"pause", "yes"},
         {"idle", "yes"},
     };
+    // The software renderer cannot turn a picture by a quarter turn (libmpv
+    // aborts the whole program drawing one), so on that path the player turns
+    // nothing itself: a filter chosen per file puts the picture upright
+    // before it reaches the renderer (see turnUpright()).
+    m_gl = ChosenPreviewPath().gpu;
     for (const auto& option : kOptions) {
         const int rc = mpv_set_option_string(m_mpv, option[0], option[1]);
         if (rc < 0 && m_log)
             std::fprintf(stderr, "[mpv] option %s=%s: %s\n", option[0], option[1], mpv_error_string(rc));
     }
+    if (!m_gl)
+        mpv_set_option_string(m_mpv, "video-rotate", "no");
     if (m_log)
         mpv_request_log_messages(m_mpv, logLevel.constData());
 
@@ -383,6 +390,10 @@ PlaybackEngine::PlaybackEngine(QObject* parent)
         return;
     }
 
+    // Between opening a file and starting its decoders, the player waits
+    // for the upright filter to be chosen.
+    if (!m_gl)
+        mpv_hook_add(m_mpv, 0, "on_preloaded", 0);
     mpv_observe_property(m_mpv, 0, "eof-reached", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, 0, "duration", MPV_FORMAT_DOUBLE);
     mpv_observe_property(m_mpv, 0, "vid", MPV_FORMAT_STRING);
@@ -397,7 +408,6 @@ PlaybackEngine::PlaybackEngine(QObject* parent)
     // runs; the OpenGL one by the render thread, on its own context, while
     // this thread waits. From then on only the render thread calls the
     // mpv_render_* functions.
-    m_gl = ChosenPreviewPath().gpu;
     auto shared = std::make_shared<RenderShared>();
     shared->engine = this;
     if (!m_gl) {
@@ -607,6 +617,10 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
             std::fprintf(stderr, "[mpv/%s] %s: %s", msg->prefix, msg->level, msg->text);
         }
         break;
+    case MPV_EVENT_HOOK:
+        turnUpright();
+        mpv_hook_continue(client("mpv_hook_continue"), static_cast<const mpv_event_hook*>(event.data)->id);
+        break;
     case MPV_EVENT_START_FILE:
         m_entryId = static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id;
         break;
@@ -709,6 +723,51 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
     default:
         break;
     }
+}
+
+QByteArray PlaybackEngine::UprightFilter(int degrees)
+{
+    switch (((degrees % 360) + 360) % 360) {
+    case 0:
+        return {};
+    case 90:
+        return QByteArrayLiteral("lavfi=[transpose=clock]");
+    case 180:
+        return QByteArrayLiteral("lavfi=[hflip,vflip]");
+    case 270:
+        return QByteArrayLiteral("lavfi=[transpose=cclock]");
+    default: {
+        // Any other angle: turned within a frame that holds the whole picture.
+        const QByteArray angle = QByteArray::number(degrees) + "*PI/180";
+        return "lavfi=[rotate=" + angle + ":ow=rotw(" + angle + "):oh=roth(" + angle + ")]";
+    }
+    }
+}
+
+void PlaybackEngine::turnUpright()
+{
+    // The tracks are known but none is chosen yet: the player will take the
+    // video track marked as default, or else the first one.
+    mpv_handle* mpv = client("mpv_get_property");
+    int chosen = -1;
+    const int count = int(readDouble("track-list/count", 0.0));
+    for (int i = 0; i < count; ++i) {
+        const QByteArray entry = "track-list/" + QByteArray::number(i) + "/";
+        char* type = mpv_get_property_string(mpv, (entry + "type").constData());
+        const bool video = type && qstrcmp(type, "video") == 0;
+        mpv_free(type);
+        if (!video)
+            continue;
+        if (chosen < 0)
+            chosen = i;
+        if (readFlag((entry + "default").constData())) {
+            chosen = i;
+            break;
+        }
+    }
+    const int degrees = chosen < 0 ? 0
+        : int(readDouble(("track-list/" + QByteArray::number(chosen) + "/demux-rotation").constData(), 0.0));
+    mpv_set_property_string(mpv, "vf", UprightFilter(degrees).constData());
 }
 
 bool PlaybackEngine::Load(const QString& path)

@@ -165,6 +165,9 @@ public:
     // player's own volume percentage and per-channel gains.
     static double VolumeToPercent(long volume);
     static void BalanceToGains(long balance, double* left, double* right);
+    // The player's video filter that shows a picture stored turned by
+    // `degrees` (clockwise) upright; empty for none.
+    static QByteArray UprightFilter(int degrees);
 
 signals:
     void loaded();
@@ -187,6 +190,7 @@ private:
     void handleEvent(const ::mpv_event& event);
     void pictureArrived();
     void finishLoad(const QString& failure);
+    void turnUpright();
     bool readFlag(const char* name) const;
     double readDouble(const char* name, double fallback) const;
     void releasePlayer();

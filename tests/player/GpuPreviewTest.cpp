@@ -8,6 +8,7 @@
 #include "player/VideoPane.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
@@ -76,6 +77,28 @@ void CheckPath(const QString& mode, const QString& clipPath)
         EXPECT_TRUE(Is(shot.pixel(60, 5), kBlack) && Is(shot.pixel(60, 294), kBlack));
     }  // destroyed while playing: the renderer is freed on its own thread
     EXPECT_TRUE(WaitFor([&] { return Is(pane.grab().toImage().pixel(60, 150), kBlack); }));
+
+    // A phone video stored turned (a copy of the clip tagged with each rotation) loads and shows upright:
+    // the 4:3 picture becomes a tall one with red on the side its top was turned to. A quarter turn used to
+    // abort the whole program on the software path.
+    struct Turn { int tag; QPoint red, blue; };
+    for (const Turn& turn : {Turn{0, {159, 40}, {159, 150}}, Turn{90, {120, 94}, {200, 94}},
+                             Turn{180, {159, 150}, {159, 40}}, Turn{270, {200, 94}, {120, 94}}}) {
+        SCOPED_TRACE(turn.tag);
+        const QString turned = QFileInfo(clipPath).path() + QStringLiteral("/player-turned-%1.mp4").arg(turn.tag);
+        ASSERT_TRUE(QFileInfo::exists(turned) || test::RunProgram(test::FfmpegPath(), {"-v", "error", "-i", clipPath,
+                        "-c", "copy", "-metadata:s:v:0", QStringLiteral("rotate=%1").arg(turn.tag), turned}) == 0);
+        pane.resize(318, 189);
+        PlaybackEngine engine;
+        ASSERT_TRUE(test::LoadAndWait(engine, turned));
+        pane.setEngine(&engine);
+        ASSERT_TRUE(WaitFor([&] { return pane.pictureSize() == pane.size(); }));
+        const QImage shot = pane.grab().toImage();
+        EXPECT_TRUE(Is(shot.pixel(turn.red), kRed) && Is(shot.pixel(turn.blue), kBlue));
+        const bool tall = turn.tag % 180 != 0;  // bars beside a tall picture reach further in
+        EXPECT_TRUE(Is(shot.pixel(tall ? 70 : 20, 94), kBlack) && Is(shot.pixel(tall ? 248 : 298, 94), kBlack));
+        pane.setEngine(nullptr);
+    }
 }
 
 TEST(GpuPreview, DrawsThePictureOnEitherPathUnderXWithoutBreakingTheThreadingRule)
