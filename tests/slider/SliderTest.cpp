@@ -1,5 +1,6 @@
 // The timeline slider: the order of its events for pointer, keys and writes
 // (clamping included), and where it draws the handle and selection.
+#include "slider/KeyFrameTicks.h"
 #include "slider/Slider.h"
 
 #include <QApplication>
@@ -145,6 +146,30 @@ TEST(Slider, DrawsAForwardSelectionAndTheHandleAtTheValueOrUnderTheDraggingPoint
         if (c.pointer >= 0)
             Drag(c.pointer)(*host.s);
         EXPECT_TRUE(host.handleAt(c.x) && !host.handleAt(c.x + 1) && !host.handleAt(c.x - 1)) << c.value << " " << c.pointer;
+    }
+}
+
+// Each key-frame tick is drawn where a click on the timeline gives its time
+// (0..100 over 300 pixels: about 2.5 pixels a value), at the ends as well.
+TEST(Slider, KeyFrameTicksAreDrawnWhereAClickGivesTheirTime)
+{
+    Host host;
+    host.s->setMax(100);
+    KeyFrameTicks ticks(host.s, host.window.get());
+    ticks.setGeometry(0, 40, 400, 4);  // not aligned with the timeline, which stands at x = 10
+    ticks.show();
+    const QList<double> times{0, 12.2, 50, 87.8, 100};
+    ticks.setTimes(times);
+    const QImage strip = ticks.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRgb line = ticks.palette().color(QPalette::WindowText).rgb();
+    QList<int> drawn;
+    for (int x = 0; x < strip.width(); ++x)
+        if (strip.pixel(x, 1) == line)
+            drawn << x;
+    ASSERT_EQ(drawn.size(), times.size());
+    for (int i = 0; i < times.size(); ++i) {
+        Click(drawn[i] - 10)(*host.s);
+        EXPECT_EQ(host.s->Value(), std::lround(times[i])) << "tick at " << drawn[i];
     }
 }
 
