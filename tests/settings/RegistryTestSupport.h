@@ -77,10 +77,7 @@ public:
         return m_inner.queryValue(key, name, type, data);
     }
     // Keys below the refused root are never open for changes.
-    RegStatus setValue(RegKey key, const std::string& name, std::uint32_t type, const Bytes& data) override
-    {
-        return m_onlyRoot ? m_inner.setValue(key, name, type, data) : m_refusal;
-    }
+    RegStatus setValue(RegKey key, const std::string& name, std::uint32_t type, const Bytes& data) override { return m_onlyRoot ? m_inner.setValue(key, name, type, data) : m_refusal; }
     RegStatus deleteValue(RegKey key, const std::string& name) override { return m_onlyRoot ? m_inner.deleteValue(key, name) : m_refusal; }
     RegStatus deleteKey(RegKey key, const std::string& sub) override { return m_onlyRoot ? m_inner.deleteKey(key, sub) : m_refusal; }
     RegStatus closeKey(RegKey key) override { return m_inner.closeKey(key); }

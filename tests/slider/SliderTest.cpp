@@ -149,28 +149,23 @@ TEST(Slider, DrawsAForwardSelectionAndTheHandleAtTheValueOrUnderTheDraggingPoint
     }
 }
 
-// Each key-frame tick is drawn where a click on the timeline gives its time
-// (0..100 over 300 pixels: about 2.5 pixels a value), at the ends as well.
+// Each key-frame tick is drawn where a click on the timeline gives its time, at the ends as well.
 TEST(Slider, KeyFrameTicksAreDrawnWhereAClickGivesTheirTime)
 {
     Host host;
-    host.s->setMax(100);
+    host.s->setMax(100);  // about 2.5 pixels a value
     KeyFrameTicks ticks(host.s, host.window.get());
-    ticks.setGeometry(0, 40, 400, 4);  // not aligned with the timeline, which stands at x = 10
-    ticks.show();
+    ticks.setGeometry(0, 40, 400, 4), ticks.show();  // the timeline stands at x = 10
     const QList<double> times{0, 12.2, 50, 87.8, 100};
     ticks.setTimes(times);
     const QImage strip = ticks.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QRgb line = ticks.palette().color(QPalette::WindowText).rgb();
     QList<int> drawn;
     for (int x = 0; x < strip.width(); ++x)
-        if (strip.pixel(x, 1) == line)
+        if (strip.pixel(x, 1) == ticks.palette().color(QPalette::WindowText).rgb())
             drawn << x;
     ASSERT_EQ(drawn.size(), times.size());
-    for (int i = 0; i < times.size(); ++i) {
-        Click(drawn[i] - 10)(*host.s);
-        EXPECT_EQ(host.s->Value(), std::lround(times[i])) << "tick at " << drawn[i];
-    }
+    for (int i = 0; i < times.size(); ++i)
+        EXPECT_EQ((Click(drawn[i] - 10)(*host.s), host.s->Value()), std::lround(times[i])) << "tick at " << drawn[i];
 }
 
 }  // namespace
