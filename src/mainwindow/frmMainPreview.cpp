@@ -546,7 +546,10 @@ void frmMain::connectKeyboard()
     for (const auto& [sequence, action] : keys) {
         auto* shortcut = new QShortcut(sequence, this);
         shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, this, action);
+        connect(shortcut, &QShortcut::activated, this, [this, action] {
+            if (WindowKeysActive())
+                action();
+        });
         m_windowKeys << sequence;
     }
 }
