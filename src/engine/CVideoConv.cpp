@@ -96,15 +96,25 @@ QString CVideoConv::BuildCommandLine() const
         + m_parametrs + QLatin1Char(' ') + DOSOutputs::QuoteArgument(m_outputFile);
 }
 
-bool CVideoConv::EncoderMissing()
+QString CVideoConv::MissingEncoderMessage() const
 {
     const QFileInfo encoder(EncoderPath());
     if (encoder.isFile() && encoder.isExecutable())
-        return false;
-    Host().messageBox(QStringLiteral("The encoder was not found: ")
-                          + LookedFor(QStringLiteral("ffmpeg")).join(QStringLiteral(", ")),
-                      MsgCritical);
-    return true;
+        return {};
+    return QStringLiteral("The encoder was not found: ") + LookedFor(QStringLiteral("ffmpeg")).join(QStringLiteral(", "));
+}
+
+bool CVideoConv::EncoderMissing()
+{
+    const QString missing = MissingEncoderMessage();
+    if (!missing.isEmpty())
+        Host().messageBox(missing, MsgCritical);
+    return !missing.isEmpty();
+}
+
+QString CVideoConv::ConversionError(const QString& cause) const
+{
+    return QStringLiteral("Error converting file: ") + QFileInfo(m_inputFile).fileName() + kCrLf + cause;
 }
 
 QString CVideoConv::RunProbe(const QStringList& arguments)
@@ -171,12 +181,15 @@ void CVideoConv::StartConversion()
     m_pendingLine.clear();
     m_running = true;
     try {
-        if (EncoderMissing()) {
+        if (const QString missing = MissingEncoderMessage(); !missing.isEmpty()) {
             m_running = false;
             raiseStatus(QStringLiteral("Error"));
+            if (self)
+                Host().messageBox(ConversionError(missing), MsgCritical);
             return;
         }
         DOSOutputs* dos = runner();
+        dos->setShowsFailures(false);  // this job's box says it
         m_seekAfterInput = m_startTime && InputNeedsExactSeek();
         if (!self)
             return;
@@ -204,8 +217,10 @@ void CVideoConv::StartConversion()
             return;
         }
         if (!dos->WasStarted()) {
-            m_running = false;  // the runner has shown why
+            m_running = false;
             raiseStatus(QStringLiteral("Error"));
+            if (self)
+                Host().messageBox(ConversionError(dos->FailureMessage()), MsgCritical);
             return;
         }
         QString message;
@@ -221,7 +236,7 @@ void CVideoConv::StartConversion()
             QString cause = EncoderErrorLines(result);
             if (!dos->ExitedNormally())
                 cause.prepend(QStringLiteral("The encoder ended abnormally (it was killed or it crashed).\n"));
-            message = QStringLiteral("Error converting file: ") + QFileInfo(m_inputFile).fileName() + kCrLf + cause;
+            message = ConversionError(cause);
         }
         m_running = false;
         if (m_outcome == CutOutcome::Succeeded)
@@ -258,6 +273,7 @@ bool CVideoConv::IsFileSupported(const QString& sMediaFile)
             return false;
         }
         DOSOutputs* dos = runner();
+        dos->setShowsFailures(true);
         dos->setCommandLine(encoderCommand(EncoderPath()) + QStringLiteral(" -i ")
                             + DOSOutputs::QuoteArgument(sMediaFile));
         Host().processEvents();

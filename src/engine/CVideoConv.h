@@ -116,7 +116,14 @@ protected:
     // Runs the probe with `arguments` and returns its report; empty when it
     // could not run.
     QString RunProbe(const QStringList& arguments);
+    // Shows where the encoder was looked for, when it is not there.
     bool EncoderMissing();
+    // That text; empty when the encoder is there.
+    QString MissingEncoderMessage() const;
+    // A cut's failure box: "Error converting file: ", the input's name and
+    // a line break, then `cause`. One box per failure: a failure of the
+    // runner comes in it too, not in a box of the runner's own.
+    QString ConversionError(const QString& cause) const;
 
     DOSOutputs* runner();
     void raiseStatus(const QString& text);

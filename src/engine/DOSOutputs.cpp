@@ -85,15 +85,22 @@ QString DOSOutputs::QuoteArgument(const QString& text)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+QString DOSOutputs::Fail(const QString& message)
+{
+    m_failureMessage = message;
+    if (m_showsFailures)
+        Host().messageBox(message, MsgCritical);
+    return {};
+}
+
 QString DOSOutputs::ExecuteCommand(const QString& CommandLine)
 {
     m_stopConvert = false;
+    m_failureMessage.clear();
     if (!CommandLine.isEmpty())
         m_commandLine = CommandLine;
-    if (m_commandLine.isEmpty()) {
-        Host().messageBox(QStringLiteral("Command Line is empty"), MsgCritical);
-        return {};
-    }
+    if (m_commandLine.isEmpty())
+        return Fail(QStringLiteral("Command Line is empty"));
 
     // Whatever an earlier run still holds is released before a new child.
     CleanUp();
@@ -105,10 +112,8 @@ QString DOSOutputs::ExecuteCommand(const QString& CommandLine)
     const quint64 run = m_runSerial;
 
     QStringList arguments = QProcess::splitCommand(m_commandLine);
-    if (arguments.isEmpty()) {
-        Host().messageBox(QStringLiteral("File or command not found"), MsgCritical);
-        return {};
-    }
+    if (arguments.isEmpty())
+        return Fail(QStringLiteral("File or command not found"));
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->setStandardInputFile(QProcess::nullDevice());
@@ -122,8 +127,7 @@ QString DOSOutputs::ExecuteCommand(const QString& CommandLine)
     m_process->start(QIODevice::ReadOnly);
     if (!m_process->waitForStarted(-1)) {
         m_process.reset();
-        Host().messageBox(QStringLiteral("File or command not found"), MsgCritical);
-        return {};
+        return Fail(QStringLiteral("File or command not found"));
     }
 #ifdef Q_OS_WIN
     platform::EndWithThisProgram(static_cast<unsigned long>(m_process->processId()));

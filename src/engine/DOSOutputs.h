@@ -46,7 +46,7 @@ public:
     // Runs the stored command line (replaced first by `CommandLine` when that
     // is not empty) and returns the whole captured text; an empty text when
     // the run was stopped or the command could not be started (the runner
-    // has shown its message then).
+    // has shown its message then, or left it to its owner).
     QString ExecuteCommand(const QString& CommandLine = {});
 
     // Ends a child that still runs and releases it. Harmless when idle.
@@ -64,6 +64,13 @@ public:
     bool WasStopped() const { return m_wasStopped; }
     // True when the last run got as far as starting its child.
     bool WasStarted() const { return m_wasStarted; }
+
+    // The runner's own failures (an empty command line, a program that does
+    // not start) are shown in a box by the runner unless its owner shows
+    // them in a box of its own; FailureMessage() holds the last one either
+    // way, empty after a run that started.
+    void setShowsFailures(bool show) { m_showsFailures = show; }
+    QString FailureMessage() const { return m_failureMessage; }
 
     // `text` as one argument of a command line for this runner: enclosed in
     // double quotes, with each double quote inside written as three.
@@ -84,6 +91,9 @@ private:
     std::unique_ptr<QProcess> m_process;
     QByteArray m_pendingBytes;  // an incomplete UTF-8 sequence held back for the next chunk
     bool m_stopConvert = false;
+    bool m_showsFailures = true;
+    QString m_failureMessage;
+    QString Fail(const QString& message);
     bool m_exitedNormally = false;
     int m_exitCode = -1;
     bool m_wasStopped = false;

@@ -102,16 +102,16 @@ SmartCutJob::StepResult SmartCutJob::RunStep(const Step& step, QString* report)
     *report = dos->ExecuteCommand(step.commandLine);
     if (dos->WasStopped())
         return StepResult::Stopped;
-    if (!dos->WasStarted())
-        return StepResult::Failed;  // the runner has said why
+    if (!dos->WasStarted()) {
+        Fail(ConversionError(dos->FailureMessage()), {});
+        return StepResult::Failed;
+    }
     if (dos->ExitedNormally() && dos->ExitCode() == 0)
         return StepResult::Done;
     QString cause = EncoderErrorLines(*report);
     if (!dos->ExitedNormally())
         cause.prepend(QStringLiteral("The encoder ended abnormally (it was killed or it crashed).\n"));
-    Fail(QStringLiteral("Error converting file: ") + QFileInfo(m_inputFile).fileName() + QStringLiteral("\r\n")
-             + cause,
-         *report);
+    Fail(ConversionError(cause), *report);
     return StepResult::Failed;
 }
 
@@ -132,9 +132,12 @@ void SmartCutJob::StartConversion()
     m_pendingLine.clear();
     setProgressRange(0, 100);
     m_running = true;
-    if (EncoderMissing()) {
+    runner()->setShowsFailures(false);  // this job's box says it
+    if (const QString missing = MissingEncoderMessage(); !missing.isEmpty()) {
         m_running = false;
         raiseStatus(QStringLiteral("Error"));
+        if (self)
+            Host().messageBox(ConversionError(missing), MsgCritical);
         return;
     }
     raiseStatus(QStringLiteral("Starting..."));
@@ -441,7 +444,7 @@ QString SmartCutJob::ContainerRefusal(bool mp4Family, bool* stopped)
         dos->ExecuteCommand(Command(EncoderPath(), args));
         *stopped = dos->WasStopped();
         if (!*stopped && !dos->WasStarted())
-            Fail({}, {});  // the runner has said why
+            Fail(ConversionError(dos->FailureMessage()), {});
         return *stopped || !dos->WasStarted() || (dos->ExitedNormally() && dos->ExitCode() == 0);
     };
     const QList<QPair<int, QString>> kept = m_audioStreams + m_subtitleStreams;

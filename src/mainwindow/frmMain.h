@@ -2,6 +2,7 @@
 
 #include "formats/Catalogue.h"
 
+#include <QKeySequence>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -171,8 +172,13 @@ public:
     // "Save && Close": the closing check, then the slide-down of the panel
     // and the new summary in lblFormat.
     void cmdHide_Click();
-    // Writes the summary of the chosen format into lblFormat.
+    // Writes the summary of the format chosen in the panel into lblFormat:
+    // run by "Save && Close" and the settings restore, so the summary shows
+    // the saved choices only.
     void ShowFormatDescription();
+    // Renews the summary's line about the key frame a copying cut starts at
+    // (new key frames, a new start mark), for the summarised format.
+    void ShowCutStartNote();
 
     // ---- Video preview ----
     // The open-file dialog: `filter` holds "Description|pattern;pattern"
@@ -293,6 +299,8 @@ public:
 protected:
     void closeEvent(class QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+    void keyPressEvent(class QKeyEvent* event) override;
     void resizeEvent(class QResizeEvent* event) override;
     // Tab passes over the controls of a panel resting out of sight.
     bool focusNextPrevChild(bool next) override;
@@ -334,9 +342,20 @@ private:
     std::optional<double> m_markStart;
     std::optional<double> m_markEnd;
     bool m_sliderReleasing = false;  // a release on the timeline, its click still to come
+    // Set by the window's own seeks and frame steps, cleared by Play, Pause,
+    // Stop, the end and a new file: while set (and paused), each new picture
+    // brings lblTime and the timeline to its time.
+    bool m_pictureShowsPosition = false;
     void connectKeyboard();
+    QList<QKeySequence> m_windowKeys;  // the window's shortcuts (Space aside)
+    // The window's keys act: no panel is up and no cut runs.
+    bool WindowKeysActive() const;
     // Ends a probe or load under way (the window is closing).
     void EndLoading();
+
+    // The summarised format: its text and whether it copies the video.
+    QString m_formatSummary;
+    bool m_summaryCopiesVideo = false;
 
     // ---- Settings ----
     QString m_settingsLocation;          // the settings file, for messages

@@ -125,12 +125,11 @@ bool frmMain::CutFormatChosen()
         else if (!FindPreset(Tables, category, label, extension))
             problem = QStringLiteral("No preset matches the chosen category, format and file type. Choose them "
                                      "again on the formats panel.");
-    } else if (f.cmbCustContainer->currentText().isEmpty() || f.cmbCVCodec->currentText().isEmpty()
-               || f.cmbCACodec->currentText().isEmpty()) {
-        problem = QStringLiteral("No custom format is chosen. Choose a container, a video codec and an audio codec "
-                                 "on the formats panel; if their lists are empty, the codec catalogue (%1) is "
-                                 "missing, empty or unreadable: reinstall the program.")
-                      .arg(QString::fromLatin1(kCodecsFileName));
+    } else if (f.cmbCustContainer->currentText().isEmpty()) {
+        // The container is the output's extension. The codec lists may be
+        // empty (no codec catalogue): the encoder then takes the container's
+        // own codecs.
+        problem = QStringLiteral("No custom format is chosen. Choose a container on the formats panel.");
     }
     if (problem.isEmpty())
         return true;

@@ -50,11 +50,18 @@ bool CopiesVideo(const FormatsPanel& panel, const Catalogues& cat)
 
 void frmMain::ShowFormatDescription()
 {
+    m_formatSummary = FormatDescription(*frFormats);
+    m_summaryCopiesVideo = CopiesVideo(*frFormats, Tables);
+    ShowCutStartNote();
+}
+
+void frmMain::ShowCutStartNote()
+{
     // Catalogue texts are shown as they stand, never as markup.
     lblFormat->setTextFormat(Qt::PlainText);
-    QString text = FormatDescription(*frFormats);
+    QString text = m_formatSummary;
     // A copied video can only start at a key frame: say which one.
-    if (!NoVideoLoaded && !KeyFrameTimes.isEmpty() && CopiesVideo(*frFormats, Tables)) {
+    if (!NoVideoLoaded && !KeyFrameTimes.isEmpty() && m_summaryCopiesVideo) {
         const double start = SelectionStartSeconds();
         text += QStringLiteral("\nThe cut starts at the key frame at %1, at or before the start mark.")
                     .arg(MillisecondsToTime(MediaMilliseconds(KeyFrameAtOrBefore(start))));

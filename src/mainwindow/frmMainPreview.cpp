@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QShortcut>
@@ -101,7 +102,7 @@ void frmMain::connectPreviewHandlers()
             return;
         KeyFrameTimes = times;
         KeyFrameMarks->setTimes(times);
-        ShowFormatDescription();
+        ShowCutStartNote();
     });
     connectKeyboard();
 }
@@ -171,6 +172,7 @@ void frmMain::OpenVideoFile(const QString& path)
         m_player.reset();
     }
     NoVideoLoaded = true;
+    m_pictureShowsPosition = false;
     m_keyFrameScan->cancel();
     KeyFrameTimes.clear();
     KeyFrameMarks->setTimes({});
@@ -264,9 +266,10 @@ bool frmMain::LoadVideo(const QString& path)
         if (engine == m_player.get())
             PlayerLoaded();
     });
-    // While paused, a new picture comes from a seek or a frame step.
+    // After a seek or a frame step of the window's own, the picture it
+    // brings shows its time; Stop, Pause and the end leave lblTime alone.
     connect(engine, &PlaybackEngine::frameReady, this, [this, engine] {
-        if (engine == m_player.get() && !NoVideoLoaded && !tmrVideo->isActive())
+        if (engine == m_player.get() && !NoVideoLoaded && !tmrVideo->isActive() && m_pictureShowsPosition)
             ShowPosition();
     });
     connect(engine, &PlaybackEngine::loadFailed, this, [this, engine](const QString& reason) {
@@ -328,6 +331,7 @@ void frmMain::cmdPlay_Click()
 {
     if (NoVideoLoaded || !m_player)
         return;
+    m_pictureShowsPosition = false;
     if (cmdPlay->text() != QLatin1String("Play")) {
         m_player->Pause();
         cmdPlay->setText(QStringLiteral("Play"));
@@ -346,6 +350,7 @@ void frmMain::cmdStop_Click()
 {
     if (NoVideoLoaded || !m_player)
         return;
+    m_pictureShowsPosition = false;
     m_player->Stop();
     m_player->setCurrentPosition(0.0);
     Slider->setValue(0);
@@ -364,6 +369,7 @@ void frmMain::tmrVideo_Timer()
     }
     // The end is found by polling: the timeline has reached its end.
     if (Slider->Value() == Slider->Max()) {
+        m_pictureShowsPosition = false;
         tmrVideo->stop();
         cmdPlay->setText(QStringLiteral("Play"));
     }
@@ -381,6 +387,7 @@ void frmMain::Slider_MouseUp(qint16 Button, qint16 Shift, float X, float Y)
         return;
     const qint32 sought = Slider->Value();
     m_player->setCurrentPosition(static_cast<double>(sought));
+    m_pictureShowsPosition = true;
     ShowPosition();
     // The timeline raises MouseUp before a click moves its value; once the
     // click has been handled, the player follows the value it produced.
@@ -415,6 +422,7 @@ void frmMain::StepFrame(bool back)
         return;
     if (tmrVideo->isActive())
         cmdPlay_Click();  // a step starts from a still picture
+    m_pictureShowsPosition = true;
     m_player->StepFrame(back);
 }
 
@@ -437,6 +445,7 @@ void frmMain::JumpToKeyFrame(bool forward)
     if (!target)
         return;
     m_player->setCurrentPosition(*target);
+    m_pictureShowsPosition = true;
     ShowPosition();
 }
 
@@ -445,6 +454,7 @@ void frmMain::GoToEdge(bool end)
     if (NoVideoLoaded || !m_player)
         return;
     m_player->setCurrentPosition(end ? m_player->Duration() : 0.0);
+    m_pictureShowsPosition = true;
     ShowPosition();
 }
 
@@ -491,7 +501,7 @@ void frmMain::cmdStartSelect_Click()
     m_markStart = FrameOnScreen(m_player.get(), Slider->Value(), tmrVideo->isActive());
     Slider->setSelectStart(m_markStart ? *WholeSeconds(*m_markStart) : Slider->Value());
     lblStartSelect->setText(MarkText(SelectionStartSeconds()));
-    ShowFormatDescription();
+    ShowCutStartNote();
 }
 
 void frmMain::cmdEndSelect_Click()
@@ -521,10 +531,9 @@ void frmMain::cmdDeleteSelect_Click()
 
 void frmMain::connectKeyboard()
 {
-    // Window-wide keys; a box being typed into keeps its own keys, and the
-    // timeline keeps its plain arrow keys.
+    // Window-wide keys. A control with the focus that takes a key keeps it:
+    // a box being typed into its text keys, the timeline every key.
     const std::pair<QKeySequence, std::function<void()>> keys[] = {
-        {QKeySequence(Qt::Key_Space), [this] { cmdPlay_Click(); }},
         {QKeySequence(Qt::Key_Comma), [this] { StepFrame(true); }},
         {QKeySequence(Qt::Key_Period), [this] { StepFrame(false); }},
         {QKeySequence(Qt::CTRL | Qt::Key_Left), [this] { JumpToKeyFrame(false); }},
@@ -538,12 +547,43 @@ void frmMain::connectKeyboard()
         auto* shortcut = new QShortcut(sequence, this);
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, [this, action] {
-            // Not while a job runs, nor under a raised panel.
-            if (!IsConverting && panelTopTwips(frFormats) >= m_windowHeightTwips
-                && panelTopTwips(frAbout) >= m_windowHeightTwips)
+            if (WindowKeysActive())
                 action();
         });
+        m_windowKeys << sequence;
     }
+}
+
+bool frmMain::WindowKeysActive() const
+{
+    return !IsConverting && panelTopTwips(frFormats) >= m_windowHeightTwips
+        && panelTopTwips(frAbout) >= m_windowHeightTwips;
+}
+
+bool frmMain::event(QEvent* event)
+{
+    // While a panel is up or a cut runs the window's keys are not
+    // shortcuts: the key goes on to the control with the focus (a list's
+    // Home and End).
+    if (event->type() == QEvent::ShortcutOverride && !WindowKeysActive()
+        && m_windowKeys.contains(QKeySequence(static_cast<QKeyEvent*>(event)->keyCombination()))) {
+        event->accept();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void frmMain::keyPressEvent(QKeyEvent* event)
+{
+    // Space reaches the window only when the control with the focus has no
+    // use for it (a button, an option, a list and the timeline have).
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && !event->isAutoRepeat()
+        && WindowKeysActive()) {
+        cmdPlay_Click();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 // ------------------------------------------------------------------- drops

@@ -94,6 +94,30 @@ RegStatus SaveSettings(RegistryBackend& backend, std::uint32_t regHKEY, const st
     return backend.saveValues(regHKEY, TrimBackslashes(sSection), stored);
 }
 
+std::uint32_t SettingsRoot(RegistryBackend& backend, std::uint32_t root, std::uint32_t userRoot,
+                           const std::string& sSection)
+{
+    RegKey key = 0;
+    if (userRoot == root || backend.openKey(userRoot, TrimBackslashes(sSection), reg::kKeyRead, key) != reg::kSuccess)
+        return root;
+    backend.closeKey(key);
+    return userRoot;
+}
+
+RegStatus SaveSettingsWithFallback(RegistryBackend& backend, std::uint32_t root, std::uint32_t userRoot,
+                                   const std::string& sSection,
+                                   const std::vector<std::pair<std::string, std::string>>& values)
+{
+    const RegStatus status = SaveSettings(backend, root, sSection, values);
+    if (userRoot == root)
+        return status;
+    if (status == reg::kSuccess) {
+        DeleteSetting(backend, userRoot, sSection, std::string());
+        return status;
+    }
+    return SaveSettings(backend, userRoot, sSection, values);
+}
+
 bool DeleteSetting(RegistryBackend& backend, std::uint32_t regHKEY, const std::string& sSection,
                    const std::string& sKey)
 {

@@ -39,6 +39,22 @@ bool SaveSetting(RegistryBackend& backend, std::uint32_t regHKEY, const std::str
 RegStatus SaveSettings(RegistryBackend& backend, std::uint32_t regHKEY, const std::string& sSection,
                        const std::vector<std::pair<std::string, std::string>>& values);
 
+// Settings kept under `root` where it takes them, else under `userRoot`,
+// the same key path below the user's own root (a standard user may not write
+// the machine-wide root on Windows). With `userRoot` equal to `root` there is
+// one place only.
+//
+// The root to read the settings `sSection` from: `userRoot` while it holds
+// them, else `root`.
+std::uint32_t SettingsRoot(RegistryBackend& backend, std::uint32_t root, std::uint32_t userRoot,
+                           const std::string& sSection);
+// SaveSettings under `root`; where that fails, under `userRoot`. A save under
+// `root` removes the user's copy, which would be read first. The status of
+// the save that was tried last.
+RegStatus SaveSettingsWithFallback(RegistryBackend& backend, std::uint32_t root, std::uint32_t userRoot,
+                                   const std::string& sSection,
+                                   const std::vector<std::pair<std::string, std::string>>& values);
+
 // With a value name: deletes that value. With an empty one: deletes the key
 // `sSection` with its values (refused while it has subkeys; never the root).
 bool DeleteSetting(RegistryBackend& backend, std::uint32_t regHKEY, const std::string& sSection,

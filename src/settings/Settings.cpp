@@ -1,6 +1,7 @@
 #include "settings/Settings.h"
 
 #include "settings/CRegister.h"
+#include "settings/RegisterCore.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -121,13 +122,14 @@ std::optional<int> ParseStoredRoute(const QString& text, int routeCount)
 StoreReport LoadSettings(SettingsControls& controls, std::shared_ptr<RegistryBackend> backend)
 {
     backend = Resolve(std::move(backend));
+    const QString section = SettingsSection();
+    const std::uint32_t root = regcore::SettingsRoot(*backend, kSettingsRoot, kSettingsUserRoot, section.toStdString());
     // Looked at before and after the reads, so that a file that could not be
     // read during them is never taken for a sound one.
-    StoreReport report = backend->inspect(kSettingsRoot);
+    StoreReport report = backend->inspect(root);
     CRegister registry(backend);
-    const QString section = SettingsSection();
     auto read = [&](const SettingDefinition& s) {
-        return registry.REGGetSetting(kSettingsRoot, section, s.name, s.defaultText);
+        return registry.REGGetSetting(root, section, s.name, s.defaultText);
     };
 
     for (const SettingDefinition& s : PersistedSettings()) {
@@ -162,10 +164,10 @@ StoreReport LoadSettings(SettingsControls& controls, std::shared_ptr<RegistryBac
     }
     controls.refreshDescription();
     // Beside the seventeen: the window's size and place, when stored.
-    const QString geometry = registry.REGGetSetting(kSettingsRoot, section, kWindowGeometryName, QString());
+    const QString geometry = registry.REGGetSetting(root, section, kWindowGeometryName, QString());
     if (!geometry.isEmpty())
         controls.setWindowGeometry(geometry);
-    const StoreReport after = backend->inspect(kSettingsRoot);
+    const StoreReport after = backend->inspect(root);
     if (after.condition > report.condition)
         report = after;
     return report;
@@ -173,8 +175,8 @@ StoreReport LoadSettings(SettingsControls& controls, std::shared_ptr<RegistryBac
 
 RegStatus SaveSettings(const SettingsControls& controls, std::shared_ptr<RegistryBackend> backend)
 {
-    CRegister registry(Resolve(std::move(backend)));
-    QList<QPair<QString, QString>> values;
+    backend = Resolve(std::move(backend));
+    std::vector<std::pair<std::string, std::string>> values;
     for (const SettingDefinition& s : PersistedSettings()) {
         QString value;
         switch (s.kind) {
@@ -191,11 +193,12 @@ RegStatus SaveSettings(const SettingsControls& controls, std::shared_ptr<Registr
             value = QString::number(controls.listPosition(s.name));
             break;
         }
-        values.append({s.name, value});
+        values.emplace_back(s.name.toStdString(), value.toStdString());
     }
     if (const QString geometry = controls.windowGeometry(); !geometry.isEmpty())
-        values.append({kWindowGeometryName, geometry});
-    return registry.REGSaveSettings(kSettingsRoot, SettingsSection(), values);
+        values.emplace_back(kWindowGeometryName.toStdString(), geometry.toStdString());
+    return regcore::SaveSettingsWithFallback(*backend, kSettingsRoot, kSettingsUserRoot,
+                                             SettingsSection().toStdString(), values);
 }
 
 StoreReport RestoreDefaultSettings(SettingsControls& controls, std::shared_ptr<RegistryBackend> backend)
@@ -204,6 +207,8 @@ StoreReport RestoreDefaultSettings(SettingsControls& controls, std::shared_ptr<R
     {
         CRegister registry(backend);
         registry.REGDeleteSetting(kSettingsRoot, SettingsSection());
+        if (kSettingsUserRoot != kSettingsRoot)
+            registry.REGDeleteSetting(kSettingsUserRoot, SettingsSection());
     }
     return LoadSettings(controls, backend);
 }

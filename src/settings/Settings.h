@@ -22,6 +22,15 @@ namespace clip {
 
 // The settings key: the machine-wide root and this section below it.
 inline constexpr std::uint32_t kSettingsRoot = reg::kHKeyLocalMachine;
+// Where the settings go when the machine-wide root refuses them, and where
+// they are read first: on Windows the same section under the user's own root
+// (a standard user may not write the machine-wide one). Elsewhere the
+// machine-wide root already is the user's own hive: one place only.
+#ifdef Q_OS_WIN
+inline constexpr std::uint32_t kSettingsUserRoot = reg::kHKeyCurrentUser;
+#else
+inline constexpr std::uint32_t kSettingsUserRoot = kSettingsRoot;
+#endif
 QString SettingsSection();  // "Software\Norvane Clipwright\Settings"
 
 // What a persisted value restores.
@@ -112,18 +121,21 @@ inline const QString kWindowGeometryName = QStringLiteral("WindowGeometry");
 // missing or cannot be read gives its default; a stored value that does not
 // fit its control (not a Boolean, not a position of its list, no such route)
 // leaves that control as it was, and the next value is loaded. Nothing is
-// shown: the result says how the store stood (the worst condition seen
+// shown: the values are read from kSettingsUserRoot while it holds them,
+// else from kSettingsRoot. The result says how the store stood (the worst condition seen
 // before and after the reads), for the caller to tell the user. Works on the
 // default registry backend unless one is given.
 StoreReport LoadSettings(SettingsControls& controls, std::shared_ptr<RegistryBackend> backend = nullptr);
 
 // Writes all seventeen values, whatever they hold, and the window's
 // geometry when the controls give one, as one change of the
-// store (one lock, one write). The store's status: reg::kSuccess when
+// store (one lock, one write), under kSettingsUserRoot where kSettingsRoot
+// refuses them. The store's status: reg::kSuccess when
 // written; otherwise nothing was written.
 RegStatus SaveSettings(const SettingsControls& controls, std::shared_ptr<RegistryBackend> backend = nullptr);
 
-// "Restore Defaults": deletes the whole settings key (a failure is ignored)
+// "Restore Defaults": deletes the whole settings key under both roots (a
+// failure is ignored)
 // and loads again, so that every control gets its default. The defaults
 // reach the registry at the next save. The result is LoadSettings' own.
 StoreReport RestoreDefaultSettings(SettingsControls& controls, std::shared_ptr<RegistryBackend> backend = nullptr);

@@ -536,9 +536,11 @@ std::optional<double> Slider::CentreOf(double seconds) const
     const double range = double(m_max) - double(m_min);
     if (m_style != 0 || range <= 0)
         return std::nullopt;
+    // The inverse of mapPointer: a click here gives `seconds` (rounded), and
+    // the handle it moves is centred here.
     const double trackLength = pixelWidth() - pic(Bitmap::PicLeft).width() - pic(Bitmap::PicRight).width()
         - pic(Bitmap::PicHandle).width();
-    return pic(Bitmap::PicHandle).width() / 2.0 + (seconds - m_min) / range * trackLength + 1;
+    return pic(Bitmap::PicHandle).width() + (seconds - m_min) / range * trackLength;
 }
 
 // Turns a pointer coordinate (pixels along the control) into Value (not yet
@@ -787,6 +789,17 @@ void Slider::mouseDoubleClickEvent(QMouseEvent* event)
         handleDoubleClick();
     }
     event->accept();
+}
+
+bool Slider::event(QEvent* event)
+{
+    // Every key is the timeline's own while it has the focus: the window's
+    // shortcuts do not take them from it.
+    if (event->type() == QEvent::ShortcutOverride) {
+        event->accept();
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void Slider::keyPressEvent(QKeyEvent* event)

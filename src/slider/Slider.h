@@ -105,8 +105,9 @@ public:
     double twipsPerPixelX() const;
     double twipsPerPixelY() const;
 
-    // The pixel along a horizontal timeline where the handle's centre stands
-    // for `seconds` (fractions allowed), as the drawing places whole values;
+    // The pixel along a horizontal timeline that a click turns into
+    // `seconds` (fractions allowed), where the handle's centre then stands
+    // (the drawing of whole values places it within a pixel of there);
     // nothing for an empty range or another style.
     std::optional<double> CentreOf(double seconds) const;
 
@@ -132,6 +133,7 @@ signals:
     void overflowed();
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

@@ -92,7 +92,7 @@ TEST_F(CutJob, StartThatCannotCutSaysWhatToDoAndLeavesEverythingAsItWas)
         {[](frmMain& w) { w.Tables.Presets.clear(), w.Tables.PresetCount = 0; }, "No output format can be chosen: the preset catalogue (presets.xml) is missing"},
         {[](frmMain& w) { w.frFormats->cmbOutVCodec->setCurrentIndex(-1); }, "No output format is chosen."},
         {[](frmMain& w) { for (PresetEntry& p : w.Tables.Presets) p.Extension += "z"; }, "No preset matches the chosen"},
-        {[](frmMain& w) { ChooseCustom(w, "AVI"), w.frFormats->cmbCVCodec->clear(); }, "No custom format is chosen."},
+        {[](frmMain& w) { ChooseCustom(w, "AVI"), w.frFormats->cmbCustContainer->setCurrentIndex(-1); }, "No custom format is chosen."},
         {[](frmMain& w) { w.OutputNameTaken = [](const QString&) { return true; }; }, "Every output name for \"party.mp4\" is taken in "},
         {folder("/proc"), "The output file could not be created: /proc/party.mp4: "},
         {folder(InDir("missing/deeper")), kNoFolder},
@@ -159,7 +159,8 @@ TEST_F(CutJob, CutsLandBesideTheInputThenInANewFolderAndThePowerOffFollowsSavedS
     EXPECT_LE(descriptors(), descriptorsAfterFirst + 2);
     EXPECT_TRUE(lockedWhileRunning && atMost100 && Fake().powerOffs.isEmpty() && !QFileInfo::exists(InDir("nowhere")));
 
-    ChooseCustom(*w, "AVI");  // the container's letter case is kept
+    // The container's letter case is kept; without codec lists (no codec catalogue) it takes its own codecs.
+    ChooseCustom(*w, "AVI"), w->frFormats->cmbCVCodec->clear(), w->frFormats->cmbCACodec->clear();
     InFolder(*w, InDir("out")), w->chkShutdown->setChecked(true);
     QDir(InDir("hive")).removeRecursively();
     bool savedFirst = false;
@@ -230,7 +231,11 @@ TEST_F(CutJob, StopThenANestedStartLeavesOnlyTheFinishedCut)
 // system mounted here when the test runs as root.
 TEST_F(CutJob, FailuresLeaveTheBarTheUserFilesAndAUsableWindow)
 {
-    QTemporaryDir emptyFolder;
+    QTemporaryDir emptyFolder, brokenFolder;  // no encoder; one whose interpreter is missing
+    QFile broken(brokenFolder.filePath("ffmpeg"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("#!/nonexistent/sh\n") > 0
+                && broken.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    broken.close();
     const QString full = InDir("full");
     const bool root = ::geteuid() == 0 && QDir().mkpath(full) && ::mount("tmpfs", qPrintable(full), "tmpfs", 0, "size=256k") == 0;
     const auto unmount = qScopeGuard([&] {
@@ -243,7 +248,8 @@ TEST_F(CutJob, FailuresLeaveTheBarTheUserFilesAndAUsableWindow)
     struct Case { std::function<void(frmMain&)> arrange; QString message, cause; bool encoderRan; };
     const Case cases[] = {
         {[](frmMain& w) { ChooseCustom(w, "RM", "RealAudio 1.0 (RM; 8 KHz, 1 channel)"); }, kFailed, "Error while opening encoder", true},
-        {[&](frmMain&) { Fake().folderOverride = emptyFolder.path(); }, "The encoder was not found: ", emptyFolder.path(), false},
+        {[&](frmMain&) { Fake().folderOverride = emptyFolder.path(); }, kFailed + "The encoder was not found: ", emptyFolder.path(), false},
+        {[&](frmMain&) { Fake().folderOverride = brokenFolder.path(); }, kFailed + "File or command not found", "", false},
         {[this](frmMain& w) {  // the selection lies beyond the new end
              QFile::remove(m_input), test::CopyClipTo(test::MakeClip(test::ClipRecipe{}), dir.path(), "party.mp4");
              test::Select(w, 5, 7); }, kNoVideo, "holds no picture and no sound", true},

@@ -97,9 +97,14 @@ TEST_F(FrameExact, KeyFrameTicksMatchTheProbeTheCopySummaryNamesTheStartAndCtrlR
     EXPECT_TRUE(ticks.size() == expected.size() && std::is_sorted(ticks.begin(), ticks.end()) && ticks[0] < ticks[1]);
     test::ChoosePreset(*w, "Lossless", "Copy Streams (No Re-encoding)", "mkv"), w->Slider->setSelectStart(1);
     w->ShowFormatDescription();  // a stream copy starts at the key frame at or before the mark
-    EXPECT_TRUE(w->lblFormat->text().endsWith("key frame at 00:00:00.960, at or before the start mark."));
+    const QString copying = w->lblFormat->text();
+    EXPECT_TRUE(copying.endsWith("key frame at 00:00:00.960, at or before the start mark."));
+    // A choice in the panel that is not saved leaves the summary; a new start mark renews its key frame.
+    test::ChoosePreset(*w, "General Video", "H.264 (AVC) - Standard", "mp4");
+    Seek(2), QTest::keyClick(w.get(), Qt::Key_I);
+    EXPECT_EQ(w->lblFormat->text(), QString(copying).replace("00:00:00.960", "00:00:01.920"));
     QTest::keyClick(w.get(), Qt::Key_Right, Qt::ControlModifier);
-    EXPECT_TRUE(WaitFor([&] { return !Engine().isSeeking() && std::abs(Now() - expected[1]) < 0.001; })) << Now();
+    EXPECT_TRUE(WaitFor([&] { return !Engine().isSeeking() && std::abs(Now() - expected[5]) < 0.001; })) << Now();
 }
 
 // The pane takes what the window grows by; the Start button keeps its place

@@ -7,6 +7,8 @@
 #include "player/VideoPane.h"
 
 #include <QtGui>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -143,9 +145,10 @@ TEST_F(Preview, PlayPauseSeekSelectStopAndEnd)
     w->cmdPlay->click();  // goes on from the seek
     EXPECT_TRUE(WaitFor([&] { return Engine().CurrentPosition() >= 75.6; }) && Engine().CurrentPosition() < 100);
     const QString shown = w->lblTime->text();
-    w->cmdStop->click();  // rewinds; the time label keeps its text
+    QSignalSpy pictures(&Engine(), &PlaybackEngine::frameReady);
+    w->cmdStop->click();  // rewinds; the time label keeps its text, also once the first picture is there
+    EXPECT_TRUE(SeekDone() && Engine().state() == State::Stopped && WaitFor([&] { return pictures.count() > 0; }));
     EXPECT_EQ(w->cmdPlay->text() + QString::number(w->Slider->Value()) + w->lblTime->text(), "Play0" + shown);
-    EXPECT_TRUE(SeekDone() && Engine().state() == State::Stopped);
 
     SeekTo(124);  // the end: a tick finds the timeline there; Play starts again at 0
     ASSERT_TRUE(SeekDone());
@@ -156,6 +159,39 @@ TEST_F(Preview, PlayPauseSeekSelectStopAndEnd)
     w->cmdPlay->click();
     EXPECT_TRUE(w->Slider->Value() == 0 && WaitFor([&] { return Engine().state() == State::Running; })
                 && Engine().CurrentPosition() < 10.0);
+}
+
+// Keys reach the control with the focus first: Space presses a focused button (also on a raised panel)
+// and plays or pauses only where no control takes it, never while a panel is up or a cut runs; the
+// timeline with the focus takes every key by its own rules (no seek), elsewhere the window's keys act.
+TEST_F(Preview, SpaceAndTheTimelinesKeysGoToTheControlThatUsesThem)
+{
+    LoadPlaying(ShortClip());
+    w->show(), w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QSignalSpy stops(w->cmdStop, &QAbstractButton::clicked), hides(w->frFormats->cmdHide, &QAbstractButton::clicked);
+    QTest::keyClick(w->cmdStop, Qt::Key_Space);
+    QString captions = w->cmdPlay->text();
+    for (bool converting : {false, false, true})  // Play, Pause, and nothing while a cut runs
+        w->IsConverting = converting, QTest::keyClick(w->lblTime, Qt::Key_Space), captions += w->cmdPlay->text();
+    w->IsConverting = false, w->cmdChangeFormat_Click();
+    ASSERT_TRUE(WaitFor([&] { return !w->tmrAnimate->isActive(); }));
+    QTest::keyClick(w->frFormats->cmdHide, Qt::Key_Space);
+    EXPECT_TRUE(stops.count() == 1 && hides.count() == 1 && captions + w->cmdPlay->text() == "PlayPausePlayPlayPlay");
+    ASSERT_TRUE(WaitFor([&] { return !w->tmrAnimate->isActive(); }));
+
+    SeekTo(2);
+    ASSERT_TRUE(SeekDone());
+    const double at = Engine().CurrentPosition();
+    const QString label = w->lblTime->text();
+    QSignalSpy changes(w->Slider, &Slider::Change), scrolls(w->Slider, &Slider::Scroll);
+    for (const auto& [key, modifiers] : {std::pair{Qt::Key_Home, Qt::NoModifier}, {Qt::Key_End, Qt::NoModifier},
+                                         {Qt::Key_Left, Qt::ControlModifier}, {Qt::Key_Period, Qt::NoModifier}})
+        QTest::keyClick(w->Slider, key, modifiers);
+    EXPECT_TRUE(changes.count() == 5 && scrolls.count() == 5 && w->Slider->Value() == 1);  // Ctrl is a key too
+    EXPECT_TRUE(Engine().CurrentPosition() == at && !Engine().isSeeking() && w->lblTime->text() == label);
+    QTest::keyClick(w->cmdStop, Qt::Key_End);
+    EXPECT_EQ(Engine().CurrentPosition(), Engine().Duration());
 }
 
 // The engine opens the file while the probe runs: a slow probe that agrees finds the picture there already

@@ -55,29 +55,38 @@ struct Registry {
     }
 };
 
-// A user who may read but not change: wider opens and every change are refused with `refusal`.
+// A user who may read but not change: wider opens and every change are
+// refused with `refusal`; with `onlyRoot`, only below that root (a standard
+// user and the machine-wide root).
 class ReadOnly final : public RegistryBackend {
 public:
-    ReadOnly(RegistryBackend& inner, RegStatus refusal) : m_inner(inner), m_refusal(refusal) {}
+    ReadOnly(RegistryBackend& inner, RegStatus refusal, RegKey onlyRoot = 0)
+        : m_inner(inner), m_refusal(refusal), m_onlyRoot(onlyRoot) {}
     std::vector<std::uint32_t> opens;
     RegStatus openKey(RegKey parent, const std::string& sub, std::uint32_t access, RegKey& result) override
     {
         opens.push_back(access);
-        return access != reg::kKeyRead ? (result = 0, m_refusal) : m_inner.openKey(parent, sub, access, result);
+        return access != reg::kKeyRead && Refuses(parent) ? (result = 0, m_refusal) : m_inner.openKey(parent, sub, access, result);
     }
-    RegStatus createKey(RegKey, const std::string&, std::uint32_t, RegKey& result) override { return result = 0, m_refusal; }
+    RegStatus createKey(RegKey parent, const std::string& sub, std::uint32_t access, RegKey& result) override
+    {
+        return Refuses(parent) ? (result = 0, m_refusal) : m_inner.createKey(parent, sub, access, result);
+    }
     RegStatus queryValue(RegKey key, const std::string& name, std::uint32_t& type, Bytes& data) override
     {
         return m_inner.queryValue(key, name, type, data);
     }
-    RegStatus setValue(RegKey, const std::string&, std::uint32_t, const Bytes&) override { return m_refusal; }
-    RegStatus deleteValue(RegKey, const std::string&) override { return m_refusal; }
-    RegStatus deleteKey(RegKey, const std::string&) override { return m_refusal; }
+    // Keys below the refused root are never open for changes.
+    RegStatus setValue(RegKey key, const std::string& name, std::uint32_t type, const Bytes& data) override { return m_onlyRoot ? m_inner.setValue(key, name, type, data) : m_refusal; }
+    RegStatus deleteValue(RegKey key, const std::string& name) override { return m_onlyRoot ? m_inner.deleteValue(key, name) : m_refusal; }
+    RegStatus deleteKey(RegKey key, const std::string& sub) override { return m_onlyRoot ? m_inner.deleteKey(key, sub) : m_refusal; }
     RegStatus closeKey(RegKey key) override { return m_inner.closeKey(key); }
 
 private:
+    bool Refuses(RegKey parent) const { return !m_onlyRoot || parent == m_onlyRoot; }
     RegistryBackend& m_inner;
     RegStatus m_refusal;
+    RegKey m_onlyRoot;
 };
 
 inline const std::vector<std::pair<const char*, std::function<void(Registry&)>>>& Cases()

@@ -1,5 +1,6 @@
 // The timeline slider: the order of its events for pointer, keys and writes
 // (clamping included), and where it draws the handle and selection.
+#include "slider/KeyFrameTicks.h"
 #include "slider/Slider.h"
 
 #include <QApplication>
@@ -146,6 +147,25 @@ TEST(Slider, DrawsAForwardSelectionAndTheHandleAtTheValueOrUnderTheDraggingPoint
             Drag(c.pointer)(*host.s);
         EXPECT_TRUE(host.handleAt(c.x) && !host.handleAt(c.x + 1) && !host.handleAt(c.x - 1)) << c.value << " " << c.pointer;
     }
+}
+
+// Each key-frame tick is drawn where a click on the timeline gives its time, at the ends as well.
+TEST(Slider, KeyFrameTicksAreDrawnWhereAClickGivesTheirTime)
+{
+    Host host;
+    host.s->setMax(100);  // about 2.5 pixels a value
+    KeyFrameTicks ticks(host.s, host.window.get());
+    ticks.setGeometry(0, 40, 400, 4), ticks.show();  // the timeline stands at x = 10
+    const QList<double> times{0, 12.2, 50, 87.8, 100};
+    ticks.setTimes(times);
+    const QImage strip = ticks.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QList<int> drawn;
+    for (int x = 0; x < strip.width(); ++x)
+        if (strip.pixel(x, 1) == ticks.palette().color(QPalette::WindowText).rgb())
+            drawn << x;
+    ASSERT_EQ(drawn.size(), times.size());
+    for (int i = 0; i < times.size(); ++i)
+        EXPECT_EQ((Click(drawn[i] - 10)(*host.s), host.s->Value()), std::lround(times[i])) << "tick at " << drawn[i];
 }
 
 }  // namespace

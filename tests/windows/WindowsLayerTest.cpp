@@ -37,6 +37,30 @@ TEST(Win32Registry, TheRegistryRules)
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, base.c_str());
 }
 
+// A standard user may not write the machine-wide root: the settings go under the user's own root, which is
+// read first until a machine-wide save (an administrator's) removes that copy. (The file hive elsewhere keeps
+// both roots in the user's one hive.)
+TEST(Win32Registry, SettingsTheMachineRootRefusesAreKeptUnderTheUsersRoot)
+{
+    using regcore::SettingsRoot, regcore::SaveSettingsWithFallback, regcore::GetSetting, regcases::kRoot;
+    constexpr std::uint32_t kUser = reg::kHKeyCurrentUser;
+    const std::string base = "Software\\Clipwright Test " + std::to_string(GetCurrentProcessId());
+    const auto clear = [&] { RegDeleteTreeA(HKEY_LOCAL_MACHINE, base.c_str()), RegDeleteTreeA(HKEY_CURRENT_USER, base.c_str()); };
+    clear();
+    Win32Registry system;
+    regcases::ReadOnly standard(system, reg::kAccessDenied, kRoot), nobody(system, reg::kAccessDenied);
+    ASSERT_TRUE(regcore::SaveSetting(system, kRoot, base, "a", "machine"));
+    EXPECT_EQ(SettingsRoot(standard, kRoot, kUser, base), kRoot) << "no copy of the user's yet";
+    EXPECT_EQ(SaveSettingsWithFallback(standard, kRoot, kUser, "\\" + base, {{"a", "user"}, {"b", "2"}}), reg::kSuccess);
+    EXPECT_EQ(SettingsRoot(standard, kRoot, kUser, base), kUser);
+    EXPECT_EQ(GetSetting(standard, kUser, base, "a", "") + GetSetting(standard, kUser, base, "b", "") + GetSetting(system, kRoot, base, "a", ""), "user2machine");
+    EXPECT_NE(SaveSettingsWithFallback(nobody, kRoot, kUser, base, {{"a", "x"}}), reg::kSuccess);
+    EXPECT_NE(SaveSettingsWithFallback(standard, kRoot, kRoot, base, {{"a", "x"}}), reg::kSuccess) << "one place only";
+    EXPECT_EQ(SaveSettingsWithFallback(system, kRoot, kUser, base, {{"a", "admin"}}), reg::kSuccess);
+    EXPECT_TRUE(SettingsRoot(standard, kRoot, kUser, base) == kRoot && GetSetting(system, kRoot, base, "a", "") == "admin");
+    clear();
+}
+
 TEST(Win32DriveType, TheSystemDriveIsFixedAnEmptyPathNoDrive)
 {
     for (const char* path : {"C:\\", "c:\\windows\\system32", "C:\\Vid\xC3\xA9os\\\xE6\x97\xA5.avi"})
