@@ -5,12 +5,14 @@
 #include "common/Rounding.h"
 #include "common/SecondsToTime.h"
 #include "engine/DOSOutputs.h"
+#include "engine/OutputLength.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <exception>
 
 namespace clip {
@@ -22,6 +24,9 @@ const QString kCrLf = QStringLiteral("\r\n");
 constexpr int kErrorLinesShown = 10;
 // A start time above this many seconds makes the input seek inexact.
 constexpr double kStartOffsetLimit = 0.001;
+// How far the selection's end may lie past the input's end without the
+// result counting as short: the timeline rounds the length to whole seconds.
+constexpr double kSelectionPastEndSlack = 1.0;
 
 // The encoder's path as the first word of a command line. It is left bare,
 // as usual, unless the program folder holds a blank or a quote that would
@@ -121,23 +126,50 @@ QString CVideoConv::RunProbe(const QStringList& arguments)
     return probeRunner.ExitedNormally() && probeRunner.ExitCode() == 0 ? report : QString();
 }
 
-bool CVideoConv::InputNeedsExactSeek()
+void CVideoConv::ProbeInput()
 {
+    m_inputSeconds.reset();
+    m_inputNeedsExactSeek = true;  // unknown: exact first
     const QString report = RunProbe({QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                                     QStringLiteral("format=format_name,start_time"), QStringLiteral("-of"),
+                                     QStringLiteral("format=format_name,start_time,duration"), QStringLiteral("-of"),
                                      QStringLiteral("default=noprint_wrappers=1"), m_inputFile});
     if (report.isEmpty())
-        return true;  // unknown: exact first
+        return;
     static const QRegularExpression formatLine(QStringLiteral("^format_name=(.*)$"),
                                                QRegularExpression::MultilineOption);
     static const QRegularExpression startLine(QStringLiteral("^start_time=([-0-9.]+)"),
                                               QRegularExpression::MultilineOption);
+    m_inputSeconds = ParseMediaLength(report).seconds;
     const QStringList formats = formatLine.match(report).captured(1).trimmed().split(QLatin1Char(','));
     // MPEG transport and program streams have no index to seek exactly by.
     if (formats.contains(QLatin1String("mpegts")) || formats.contains(QLatin1String("mpeg")))
-        return true;
+        return;
     const QRegularExpressionMatch start = startLine.match(report);
-    return start.hasMatch() && start.captured(1).toDouble() > kStartOffsetLimit;
+    m_inputNeedsExactSeek = start.hasMatch() && start.captured(1).toDouble() > kStartOffsetLimit;
+}
+
+MediaLength CVideoConv::ProbeLength(const QString& path)
+{
+    return ParseMediaLength(RunProbe({QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                                      QStringLiteral("format=duration:stream=codec_type,avg_frame_rate"),
+                                      QStringLiteral("-of"), QStringLiteral("default=noprint_wrappers=1"), path}));
+}
+
+QString CVideoConv::ShortOutput()
+{
+    if (m_fileTimeLength <= 0.0f)
+        return {};  // nothing to compare with
+    const MediaLength held = ProbeLength(m_outputFile);
+    if (!held.seconds)
+        return {};  // the probe cannot tell: OutputProblem has judged the file
+    // What the input held at the start, from the start on: a selection
+    // ending a little past the input's end asks for no more than that.
+    double expected = m_fileTimeLength;
+    if (m_inputSeconds) {
+        const double available = *m_inputSeconds - double(m_startTime.value_or(0)) / 1000.0;
+        expected -= std::clamp(expected - available, 0.0, kSelectionPastEndSlack);
+    }
+    return ShortOutputProblem(m_inputFile, expected, *held.seconds, held.frameSeconds);
 }
 
 QString CVideoConv::OutputProblem()
@@ -177,7 +209,8 @@ void CVideoConv::StartConversion()
             return;
         }
         DOSOutputs* dos = runner();
-        m_seekAfterInput = m_startTime && InputNeedsExactSeek();
+        ProbeInput();
+        m_seekAfterInput = m_startTime && m_inputNeedsExactSeek;
         if (!self)
             return;
         dos->setCommandLine(BuildCommandLine());
@@ -210,13 +243,18 @@ void CVideoConv::StartConversion()
         }
         QString message;
         if (dos->ExitedNormally() && dos->ExitCode() == 0) {
-            const QString problem = OutputProblem();
+            QString problem = OutputProblem();
             if (!self)
                 return;
-            if (problem.isEmpty())
-                m_outcome = CutOutcome::Succeeded;
-            else
+            if (!problem.isEmpty()) {
                 message = QStringLiteral("The cut produced no video: ") + problem;
+            } else {
+                message = ShortOutput();
+                if (!self)
+                    return;
+                if (message.isEmpty())
+                    m_outcome = CutOutcome::Succeeded;
+            }
         } else {
             QString cause = EncoderErrorLines(result);
             if (!dos->ExitedNormally())

@@ -9,6 +9,7 @@
 namespace clip {
 
 class DOSOutputs;
+struct MediaLength;
 
 // How a StartConversion ended. The window's bar, label, clean-up and
 // power-off all follow from this one value.
@@ -109,10 +110,16 @@ protected:
     // True when the encoder's report on `path` says it could not read it;
     // the path itself, echoed in the report, is not looked at.
     static bool ReportsUnreadableInput(const QString& report, const QString& path);
-    // True when the input seek cannot be trusted to land on the start.
-    bool InputNeedsExactSeek();
+    // Asks the probe about the input before the run: whether the input seek
+    // can be trusted to land on the start, and the input's length.
+    void ProbeInput();
+    // The probe's length of `path` and its pictures' time.
+    MediaLength ProbeLength(const QString& path);
     // Why the finished run's output is no video; empty when it is one.
     QString OutputProblem();
+    // Why the finished run's output falls short of the selection (an input
+    // that ended early or is damaged); empty when it holds it.
+    QString ShortOutput();
     // Runs the probe with `arguments` and returns its report; empty when it
     // could not run.
     QString RunProbe(const QStringList& arguments);
@@ -134,6 +141,8 @@ protected:
     bool m_running = false;
     bool m_stopRequested = false;
     bool m_seekAfterInput = false;
+    bool m_inputNeedsExactSeek = true;
+    std::optional<double> m_inputSeconds;  // the input's length before the run
     bool m_probeFailureShown = false;
     double m_progressFrom = 0.0;
     double m_progressSpan = 100.0;
