@@ -148,18 +148,11 @@ void CVideoConv::ProbeInput()
     m_inputNeedsExactSeek = start.hasMatch() && start.captured(1).toDouble() > kStartOffsetLimit;
 }
 
-MediaLength CVideoConv::ProbeLength(const QString& path)
-{
-    return ParseMediaLength(RunProbe({QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                                      QStringLiteral("format=duration:stream=codec_type,avg_frame_rate"),
-                                      QStringLiteral("-of"), QStringLiteral("default=noprint_wrappers=1"), path}));
-}
-
 QString CVideoConv::ShortOutput()
 {
     if (m_fileTimeLength <= 0.0f)
         return {};  // nothing to compare with
-    const MediaLength held = ProbeLength(m_outputFile);
+    const MediaLength& held = m_outputLength;
     if (!held.seconds)
         return {};  // the probe cannot tell: OutputProblem has judged the file
     // What the input held at the start, from the start on: a selection
@@ -174,6 +167,7 @@ QString CVideoConv::ShortOutput()
 
 QString CVideoConv::OutputProblem()
 {
+    m_outputLength = {};
     const QString name = QDir::toNativeSeparators(m_outputFile);
     if (!QFileInfo(m_outputFile).isFile())
         return QStringLiteral("the output file %1 does not exist (was its folder moved or removed?)").arg(name);
@@ -182,13 +176,14 @@ QString CVideoConv::OutputProblem()
         return QFileInfo(m_outputFile).size() > 0 ? QString()
                                                    : QStringLiteral("the output file %1 is empty").arg(name);
     }
+    // One probe run for this check and the length check after it.
     const QString report = RunProbe({QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                                     QStringLiteral("format=nb_streams,duration"), QStringLiteral("-of"),
-                                     QStringLiteral("default=noprint_wrappers=1"), m_outputFile});
+                                     QStringLiteral("format=nb_streams,duration:stream=codec_type,avg_frame_rate"),
+                                     QStringLiteral("-of"), QStringLiteral("default=noprint_wrappers=1"),
+                                     m_outputFile});
+    m_outputLength = ParseMediaLength(report);
     static const QRegularExpression streams(QStringLiteral("^nb_streams=(\\d+)"), QRegularExpression::MultilineOption);
-    static const QRegularExpression duration(QStringLiteral("^duration=([0-9.]+)"),
-                                             QRegularExpression::MultilineOption);
-    if (streams.match(report).captured(1).toInt() > 0 && duration.match(report).captured(1).toDouble() > 0.0)
+    if (streams.match(report).captured(1).toInt() > 0 && m_outputLength.seconds)
         return {};
     return QStringLiteral("the output file %1 holds no picture and no sound. The selection may lie beyond the end "
                           "of the input, or the input may have changed since it was opened.")
@@ -243,18 +238,12 @@ void CVideoConv::StartConversion()
         }
         QString message;
         if (dos->ExitedNormally() && dos->ExitCode() == 0) {
-            QString problem = OutputProblem();
+            const QString problem = OutputProblem();
             if (!self)
                 return;
-            if (!problem.isEmpty()) {
-                message = QStringLiteral("The cut produced no video: ") + problem;
-            } else {
-                message = ShortOutput();
-                if (!self)
-                    return;
-                if (message.isEmpty())
-                    m_outcome = CutOutcome::Succeeded;
-            }
+            message = problem.isEmpty() ? ShortOutput() : QStringLiteral("The cut produced no video: ") + problem;
+            if (message.isEmpty())
+                m_outcome = CutOutcome::Succeeded;
         } else {
             QString cause = EncoderErrorLines(result);
             if (!dos->ExitedNormally())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/OutputLength.h"
+
 #include <QObject>
 #include <QString>
 
@@ -9,7 +11,6 @@
 namespace clip {
 
 class DOSOutputs;
-struct MediaLength;
 
 // How a StartConversion ended. The window's bar, label, clean-up and
 // power-off all follow from this one value.
@@ -113,12 +114,12 @@ protected:
     // Asks the probe about the input before the run: whether the input seek
     // can be trusted to land on the start, and the input's length.
     void ProbeInput();
-    // The probe's length of `path` and its pictures' time.
-    MediaLength ProbeLength(const QString& path);
-    // Why the finished run's output is no video; empty when it is one.
+    // Why the finished run's output is no video; empty when it is one. Reads
+    // the output's length for ShortOutput too.
     QString OutputProblem();
     // Why the finished run's output falls short of the selection (an input
-    // that ended early or is damaged); empty when it holds it.
+    // that ended early or is damaged); empty when it holds it. After
+    // OutputProblem.
     QString ShortOutput();
     // Runs the probe with `arguments` and returns its report; empty when it
     // could not run.
@@ -143,6 +144,7 @@ protected:
     bool m_seekAfterInput = false;
     bool m_inputNeedsExactSeek = true;
     std::optional<double> m_inputSeconds;  // the input's length before the run
+    MediaLength m_outputLength;            // the output's, read by OutputProblem
     bool m_probeFailureShown = false;
     double m_progressFrom = 0.0;
     double m_progressSpan = 100.0;
