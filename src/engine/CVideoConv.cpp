@@ -244,6 +244,8 @@ void CVideoConv::StartConversion()
             message = problem.isEmpty() ? ShortOutput() : QStringLiteral("The cut produced no video: ") + problem;
             if (message.isEmpty())
                 m_outcome = CutOutcome::Succeeded;
+            else if (const QString complaints = EncoderErrorLines(result); !complaints.isEmpty())
+                message += QLatin1Char('\n') + complaints;  // what the encoder met on its way (damaged data)
         } else {
             QString cause = EncoderErrorLines(result);
             if (!dos->ExitedNormally())
