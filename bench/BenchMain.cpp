@@ -17,9 +17,10 @@
 //      frames shown at 60 fps, drop to first picture, against the playback
 //      engine in a window of its own (PreviewBench.cpp).
 //
-//   12. a smart cut against the frame-exact re-encode and the stream copy.
+//   12. a smart cut against the frame-exact re-encode and the stream copy;
+//   13. the resident set after 50 loads against that after 2 (MemoryBench.cpp).
 //
-// Usage: clipwright-bench [--reps N] [--key-frames-only | --preview-only | --smart-cut-only]
+// Usage: clipwright-bench [--reps N] [--key-frames-only | --preview-only | --smart-cut-only | --memory-only]
 // (scripts/bench.sh builds and runs it)
 #include "BenchSupport.h"
 #include "SmartCutBench.h"
@@ -146,6 +147,7 @@ struct Figures {
 
 int main(int argc, char** argv)
 {
+    LimitAllocatorPools();  // as the program does
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // as the program does
@@ -175,6 +177,13 @@ int main(int argc, char** argv)
     // A run of the window for the preview figures (a process of its own).
     if (const qsizetype at = args.indexOf(QStringLiteral("--preview-window")); at > 0 && at + 2 < args.size()) {
         const int rc = PreviewWindowChild(args.at(at + 1), args.at(at + 2).toDouble());
+        SetHost(nullptr);
+        return rc;
+    }
+
+    // Figure 13 alone, on request.
+    if (args.contains(QStringLiteral("--memory-only"))) {
+        const int rc = MemoryFigure(50);
         SetHost(nullptr);
         return rc;
     }
@@ -448,6 +457,9 @@ int main(int argc, char** argv)
         ok = Fail("the key-frame scan of the two-hour clip failed");
     if (ok && !SmartCutFigure(clip, qMin(reps, 3)))
         ok = Fail("a cut of the smart-cut figure failed");
+    const int memoryRc = ok ? MemoryFigure(50) : 2;
+    if (ok && memoryRc == 2)
+        ok = Fail("a load of the memory figure failed");
 
     // ---- 9 to 11: the preview on a virtual X display (at most 3 repetitions: each plays for seconds).
     const int previewRc = ok ? PreviewFigures(twoHours, qMin(reps, 3)) : 2;
@@ -486,5 +498,5 @@ int main(int argc, char** argv)
                 " video: %.1f ms) (target < 50 ms: %s)\n",
                 f.stallPlaying, f.stallIdle, Verdict(met6));
     SetHost(nullptr);
-    return met1 && met2 && met3 && met6 && keyFrameStall < 50.0 && previewRc == 0 ? 0 : 1;
+    return met1 && met2 && met3 && met6 && keyFrameStall < 50.0 && previewRc == 0 && memoryRc == 0 ? 0 : 1;
 }

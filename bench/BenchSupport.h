@@ -82,4 +82,9 @@ int PreviewFigures(const QString& twoHourClip, int reps);
 // its figures.
 int PreviewWindowChild(const QString& file, double seconds);
 
+// Figure 13 (MemoryBench.cpp): the resident set after 2 and after `loads`
+// loads of two clips in turn by one window, printed: 0 when it grew by at
+// most 30 MiB, 1 when more, 2 when a load failed.
+int MemoryFigure(int loads);
+
 }  // namespace clip::bench

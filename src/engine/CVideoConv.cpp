@@ -5,12 +5,14 @@
 #include "common/Rounding.h"
 #include "common/SecondsToTime.h"
 #include "engine/DOSOutputs.h"
+#include "engine/OutputLength.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <exception>
 
 namespace clip {
@@ -22,6 +24,9 @@ const QString kCrLf = QStringLiteral("\r\n");
 constexpr int kErrorLinesShown = 10;
 // A start time above this many seconds makes the input seek inexact.
 constexpr double kStartOffsetLimit = 0.001;
+// How far the selection's end may lie past the input's end without the
+// result counting as short: the timeline rounds the length to whole seconds.
+constexpr double kSelectionPastEndSlack = 1.0;
 
 // The encoder's path as the first word of a command line. It is left bare,
 // as usual, unless the program folder holds a blank or a quote that would
@@ -131,27 +136,48 @@ QString CVideoConv::RunProbe(const QStringList& arguments)
     return probeRunner.ExitedNormally() && probeRunner.ExitCode() == 0 ? report : QString();
 }
 
-bool CVideoConv::InputNeedsExactSeek()
+void CVideoConv::ProbeInput()
 {
+    m_inputSeconds.reset();
+    m_inputNeedsExactSeek = true;  // unknown: exact first
     const QString report = RunProbe({QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                                     QStringLiteral("format=format_name,start_time"), QStringLiteral("-of"),
+                                     QStringLiteral("format=format_name,start_time,duration"), QStringLiteral("-of"),
                                      QStringLiteral("default=noprint_wrappers=1"), m_inputFile});
     if (report.isEmpty())
-        return true;  // unknown: exact first
+        return;
     static const QRegularExpression formatLine(QStringLiteral("^format_name=(.*)$"),
                                                QRegularExpression::MultilineOption);
     static const QRegularExpression startLine(QStringLiteral("^start_time=([-0-9.]+)"),
                                               QRegularExpression::MultilineOption);
+    m_inputSeconds = ParseMediaLength(report).seconds;
     const QStringList formats = formatLine.match(report).captured(1).trimmed().split(QLatin1Char(','));
     // MPEG transport and program streams have no index to seek exactly by.
     if (formats.contains(QLatin1String("mpegts")) || formats.contains(QLatin1String("mpeg")))
-        return true;
+        return;
     const QRegularExpressionMatch start = startLine.match(report);
-    return start.hasMatch() && start.captured(1).toDouble() > kStartOffsetLimit;
+    m_inputNeedsExactSeek = start.hasMatch() && start.captured(1).toDouble() > kStartOffsetLimit;
+}
+
+QString CVideoConv::ShortOutput()
+{
+    if (m_fileTimeLength <= 0.0f)
+        return {};  // nothing to compare with
+    const MediaLength& held = m_outputLength;
+    if (!held.seconds)
+        return {};  // the probe cannot tell: OutputProblem has judged the file
+    // What the input held at the start, from the start on: a selection
+    // ending a little past the input's end asks for no more than that.
+    double expected = m_fileTimeLength;
+    if (m_inputSeconds) {
+        const double available = *m_inputSeconds - double(m_startTime.value_or(0)) / 1000.0;
+        expected -= std::clamp(expected - available, 0.0, kSelectionPastEndSlack);
+    }
+    return ShortOutputProblem(m_inputFile, expected, *held.seconds, held.frameSeconds);
 }
 
 QString CVideoConv::OutputProblem()
 {
+    m_outputLength = {};
     const QString name = QDir::toNativeSeparators(m_outputFile);
     if (!QFileInfo(m_outputFile).isFile())
         return QStringLiteral("the output file %1 does not exist (was its folder moved or removed?)").arg(name);
@@ -160,13 +186,14 @@ QString CVideoConv::OutputProblem()
         return QFileInfo(m_outputFile).size() > 0 ? QString()
                                                    : QStringLiteral("the output file %1 is empty").arg(name);
     }
+    // One probe run for this check and the length check after it.
     const QString report = RunProbe({QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                                     QStringLiteral("format=nb_streams,duration"), QStringLiteral("-of"),
-                                     QStringLiteral("default=noprint_wrappers=1"), m_outputFile});
+                                     QStringLiteral("format=nb_streams,duration:stream=codec_type,avg_frame_rate"),
+                                     QStringLiteral("-of"), QStringLiteral("default=noprint_wrappers=1"),
+                                     m_outputFile});
+    m_outputLength = ParseMediaLength(report);
     static const QRegularExpression streams(QStringLiteral("^nb_streams=(\\d+)"), QRegularExpression::MultilineOption);
-    static const QRegularExpression duration(QStringLiteral("^duration=([0-9.]+)"),
-                                             QRegularExpression::MultilineOption);
-    if (streams.match(report).captured(1).toInt() > 0 && duration.match(report).captured(1).toDouble() > 0.0)
+    if (streams.match(report).captured(1).toInt() > 0 && m_outputLength.seconds)
         return {};
     return QStringLiteral("the output file %1 holds no picture and no sound. The selection may lie beyond the end "
                           "of the input, or the input may have changed since it was opened.")
@@ -190,7 +217,8 @@ void CVideoConv::StartConversion()
         }
         DOSOutputs* dos = runner();
         dos->setShowsFailures(false);  // this job's box says it
-        m_seekAfterInput = m_startTime && InputNeedsExactSeek();
+        ProbeInput();
+        m_seekAfterInput = m_startTime && m_inputNeedsExactSeek;
         if (!self)
             return;
         dos->setCommandLine(BuildCommandLine());
@@ -228,10 +256,11 @@ void CVideoConv::StartConversion()
             const QString problem = OutputProblem();
             if (!self)
                 return;
-            if (problem.isEmpty())
+            message = problem.isEmpty() ? ShortOutput() : QStringLiteral("The cut produced no video: ") + problem;
+            if (message.isEmpty())
                 m_outcome = CutOutcome::Succeeded;
-            else
-                message = QStringLiteral("The cut produced no video: ") + problem;
+            else if (const QString complaints = EncoderErrorLines(result); !complaints.isEmpty())
+                message += QLatin1Char('\n') + complaints;  // what the encoder met on its way (damaged data)
         } else {
             QString cause = EncoderErrorLines(result);
             if (!dos->ExitedNormally())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/OutputLength.h"
+
 #include <QObject>
 #include <QString>
 
@@ -109,10 +111,16 @@ protected:
     // True when the encoder's report on `path` says it could not read it;
     // the path itself, echoed in the report, is not looked at.
     static bool ReportsUnreadableInput(const QString& report, const QString& path);
-    // True when the input seek cannot be trusted to land on the start.
-    bool InputNeedsExactSeek();
-    // Why the finished run's output is no video; empty when it is one.
+    // Asks the probe about the input before the run: whether the input seek
+    // can be trusted to land on the start, and the input's length.
+    void ProbeInput();
+    // Why the finished run's output is no video; empty when it is one. Reads
+    // the output's length for ShortOutput too.
     QString OutputProblem();
+    // Why the finished run's output falls short of the selection (an input
+    // that ended early or is damaged); empty when it holds it. After
+    // OutputProblem.
+    QString ShortOutput();
     // Runs the probe with `arguments` and returns its report; empty when it
     // could not run.
     QString RunProbe(const QStringList& arguments);
@@ -141,6 +149,9 @@ protected:
     bool m_running = false;
     bool m_stopRequested = false;
     bool m_seekAfterInput = false;
+    bool m_inputNeedsExactSeek = true;
+    std::optional<double> m_inputSeconds;  // the input's length before the run
+    MediaLength m_outputLength;            // the output's, read by OutputProblem
     bool m_probeFailureShown = false;
     double m_progressFrom = 0.0;
     double m_progressSpan = 100.0;

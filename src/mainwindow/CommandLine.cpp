@@ -63,6 +63,8 @@ StartupRequest ReadCommandLine(const QStringList& arguments, bool beforeToolkit)
 
 void OpenAtStartUp(frmMain& window, const QString& path)
 {
+    if (frmMain::RefuseUnreadableName(path))
+        return;
     const QFileInfo info(path);
     if (!info.isFile() || !frmMain::IsVideoFileName(info.fileName())) {
         // The text of the preview's own message.

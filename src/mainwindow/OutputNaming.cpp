@@ -3,12 +3,60 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTextBoundaryFinder>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 namespace clip {
 
 namespace {
+
 const QString kConverted = QStringLiteral("_Converted");
+
+// A name's length as the file system counts it: UTF-16 units on Windows,
+// bytes of the encoded name elsewhere.
+qsizetype NameLength(const QString& name)
+{
+#ifdef Q_OS_WIN
+    return name.size();
+#else
+    return QFile::encodeName(name).size();
+#endif
+}
+
+// `base` cut back, a whole character at a time (a letter and its accents
+// stay together), until `base` + `tail` fits `limit`. Unchanged when it
+// fits already or when `tail` alone is too long (creating it then fails
+// with the system's reason).
+QString FitBase(const QString& base, const QString& tail, qsizetype limit)
+{
+    if (NameLength(base + tail) <= limit)
+        return base;
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, base);
+    characters.toEnd();
+    while (characters.toPreviousBoundary() > 0) {
+        const QString shorter = base.left(characters.position());
+        if (NameLength(shorter + tail) <= limit)
+            return shorter;
+    }
+    return base;
+}
+
 }  // namespace
+
+qsizetype FileNameLimit(const QString& folder)
+{
+    constexpr qsizetype kCommonLimit = 255;
+#ifdef Q_OS_WIN
+    Q_UNUSED(folder);
+    return kCommonLimit;
+#else
+    const long limit = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
+    return limit > 0 ? qsizetype(limit) : kCommonLimit;
+#endif
+}
 
 bool OutputPathTaken(const QString& path)
 {
@@ -51,21 +99,28 @@ QString FirstFreeOutputName(const QString& folder, const QString& baseName, cons
     if (!dir.endsWith(QDir::separator()))
         dir += QDir::separator();
     const QString ext = QLatin1Char('.') + extension;
+    // A base as long as the file system allows leaves no room for the
+    // suffixes: each name's base is shortened to fit.
+    const qsizetype limit = FileNameLimit(folder);
+    const auto name = [&](const QString& base, const QString& tail) {
+        return dir + FitBase(base, tail, limit) + tail;
+    };
 
-    QString base = baseName;
-    QString path = dir + base + ext;
+    QString path = name(baseName, ext);
     if (!taken(path))
         return path;
 
-    if (!base.endsWith(kConverted)) {
-        base += kConverted;
-        path = dir + base + ext;
+    // "_Converted" belongs to the suffix: only the input's own base is cut.
+    QString converted;
+    if (!baseName.endsWith(kConverted)) {
+        converted = kConverted;
+        path = name(baseName, converted + ext);
         if (!taken(path))
             return path;
     }
 
     for (int n = 0; n <= kLastOutputNumber; ++n) {
-        path = dir + base + QLatin1Char('_') + QString::number(n) + ext;
+        path = name(baseName, converted + QLatin1Char('_') + QString::number(n) + ext);
         if (!taken(path)) {
             if (beforeNumbered)
                 beforeNumbered();

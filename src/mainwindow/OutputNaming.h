@@ -27,10 +27,15 @@ Reservation ReserveOutputPath(const QString& path, QString* error);
 // cannot be created.
 bool EnsureOutputFolder(const QString& folder);
 
+// The longest file name `folder`'s file system takes (bytes of the encoded
+// name; UTF-16 units on Windows).
+qsizetype FileNameLimit(const QString& folder);
+
 // The first free output path in `folder` for `baseName` and `extension`:
 // "<base>.<ext>"; then, unless the base already ends in "_Converted",
 // "<base>_Converted.<ext>"; then "<base>[_Converted]_0.<ext>" up to
-// "_10000". `folder` gets a trailing native separator when it lacks one;
+// "_10000". Where a name would be longer than FileNameLimit, its base is
+// shortened, by whole characters, to fit. `folder` gets a trailing native separator when it lacks one;
 // the result uses native separators. `taken` decides whether a path is in
 // use; `beforeNumbered` runs just before a numbered name is returned. Empty
 // when every name is taken.

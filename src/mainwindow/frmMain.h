@@ -198,8 +198,11 @@ public:
     bool LoadVideo(const QString& path);
     // The rest of a load once the engine has the file: timeline, labels, play.
     void PlayerLoaded();
-    // The longest the probe of a chosen file may take.
-    int ProbeTimeLimitMs = 15000;
+    // The longest the probe of a chosen file may take: as long as the
+    // engine's own load (PlaybackEngine::kLoadLimitMs), generous for files
+    // on slow storage (only regular files are probed; the window stays
+    // responsive while it waits).
+    int ProbeTimeLimitMs = 60000;
     void cmdAddVideoFile_Click();
     void cmdPlay_Click();
     // Stops and rewinds the preview (nothing while no video is loaded). The
@@ -235,6 +238,11 @@ public:
     // True when the text after the last "." of `fileName` is one of the
     // video extensions a drop accepts (any case).
     static bool IsVideoFileName(const QString& fileName);
+    // Says so, and gives true, when `path` names a file whose name is not
+    // valid text in the system's file name encoding (UTF-8 here): it reaches
+    // the program with its undecodable bytes replaced (U+FFFD), so no file
+    // of that name is found, and no tool could be handed the real one.
+    static bool RefuseUnreadableName(const QString& path);
     // The engine of the current (or last attempted) load; nullptr before
     // the first load.
     PlaybackEngine* Player() const { return m_player.get(); }

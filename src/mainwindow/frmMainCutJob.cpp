@@ -71,6 +71,9 @@ void frmMain::cmdConvert_Click()
 void frmMain::startCutJob()
 {
     lblProgress->setText(kTaskProgress);
+    // The bar belongs to this job from its first step: a Start that ends
+    // before the encoder runs must not show the previous cut's result.
+    progress->setValue(0);
     cmdConvert->setText(kCaptionStop);
     SetControlsEnabled(false);
 
@@ -81,7 +84,7 @@ void frmMain::startCutJob()
     SetControlsEnabled(true);
     // Only a finished cut fills the bar. A failed one leaves it where the
     // encoder left it (under "Task Progress:"), a stopped one where the Stop
-    // found it (under "Task Progress:[Stopped]"), one that never ran as it was.
+    // found it (under "Task Progress:[Stopped]"), one that never ran at 0.
     if (outcome == CutOutcome::Succeeded)
         progress->setValue(100);
     // The power-off follows an encoder run that reached its own end, success

@@ -158,8 +158,24 @@ void frmMain::cmdAddVideoFile_Click()
 
 // ----------------------------------------------------------------- loading
 
+bool frmMain::RefuseUnreadableName(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!path.contains(QChar::ReplacementCharacter) || info.exists() || info.isSymLink())
+        return false;
+    Host().messageBox(QStringLiteral("The name of this file cannot be read: \"%1\" is not valid text in this "
+                                     "system's file name encoding (UTF-8), so it cannot be opened. Rename the file "
+                                     "and open it again.")
+                          .arg(info.fileName()),
+                      MsgExclamation);
+    return true;
+}
+
 void frmMain::OpenVideoFile(const QString& path)
 {
+    // Before anything changes: the video shown stays.
+    if (RefuseUnreadableName(path))
+        return;
     const QPointer<frmMain> self(this);
     const quint64 serial = ++m_openSerial;
     LogOpenStep("open");
@@ -205,13 +221,13 @@ void frmMain::OpenVideoFile(const QString& path)
     LogOpenStep("probe");
     bool supported = false;
     bool failureShown = false;
+    bool timedOut = false;
     {
         // A throwaway job object, gone right after the question. It is
         // stopped (and the file refused) when the time limit runs out, and
         // stopped when the window closes or another file takes over.
         auto probe = std::make_shared<CVideoConv>();
         m_probe = probe;
-        bool timedOut = false;
         const int limitMs = ProbeTimeLimitMs;
         QElapsedTimer clock;
         clock.start();
@@ -233,6 +249,16 @@ void frmMain::OpenVideoFile(const QString& path)
     if (!self || serial != m_openSerial)
         return;
     m_opening.reset();
+    if (timedOut) {
+        // Slow or disconnected storage, not a verdict on the file.
+        Host().messageBox(QStringLiteral("The file did not answer in time: %1 gave no answer within %2 seconds. It "
+                                         "may lie on slow or disconnected storage; copy it to a local disk and open "
+                                         "it from there.")
+                              .arg(QDir::toNativeSeparators(path))
+                              .arg(ProbeTimeLimitMs / 1000),
+                          MsgExclamation);
+        return;
+    }
     if (!supported) {
         if (!failureShown)
             Host().messageBox(kNotSupported, MsgExclamation);

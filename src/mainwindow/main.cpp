@@ -43,6 +43,8 @@ private:
 
 int main(int argc, char** argv)
 {
+    // Before any thread exists.
+    clip::LimitAllocatorPools();
     // --help and --version answer without a display.
     QStringList rawArguments;
     for (int i = 0; i < argc; ++i)

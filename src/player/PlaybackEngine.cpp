@@ -29,11 +29,24 @@
 #include <system_error>
 #include <utility>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace clip {
 
 void EnsureCNumericLocale()
 {
     std::setlocale(LC_NUMERIC, "C");
+}
+
+void LimitAllocatorPools()
+{
+#if defined(__GLIBC__)
+    // Measured over 50 loads (docs/PERFORMANCE.md, figure 13): two pools
+    // keep the growth to a few MiB; four let it reach 30 MiB.
+    mallopt(M_ARENA_MAX, 2);
+#endif
 }
 
 namespace {
@@ -481,6 +494,13 @@ void PlaybackEngine::releasePlayer()
     if (m_mpv) {
         mpv_terminate_destroy(client("mpv_terminate_destroy"));
         m_mpv = nullptr;
+        // The player's threads are gone, and with them the use of the
+        // allocator's pools they filled (demuxer packets, decoded pictures).
+        // Freed, that memory stays with the process unless it is handed
+        // back (see LimitAllocatorPools).
+#if defined(__GLIBC__)
+        malloc_trim(0);
+#endif
     }
     m_loaded = false;
     m_loading = false;

@@ -24,6 +24,14 @@ namespace clip {
 // after the application object exists (it changes LC_NUMERIC only).
 void EnsureCNumericLocale();
 
+// Every file loaded gets a new player whose threads allocate afresh; with
+// the C library's default of up to eight allocator pools per core, what they
+// free is spread over many pools and stays with the process, and its
+// resident set grows with every load. Call this first thing in main(),
+// before any thread starts: it keeps the pools to two (glibc only; nothing
+// elsewhere). PlaybackEngine hands freed memory back after each player.
+void LimitAllocatorPools();
+
 // Plays one media file: loading, play, pause, stop, seeking, rate, volume
 // and balance, with the pictures handed to the pane that shows them: as
 // images (currentImage()) on the software path, as OpenGL textures
@@ -63,8 +71,9 @@ public:
     static constexpr long kBalanceLeft = -10000;
     static constexpr long kBalanceRight = 10000;
 
-    // The longest a load may take before it is given up.
-    static constexpr int kLoadLimitMs = 30000;
+    // The longest a load may take before it is given up: a readable file on
+    // slow storage (a network share, a sleeping disk) takes its time.
+    static constexpr int kLoadLimitMs = 60000;
 
     explicit PlaybackEngine(QObject* parent = nullptr);
     ~PlaybackEngine() override;

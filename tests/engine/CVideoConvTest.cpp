@@ -1,7 +1,8 @@
 // How a job reads the encoder's report: only its status lines move the
-// progress. (Jobs against the real encoder, their outcomes and failure boxes:
+// progress; how a result's length is read and judged against the selection. (Jobs against the real encoder, their outcomes and failure boxes:
 // the window's tests, tests/mainwindow/CutJobTest and CutSelectionTest.)
 #include "engine/CVideoConv.h"
+#include "engine/OutputLength.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,30 @@ TEST(CVideoConvReport, OnlyStatusLinesMoveTheProgress)
         for (const QString& chunk : c.chunks)
             Access::Receive(job, chunk);
         EXPECT_EQ(events, c.events);
+    }
+}
+
+// A result may fall two pictures short (a tenth of a second without pictures);
+// the picture time is the video stream's, whatever the streams' order.
+TEST(OutputLength, ReadsTheProbeAndAllowsTwoPicturesShort)
+{
+    const MediaLength ntsc = ParseMediaLength("codec_type=audio\navg_frame_rate=0/0\ncodec_type=video\n"
+                                              "avg_frame_rate=30000/1001\nduration=8.008000\n");
+    EXPECT_TRUE(ntsc.seconds == 8.008 && ntsc.frameSeconds && std::abs(*ntsc.frameSeconds - 1001.0 / 30000) < 1e-9);
+    const MediaLength sound = ParseMediaLength("codec_type=audio\navg_frame_rate=0/0\nduration=N/A\n");
+    EXPECT_FALSE(sound.seconds || sound.frameSeconds);
+
+    const struct { double held; std::optional<double> frame; bool shortOne; } cases[] = {
+        {7.92, 0.04, false}, {7.95, 0.04, false}, {7.90, 0.04, true}, {3.92, 0.04, true},
+        {7.91, std::nullopt, false}, {7.85, std::nullopt, true}, {9.0, 0.04, false}, {0.0, 0.5, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.held);
+        const QString problem = ShortOutputProblem("/v/in put.mp4", 8.0, c.held, c.frame);
+        EXPECT_EQ(problem.isEmpty(), !c.shortOne);
+        if (c.shortOne) {
+            EXPECT_TRUE(problem.contains(QString::number(c.held, 'f', 2) + " of the 8.00 seconds")
+                        && problem.contains("/v/in put.mp4 ended early or is damaged")) << problem.toStdString();
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 // left behind, power-off).
 #include "controls/MyCheck.h"
 #include "engine/SmartCutJob.h"
+#include "mainwindow/OutputNaming.h"
 #include "mainwindow/WindowTestKit.h"
 #include "player/PlaybackEngine.h"
 
@@ -112,7 +113,8 @@ TEST_F(CutJob, StartThatCannotCutSaysWhatToDoAndLeavesEverythingAsItWas)
             EXPECT_TRUE(Fake().messages.size() == 1 && Fake().messages[0].text.startsWith(message) && w->cmdConvert->text() == caption)
                 << Fake().messages.value(0).text.toStdString();
         }
-        EXPECT_TRUE(!w->cConvert && w->progress->Value() == 37 && Fake().powerOffs.isEmpty());
+        // The click's own refusals leave the bar; a job that ends before its encoder leaves none of the last one's.
+        EXPECT_TRUE(!w->cConvert && w->progress->Value() == (i < 3 ? 37 : 0) && Fake().powerOffs.isEmpty());
         EXPECT_EQ(FilesInWork(), (QStringList{"party.mp4", "plain.txt"}));
     }
     EXPECT_FALSE(QFileInfo::exists(InDir("missing")) || QFileInfo::exists(QDir::current().filePath("C:\\Output Video")));
@@ -196,6 +198,28 @@ TEST_F(CutJob, NamingYieldsNeitherRunAStoppedJobNorShareAName)
     EXPECT_NEAR(test::ProbeDuration(second->cConvert->OutputFile()), 4.0, 0.3);
 }
 
+// An input whose name is as long as the file system allows still gets its outputs beside it: each name's base
+// is shortened, by whole characters (a letter keeps its accent, a surrogate pair stays whole), to fit.
+TEST_F(CutJob, NamesAtTheFileSystemsLimitAreShortenedByWholeCharacters)
+{
+    const qsizetype limit = FileNameLimit(dir.path());
+    for (const QString unit : {"a", "\u00fc", "e\u0301", "\U0001F3A5"}) {
+        SCOPED_TRACE(unit.toStdString());
+        QString base;
+        while (QFile::encodeName(base + unit + ".mp4").size() <= limit)
+            base += unit;
+        ASSERT_EQ(ReserveOutputPath(InDir(base + ".mp4"), nullptr), Reservation::Reserved);  // the input
+        const auto taken = [](const QString& path) { return ReserveOutputPath(path, nullptr) != Reservation::Reserved; };
+        for (const QString suffix : {"_Converted.mp4", "_Converted_0.mp4"}) {
+            const QString name = QFileInfo(FirstFreeOutputName(dir.path(), base, "mp4", taken)).fileName();
+            const QString stem = name.chopped(suffix.size());
+            EXPECT_TRUE(name.endsWith(suffix) && QFileInfo::exists(InDir(name))) << name.toStdString();
+            EXPECT_LE(QFile::encodeName(name).size(), limit);
+            EXPECT_TRUE(stem.size() % unit.size() == 0 && stem == unit.repeated(stem.size() / unit.size()) && !stem.isEmpty());
+        }
+    }
+}
+
 // Stop, then a Start nested in the stopped job: the stopped job stays alive
 // until it unwinds, leaves no file and no power-off; the nested one finishes.
 TEST_F(CutJob, StopThenANestedStartLeavesOnlyTheFinishedCut)
@@ -253,6 +277,9 @@ TEST_F(CutJob, FailuresLeaveTheBarTheUserFilesAndAUsableWindow)
         {[this](frmMain& w) {  // the selection lies beyond the new end
              QFile::remove(m_input), test::CopyClipTo(test::MakeClip(test::ClipRecipe{}), dir.path(), "party.mp4");
              test::Select(w, 5, 7); }, kNoVideo, "holds no picture and no sound", true},
+        {[this](frmMain&) {  // the input ends early, its header still promising every second
+             QFile::remove(m_input), test::RunProgram(test::FfmpegPath(), {"-v", "error", "-i", m_source, "-c", "copy", "-movflags", "+faststart", m_input});
+             QFile::resize(m_input, QFileInfo(m_input).size() / 2); }, "The cut is shorter than the selection: ", "party.mp4 ended early or is damaged", true},
         {[this](frmMain& w) { InFolder(w, InDir("gone")), test::Select(w, 2, 3);
              WhileSlowJobRuns(w, [&] { QDir(InDir("gone")).removeRecursively(); }); }, kNoVideo, "does not exist", true},
         {[&](frmMain& w) { test::ChooseOwnPreset(w, "Raw", "-c:v rawvideo -an", "mkv"), InFolder(w, full); }, kFailed, "No space left on device", true},

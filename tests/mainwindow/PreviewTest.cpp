@@ -2,6 +2,7 @@
 // loading, play, pause, stop, seeking, the end, the selection marks, the
 // picture in the pane, dropped files, and files that must not hang a load.
 #include "common/SecondsToTime.h"
+#include "mainwindow/CommandLine.h"
 #include "mainwindow/WindowTestKit.h"
 #include "player/PlayerTestSupport.h"
 #include "player/VideoPane.h"
@@ -11,6 +12,7 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -196,7 +198,8 @@ TEST_F(Preview, SpaceAndTheTimelinesKeysGoToTheControlThatUsesThem)
 
 // The engine opens the file while the probe runs: a slow probe that agrees finds the picture there already
 // and the video plays as the probe returns. A probe that does not come back refuses the file, whatever the
-// engine found: the time limit ends it, and so does closing the window, which leaves nothing running.
+// engine found: the time limit ends it (saying so, and naming the file), and so does closing the window,
+// which leaves nothing running.
 TEST_F(Preview, ProbeRunsBesideTheEngineAndAHangingOneEndsAtItsLimitOrWhenTheWindowCloses)
 {
     const struct { const char* body; int limitMs; bool closeIt; } cases[] = {
@@ -210,8 +213,36 @@ TEST_F(Preview, ProbeRunsBesideTheEngineAndAHangingOneEndsAtItsLimitOrWhenTheWin
         w->OpenVideoFile(Copy(ShortClip(), "slow.mp4"));
         const bool agrees = c.limitMs == 60000 && !c.closeIt;
         EXPECT_TRUE(w->NoVideoLoaded != agrees && !w->Player() != agrees && w->isVisible() == !c.closeIt);
-        EXPECT_EQ(Fake().messages.size(), c.limitMs == 300 ? 1 : 0);
+        ASSERT_EQ(Fake().messages.size(), c.limitMs == 300 ? 1 : 0);
+        if (c.limitMs == 300) {
+            EXPECT_TRUE(Fake().messages[0].text.startsWith("The file did not answer in time: " + InDir("slow.mp4")))
+                << Fake().messages[0].text.toStdString();
+        }
     }
+}
+
+// A name that is not valid UTF-8 reaches the window with its bytes replaced: chosen, dropped or given on the
+// command line, it is refused with the reason before anything changes. A real name holding the replacement
+// character itself loads.
+TEST_F(Preview, AFileNameThatIsNoTextIsRefusedPlainlyAndTheVideoStays)
+{
+    LoadPlaying(ShortClip());
+    const QPointer<PlaybackEngine> shown = w->Player();
+    const QByteArray raw = QFile::encodeName(dir.path()) + "/bad\xff\xfename.mp4";
+    std::filesystem::copy_file(ShortClip().toStdString(), raw.toStdString());
+    const QString decoded = QFile::decodeName(raw);
+    const std::function<void()> ways[] = {[&] { Choose(decoded); }, [&] { Drop({QUrl::fromEncoded("file://" + raw.toPercentEncoding("/"))}); },
+                                          [&] { OpenAtStartUp(*w, decoded); }};
+    for (const auto& open : ways) {
+        Fake().messages.clear();
+        open();
+        ASSERT_TRUE(WaitFor([&] { return !Fake().messages.isEmpty(); }));
+        EXPECT_TRUE(Fake().messages[0].text.startsWith("The name of this file cannot be read: \"bad\ufffd\ufffdname.mp4\" is not valid"))
+            << Fake().messages[0].text.toStdString();
+        EXPECT_TRUE(w->Player() == shown && !w->NoVideoLoaded && Fake().messages.size() == 1);
+    }
+    Fake().messages.clear();
+    LoadPlaying(Copy(ShortClip(), "odd \ufffd name.mp4"));
 }
 
 // The drop handler only accepts; the file loads after it has returned, and of several files the first one is
