@@ -261,6 +261,10 @@ public:
     // Runs one job flow to its end and returns its outcome; a name it
     // reserved is removed again unless the cut succeeded.
     CutOutcome RunCutJob();
+    // Runs the job for the reserved name `outFile` into a hidden partial file
+    // beside it (PartialOutput) and moves the result onto that name once the
+    // job has checked it.
+    CutOutcome ConvertIntoPartialFile(const QString& outFile);
     // Configures a new job for `origfile` into `outFile` and runs it to its
     // end. Does nothing (NotRun) for an empty output name or empty encoder
     // options.
@@ -286,6 +290,15 @@ public:
     // 0 log off, 1 shut down, 2 restart, 8 power off; anything else nothing.
     // Failures are ignored.
     void ShutdownComputer(int mode);
+    // Ends the program as a Stop followed by a close would (the system asked
+    // it to end): a running cut is stopped and leaves nothing behind, open
+    // boxes and dialogs are dismissed, the settings are saved and the window
+    // closes once the cut has unwound.
+    void StopAndClose();
+    // The display went away and the program is about to end without a close:
+    // saves the settings and removes the running cut's unfinished files (the
+    // encoder dies with the program).
+    void SaveBeforeAbruptEnd();
     // Decides whether an output path is in use; unset, a name is taken
     // unless its file can be created exclusively (ReserveOutputPath).
     std::function<bool(const QString&)> OutputNameTaken;
@@ -351,6 +364,8 @@ private:
     int m_cutJobDepth = 0;              // job flows on the stack (nested after a Stop)
     quint64 m_cutJobStops = 0;          // counts Stop actions
     std::weak_ptr<CVideoConv> m_stoppedJob;  // the job the last Stop action ended
+    QStringList m_unfinishedOutputs;    // reserved names and partial files of the jobs on the stack
+    bool m_closeAfterCut = false;       // StopAndClose came while a cut ran
 };
 
 }  // namespace clip

@@ -13,6 +13,7 @@
 #include "formats/FormatsPanel.h"
 #include "formats/GetParamaters.h"
 #include "mainwindow/OutputNaming.h"
+#include "mainwindow/PartialOutput.h"
 #include "slider/Slider.h"
 
 #include <QComboBox>
@@ -87,12 +88,14 @@ void frmMain::startCutJob()
     // The power-off follows an encoder run that reached its own end, success
     // or failure: never a Stop, never a Start that ran no encoder.
     const bool ranToItsEnd = outcome == CutOutcome::Succeeded || outcome == CutOutcome::Failed;
-    if (ranToItsEnd && chkShutdown->checkState() == Qt::Checked) {
+    if (ranToItsEnd && chkShutdown->checkState() == Qt::Checked && !m_closeAfterCut) {
         // Nobody may be at the machine to answer a box: a failed save is
         // logged, and the power-off goes ahead.
         SaveSettings(SettingsFailure::LogOnly);
         ShutdownComputer(8);
     }
+    if (m_closeAfterCut && !IsConverting)
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void frmMain::stopCutJob()
@@ -155,9 +158,11 @@ CutOutcome frmMain::RunCutJob()
                 ? frFormats->cmbOutFormat->currentText()
                 : frFormats->cmbCustContainer->currentText();
             outFile = GetOutputFileName(InputFilePath, extension, &reserved);
+            if (reserved)
+                m_unfinishedOutputs << outFile;
             // The naming yields; a Stop click in them means no job at all.
             if (!outFile.isEmpty() && m_cutJobStops == stopsBefore)
-                outcome = ConvertVideo(InputFilePath, outFile);
+                outcome = ConvertIntoPartialFile(outFile);
         }
     } catch (const std::exception&) {
         // The flow simply ends; the job reports its own failures.
@@ -166,9 +171,42 @@ CutOutcome frmMain::RunCutJob()
     // no other file is touched.
     if (reserved && outcome != CutOutcome::Succeeded)
         QFile::remove(outFile);
+    if (reserved)
+        m_unfinishedOutputs.removeOne(outFile);
     --m_cutJobDepth;
     IsConverting = m_cutJobDepth > 0;
     return outcome;
+}
+
+CutOutcome frmMain::ConvertIntoPartialFile(const QString& outFile)
+{
+    // The encoder writes under a hidden name; the real name, reserved
+    // meanwhile, gets the file only once the result has been checked. What a
+    // killed program left in this folder goes first.
+    PartialOutput::RemoveAbandoned(QFileInfo(outFile).absolutePath());
+    QString error;
+    const std::unique_ptr<PartialOutput> partial = PartialOutput::Create(outFile, &error);
+    if (!partial) {
+        Host().messageBox(QStringLiteral("The output file could not be created: ") + error, MsgCritical);
+        return CutOutcome::NotRun;
+    }
+    m_unfinishedOutputs << partial->path();
+    CutOutcome outcome = ConvertVideo(InputFilePath, partial->path());
+    m_unfinishedOutputs.removeOne(partial->path());
+    if (outcome == CutOutcome::Succeeded && !partial->Commit(&error)) {
+        Host().messageBox(QStringLiteral("The cut could not be saved under its name: ") + error, MsgCritical);
+        outcome = CutOutcome::Failed;
+    }
+    return outcome;
+}
+
+void frmMain::SaveBeforeAbruptEnd()
+{
+    SaveSettings(SettingsFailure::LogOnly);
+    // Unlinked now, a file the encoder still writes disappears with it.
+    for (const QString& path : std::as_const(m_unfinishedOutputs))
+        QFile::remove(path);
+    m_unfinishedOutputs.clear();
 }
 
 CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile)

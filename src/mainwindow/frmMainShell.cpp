@@ -17,8 +17,10 @@
 #include "player/VideoPane.h"
 #include "slider/Slider.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -342,6 +344,30 @@ void frmMain::closeEvent(QCloseEvent* event)
     EndLoading();
     Form_QueryUnload();
     event->accept();
+}
+
+void frmMain::StopAndClose()
+{
+    // A box or dialog open now is answered as if dismissed (a question
+    // as No), so that the code waiting on it can unwind.
+    for (QWidget* modal = QApplication::activeModalWidget(); modal;) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        QWidget* next = QApplication::activeModalWidget();
+        if (next == modal)
+            break;
+        modal = next;
+    }
+    if (IsConverting) {
+        // The Start click that runs the cut closes the window once its job
+        // has unwound; a Stop here is the user's Stop.
+        m_closeAfterCut = true;
+        stopCutJob();
+        return;
+    }
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void frmMain::Form_QueryUnload()
