@@ -181,9 +181,7 @@ CutOutcome frmMain::RunCutJob()
 CutOutcome frmMain::ConvertIntoPartialFile(const QString& outFile)
 {
     // The encoder writes under a hidden name; the real name, reserved
-    // meanwhile, gets the file only once the result has been checked. What a
-    // killed program left in this folder goes first.
-    PartialOutput::RemoveAbandoned(QFileInfo(outFile).absolutePath());
+    // meanwhile, gets the file only once the result has been checked.
     QString error;
     const std::unique_ptr<PartialOutput> partial = PartialOutput::Create(outFile, &error);
     if (!partial) {
@@ -296,6 +294,9 @@ QString frmMain::GetOutputFileName(const QString& inputPath, const QString& exte
         Host().messageBox(QStringLiteral("Output Folder is not exist and can not be created."), MsgCritical);
         return {};
     }
+    // What a killed program left in this folder goes first, its reserved
+    // name with it.
+    PartialOutput::RemoveAbandoned(folder);
     // A name is free when its file could be created here and now, by this
     // job alone; a folder that refuses new files ends the search at once.
     QString createError;

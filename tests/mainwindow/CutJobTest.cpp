@@ -66,7 +66,7 @@ protected:
         w->chkShutdown->setChecked(true), w->progress->setValue(37), Fake().messages.clear();
         return w;
     }
-    QStringList FilesInWork() const { return QDir(dir.path()).entryList(QDir::Files); }
+    QStringList FilesInWork() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
     // Starts a job throttled to real time and runs `act` once its encoder is under way.
     void WhileSlowJobRuns(frmMain& w, const std::function<void()>& act)
     {
