@@ -191,10 +191,16 @@ CutOutcome frmMain::ConvertIntoPartialFile(const QString& outFile)
     m_unfinishedOutputs << partial->path();
     CutOutcome outcome = ConvertVideo(InputFilePath, partial->path());
     m_unfinishedOutputs.removeOne(partial->path());
-    if (outcome == CutOutcome::Succeeded && !partial->Commit(&error)) {
+    if (outcome != CutOutcome::Succeeded)
+        return outcome;
+    if (!partial->Commit(&error)) {
         Host().messageBox(QStringLiteral("The cut could not be saved under its name: ") + error, MsgCritical);
-        outcome = CutOutcome::Failed;
+        return CutOutcome::Failed;
     }
+    // A job that succeeded was not stopped, so no nested Start has replaced
+    // it: it names where its result now lies.
+    if (cConvert && cConvert->OutputFile() == partial->path())
+        cConvert->setOutputFile(outFile);
     return outcome;
 }
 
