@@ -88,10 +88,10 @@ int main(int argc, char** argv)
     clip::QtHostServices host;
     clip::SetHost(&host);
 
-    // Made before the window, so that a request during the start-up waits
-    // in its socket until the event loop runs.
-    clip::EndRequests endRequests;
     clip::frmMain window;
+    // Until here a signal ends the program at once (the system's default):
+    // nothing has changed yet that a close would save.
+    clip::EndRequests endRequests;
     QObject::connect(&endRequests, &clip::EndRequests::received, &window, &clip::frmMain::StopAndClose);
     clip::OnDisplayConnectionLost([&window] { window.SaveBeforeAbruptEnd(); });
     ExitWhenShown exitWhenShown;
