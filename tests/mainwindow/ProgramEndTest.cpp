@@ -29,26 +29,18 @@ QString SlowClip()
     return path;
 }
 
-QStringList Entries(const QString& folder)
+QStringList Entries(const QString& folder, const QString& filter = "*")
 {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    return QDir(folder).entryList({filter}, QDir::Files | QDir::Hidden | QDir::System);
 }
-
-bool HasPartial(const QString& folder)
-{
-    return !QDir(folder).entryList({QString(PartialOutput::kPrefix) + "*.mp4"}, QDir::Files | QDir::Hidden).isEmpty();
-}
+bool HasPartial(const QString& folder) { return !Entries(folder, QString(PartialOutput::kPrefix) + "*.mp4").isEmpty(); }
 
 // clipwright from the build, offscreen, with a home and settings folder of its own, cutting the first 30 s of
 // `video` into `out` through the window (the self-check hook).
 class Program {
 public:
     explicit Program(const QString& out) : m_out(out) { EXPECT_TRUE(m_home.isValid()); }
-    ~Program()
-    {
-        if (m_process.state() != QProcess::NotRunning)
-            m_process.kill(), m_process.waitForFinished(5000);
-    }
+    ~Program() { m_process.kill(), m_process.waitForFinished(5000); }
     void start(const QString& video, const QStringList& extraEnvironment = {}, bool testing = false)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -97,8 +89,7 @@ TEST(ProgramEnd, TerminationSignalsStopTheCutSaveTheSettingsAndExit)
         EXPECT_TRUE(QFileInfo(out.filePath("long.mp4")).size() == 0) << "the real name holds nothing yet";
         program.signal(number);
         ASSERT_TRUE(program.waitForEnd());
-        EXPECT_EQ(program.process().exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(program.process().exitCode(), 0);
+        EXPECT_TRUE(program.process().exitStatus() == QProcess::NormalExit && program.process().exitCode() == 0);
         EXPECT_EQ(Entries(out.path()), QStringList());
         EXPECT_TRUE(QFileInfo::exists(program.settingsFile()));
     }
@@ -171,8 +162,7 @@ TEST(ProgramEnd, TheStartUpHookAlwaysEndsTheProgram)
         SCOPED_TRACE(video.toStdString());
         Program program({});
         program.start(video, {"CLIPWRIGHT_EXIT_WHEN_SHOWN=1"}, true);
-        const bool ended = program.waitForEnd(30000);
-        EXPECT_TRUE(ended);
+        EXPECT_TRUE(program.waitForEnd());
         EXPECT_EQ(program.process().readAllStandardOutput(), "shown\n");
     }
 }
