@@ -365,7 +365,7 @@ private:
     quint64 m_cutJobStops = 0;          // counts Stop actions
     std::weak_ptr<CVideoConv> m_stoppedJob;  // the job the last Stop action ended
     QStringList m_unfinishedOutputs;    // reserved names and partial files of the jobs on the stack
-    bool m_closeAfterCut = false;       // StopAndClose came while a cut ran
+    bool m_endRequested = false;        // StopAndClose was asked: close without boxes
 };
 
 }  // namespace clip

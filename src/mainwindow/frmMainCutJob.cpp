@@ -88,13 +88,13 @@ void frmMain::startCutJob()
     // The power-off follows an encoder run that reached its own end, success
     // or failure: never a Stop, never a Start that ran no encoder.
     const bool ranToItsEnd = outcome == CutOutcome::Succeeded || outcome == CutOutcome::Failed;
-    if (ranToItsEnd && chkShutdown->checkState() == Qt::Checked && !m_closeAfterCut) {
+    if (ranToItsEnd && chkShutdown->checkState() == Qt::Checked && !m_endRequested) {
         // Nobody may be at the machine to answer a box: a failed save is
         // logged, and the power-off goes ahead.
         SaveSettings(SettingsFailure::LogOnly);
         ShutdownComputer(8);
     }
-    if (m_closeAfterCut && !IsConverting)
+    if (m_endRequested && !IsConverting)
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 

@@ -360,10 +360,10 @@ void frmMain::StopAndClose()
             break;
         modal = next;
     }
+    m_endRequested = true;
     if (IsConverting) {
         // The Start click that runs the cut closes the window once its job
         // has unwound; a Stop here is the user's Stop.
-        m_closeAfterCut = true;
         stopCutJob();
         return;
     }
@@ -372,7 +372,8 @@ void frmMain::StopAndClose()
 
 void frmMain::Form_QueryUnload()
 {
-    SaveSettings();
+    // Ended from outside, nobody may be there to close a box.
+    SaveSettings(m_endRequested ? SettingsFailure::LogOnly : SettingsFailure::Tell);
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
