@@ -142,7 +142,7 @@ bool CVideoConv::InputNeedsExactSeek()
 
 QString CVideoConv::OutputProblem()
 {
-    const QString name = QDir::toNativeSeparators(m_outputFile);
+    const QString name = QDir::toNativeSeparators(m_outputShownAs.isEmpty() ? m_outputFile : m_outputShownAs);
     if (!QFileInfo(m_outputFile).isFile())
         return QStringLiteral("the output file %1 does not exist (was its folder moved or removed?)").arg(name);
     if (!QFileInfo(ProbePath()).isExecutable()) {

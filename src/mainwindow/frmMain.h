@@ -267,8 +267,8 @@ public:
     CutOutcome ConvertIntoPartialFile(const QString& outFile);
     // Configures a new job for `origfile` into `outFile` and runs it to its
     // end. Does nothing (NotRun) for an empty output name or empty encoder
-    // options.
-    CutOutcome ConvertVideo(const QString& origfile, const QString& outFile);
+    // options. Messages name the output `shownAs` where that is given.
+    CutOutcome ConvertVideo(const QString& origfile, const QString& outFile, const QString& shownAs = {});
     // The options of the frame-exact re-encode a smart cut offers where it
     // cannot keep the original: the best shipped H.264 preset, for
     // `extension` where there is one. Empty without such a preset.

@@ -189,7 +189,7 @@ CutOutcome frmMain::ConvertIntoPartialFile(const QString& outFile)
         return CutOutcome::NotRun;
     }
     m_unfinishedOutputs << partial->path();
-    CutOutcome outcome = ConvertVideo(InputFilePath, partial->path());
+    CutOutcome outcome = ConvertVideo(InputFilePath, partial->path(), outFile);
     m_unfinishedOutputs.removeOne(partial->path());
     if (outcome != CutOutcome::Succeeded)
         return outcome;
@@ -213,7 +213,7 @@ void frmMain::SaveBeforeAbruptEnd()
     m_unfinishedOutputs.clear();
 }
 
-CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile)
+CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile, const QString& shownAs)
 {
     // Without an output name the encoder would be run on an empty path.
     if (outFile.isEmpty())
@@ -260,6 +260,7 @@ CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile
         cConvert = job;
         job->setInputFile(origfile);
         job->setOutputFile(outFile);
+        job->setOutputShownAs(shownAs);
         // "-y": the encoder writes into the file reserved for it.
         job->setParametrs(options + QStringLiteral(" -y"));
         job->setStartTime(selectStart);

@@ -246,9 +246,9 @@ TEST_F(CutJob, FailuresLeaveTheBarTheUserFilesAndAUsableWindow)
         {[&](frmMain&) { Fake().folderOverride = emptyFolder.path(); }, "The encoder was not found: ", emptyFolder.path(), false},
         {[this](frmMain& w) {  // the selection lies beyond the new end
              QFile::remove(m_input), test::CopyClipTo(test::MakeClip(test::ClipRecipe{}), dir.path(), "party.mp4");
-             test::Select(w, 5, 7); }, kNoVideo, "holds no picture and no sound", true},
+             test::Select(w, 5, 7); }, kNoVideo, "party_Converted.mp4 holds no picture and no sound", true},
         {[this](frmMain& w) { InFolder(w, InDir("gone")), test::Select(w, 2, 3);
-             WhileSlowJobRuns(w, [&] { QDir(InDir("gone")).removeRecursively(); }); }, kNoVideo, "does not exist", true},
+             WhileSlowJobRuns(w, [&] { QDir(InDir("gone")).removeRecursively(); }); }, kNoVideo, "party.mkv does not exist", true},
         {[&](frmMain& w) { test::ChooseOwnPreset(w, "Raw", "-c:v rawvideo -an", "mkv"), InFolder(w, full); }, kFailed, "No space left on device", true},
         {[](frmMain& w) { ChooseCustom(w, "AVI"), w.frFormats->txtCVBitrate->setText("fast"); }, "Error occured while getting paramters", "", false},
         {[this](frmMain& w) { WhileSlowJobRuns(w, [&] { ::kill(test::EncoderPids().value(0).toInt(), SIGKILL); }); },
