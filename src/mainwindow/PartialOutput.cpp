@@ -53,10 +53,13 @@ PartialOutput::PartialOutput(const QString& stem, const QString& path, const QSt
 {
 }
 
-PartialOutput::~PartialOutput()
+PartialOutput::~PartialOutput() { Discard(); }
+
+void PartialOutput::Discard()
 {
     if (!m_committed)
         QFile::remove(m_path);
+    m_committed = true;  // nothing left to remove
     QFile::remove(m_stem + kTargetSuffix);
     m_owner->unlock();
 }

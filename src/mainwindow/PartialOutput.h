@@ -36,6 +36,10 @@ public:
     // is then removed with this object).
     bool Commit(QString* error);
 
+    // Removes the file, its note and its lock now (the program is about to
+    // end without unwinding); the object then holds nothing.
+    void Discard();
+
     // Removes from `folder` the partial files (with their notes, locks and
     // still-empty reservations) whose owner is gone: a lock no living process holds. A partial file without a lock
     // may be another job's, just being made, and is left alone; so is one

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -31,6 +32,7 @@ class MyProgressBar;
 class Slider;
 class VideoPane;
 class CVideoConv;
+class PartialOutput;
 enum class CutOutcome;
 class PlaybackEngine;
 struct StoreReport;
@@ -364,7 +366,8 @@ private:
     int m_cutJobDepth = 0;              // job flows on the stack (nested after a Stop)
     quint64 m_cutJobStops = 0;          // counts Stop actions
     std::weak_ptr<CVideoConv> m_stoppedJob;  // the job the last Stop action ended
-    QStringList m_unfinishedOutputs;    // reserved names and partial files of the jobs on the stack
+    QStringList m_reservedOutputs;      // names reserved by the jobs on the stack
+    std::vector<PartialOutput*> m_runningPartials;  // their working files, owned by the flows
     bool m_endRequested = false;        // StopAndClose was asked: close without boxes
 };
 

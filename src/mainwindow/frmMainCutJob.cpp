@@ -159,7 +159,7 @@ CutOutcome frmMain::RunCutJob()
                 : frFormats->cmbCustContainer->currentText();
             outFile = GetOutputFileName(InputFilePath, extension, &reserved);
             if (reserved)
-                m_unfinishedOutputs << outFile;
+                m_reservedOutputs << outFile;
             // The naming yields; a Stop click in them means no job at all.
             if (!outFile.isEmpty() && m_cutJobStops == stopsBefore)
                 outcome = ConvertIntoPartialFile(outFile);
@@ -172,7 +172,7 @@ CutOutcome frmMain::RunCutJob()
     if (reserved && outcome != CutOutcome::Succeeded)
         QFile::remove(outFile);
     if (reserved)
-        m_unfinishedOutputs.removeOne(outFile);
+        m_reservedOutputs.removeOne(outFile);
     --m_cutJobDepth;
     IsConverting = m_cutJobDepth > 0;
     return outcome;
@@ -188,9 +188,9 @@ CutOutcome frmMain::ConvertIntoPartialFile(const QString& outFile)
         Host().messageBox(QStringLiteral("The output file could not be created: ") + error, MsgCritical);
         return CutOutcome::NotRun;
     }
-    m_unfinishedOutputs << partial->path();
+    m_runningPartials.push_back(partial.get());
     CutOutcome outcome = ConvertVideo(InputFilePath, partial->path(), outFile);
-    m_unfinishedOutputs.removeOne(partial->path());
+    std::erase(m_runningPartials, partial.get());
     if (outcome != CutOutcome::Succeeded)
         return outcome;
     if (!partial->Commit(&error)) {
@@ -208,9 +208,11 @@ void frmMain::SaveBeforeAbruptEnd()
 {
     SaveSettings(SettingsFailure::LogOnly);
     // Unlinked now, a file the encoder still writes disappears with it.
-    for (const QString& path : std::as_const(m_unfinishedOutputs))
+    for (PartialOutput* partial : m_runningPartials)
+        partial->Discard();
+    for (const QString& path : std::as_const(m_reservedOutputs))
         QFile::remove(path);
-    m_unfinishedOutputs.clear();
+    m_reservedOutputs.clear();
 }
 
 CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile, const QString& shownAs)
