@@ -178,7 +178,7 @@ QString CVideoConv::ShortOutput()
 QString CVideoConv::OutputProblem()
 {
     m_outputLength = {};
-    const QString name = QDir::toNativeSeparators(m_outputFile);
+    const QString name = QDir::toNativeSeparators(m_outputShownAs.isEmpty() ? m_outputFile : m_outputShownAs);
     if (!QFileInfo(m_outputFile).isFile())
         return QStringLiteral("the output file %1 does not exist (was its folder moved or removed?)").arg(name);
     if (!QFileInfo(ProbePath()).isExecutable()) {

@@ -48,6 +48,9 @@ public:
     void setInputFile(const QString& sSet);
     QString OutputFile() const;
     void setOutputFile(const QString& sSet);
+    // The name messages give the output where the job writes it under
+    // another (a hidden working file); unset, OutputFile.
+    void setOutputShownAs(const QString& path) { m_outputShownAs = path; }
     // Length of the result in seconds; zero or less when unknown.
     void setFileTimeLength(float iSet);
     void setParametrs(const QString& sSet);
@@ -140,6 +143,7 @@ protected:
 
     QString m_inputFile;
     QString m_outputFile;
+    QString m_outputShownAs;
     float m_fileTimeLength = 0.0f;
     QString m_parametrs;
     std::optional<qint64> m_startTime;  // milliseconds

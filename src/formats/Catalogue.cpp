@@ -52,6 +52,7 @@ struct Layout {
     QString Entry::*key;                         // an entry counts once this is not empty
     const char* optionalTag;                     // a field that may follow the others; null: none
     QString Entry::*optionalField;
+    const char* entriesName;                     // what the file lists, for messages
 };
 
 const Layout<PresetEntry, 4> kPresetLayout{
@@ -64,6 +65,7 @@ const Layout<PresetEntry, 4> kPresetLayout{
     &PresetEntry::Category,
     "cutmode",
     &PresetEntry::CutMode,
+    "presets",
 };
 
 const Layout<CodecEntry, 3> kCodecLayout{
@@ -76,6 +78,7 @@ const Layout<CodecEntry, 3> kCodecLayout{
     &CodecEntry::Description,
     nullptr,
     nullptr,
+    "codecs",
 };
 
 void reportFailure(const char* failureText, const QString& cause)
@@ -231,21 +234,35 @@ bool listHolds(const QComboBox* list, const QString& text)
     return false;
 }
 
-// Reads a catalogue file into its table. False when the file is blank (the
-// table stays as it was, without a message) or the load failed (the failure
-// has been reported); the lists are then left alone.
+// Reads a catalogue file into its table. False when the load failed (the
+// failure has been reported); the lists are then left alone. A file that
+// lists nothing (blank, or without a single record that counts) fails like
+// a missing one and leaves the table as it was: a lone empty entry would
+// offer a format that does not exist.
 template <typename Entry, std::size_t N>
 bool readTable(const Layout<Entry, N>& layout, QVector<Entry>& table, int& count)
 {
     QStringList lines;
     QString cause;
-    switch (readLines(QString::fromLatin1(layout.fileName), &lines, &cause)) {
-    case ReadResult::Blank: return false;
+    const QString fileName = QString::fromLatin1(layout.fileName);
+    const QString nothingListed = QStringLiteral("The file \"%1\" lists no %2.")
+                                      .arg(QDir::toNativeSeparators(LocateDataFile(fileName)),
+                                           QString::fromLatin1(layout.entriesName));
+    switch (readLines(fileName, &lines, &cause)) {
+    case ReadResult::Blank: reportFailure(layout.failureText, nothingListed); return false;
     case ReadResult::Failed: reportFailure(layout.failureText, cause); return false;
     case ReadResult::Lines: break;
     }
+    const int countBefore = count;
     if (!walkRecords(layout, lines, table, count, &cause)) {
         reportFailure(layout.failureText, cause);
+        return false;
+    }
+    if (std::all_of(table.cbegin() + countBefore, table.cbegin() + count,
+                    [&](const Entry& entry) { return (entry.*(layout.key)).isEmpty(); })) {
+        count = countBefore;
+        table.resize(countBefore);
+        reportFailure(layout.failureText, nothingListed);
         return false;
     }
     return true;

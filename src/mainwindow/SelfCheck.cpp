@@ -60,10 +60,12 @@ void reportAndCut(frmMain& window)
                                                                               : LookedFor(QStringLiteral("ffmpeg")).join(QLatin1String(", ")));
     printLine(QStringLiteral("time"), window.lblTime->text());
 
-    // The first second, cut into the given folder by the window's buttons.
+    // The first second (or up to CLIPWRIGHT_SELF_CHECK_END seconds), cut
+    // into the given folder by the window's buttons.
+    const int end = qEnvironmentVariableIntValue("CLIPWRIGHT_SELF_CHECK_END");
     window.Slider->setValue(0);
     window.cmdStartSelect->click();
-    window.Slider->setValue(1);
+    window.Slider->setValue(end > 0 ? end : 1);
     window.cmdEndSelect->click();
     window.chkShutdown->setChecked(false);
     window.optOtherFolder->click();

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -32,6 +33,7 @@ class MyProgressBar;
 class Slider;
 class VideoPane;
 class CVideoConv;
+class PartialOutput;
 enum class CutOutcome;
 class PlaybackEngine;
 struct StoreReport;
@@ -275,10 +277,14 @@ public:
     // Runs one job flow to its end and returns its outcome; a name it
     // reserved is removed again unless the cut succeeded.
     CutOutcome RunCutJob();
+    // Runs the job for the reserved name `outFile` into a hidden partial file
+    // beside it (PartialOutput) and moves the result onto that name once the
+    // job has checked it.
+    CutOutcome ConvertIntoPartialFile(const QString& outFile);
     // Configures a new job for `origfile` into `outFile` and runs it to its
     // end. Does nothing (NotRun) for an empty output name or empty encoder
-    // options.
-    CutOutcome ConvertVideo(const QString& origfile, const QString& outFile);
+    // options. Messages name the output `shownAs` where that is given.
+    CutOutcome ConvertVideo(const QString& origfile, const QString& outFile, const QString& shownAs = {});
     // The options of the frame-exact re-encode a smart cut offers where it
     // cannot keep the original: the best shipped H.264 preset, for
     // `extension` where there is one. Empty without such a preset.
@@ -300,6 +306,15 @@ public:
     // 0 log off, 1 shut down, 2 restart, 8 power off; anything else nothing.
     // Failures are ignored.
     void ShutdownComputer(int mode);
+    // Ends the program as a Stop followed by a close would (the system asked
+    // it to end): a running cut is stopped and leaves nothing behind, open
+    // boxes and dialogs are dismissed, the settings are saved and the window
+    // closes once the cut has unwound.
+    void StopAndClose();
+    // The display went away and the program is about to end without a close:
+    // saves the settings and removes the running cut's unfinished files (the
+    // encoder dies with the program).
+    void SaveBeforeAbruptEnd();
     // Decides whether an output path is in use; unset, a name is taken
     // unless its file can be created exclusively (ReserveOutputPath).
     std::function<bool(const QString&)> OutputNameTaken;
@@ -378,6 +393,9 @@ private:
     int m_cutJobDepth = 0;              // job flows on the stack (nested after a Stop)
     quint64 m_cutJobStops = 0;          // counts Stop actions
     std::weak_ptr<CVideoConv> m_stoppedJob;  // the job the last Stop action ended
+    QStringList m_reservedOutputs;      // names reserved by the jobs on the stack
+    std::vector<PartialOutput*> m_runningPartials;  // their working files, owned by the flows
+    bool m_endRequested = false;        // StopAndClose was asked: close without boxes
 };
 
 }  // namespace clip

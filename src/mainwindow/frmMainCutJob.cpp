@@ -13,6 +13,7 @@
 #include "formats/FormatsPanel.h"
 #include "formats/GetParamaters.h"
 #include "mainwindow/OutputNaming.h"
+#include "mainwindow/PartialOutput.h"
 #include "slider/Slider.h"
 
 #include <QComboBox>
@@ -90,12 +91,14 @@ void frmMain::startCutJob()
     // The power-off follows an encoder run that reached its own end, success
     // or failure: never a Stop, never a Start that ran no encoder.
     const bool ranToItsEnd = outcome == CutOutcome::Succeeded || outcome == CutOutcome::Failed;
-    if (ranToItsEnd && chkShutdown->checkState() == Qt::Checked) {
+    if (ranToItsEnd && chkShutdown->checkState() == Qt::Checked && !m_endRequested) {
         // Nobody may be at the machine to answer a box: a failed save is
         // logged, and the power-off goes ahead.
         SaveSettings(SettingsFailure::LogOnly);
         ShutdownComputer(8);
     }
+    if (m_endRequested && !IsConverting)
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void frmMain::stopCutJob()
@@ -157,9 +160,11 @@ CutOutcome frmMain::RunCutJob()
                 ? frFormats->cmbOutFormat->currentText()
                 : frFormats->cmbCustContainer->currentText();
             outFile = GetOutputFileName(InputFilePath, extension, &reserved);
+            if (reserved)
+                m_reservedOutputs << outFile;
             // The naming yields; a Stop click in them means no job at all.
             if (!outFile.isEmpty() && m_cutJobStops == stopsBefore)
-                outcome = ConvertVideo(InputFilePath, outFile);
+                outcome = ConvertIntoPartialFile(outFile);
         }
     } catch (const std::exception&) {
         // The flow simply ends; the job reports its own failures.
@@ -168,12 +173,51 @@ CutOutcome frmMain::RunCutJob()
     // no other file is touched.
     if (reserved && outcome != CutOutcome::Succeeded)
         QFile::remove(outFile);
+    if (reserved)
+        m_reservedOutputs.removeOne(outFile);
     --m_cutJobDepth;
     IsConverting = m_cutJobDepth > 0;
     return outcome;
 }
 
-CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile)
+CutOutcome frmMain::ConvertIntoPartialFile(const QString& outFile)
+{
+    // The encoder writes under a hidden name; the real name, reserved
+    // meanwhile, gets the file only once the result has been checked.
+    QString error;
+    const std::unique_ptr<PartialOutput> partial = PartialOutput::Create(outFile, &error);
+    if (!partial) {
+        Host().messageBox(QStringLiteral("The output file could not be created: ") + error, MsgCritical);
+        return CutOutcome::NotRun;
+    }
+    m_runningPartials.push_back(partial.get());
+    CutOutcome outcome = ConvertVideo(InputFilePath, partial->path(), outFile);
+    std::erase(m_runningPartials, partial.get());
+    if (outcome != CutOutcome::Succeeded)
+        return outcome;
+    if (!partial->Commit(&error)) {
+        Host().messageBox(QStringLiteral("The cut could not be saved under its name: ") + error, MsgCritical);
+        return CutOutcome::Failed;
+    }
+    // A job that succeeded was not stopped, so no nested Start has replaced
+    // it: it names where its result now lies.
+    if (cConvert && cConvert->OutputFile() == partial->path())
+        cConvert->setOutputFile(outFile);
+    return outcome;
+}
+
+void frmMain::SaveBeforeAbruptEnd()
+{
+    SaveSettings(SettingsFailure::LogOnly);
+    // Unlinked now, a file the encoder still writes disappears with it.
+    for (PartialOutput* partial : m_runningPartials)
+        partial->Discard();
+    for (const QString& path : std::as_const(m_reservedOutputs))
+        QFile::remove(path);
+    m_reservedOutputs.clear();
+}
+
+CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile, const QString& shownAs)
 {
     // Without an output name the encoder would be run on an empty path.
     if (outFile.isEmpty())
@@ -220,6 +264,7 @@ CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile
         cConvert = job;
         job->setInputFile(origfile);
         job->setOutputFile(outFile);
+        job->setOutputShownAs(shownAs);
         // "-y": the encoder writes into the file reserved for it.
         job->setParametrs(options + QStringLiteral(" -y"));
         job->setStartTime(selectStart);
@@ -260,6 +305,9 @@ QString frmMain::GetOutputFileName(const QString& inputPath, const QString& exte
         Host().messageBox(QStringLiteral("Output Folder is not exist and can not be created."), MsgCritical);
         return {};
     }
+    // What a killed program left in this folder goes first, its reserved
+    // name with it.
+    PartialOutput::RemoveAbandoned(folder);
     // A name is free when its file could be created here and now, by this
     // job alone; a folder that refuses new files ends the search at once.
     QString createError;

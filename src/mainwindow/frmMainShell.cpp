@@ -17,8 +17,10 @@
 #include "player/VideoPane.h"
 #include "slider/Slider.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -344,9 +346,34 @@ void frmMain::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+void frmMain::StopAndClose()
+{
+    // A box or dialog open now is answered as if dismissed (a question
+    // as No), so that the code waiting on it can unwind.
+    for (QWidget* modal = QApplication::activeModalWidget(); modal;) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        QWidget* next = QApplication::activeModalWidget();
+        if (next == modal)
+            break;
+        modal = next;
+    }
+    m_endRequested = true;
+    if (IsConverting) {
+        // The Start click that runs the cut closes the window once its job
+        // has unwound; a Stop here is the user's Stop.
+        stopCutJob();
+        return;
+    }
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
 void frmMain::Form_QueryUnload()
 {
-    SaveSettings();
+    // Ended from outside, nobody may be there to close a box.
+    SaveSettings(m_endRequested ? SettingsFailure::LogOnly : SettingsFailure::Tell);
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)

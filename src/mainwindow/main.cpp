@@ -2,6 +2,7 @@
 #include "mainwindow/CommandLine.h"
 #include "mainwindow/SelfCheck.h"
 #include "mainwindow/frmMain.h"
+#include "platform/EndRequests.h"
 #include "platform/QtHostServices.h"
 #include "player/PlaybackEngine.h"
 
@@ -15,10 +16,22 @@
 
 namespace {
 
+// Ends the program's event loops without closing the windows (a close could
+// wait on a box, such as a failed settings save, that nobody is there to
+// answer). An exit that comes in a loop run before the main one (a box
+// during the start-up) would be forgotten when the main loop starts: main()
+// then does not start it.
+bool g_exitAsked = false;
+void ExitEventLoops()
+{
+    g_exitAsked = true;
+    QCoreApplication::exit(0);
+}
+
 // Benchmark hook (bench/, start-up figure): with CLIPWRIGHT_EXIT_WHEN_SHOWN
 // set in the environment, the program writes "shown" to its standard output
-// once the window has been painted for the first time, and quits without
-// closing the window (so no settings are saved). Not meant for users.
+// once the window has been painted for the first time, and ends without
+// closing the window. Not meant for users.
 class ExitWhenShown : public QObject {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -29,7 +42,7 @@ public:
             QTimer::singleShot(0, qApp, [] {
                 std::fputs("shown\n", stdout);
                 std::fflush(stdout);
-                QCoreApplication::quit();
+                ExitEventLoops();
             });
         }
         return QObject::eventFilter(watched, event);
@@ -78,6 +91,11 @@ int main(int argc, char** argv)
     clip::SetHost(&host);
 
     clip::frmMain window;
+    // Until here a signal ends the program at once (the system's default):
+    // nothing has changed yet that a close would save.
+    clip::EndRequests endRequests;
+    QObject::connect(&endRequests, &clip::EndRequests::received, &window, &clip::frmMain::StopAndClose);
+    clip::OnDisplayConnectionLost([&window] { window.SaveBeforeAbruptEnd(); });
     ExitWhenShown exitWhenShown;
     if (qEnvironmentVariableIsSet("CLIPWRIGHT_EXIT_WHEN_SHOWN"))
         window.installEventFilter(&exitWhenShown);
@@ -89,7 +107,8 @@ int main(int argc, char** argv)
         if (selfCheck)
             clip::FinishSelfCheck(window);
     });
-    const int rc = app.exec();
+    const int rc = g_exitAsked ? 0 : app.exec();
+    clip::OnDisplayConnectionLost(nullptr);
     clip::SetHost(nullptr);
     return rc;
 }

@@ -14,6 +14,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -25,8 +26,12 @@ namespace {
 // Marks the file as ours; anything else at the hive's path counts as damaged.
 const QString kFormatTag = QStringLiteral("clipwright-registry-hive");
 constexpr int kFormatVersion = 1;
-// A settings hive is a few kilobytes; anything this large is not one of ours.
+// A settings hive is a few kilobytes; anything this large (once texts too
+// long to be settings are left out) is not one of ours.
 constexpr qint64 kMaxHiveBytes = 16 * 1024 * 1024;
+// The longest text kept from the file (a name, a value's data): a setting is
+// a few bytes, and one huge value must not cost the others.
+constexpr qsizetype kMaxTextBytes = 1024 * 1024;
 constexpr int kMaxDepth = 256;
 constexpr std::uint32_t kWriteAccess = reg::kKeySetValue | reg::kKeyCreateSubKey | 0x10000 /* DELETE */;
 
@@ -149,6 +154,65 @@ QJsonObject KeyToJson(const HiveKey& key)
     return object;
 }
 
+// Reads `in` to its end, each JSON text longer than kMaxTextBytes replaced
+// by null: the entry that holds it is then left out alone like any unusable
+// one, and it is never held in memory whole. `dropped` tells whether any
+// was. False when the file could not be read to its end.
+bool ReadWithoutOversizedTexts(QFile& in, QByteArray& out, bool& dropped)
+{
+    out.clear();
+    bool inText = false, escaped = false, oversized = false;
+    qsizetype textStart = 0;  // where the open text's quote stands in `out`
+    qint64 total = 0;
+    QByteArray chunk(256 * 1024, Qt::Uninitialized);
+    for (;;) {
+        const qint64 count = in.read(chunk.data(), chunk.size());
+        if (count < 0)
+            return false;
+        if (count == 0)
+            return total == in.size();
+        total += count;
+        const char* p = chunk.constData();
+        const char* const end = p + count;
+        while (p < end) {
+            if (!inText) {
+                const char* quote = static_cast<const char*>(std::memchr(p, '"', size_t(end - p)));
+                const char* stop = quote ? quote + 1 : end;
+                out.append(p, stop - p);
+                if (quote)
+                    inText = true, escaped = false, oversized = false, textStart = out.size() - 1;
+                p = stop;
+                continue;
+            }
+            // Inside a text: up to the next quote or backslash at once.
+            const char* stop = p;
+            if (!escaped)
+                while (stop < end && *stop != '"' && *stop != '\\')
+                    ++stop;
+            if (!oversized)
+                out.append(p, stop - p);
+            p = stop;
+            if (!oversized && out.size() - textStart > kMaxTextBytes)
+                oversized = true, out.truncate(textStart + 1);
+            if (p == end)
+                break;
+            const char c = *p++;
+            if (!oversized)
+                out.append(c);
+            if (escaped || c == '\\') {
+                escaped = !escaped;
+                continue;
+            }
+            inText = false;  // the closing quote
+            if (oversized) {
+                out.truncate(textStart);
+                out.append("null");
+                dropped = true;
+            }
+        }
+    }
+}
+
 struct LoadedHive {
     HiveKey root;
     StoreCondition condition = StoreCondition::Sound;
@@ -166,13 +230,14 @@ LoadedHive LoadHive(const QString& file)
         hive.condition = StoreCondition::Unreadable;
         return hive;
     }
-    if (in.size() > kMaxHiveBytes) {
-        hive.condition = StoreCondition::Damaged;
+    QByteArray bytes;
+    bool dropped = false;
+    if (!ReadWithoutOversizedTexts(in, bytes, dropped) || in.error() != QFileDevice::NoError) {
+        hive.condition = StoreCondition::Unreadable;
         return hive;
     }
-    const QByteArray bytes = in.readAll();
-    if (in.error() != QFileDevice::NoError || bytes.size() != in.size()) {
-        hive.condition = StoreCondition::Unreadable;
+    if (bytes.size() > kMaxHiveBytes) {
+        hive.condition = StoreCondition::Damaged;
         return hive;
     }
     QJsonParseError error{};
@@ -185,7 +250,7 @@ LoadedHive LoadHive(const QString& file)
         hive.condition = StoreCondition::Damaged;
         return hive;
     }
-    bool repaired = false;
+    bool repaired = dropped;
     ParseKey(top.value(QLatin1String("root")).toObject(), hive.root, 0, repaired);
     if (repaired)
         hive.condition = StoreCondition::Repaired;

@@ -47,6 +47,9 @@ TEST_F(FormatsPanelTest, CataloguesLoadFromAnyEditorsFileOrFailWithTheirCause)
          kPresetsHead + QString("<preset>|<category>Audio</CATEGORY>|<extension>mp3</extension>|<params>-vn</Params>|"
                                 "<label>MP3</label>|</preset>|</presets>").split('|'), "\n", {"MP3|-vn|mp3|Audio"}, nullptr},
         {"missing file", {}, "\r\n", {}, "was not found"},
+        {"nothing between the root lines", kPresetsHead + QStringList{"</presets>"}, "\r\n", {}, "lists no presets"},
+        {"root opened and closed on one line", {"<presets></presets>"}, "\r\n", {}, "lists no presets"},
+        {"blanks only", {"   "}, "\r\n", {}, "lists no presets"},
         {"record running past the end", kPresetsHead + Preset("A", "p", "e", "C") + QStringList{"<preset>"}, "\r\n",
          {"A|p|e|C"}, "runs past the end"},
     };

@@ -67,7 +67,7 @@ protected:
         w->chkShutdown->setChecked(true), w->progress->setValue(37), Fake().messages.clear();
         return w;
     }
-    QStringList FilesInWork() const { return QDir(dir.path()).entryList(QDir::Files); }
+    QStringList FilesInWork() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
     // Starts a job throttled to real time and runs `act` once its encoder is under way.
     void WhileSlowJobRuns(frmMain& w, const std::function<void()>& act)
     {
@@ -276,12 +276,12 @@ TEST_F(CutJob, FailuresLeaveTheBarTheUserFilesAndAUsableWindow)
         {[&](frmMain&) { Fake().folderOverride = brokenFolder.path(); }, kFailed + "File or command not found", "", false},
         {[this](frmMain& w) {  // the selection lies beyond the new end
              QFile::remove(m_input), test::CopyClipTo(test::MakeClip(test::ClipRecipe{}), dir.path(), "party.mp4");
-             test::Select(w, 5, 7); }, kNoVideo, "holds no picture and no sound", true},
+             test::Select(w, 5, 7); }, kNoVideo, "party_Converted.mp4 holds no picture and no sound", true},
         {[this](frmMain&) {  // the input ends early, its header still promising every second
              QFile::remove(m_input), test::RunProgram(test::FfmpegPath(), {"-v", "error", "-i", m_source, "-c", "copy", "-movflags", "+faststart", m_input});
              QFile::resize(m_input, QFileInfo(m_input).size() / 2); }, "The cut is shorter than the selection: ", "party.mp4 ended early or is damaged", true},
         {[this](frmMain& w) { InFolder(w, InDir("gone")), test::Select(w, 2, 3);
-             WhileSlowJobRuns(w, [&] { QDir(InDir("gone")).removeRecursively(); }); }, kNoVideo, "does not exist", true},
+             WhileSlowJobRuns(w, [&] { QDir(InDir("gone")).removeRecursively(); }); }, kNoVideo, "party.mkv does not exist", true},
         {[&](frmMain& w) { test::ChooseOwnPreset(w, "Raw", "-c:v rawvideo -an", "mkv"), InFolder(w, full); }, kFailed, "No space left on device", true},
         {[](frmMain& w) { ChooseCustom(w, "AVI"), w.frFormats->txtCVBitrate->setText("fast"); }, "Error occured while getting paramters", "", false},
         {[this](frmMain& w) { WhileSlowJobRuns(w, [&] { ::kill(test::EncoderPids().value(0).toInt(), SIGKILL); }); },

@@ -146,8 +146,10 @@ TEST_F(Persistence, DamagedFileIsReportedAndKeptAsideBeforeTheFirstSave)
 // route), falls back alone: the others load. Of the folder options, the value loaded last decides.
 TEST_F(Persistence, OneBadValueFallsBackAlone)
 {
-    const struct { const char* value; const char* badData; } cases[] = {
-        {"txtChannels", "12"}, {"Extra", "\"!!!\""}, {"txtChannels", "null"}};  // wrong type; not base64
+    const QByteArray huge = '"' + QByteArray(18 << 20, 'A') + '"';  // sound base64, a file beyond any hive's size
+    const struct { const char* value; QByteArray badData; } cases[] = {
+        {"txtChannels", "12"}, {"Extra", "\"!!!\""}, {"txtChannels", "null"},  // wrong type; not base64
+        {"Extra", huge}, {"txtChannels", huge}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
         fresh();
