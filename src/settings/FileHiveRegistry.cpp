@@ -157,7 +157,8 @@ QJsonObject KeyToJson(const HiveKey& key)
 // Reads `in` to its end, each JSON text longer than kMaxTextBytes replaced
 // by null: the entry that holds it is then left out alone like any unusable
 // one, and it is never held in memory whole. `dropped` tells whether any
-// was. False when the file could not be read to its end.
+// was. False when the file could not be read to its end; reading stops
+// early once what is kept is larger than any hive of ours.
 bool ReadWithoutOversizedTexts(QFile& in, QByteArray& out, bool& dropped)
 {
     out.clear();
@@ -172,6 +173,8 @@ bool ReadWithoutOversizedTexts(QFile& in, QByteArray& out, bool& dropped)
         if (count == 0)
             return total == in.size();
         total += count;
+        if (out.size() > kMaxHiveBytes)
+            return true;  // far too large to be ours even without its long texts: no need to read on
         const char* p = chunk.constData();
         const char* const end = p + count;
         while (p < end) {
