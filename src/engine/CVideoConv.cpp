@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <QRegularExpression>
 
@@ -90,7 +92,9 @@ QString CVideoConv::BuildCommandLine() const
     // decodes from the beginning and drops every frame before the start:
     // slower, but exact where the input seek is not. Either way the
     // encoder's "time=" counts from the start, as the progress needs.
-    const QString seek = m_startTime ? QStringLiteral(" -ss ") + CommandLineSeconds(*m_startTime) : QString();
+    const QString seek = m_startTime
+        ? QStringLiteral(" -ss ") + CommandLineSeconds(m_origin.EncoderMilliseconds(*m_startTime))
+        : QString();
     const QString input = QStringLiteral(" -i ") + DOSOutputs::QuoteArgument(m_inputFile);
     return encoderCommand(EncoderPath()) + (m_seekAfterInput ? input + seek : seek + input) + QLatin1Char(' ')
         + m_parametrs + QLatin1Char(' ') + DOSOutputs::QuoteArgument(m_outputFile);
@@ -121,23 +125,24 @@ QString CVideoConv::RunProbe(const QStringList& arguments)
     return probeRunner.ExitedNormally() && probeRunner.ExitCode() == 0 ? report : QString();
 }
 
+std::optional<TimeOrigin> CVideoConv::ProbeTimeOrigin(const QString& path)
+{
+    const QString report = RunProbe(TimeOrigin::ProbeArguments(path));
+    return report.isEmpty() ? std::nullopt : TimeOrigin::FromProbeReport(report);
+}
+
 bool CVideoConv::InputNeedsExactSeek()
 {
-    const QString report = RunProbe({QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                                     QStringLiteral("format=format_name,start_time"), QStringLiteral("-of"),
-                                     QStringLiteral("default=noprint_wrappers=1"), m_inputFile});
+    const QString report = RunProbe(TimeOrigin::ProbeArguments(m_inputFile));
+    m_origin = TimeOrigin::FromProbeReport(report).value_or(TimeOrigin());
     if (report.isEmpty())
         return true;  // unknown: exact first
-    static const QRegularExpression formatLine(QStringLiteral("^format_name=(.*)$"),
-                                               QRegularExpression::MultilineOption);
-    static const QRegularExpression startLine(QStringLiteral("^start_time=([-0-9.]+)"),
-                                              QRegularExpression::MultilineOption);
-    const QStringList formats = formatLine.match(report).captured(1).trimmed().split(QLatin1Char(','));
+    const QJsonObject format = QJsonDocument::fromJson(report.toUtf8()).object().value(QLatin1String("format")).toObject();
+    const QStringList formats = format.value(QLatin1String("format_name")).toString().split(QLatin1Char(','));
     // MPEG transport and program streams have no index to seek exactly by.
     if (formats.contains(QLatin1String("mpegts")) || formats.contains(QLatin1String("mpeg")))
         return true;
-    const QRegularExpressionMatch start = startLine.match(report);
-    return start.hasMatch() && start.captured(1).toDouble() > kStartOffsetLimit;
+    return m_origin.ContainerStart() > kStartOffsetLimit;
 }
 
 QString CVideoConv::OutputProblem()
@@ -177,6 +182,7 @@ void CVideoConv::StartConversion()
             return;
         }
         DOSOutputs* dos = runner();
+        m_origin = TimeOrigin();
         m_seekAfterInput = m_startTime && InputNeedsExactSeek();
         if (!self)
             return;

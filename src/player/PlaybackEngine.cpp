@@ -525,6 +525,9 @@ void PlaybackEngine::finishLoad(const QString& failure)
     m_loadLimit->stop();
     if (failure.isEmpty()) {
         m_loaded = true;
+        const double first = m_hasVideo ? readDouble("time-pos", NAN) : NAN;
+        m_firstPicture = std::isfinite(first) ? std::optional<double>(first) : std::nullopt;
+        startAtOrigin();
         emit loaded();
         return;
     }
@@ -615,6 +618,7 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
             break;
         m_fileLoaded = true;
         m_duration = std::max(0.0, readDouble("duration", 0.0));
+        m_demuxerStart = readDouble("demuxer-start-time", 0.0);
         char* vid = mpv_get_property_string(client("mpv_get_property_string"), "vid");
         m_hasVideo = vid && qstrcmp(vid, "no") != 0 && *vid;
         mpv_free(vid);
@@ -654,14 +658,14 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
             finishLoad(QStringLiteral("No picture of its video could be decoded."));
         if (m_seekPending) {
             ++m_restartsSinceSeek;
-            const double pos = readDouble("time-pos", -1.0);
+            const double pos = readDouble("time-pos", NAN);
             // A picture further than one and a half frames from the target:
             // the container's seek did not land on or before the key frame the
             // target needs, so the exact seek could not reach it. Seek again from further
             // back, which in the end is the file's start.
             const double fps = readDouble("container-fps", 0.0);
             const double frame = fps > 0.0 ? 1.0 / fps : kDefaultFrameSeconds;
-            if (m_inexactContainer && pos >= 0.0 && std::abs(pos - m_seekTarget) > 1.5 * frame
+            if (m_inexactContainer && std::isfinite(pos) && std::abs(pos - m_seekTarget) > 1.5 * frame
                 && m_demuxerOffset < m_seekTarget) {
                 m_demuxerOffset = std::max(1.0, m_demuxerOffset * 2.0);
                 const QByteArray offset = QByteArray::number(m_demuxerOffset, 'f', 3);
@@ -731,6 +735,8 @@ bool PlaybackEngine::Load(const QString& path)
     m_endSignalled = false;
     m_seekPending = false;
     m_duration = 0.0;
+    m_firstPicture.reset();
+    m_demuxerStart = 0.0;
     m_entryId = -1;
 
     const QByteArray file = info.absoluteFilePath().toUtf8();
@@ -770,9 +776,33 @@ void PlaybackEngine::Stop()
     m_stopped = true;
 }
 
+void PlaybackEngine::setTimeOrigin(const TimeOrigin& origin)
+{
+    m_origin = origin;
+    startAtOrigin();
+}
+
+double PlaybackEngine::engineZero() const { return m_origin.EngineZero(m_firstPicture, m_demuxerStart); }
+
+double PlaybackEngine::toPosition(double engineSeconds) const
+{
+    return m_origin.PositionOfEngineTime(engineSeconds, engineZero());
+}
+
+double PlaybackEngine::toEngine(double position) const { return m_origin.EngineTimeOfPosition(position, engineZero()); }
+
+void PlaybackEngine::startAtOrigin()
+{
+    // Half a millisecond before position 0 is still the frame at 0.
+    if (m_loaded && m_firstPicture && toPosition(*m_firstPicture) < -0.0005)
+        setCurrentPosition(0.0);
+}
+
 double PlaybackEngine::Duration() const
 {
-    return m_loaded ? m_duration : 0.0;
+    if (!m_loaded || m_duration <= 0.0)
+        return 0.0;
+    return std::max(0.0, toPosition(m_duration));
 }
 
 double PlaybackEngine::CurrentPosition() const
@@ -780,14 +810,16 @@ double PlaybackEngine::CurrentPosition() const
     if (!m_loaded)
         return 0.0;
     if (isSeeking())
-        return m_seekTarget;
+        return m_seekPosition;
     // At the end the position is the end of the file (the last frame starts
     // a frame's length before it).
-    if (readFlag("eof-reached") && m_duration > 0.0)
-        return m_duration;
-    double pos = std::max(0.0, readDouble("time-pos", 0.0));
-    if (m_duration > 0.0)
-        pos = std::min(pos, m_duration);
+    const double length = Duration();
+    if (readFlag("eof-reached") && length > 0.0)
+        return length;
+    const double now = readDouble("time-pos", NAN);
+    double pos = std::isfinite(now) ? std::max(0.0, toPosition(now)) : 0.0;
+    if (length > 0.0)
+        pos = std::min(pos, length);
     return pos;
 }
 
@@ -800,15 +832,17 @@ void PlaybackEngine::setCurrentPosition(double seconds)
 {
     if (!m_loaded || !std::isfinite(seconds))
         return;
-    double target = std::max(0.0, seconds);
-    if (m_duration > 0.0)
-        target = std::min(target, m_duration);
+    double position = std::max(0.0, seconds);
+    if (Duration() > 0.0)
+        position = std::min(position, Duration());
+    const double target = toEngine(position);
     const QByteArray where = QByteArray::number(target, 'f', 6);
     const char* command[] = {"seek", where.constData(), "absolute+exact", nullptr};
     if (mpv_command(client("seek"), command) < 0)
         return;
     m_seekPending = true;
     m_seekTarget = target;
+    m_seekPosition = position;
     m_restartsSinceSeek = 0;
     m_seekClock.start();
 }
