@@ -45,6 +45,8 @@ constexpr qint64 kSeekConfirmLimitMs = 5000;
 constexpr double kSeekLandingTolerance = 0.5;
 // The length of a frame when the file does not say (25 frames a second).
 constexpr double kDefaultFrameSeconds = 0.04;
+// A time this share of a frame below a frame's start still names that frame.
+constexpr double kFrameGridTolerance = 0.05;
 
 // The picture layout matching QImage::Format_RGB32 in memory. The player
 // leaves the fourth byte 0; the pane copies the picture 1:1 into its
@@ -630,6 +632,11 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
         mpv_free(format);
         m_inexactContainer = formats.contains("mpegts") || formats.contains("mpeg")
             || readDouble("demuxer-start-time", 0.0) > 0.001;
+        // MPEG-TS and MPEG-PS leave timestamps out of some pictures, and the
+        // player's guess for them after a seek may lie up to half a frame
+        // late: their positions are taken to the frame at or before.
+        const bool guessedTimes = formats.contains("mpegts") || formats.contains("mpeg");
+        m_frameRate = guessedTimes ? std::max(0.0, readDouble("container-fps", 0.0)) : 0.0;
         // Ready now unless a picture is still to come.
         if (!m_hasVideo || m_haveFrame)
             finishLoad({});
@@ -818,6 +825,8 @@ double PlaybackEngine::CurrentPosition() const
         return length;
     const double now = readDouble("time-pos", NAN);
     double pos = std::isfinite(now) ? std::max(0.0, toPosition(now)) : 0.0;
+    if (m_frameRate > 0.0)
+        pos = std::floor(pos * m_frameRate + kFrameGridTolerance) / m_frameRate;
     if (length > 0.0)
         pos = std::min(pos, length);
     return pos;

@@ -230,6 +230,7 @@ private:
     TimeOrigin m_origin;
     std::optional<double> m_firstPicture;  // the engine's clock at the first picture
     double m_demuxerStart = 0.0;           // the engine's own start (its demuxer-start-time)
+    double m_frameRate = 0.0;              // positions are taken to this frame grid (0: not)
     double m_rate = 1.0;
     long m_volume = kVolumeFull;
     long m_balance = 0;
