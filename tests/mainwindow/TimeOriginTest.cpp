@@ -95,6 +95,7 @@ struct Source {
     // that row marks at the timeline's whole seconds only.
     bool steps = true;
 };
+void PrintTo(const Source& s, std::ostream* out) { *out << s.name; }
 
 class OneTimeOrigin : public test::HiveTest, public ::testing::WithParamInterface<Source> {
 protected:
