@@ -666,13 +666,16 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
         if (m_seekPending) {
             ++m_restartsSinceSeek;
             const double pos = readDouble("time-pos", NAN);
-            // A picture further than one and a half frames from the target:
-            // the container's seek did not land on or before the key frame the
-            // target needs, so the exact seek could not reach it. Seek again from further
-            // back, which in the end is the file's start.
+            // A picture further than one and a half frames before the target,
+            // or one starting after it (beyond the half frame by which a
+            // guessed timestamp may be late): the container's seek did not
+            // land on or before the key frame the target needs, so the exact
+            // seek could not reach it. Seek again from further back, which in
+            // the end is the file's start.
             const double fps = readDouble("container-fps", 0.0);
             const double frame = fps > 0.0 ? 1.0 / fps : kDefaultFrameSeconds;
-            if (m_inexactContainer && std::isfinite(pos) && std::abs(pos - m_seekTarget) > 1.5 * frame
+            const double off = pos - m_seekTarget;
+            if (m_inexactContainer && std::isfinite(pos) && (off > 0.75 * frame || off < -1.5 * frame)
                 && m_demuxerOffset < m_seekTarget) {
                 m_demuxerOffset = std::max(1.0, m_demuxerOffset * 2.0);
                 const QByteArray offset = QByteArray::number(m_demuxerOffset, 'f', 3);
@@ -863,6 +866,19 @@ bool PlaybackEngine::StepFrame(bool back)
     // A step starts from the picture on screen, not from a seek's target.
     m_seekPending = false;
     m_stopped = false;
+    if (back && m_frameRate > 0.0) {
+        // The player's own step back seeks to just before the picture, and
+        // in MPEG-TS and MPEG-PS the container's seek may land after it (the
+        // step then fails and the picture stays). An exact seek one frame
+        // back goes through the landing check of setCurrentPosition.
+        const double now = CurrentPosition();
+        if (now > 0.0) {
+            int pause = 1;
+            mpv_set_property(client("mpv_set_property"), "pause", MPV_FORMAT_FLAG, &pause);
+            setCurrentPosition(std::max(0.0, now - 1.0 / m_frameRate));
+        }
+        return true;
+    }
     const char* command[] = {back ? "frame-back-step" : "frame-step", nullptr};
     return mpv_command(client(command[0]), command) >= 0;
 }
