@@ -9,6 +9,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <QRegularExpression>
 
@@ -95,7 +97,9 @@ QString CVideoConv::BuildCommandLine() const
     // decodes from the beginning and drops every frame before the start:
     // slower, but exact where the input seek is not. Either way the
     // encoder's "time=" counts from the start, as the progress needs.
-    const QString seek = m_startTime ? QStringLiteral(" -ss ") + CommandLineSeconds(*m_startTime) : QString();
+    const QString seek = m_startTime
+        ? QStringLiteral(" -ss ") + CommandLineSeconds(m_origin.EncoderMilliseconds(*m_startTime))
+        : QString();
     const QString input = QStringLiteral(" -i ") + DOSOutputs::QuoteArgument(m_inputFile);
     return encoderCommand(EncoderPath()) + (m_seekAfterInput ? input + seek : seek + input) + QLatin1Char(' ')
         + m_parametrs + QLatin1Char(' ') + DOSOutputs::QuoteArgument(m_outputFile);
@@ -136,26 +140,29 @@ QString CVideoConv::RunProbe(const QStringList& arguments)
     return probeRunner.ExitedNormally() && probeRunner.ExitCode() == 0 ? report : QString();
 }
 
+std::optional<TimeOrigin> CVideoConv::ProbeTimeOrigin(const QString& path)
+{
+    const QString report = RunProbe(TimeOrigin::ProbeArguments(path));
+    return report.isEmpty() ? std::nullopt : TimeOrigin::FromProbeReport(report);
+}
+
 void CVideoConv::ProbeInput()
 {
+    m_origin = TimeOrigin();
     m_inputSeconds.reset();
     m_inputNeedsExactSeek = true;  // unknown: exact first
-    const QString report = RunProbe({QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                                     QStringLiteral("format=format_name,start_time,duration"), QStringLiteral("-of"),
-                                     QStringLiteral("default=noprint_wrappers=1"), m_inputFile});
+    const QString report = RunProbe(TimeOrigin::ProbeArguments(m_inputFile));
     if (report.isEmpty())
         return;
-    static const QRegularExpression formatLine(QStringLiteral("^format_name=(.*)$"),
-                                               QRegularExpression::MultilineOption);
-    static const QRegularExpression startLine(QStringLiteral("^start_time=([-0-9.]+)"),
-                                              QRegularExpression::MultilineOption);
-    m_inputSeconds = ParseMediaLength(report).seconds;
-    const QStringList formats = formatLine.match(report).captured(1).trimmed().split(QLatin1Char(','));
+    m_origin = TimeOrigin::FromProbeReport(report).value_or(TimeOrigin());
+    const QJsonObject format = QJsonDocument::fromJson(report.toUtf8()).object().value(QLatin1String("format")).toObject();
+    if (const double seconds = format.value(QLatin1String("duration")).toString().toDouble(); seconds > 0.0)
+        m_inputSeconds = seconds;
+    const QStringList formats = format.value(QLatin1String("format_name")).toString().split(QLatin1Char(','));
     // MPEG transport and program streams have no index to seek exactly by.
     if (formats.contains(QLatin1String("mpegts")) || formats.contains(QLatin1String("mpeg")))
         return;
-    const QRegularExpressionMatch start = startLine.match(report);
-    m_inputNeedsExactSeek = start.hasMatch() && start.captured(1).toDouble() > kStartOffsetLimit;
+    m_inputNeedsExactSeek = m_origin.ContainerStart() > kStartOffsetLimit;
 }
 
 QString CVideoConv::ShortOutput()
@@ -166,10 +173,12 @@ QString CVideoConv::ShortOutput()
     if (!held.seconds)
         return {};  // the probe cannot tell: OutputProblem has judged the file
     // What the input held at the start, from the start on: a selection
-    // ending a little past the input's end asks for no more than that.
+    // ending a little past the input's end asks for no more than that. The
+    // container's length counts from its own start.
     double expected = m_fileTimeLength;
     if (m_inputSeconds) {
-        const double available = *m_inputSeconds - double(m_startTime.value_or(0)) / 1000.0;
+        const double start = m_origin.FileTimeOfPosition(double(m_startTime.value_or(0)) / 1000.0);
+        const double available = *m_inputSeconds - (start - m_origin.ContainerStart());
         expected -= std::clamp(expected - available, 0.0, kSelectionPastEndSlack);
     }
     return ShortOutputProblem(m_inputFile, expected, *held.seconds, held.frameSeconds);

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include "common/MediaTime.h"
+
 #include <memory>
 #include <optional>
 
@@ -23,7 +25,9 @@ enum class CutOutcome {
 
 // One encoder job: cuts `InputFile` into `OutputFile` with the encoder
 // arguments `Parametrs`, reporting progress against `FileTimeLength` seconds.
-// The cut starts at `StartTime`. Where the encoder's input seek is exact (the
+// The cut starts at `StartTime`, a position (TimeOrigin: seconds from the
+// input's first shown frame), which the job turns into the encoder's time
+// of the input as the probe finds it. Where the encoder's input seek is exact (the
 // input starts at 0 and is neither MPEG-TS nor MPEG-PS) the start is an input
 // option, so the encoder seeks there instead of decoding everything before
 // it; otherwise it is an output option, and the encoder decodes from the
@@ -72,6 +76,9 @@ public:
     // false; ProbeFailureShown() then tells the caller not to add its own.
     bool IsFileSupported(const QString& sMediaFile);
     bool ProbeFailureShown() const { return m_probeFailureShown; }
+    // Where positions start in `path`, as the probe finds it; empty when the
+    // probe could not tell.
+    std::optional<TimeOrigin> ProbeTimeOrigin(const QString& path);
 
     CutOutcome Outcome() const { return m_outcome; }
     bool Succeeded() const { return m_outcome == CutOutcome::Succeeded; }
@@ -114,8 +121,9 @@ protected:
     // True when the encoder's report on `path` says it could not read it;
     // the path itself, echoed in the report, is not looked at.
     static bool ReportsUnreadableInput(const QString& report, const QString& path);
-    // Asks the probe about the input before the run: whether the input seek
-    // can be trusted to land on the start, and the input's length.
+    // Asks the probe about the input before the run: where its time starts
+    // (m_origin), whether its input seek can be trusted to land on the
+    // start, and its length.
     void ProbeInput();
     // Why the finished run's output is no video; empty when it is one. Reads
     // the output's length for ShortOutput too.
@@ -146,7 +154,8 @@ protected:
     QString m_outputShownAs;
     float m_fileTimeLength = 0.0f;
     QString m_parametrs;
-    std::optional<qint64> m_startTime;  // milliseconds
+    std::optional<qint64> m_startTime;  // milliseconds, a position
+    TimeOrigin m_origin;                // of the input, read when the job starts
     std::unique_ptr<DOSOutputs> objDOS;
     QString m_pendingLine;  // the report's last line, not yet complete
     CutOutcome m_outcome = CutOutcome::NotRun;

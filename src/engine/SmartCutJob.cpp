@@ -78,7 +78,7 @@ void SmartCutJob::setSelectionLength(double seconds) { m_length = MediaMilliseco
 
 double SmartCutJob::EndSeconds() const
 {
-    return m_formatStart + double(m_startTime.value_or(0) + m_length) / 1000.0;
+    return m_origin.FileTimeOfPosition(double(m_startTime.value_or(0) + m_length) / 1000.0);
 }
 void SmartCutJob::setFallbackParametrs(const QString& options) { m_fallback = options; }
 
@@ -244,7 +244,7 @@ QString SmartCutJob::Analyse(bool* stopped)
     };
     // The streams.
     if (!run({"-v", "error", "-show_entries",
-              "format=format_name,start_time:stream=index,codec_type,codec_name,profile,level,pix_fmt,color_range,"
+              "format=format_name,start_time:stream=index,codec_type,start_time,codec_name,profile,level,pix_fmt,color_range,"
               "color_space,color_transfer,color_primaries,field_order,time_base,has_b_frames:"
               "stream_disposition=attached_pic:stream_side_data=rotation",
               "-of", "json", m_inputFile}))
@@ -254,7 +254,8 @@ QString SmartCutJob::Analyse(bool* stopped)
     const QStringList formats = format.value(QLatin1String("format_name")).toString().split(QLatin1Char(','));
     if (formats.contains(QLatin1String("mpegts")) || formats.contains(QLatin1String("mpeg")))
         return QStringLiteral("its container, an MPEG transport or program stream, has no index to find frames by");
-    m_formatStart = format.value(QLatin1String("start_time")).toString().toDouble();
+    m_origin = TimeOrigin::FromProbeJson(info).value_or(TimeOrigin());
+    m_formatStart = m_origin.ContainerStart();
     int videoIndex = -1, audioIndex = -1;
     QString audioTimeBase;
     m_audioStreams.clear();
@@ -315,7 +316,7 @@ QString SmartCutJob::Analyse(bool* stopped)
         return refused;
 
     // The video's packets around the selection, from a key frame at or before its start.
-    const double start = m_formatStart + double(m_startTime.value_or(0)) / 1000.0;
+    const double start = m_origin.FileTimeOfPosition(double(m_startTime.value_or(0)) / 1000.0);
     const double end = EndSeconds();
     QVector<VideoPacket> packets;
     for (const double margin : {3.0, 60.0, -1.0}) {

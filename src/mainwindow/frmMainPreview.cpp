@@ -98,10 +98,17 @@ void frmMain::connectPreviewHandlers()
     connect(picVideoWindow, &VideoPane::filesDropped, this, &frmMain::picVideoWindow_OLEDragDrop);
     m_keyFrameScan = new KeyFrameScan(this);
     connect(m_keyFrameScan, &KeyFrameScan::finished, this, [this](const QString& path, const QList<double>& times) {
-        if (path != InputFilePath)
+        if (path != InputFilePath || !m_player)
             return;
-        KeyFrameTimes = times;
-        KeyFrameMarks->setTimes(times);
+        // The probe lists the file's own times; the window keeps positions.
+        // Key frames before position 0 (left out by an edit list) are none
+        // the timeline can show.
+        const TimeOrigin& origin = m_player->timeOrigin();
+        KeyFrameTimes.clear();
+        for (const double t : times)
+            if (origin.PositionOfFileTime(t) > -0.0005)
+                KeyFrameTimes << std::max(0.0, origin.PositionOfFileTime(t));
+        KeyFrameMarks->setTimes(KeyFrameTimes);
         ShowCutStartNote();
     });
     connectKeyboard();
@@ -240,6 +247,10 @@ void frmMain::OpenVideoFile(const QString& path)
         watchdog.start(50);
         supported = probe->IsFileSupported(path) && !timedOut;
         failureShown = probe->ProbeFailureShown();  // e.g. the encoder is missing
+        // Positions count from the first shown frame (TimeOrigin); the
+        // engine converts its own clock from here on.
+        if (supported && self && serial == m_openSerial && opening)
+            opening->setTimeOrigin(probe->ProbeTimeOrigin(path).value_or(TimeOrigin()));
         if (self && m_probe == probe)
             m_probe.reset();
     }

@@ -58,6 +58,8 @@ constexpr qint64 kSeekConfirmLimitMs = 5000;
 constexpr double kSeekLandingTolerance = 0.5;
 // The length of a frame when the file does not say (25 frames a second).
 constexpr double kDefaultFrameSeconds = 0.04;
+// A time this share of a frame below a frame's start still names that frame.
+constexpr double kFrameGridTolerance = 0.05;
 
 // The picture layout matching QImage::Format_RGB32 in memory. The player
 // leaves the fourth byte 0; the pane copies the picture 1:1 into its
@@ -555,6 +557,9 @@ void PlaybackEngine::finishLoad(const QString& failure)
     m_loadLimit->stop();
     if (failure.isEmpty()) {
         m_loaded = true;
+        const double first = m_hasVideo ? readDouble("time-pos", NAN) : NAN;
+        m_firstPicture = std::isfinite(first) ? std::optional<double>(first) : std::nullopt;
+        startAtOrigin();
         emit loaded();
         return;
     }
@@ -649,6 +654,7 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
             break;
         m_fileLoaded = true;
         m_duration = std::max(0.0, readDouble("duration", 0.0));
+        m_demuxerStart = readDouble("demuxer-start-time", 0.0);
         char* vid = mpv_get_property_string(client("mpv_get_property_string"), "vid");
         m_hasVideo = vid && qstrcmp(vid, "no") != 0 && *vid;
         mpv_free(vid);
@@ -660,6 +666,11 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
         mpv_free(format);
         m_inexactContainer = formats.contains("mpegts") || formats.contains("mpeg")
             || readDouble("demuxer-start-time", 0.0) > 0.001;
+        // MPEG-TS and MPEG-PS leave timestamps out of some pictures, and the
+        // player's guess for them after a seek may lie up to half a frame
+        // late: their positions are taken to the frame at or before.
+        const bool guessedTimes = formats.contains("mpegts") || formats.contains("mpeg");
+        m_frameRate = guessedTimes ? std::max(0.0, readDouble("container-fps", 0.0)) : 0.0;
         // Ready now unless a picture is still to come.
         if (!m_hasVideo || m_haveFrame)
             finishLoad({});
@@ -688,14 +699,17 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
             finishLoad(QStringLiteral("No picture of its video could be decoded."));
         if (m_seekPending) {
             ++m_restartsSinceSeek;
-            const double pos = readDouble("time-pos", -1.0);
-            // A picture further than one and a half frames from the target:
-            // the container's seek did not land on or before the key frame the
-            // target needs, so the exact seek could not reach it. Seek again from further
-            // back, which in the end is the file's start.
+            const double pos = readDouble("time-pos", NAN);
+            // A picture further than one and a half frames before the target,
+            // or one starting after it (beyond the half frame by which a
+            // guessed timestamp may be late): the container's seek did not
+            // land on or before the key frame the target needs, so the exact
+            // seek could not reach it. Seek again from further back, which in
+            // the end is the file's start.
             const double fps = readDouble("container-fps", 0.0);
             const double frame = fps > 0.0 ? 1.0 / fps : kDefaultFrameSeconds;
-            if (m_inexactContainer && pos >= 0.0 && std::abs(pos - m_seekTarget) > 1.5 * frame
+            const double off = pos - m_seekTarget;
+            if (m_inexactContainer && std::isfinite(pos) && (off > 0.75 * frame || off < -1.5 * frame)
                 && m_demuxerOffset < m_seekTarget) {
                 m_demuxerOffset = std::max(1.0, m_demuxerOffset * 2.0);
                 const QByteArray offset = QByteArray::number(m_demuxerOffset, 'f', 3);
@@ -810,6 +824,8 @@ bool PlaybackEngine::Load(const QString& path)
     m_endSignalled = false;
     m_seekPending = false;
     m_duration = 0.0;
+    m_firstPicture.reset();
+    m_demuxerStart = 0.0;
     m_entryId = -1;
 
     const QByteArray file = info.absoluteFilePath().toUtf8();
@@ -849,9 +865,33 @@ void PlaybackEngine::Stop()
     m_stopped = true;
 }
 
+void PlaybackEngine::setTimeOrigin(const TimeOrigin& origin)
+{
+    m_origin = origin;
+    startAtOrigin();
+}
+
+double PlaybackEngine::engineZero() const { return m_origin.EngineZero(m_firstPicture, m_demuxerStart); }
+
+double PlaybackEngine::toPosition(double engineSeconds) const
+{
+    return m_origin.PositionOfEngineTime(engineSeconds, engineZero());
+}
+
+double PlaybackEngine::toEngine(double position) const { return m_origin.EngineTimeOfPosition(position, engineZero()); }
+
+void PlaybackEngine::startAtOrigin()
+{
+    // Half a millisecond before position 0 is still the frame at 0.
+    if (m_loaded && m_firstPicture && toPosition(*m_firstPicture) < -0.0005)
+        setCurrentPosition(0.0);
+}
+
 double PlaybackEngine::Duration() const
 {
-    return m_loaded ? m_duration : 0.0;
+    if (!m_loaded || m_duration <= 0.0)
+        return 0.0;
+    return std::max(0.0, toPosition(m_duration));
 }
 
 double PlaybackEngine::CurrentPosition() const
@@ -859,14 +899,18 @@ double PlaybackEngine::CurrentPosition() const
     if (!m_loaded)
         return 0.0;
     if (isSeeking())
-        return m_seekTarget;
+        return m_seekPosition;
     // At the end the position is the end of the file (the last frame starts
     // a frame's length before it).
-    if (readFlag("eof-reached") && m_duration > 0.0)
-        return m_duration;
-    double pos = std::max(0.0, readDouble("time-pos", 0.0));
-    if (m_duration > 0.0)
-        pos = std::min(pos, m_duration);
+    const double length = Duration();
+    if (readFlag("eof-reached") && length > 0.0)
+        return length;
+    const double now = readDouble("time-pos", NAN);
+    double pos = std::isfinite(now) ? std::max(0.0, toPosition(now)) : 0.0;
+    if (m_frameRate > 0.0)
+        pos = std::floor(pos * m_frameRate + kFrameGridTolerance) / m_frameRate;
+    if (length > 0.0)
+        pos = std::min(pos, length);
     return pos;
 }
 
@@ -879,15 +923,17 @@ void PlaybackEngine::setCurrentPosition(double seconds)
 {
     if (!m_loaded || !std::isfinite(seconds))
         return;
-    double target = std::max(0.0, seconds);
-    if (m_duration > 0.0)
-        target = std::min(target, m_duration);
+    double position = std::max(0.0, seconds);
+    if (Duration() > 0.0)
+        position = std::min(position, Duration());
+    const double target = toEngine(position);
     const QByteArray where = QByteArray::number(target, 'f', 6);
     const char* command[] = {"seek", where.constData(), "absolute+exact", nullptr};
     if (mpv_command(client("seek"), command) < 0)
         return;
     m_seekPending = true;
     m_seekTarget = target;
+    m_seekPosition = position;
     m_restartsSinceSeek = 0;
     m_seekClock.start();
 }
@@ -899,6 +945,19 @@ bool PlaybackEngine::StepFrame(bool back)
     // A step starts from the picture on screen, not from a seek's target.
     m_seekPending = false;
     m_stopped = false;
+    if (back && m_frameRate > 0.0) {
+        // The player's own step back seeks to just before the picture, and
+        // in MPEG-TS and MPEG-PS the container's seek may land after it (the
+        // step then fails and the picture stays). An exact seek one frame
+        // back goes through the landing check of setCurrentPosition.
+        const double now = CurrentPosition();
+        if (now > 0.0) {
+            int pause = 1;
+            mpv_set_property(client("mpv_set_property"), "pause", MPV_FORMAT_FLAG, &pause);
+            setCurrentPosition(std::max(0.0, now - 1.0 / m_frameRate));
+        }
+        return true;
+    }
     const char* command[] = {back ? "frame-back-step" : "frame-step", nullptr};
     return mpv_command(client(command[0]), command) >= 0;
 }

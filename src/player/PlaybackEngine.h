@@ -6,9 +6,12 @@
 #include <QSize>
 #include <QString>
 
+#include "common/MediaTime.h"
+
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QOffscreenSurface;
 class QThread;
@@ -110,16 +113,25 @@ public:
     // afterwards shows the first picture.
     void Stop();
 
-    // Length of the loaded file in seconds; 0 when nothing is loaded or the
-    // length is unknown.
+    // Where positions start in the file (TimeOrigin), as the probe found it;
+    // the identity until it is set. Every time the engine takes or gives
+    // (Duration, CurrentPosition, setCurrentPosition) is a position, so the
+    // engine's own clock never leaves it. Frames that the engine would show
+    // before position 0 (those an MP4 edit list leaves out) are passed over:
+    // a file that opens on one opens at position 0 instead.
+    void setTimeOrigin(const TimeOrigin& origin);
+    const TimeOrigin& timeOrigin() const { return m_origin; }
+
+    // Length of the loaded video in seconds (from position 0 to its end); 0
+    // when nothing is loaded or the length is unknown.
     double Duration() const;
 
     // Playback position in seconds. At the end of the file it is the
     // duration. Right after setCurrentPosition() it reads the requested
     // position, also while the seek is still under way.
     double CurrentPosition() const;
-    // Seeks exactly to `seconds` (clamped to 0..Duration()). The play state
-    // does not change. Ignored when nothing is loaded.
+    // Seeks exactly to position `seconds` (clamped to 0..Duration()). The
+    // play state does not change. Ignored when nothing is loaded.
     void setCurrentPosition(double seconds);
     // Shows the next (or, `back`, the previous) frame and pauses there
     // (libmpv's frame-step and frame-back-step). Ignored when nothing is
@@ -203,6 +215,12 @@ private:
     bool readFlag(const char* name) const;
     double readDouble(const char* name, double fallback) const;
     void releasePlayer();
+    // The engine's clock and positions (TimeOrigin).
+    double engineZero() const;
+    double toPosition(double engineSeconds) const;
+    double toEngine(double position) const;
+    // Leaves a first picture that lies before position 0 for the one at 0.
+    void startAtOrigin();
 
     mpv_handle* m_mpv = nullptr;
     bool m_gl = false;
@@ -221,7 +239,11 @@ private:
     bool m_hasVideo = false;
     bool m_stopped = false;
     bool m_endSignalled = false;
-    double m_duration = 0.0;
+    double m_duration = 0.0;  // the end, on the engine's clock
+    TimeOrigin m_origin;
+    std::optional<double> m_firstPicture;  // the engine's clock at the first picture
+    double m_demuxerStart = 0.0;           // the engine's own start (its demuxer-start-time)
+    double m_frameRate = 0.0;              // positions are taken to this frame grid (0: not)
     double m_rate = 1.0;
     long m_volume = kVolumeFull;
     long m_balance = 0;
@@ -229,7 +251,8 @@ private:
     // The target of the latest seek, shown as the position until the player
     // has got there.
     bool m_seekPending = false;
-    double m_seekTarget = 0.0;
+    double m_seekTarget = 0.0;    // on the engine's clock
+    double m_seekPosition = 0.0;  // the same as a position
     int m_restartsSinceSeek = 0;
     QElapsedTimer m_seekClock;
     // How far before an exact seek's target the container is asked to seek

@@ -219,7 +219,7 @@ TEST_P(SmartCutOf, CutsTheMarkedFramesCopyingWhatItCanAndDecodesCleanly)
         SmartCutJob job;
         job.setInputFile(clip);
         job.setOutputFile(out);
-        job.setStartTime(start);
+        job.setStartTime(start - frames[0].time);  // a position: from the first frame on
         job.setSelectionLength(end - start);
         job.StartConversion();
         ASSERT_EQ(job.Outcome(), CutOutcome::Succeeded)
