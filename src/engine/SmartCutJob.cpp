@@ -36,6 +36,8 @@ constexpr double kSeekLead = 0.0005;
 constexpr qint64 kHalfMillisecond = 45;
 // How far a time from the probe may lie off a mark and still count as on it.
 constexpr double kTolerance = 5e-7;
+// Key frames asked whether they start a sequence before the copy is given up.
+constexpr int kMostKeyFramesAsked = 4;
 // Weights of the steps on the bar, per second of the selection.
 constexpr double kEncodeCost = 1.0, kCopyCost = 0.02, kJoinCost = 0.04, kCheckCost = 0.15;
 
@@ -43,6 +45,47 @@ QJsonObject ParseJson(const QString& report)
 {
     const qsizetype brace = report.indexOf(QLatin1Char('{'));
     return brace < 0 ? QJsonObject() : QJsonDocument::fromJson(report.mid(brace).toUtf8()).object();
+}
+
+// The bytes of the probe's hex dump ("00000000: 0000 0005 0606  ......").
+QByteArray HexDumpBytes(const QString& dump)
+{
+    QByteArray hex;
+    for (const QString& line : dump.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const qsizetype colon = line.indexOf(QLatin1String(": "));
+        if (colon < 0)
+            continue;
+        const qsizetype text = line.indexOf(QLatin1String("  "), colon + 2);
+        hex += line.mid(colon + 2, text < 0 ? -1 : text - colon - 2).remove(QLatin1Char(' ')).toLatin1();
+    }
+    return QByteArray::fromHex(hex);
+}
+
+// True when the first picture slice of an H.264 packet (NAL units with
+// four-byte lengths, or with start codes) is that of an IDR picture.
+bool IsH264Idr(const QByteArray& data)
+{
+    const auto isVcl = [](int type) { return type >= 1 && type <= 5; };
+    const bool startCodes = data.startsWith(QByteArray("\0\0\1", 3)) || data.startsWith(QByteArray("\0\0\0\1", 4));
+    if (startCodes) {
+        for (qsizetype i = 0; i + 3 < data.size(); ++i) {
+            if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
+                const int type = data[i + 3] & 0x1f;
+                if (isVcl(type))
+                    return type == 5;
+            }
+        }
+        return false;
+    }
+    for (qsizetype i = 0; i + 4 < data.size();) {
+        const quint32 length = (quint32(quint8(data[i])) << 24) | (quint32(quint8(data[i + 1])) << 16)
+            | (quint32(quint8(data[i + 2])) << 8) | quint32(quint8(data[i + 3]));
+        const int type = data[i + 4] & 0x1f;
+        if (isVcl(type))
+            return type == 5;
+        i += 4 + qsizetype(length);
+    }
+    return false;
 }
 
 bool IsStatus(const QString& line)
@@ -347,8 +390,34 @@ QString SmartCutJob::Analyse(bool* stopped)
     const auto ticks = [&](double seconds) {
         return qint64(std::ceil((seconds - kTolerance) * double(m_tbDen) / double(m_tbNum)));
     };
+    // An H.264 copy starts at an IDR picture only: a recovery-point key
+    // frame continues the numbering of the pictures before it, which the
+    // re-encoded head cannot continue, and the decoder drops what follows.
+    // Each key frame asked about costs a probe run; an open-GOP stream has
+    // no IDR picture after its first, so the asking stops after a few.
+    int asked = 0;
+    bool probeStopped = false;
+    const auto startsSequence = [&](int k) {
+        if (m_video.codec != QLatin1String("h264"))
+            return true;
+        if (probeStopped || ++asked > kMostKeyFramesAsked)
+            return false;
+        const double at = double(packets[k].pts * m_tbNum) / double(m_tbDen);
+        if (!run({"-v", "error", "-select_streams", QString::number(videoIndex), "-show_entries",
+                  "packet=pts,data", "-show_data", "-of", "json", "-read_intervals", Secs(at) + QStringLiteral("%+#1"),
+                  m_inputFile})) {
+            probeStopped = true;
+            return false;
+        }
+        const QJsonArray found = ParseJson(report).value(QLatin1String("packets")).toArray();
+        const QJsonObject packet = found.isEmpty() ? QJsonObject() : found.first().toObject();
+        return packet.value(QLatin1String("pts")).toInteger(-1) == packets[k].pts
+            && IsH264Idr(HexDumpBytes(packet.value(QLatin1String("data")).toString()));
+    };
     const std::optional<SmartCutPlan> plan = PlanSmartCut(packets, ticks(start), ticks(end),
-                                                          m_video.codec != QLatin1String("h264"));
+                                                          m_video.codec != QLatin1String("h264"), startsSequence);
+    if (probeStopped && (*stopped || m_outcome == CutOutcome::Failed))
+        return {};
     if (!plan) {
         Fail(QStringLiteral("The selection holds no picture of the video: nothing to cut."), {});
         return {};
@@ -586,10 +655,15 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         return {};
     listing.close();
     QStringList args(common);
-    // The picture starts as much after the sound as its first frame lies after the sound's first.
-    if (withSound)
-        args << "-itsoffset" << Secs(seconds(p.firstPts) - audioFrom);
+    // The picture starts as much after the sound as its first frame lies
+    // after the sound's first, and the sound as much after the picture where
+    // it starts later (no audio frame covers the start).
+    const double soundLead = seconds(p.firstPts) - audioFrom;
+    if (withSound && soundLead > 0)
+        args << "-itsoffset" << Secs(soundLead);
     args << "-f" << "concat" << "-safe" << "0" << "-i" << listing.fileName();
+    if (withSound && soundLead < 0)
+        args << "-itsoffset" << Secs(-soundLead);
     if (withSound)
         args << "-i" << sound;
     args << "-map" << "0:v:0";
