@@ -203,7 +203,10 @@ void SmartCutJob::StartConversion()
         const bool reencode = Host().askYesNo(why + QStringLiteral(" Cut it frame-exact by re-encoding instead?"));
         if (!self || !reencode)
             return;
+        // The re-encode's bar runs over the whole selection, as a plain cut's does.
         setParametrs(m_fallback);
+        setFileTimeLength(float(double(m_length) / 1000.0));
+        setProgressRange(0, 100);
         CVideoConv::StartConversion();
         return;
     }
@@ -213,7 +216,7 @@ void SmartCutJob::StartConversion()
     std::optional<QTemporaryDir> parts;
     parts.emplace(QFileInfo(m_outputFile).absolutePath() + QStringLiteral("/.clipwright-smartcut-XXXXXX"));
     if (!parts->isValid())
-        parts.emplace();
+        parts.emplace(QDir::tempPath() + QStringLiteral("/.clipwright-smartcut-XXXXXX"));
     const QTemporaryDir& folder = *parts;
     if (!folder.isValid()) {
         Fail(QStringLiteral("The smart cut could not create its working folder: ") + folder.errorString(), {});
@@ -222,7 +225,10 @@ void SmartCutJob::StartConversion()
     // The lock says the folder is in use while this process lives; a folder
     // whose owner died (killed, crashed, powered off) is removed by the next
     // smart cut into the same place.
+    // It never goes stale by age: a long job keeps it, and only its owner's
+    // death frees it.
     QLockFile owner(folder.filePath(QString::fromLatin1(kPartsOwnerFile)));
+    owner.setStaleLockTime(0);
     owner.tryLock(0);
     RemoveAbandonedParts(QFileInfo(folder.path()).absolutePath());
     const QList<Step> steps = Steps(folder);
@@ -470,6 +476,7 @@ void SmartCutJob::RemoveAbandonedParts(const QString& folder)
         if (!QFileInfo::exists(lockPath))
             continue;
         QLockFile lock(lockPath);
+        lock.setStaleLockTime(0);
         if (!lock.tryLock(0))
             continue;
         lock.unlock();

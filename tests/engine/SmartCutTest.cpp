@@ -9,6 +9,7 @@
 #include "common/SecondsToTime.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -137,6 +138,11 @@ TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
     QLockFile running(dir.filePath(".clipwright-smartcut-running/owner.lock"));
     ASSERT_TRUE(QDir(dir.path()).mkpath(".clipwright-smartcut-running/") && running.tryLock(0)
                 && QDir(dir.path()).mkpath(".clipwright-smartcut-new"));
+    // A job that has run for an hour is as alive as a new one.
+    QFile held(dir.filePath(".clipwright-smartcut-running/owner.lock"));
+    ASSERT_TRUE(held.open(QIODevice::ReadWrite)
+                && held.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    held.close();
     const QStringList probe{"-v", "error", "-show_entries", "stream=codec_name:stream_side_data=rotation:format=duration",
                             "-of", "csv=p=0"};
     for (const QString ext : {"mp4", "mov", "mkv"}) {
@@ -146,10 +152,14 @@ TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
         job.setOutputFile(dir.filePath("cut." + ext));
         job.setStartTime(1.2);
         job.setSelectionLength(2.0);
-        job.setFallbackParametrs("-c:v libx264");
+        job.setFallbackParametrs("-c:v libx264 -preset ultrafast -c:a aac");
+        qint16 progress = 0;
+        QObject::connect(&job, &CVideoConv::Progress, [&](qint16& value) { progress = std::max(progress, value); });
+        Fake().questionAnswers = {ext == "mkv"};  // the re-encode offered: Yes for MKV, its bar runs
         job.StartConversion();
         if (ext != "mp4") {
-            EXPECT_EQ(job.Outcome(), CutOutcome::NotRun);
+            EXPECT_EQ(job.Outcome(), ext == "mkv" ? CutOutcome::Succeeded : CutOutcome::NotRun);
+            EXPECT_EQ(progress > 50, ext == "mkv");
             ASSERT_EQ(Fake().messages.size(), 1);
             EXPECT_TRUE(Fake().messages[0].text.contains(ext == "mov" ? "as they are: opus)" : "rotation of 90 degrees"))
                 << Fake().messages[0].text.toStdString();
