@@ -503,8 +503,11 @@ QString SmartCutJob::ContainerRefusal(bool mp4Family, bool* stopped)
     // The sound and subtitles are copied as they are: the output's muxer is
     // asked at once, on the output's own name, whether it takes them, rather
     // than after the picture's parts have been made.
+    // They pass through the Matroska part on their way, so where the output
+    // is no Matroska file, that muxer is asked too (into the same file, which
+    // the join overwrites).
     *stopped = false;
-    const auto takes = [&](const QList<QPair<int, QString>>& streams) {
+    const auto takesInto = [&](const QList<QPair<int, QString>>& streams, bool matroska) {
         QStringList args{"-hide_banner", "-nostdin", "-v", "error", "-y", "-i", m_inputFile};
         QList<QPair<int, QString>> subtitles;
         for (const auto& s : streams) {
@@ -512,13 +515,20 @@ QString SmartCutJob::ContainerRefusal(bool mp4Family, bool* stopped)
             if (m_subtitleStreams.contains(s))
                 subtitles << s;
         }
-        args << "-c" << "copy" << SubtitleCodecs(subtitles, !mp4Family) << "-t" << "0" << m_outputFile;
+        args << "-c" << "copy" << SubtitleCodecs(subtitles, matroska) << "-t" << "0";
+        if (matroska)
+            args << "-f" << "matroska";
+        args << m_outputFile;
         DOSOutputs* dos = runner();
         dos->ExecuteCommand(Command(EncoderPath(), args));
         *stopped = dos->WasStopped();
         if (!*stopped && !dos->WasStarted())
             Fail({}, {});  // the runner has said why
         return *stopped || !dos->WasStarted() || (dos->ExitedNormally() && dos->ExitCode() == 0);
+    };
+    const auto takes = [&](const QList<QPair<int, QString>>& streams) {
+        return takesInto(streams, !mp4Family) && (!mp4Family || *stopped || m_outcome == CutOutcome::Failed
+                                                  || takesInto(streams, true));
     };
     const QList<QPair<int, QString>> kept = m_audioStreams + m_subtitleStreams;
     if (kept.isEmpty() || takes(kept))
@@ -533,7 +543,7 @@ QString SmartCutJob::ContainerRefusal(bool mp4Family, bool* stopped)
             return {};
     }
     codecs.removeDuplicates();
-    return QStringLiteral("the %1 container cannot hold its sound or subtitles as they are: %2")
+    return QStringLiteral("its sound or subtitles cannot be carried into the %1 file as they are: %2")
         .arg(QFileInfo(m_outputFile).suffix().toUpper(),
              codecs.isEmpty() ? QStringLiteral("not all of them together") : codecs.join(QStringLiteral(", ")));
 }
