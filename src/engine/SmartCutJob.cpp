@@ -36,6 +36,8 @@ constexpr double kSeekLead = 0.0005;
 constexpr qint64 kHalfMillisecond = 45;
 // How far a time from the probe may lie off a mark and still count as on it.
 constexpr double kTolerance = 5e-7;
+// How far before the start the subtitles are read, for one shown across it.
+constexpr double kSubtitleLookBack = 60.0;
 // Key frames asked whether they start a sequence before the copy is given up.
 constexpr int kMostKeyFramesAsked = 4;
 // Weights of the steps on the bar, per second of the selection.
@@ -118,6 +120,11 @@ SmartCutJob::SmartCutJob(QObject* parent)
 SmartCutJob::~SmartCutJob() = default;
 
 void SmartCutJob::setSelectionLength(double seconds) { m_length = MediaMilliseconds(seconds); }
+
+double SmartCutJob::SelectionStartSeconds() const
+{
+    return m_formatStart + double(m_startTime.value_or(0)) / 1000.0;
+}
 
 double SmartCutJob::EndSeconds() const
 {
@@ -305,6 +312,7 @@ QString SmartCutJob::Analyse(bool* stopped)
     QString audioTimeBase;
     m_audioStreams.clear();
     m_subtitleStreams.clear();
+    m_subtitleTimeBases.clear();
     const bool mp4Family = QFileInfo(m_outputFile).suffix().compare(QLatin1String("mkv"), Qt::CaseInsensitive) != 0;
     static const QStringList textSubtitles{"mov_text", "subrip", "ass", "ssa", "webvtt", "text"};
     for (const QJsonValue& value : info.value(QLatin1String("streams")).toArray()) {
@@ -339,6 +347,8 @@ QString SmartCutJob::Analyse(bool* stopped)
             m_audioStreams << qMakePair(index, codec);
         } else if (type == QLatin1String("subtitle") && (!mp4Family || textSubtitles.contains(codec))) {
             m_subtitleStreams << qMakePair(index, codec);
+            const QStringList tb = s.value(QLatin1String("time_base")).toString().split(QLatin1Char('/'));
+            m_subtitleTimeBases[index] = {std::max(1LL, tb.value(0).toLongLong()), std::max(1LL, tb.value(1).toLongLong())};
         }
     }
     if (videoIndex < 0)
@@ -361,7 +371,7 @@ QString SmartCutJob::Analyse(bool* stopped)
         return refused;
 
     // The video's packets around the selection, from a key frame at or before its start.
-    const double start = m_formatStart + double(m_startTime.value_or(0)) / 1000.0;
+    const double start = SelectionStartSeconds();
     const double end = EndSeconds();
     QVector<VideoPacket> packets;
     for (const double margin : {3.0, 60.0, -1.0}) {
@@ -634,28 +644,60 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
     if (p.tailFrames > 0)
         encodePart(QStringLiteral("tail.ts"), p.tailPts, p.tailFrames, p.endPts, {});
 
-    // Audio and subtitles from the audio frame that covers the start to the end.
+    // The sound from the audio frame that covers the start to the end.
     const double audioFrom = m_hasAudioStart ? m_audioStart : seconds(p.firstPts);
     const double endAbsolute = EndSeconds();
-    const bool withSound = !m_audioStreams.isEmpty() || !m_subtitleStreams.isEmpty();
+    const bool withSound = !m_audioStreams.isEmpty();
     const QString sound = folder.filePath(QStringLiteral("sound.mka"));
     if (withSound) {
         const double seek = std::max(0.0, audioFrom - m_formatStart - 3.0);
         QStringList args(common);
         args << "-ss" << Secs(seek) << "-i" << m_inputFile;
-        for (const auto& s : m_audioStreams + m_subtitleStreams)
+        for (const auto& s : m_audioStreams)
             args << "-map" << QStringLiteral("0:%1").arg(s.first);
-        const QString length = Secs(endAbsolute - audioFrom);
-        args << "-c" << "copy" << SubtitleCodecs(m_subtitleStreams, true) << "-ss"
-             << Secs(audioFrom - m_formatStart - seek - kSeekLead) << "-t" << length;
-        // A subtitle shown across the end mark ends there: copied as it is,
-        // it would make the file last until the subtitle's own end.
-        if (!m_subtitleStreams.isEmpty())
-            args << "-bsf:s" << QStringLiteral("setts=duration=min(DURATION\\,max(1\\,%1/TB-PTS))").arg(length);
-        args << "-f" << "matroska" << sound;
+        args << "-c" << "copy" << "-ss" << Secs(audioFrom - m_formatStart - seek - kSeekLead) << "-t"
+             << Secs(endAbsolute - audioFrom) << "-f" << "matroska" << sound;
         Step step;
         step.commandLine = Command(encoder, args);
         step.seconds = endAbsolute - audioFrom;
+        step.cost = kCopyCost * span;
+        steps << step;
+    }
+    // The subtitles shown in the selection, in the input's own times: one
+    // shown across the start begins there, one shown across the end ends
+    // there (copied as it is, it would make the file last until its own end),
+    // and those over before the start are left out.
+    // MP4's own subtitles stay in an MP4 part: they are copied, never
+    // converted here, as the filters that trim them work on copies only.
+    const bool withSubtitles = !m_subtitleStreams.isEmpty();
+    const bool mp4Subtitles = std::all_of(m_subtitleStreams.begin(), m_subtitleStreams.end(),
+                                          [](const auto& s) { return s.second == QLatin1String("mov_text"); });
+    const QString subtitles = folder.filePath(mp4Subtitles ? QStringLiteral("subtitles.mp4") : QStringLiteral("subtitles.mks"));
+    if (withSubtitles) {
+        const double startAbsolute = seconds(p.firstPts);
+        const double seek = std::max(0.0, startAbsolute - m_formatStart - kSubtitleLookBack);
+        QStringList args(common);
+        args << "-copyts" << "-ss" << Secs(seek) << "-i" << m_inputFile;
+        for (const auto& s : m_subtitleStreams)
+            args << "-map" << QStringLiteral("0:%1").arg(s.first);
+        args << "-c" << "copy";
+        if (!mp4Subtitles)
+            args << SubtitleCodecs(m_subtitleStreams, true);
+        for (qsizetype k = 0; k < m_subtitleStreams.size(); ++k) {
+            const auto [num, den] = m_subtitleTimeBases.value(m_subtitleStreams[k].first, {1, 1000});
+            const auto ticks = [&](double t) { return qint64(std::llround(t * double(den) / double(num))); };
+            const qint64 from = ticks(startAbsolute), to = ticks(seconds(p.endPts));
+            args << QStringLiteral("-bsf:s:%1").arg(k)
+                 << QStringLiteral("noise=drop='lte(pts+duration\\,%1)+gte(pts\\,%2)',"
+                                   "setts=pts=max(PTS\\,%1):dts=max(DTS\\,%1):"
+                                   "duration=max(1\\,min(PTS+DURATION\\,%2)-max(PTS\\,%1))")
+                        .arg(from)
+                        .arg(to);
+        }
+        args << "-f" << (mp4Subtitles ? "mp4" : "matroska") << subtitles;
+        Step step;
+        step.commandLine = Command(encoder, args);
+        step.seconds = 0;
         step.cost = kCopyCost * span;
         steps << step;
     }
@@ -683,13 +725,21 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         args << "-itsoffset" << Secs(-soundLead);
     if (withSound)
         args << "-i" << sound;
+    // The subtitles keep the input's times: they move back to the output's
+    // first picture or sound, whichever comes first.
+    if (withSubtitles) {
+        const double origin = withSound ? std::min(audioFrom, seconds(p.firstPts)) : seconds(p.firstPts);
+        args << "-itsoffset" << QString::number(-origin, 'f', 6) << "-i" << subtitles;
+    }
     args << "-map" << "0:v:0";
     if (withSound)
         args << "-map" << "1";
+    if (withSubtitles)
+        args << "-map" << (withSound ? "2" : "1");
     args << "-c" << "copy";
     const QString suffix = QFileInfo(m_outputFile).suffix().toLower();
+    args << SubtitleCodecs(m_subtitleStreams, suffix == QLatin1String("mkv"));
     if (suffix != QLatin1String("mkv")) {
-        args << SubtitleCodecs(m_subtitleStreams, false);
         args << "-movflags" << "+faststart" << "-video_track_timescale"
              << QString::number(m_tbNum == 1 ? m_tbDen : 90000);
         if (m_video.codec == QLatin1String("h264"))

@@ -175,7 +175,7 @@ TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
             EXPECT_EQ(job.Plan().frames, 0);  // asked before the frames were even listed
             continue;
         }
-        ASSERT_EQ(job.Outcome(), CutOutcome::Succeeded) << Fake().messages.value(0).details.toStdString();
+        ASSERT_EQ(job.Outcome(), CutOutcome::Succeeded) << (Fake().messages.value(0).text + Fake().messages.value(0).details).toStdString();
         QString streams, sizes;
         RunProgram(FfprobePath(), probe + QStringList{job.OutputFile()}, &streams);
         streams = streams.replace(',', ' ').simplified();
@@ -303,7 +303,7 @@ TEST_P(SmartCutOf, CutsTheMarkedFramesCopyingWhatItCanAndDecodesCleanly)
 
 // Files the cut meets beyond the encoder's defaults, each with the marks that trouble it: open GOPs
 // (leading pictures before each key frame), a key frame every 10 s with the end inside the last GOP,
-// sound that starts after the first picture.
+// sound that starts after the first picture, subtitles shown across the marks.
 TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
 {
     const QStringList picture{"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=21"};
@@ -313,11 +313,17 @@ TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
     const QStringList openGop = x264 + QStringList{"-g", "50", "-keyint_min", "50", "-x264-params", "open-gop=1"};
     const QStringList longGop = x264 + QStringList{"-g", "250", "-keyint_min", "250"};
     QTemporaryDir dir;
+    QFile cues(dir.filePath("cues.srt"));
+    ASSERT_TRUE(cues.open(QIODevice::WriteOnly));
+    cues.write("1\n00:00:00,500 --> 00:00:00,900\nover before the start\n\n"
+               "2\n00:00:01,000 --> 00:00:02,500\nacross the start\n\n3\n00:00:02,600 --> 00:00:04,000\nacross the end\n");
+    cues.close();
     struct Case {
         const char* name;
         QString clip, output;
         double start, end;  // marks in seconds
         bool copies;        // an H.264 open GOP has no IDR picture to copy from
+        QString subtitles = {};  // shown in the output, as "from-to" in seconds
     } const cases[] = {
         {"open GOP, MKV", MakeFile("open", "mkv", QStringList{"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=16"} + sound + openGop),
          "mkv", 2.04, 13.28, false},
@@ -327,6 +333,10 @@ TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
         {"sound after the first picture",
          MakeFile("late-sound", "mp4", picture + QStringList{"-itsoffset", "0.5"} + sound + x264 + QStringList{"-g", "25", "-t", "4"}),
          "mp4", 0.2, 2.6, true},
+        {"subtitles across the marks",
+         MakeFile("subtitled", "mkv", picture + sound + QStringList{"-i", cues.fileName()} + x264
+                                          + QStringList{"-g", "25", "-c:s", "srt", "-t", "5"}),
+         "mkv", 2.0, 3.0, true, "0.00-0.50 0.60-1.00"},
     };
     const auto starts = [](const QString& file) {
         QString out;
@@ -368,6 +378,15 @@ TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
         const double late = std::max(0.0, sourceAudio - sourceVideo - c.start);
         EXPECT_TRUE(audio - video <= late + 0.001 && audio - video >= late - (late > 0 ? 0.001 : 0.045))
             << video << " " << audio;
+        QString shown;
+        RunProgram(FfprobePath(), {"-v", "error", "-select_streams", "s", "-show_entries", "packet=pts_time,duration_time",
+                                   "-of", "csv=p=0", job.OutputFile()}, &shown);
+        QStringList spans;
+        for (const QString& line : shown.split('\n', Qt::SkipEmptyParts)) {
+            const double from = line.section(',', 0, 0).toDouble() - video;
+            spans << QString::asprintf("%.2f-%.2f", from + 0.0, from + line.section(',', 1, 1).toDouble());
+        }
+        EXPECT_EQ(spans.join(" ").toStdString(), c.subtitles.toStdString());
     }
 }
 
