@@ -445,6 +445,12 @@ QString SmartCutJob::Analyse(bool* stopped)
             m_keyFrames << p.pts;
     }
     std::sort(m_keyFrames.begin(), m_keyFrames.end());
+    m_shownPts.clear();
+    for (const VideoPacket& p : packets) {
+        if (!p.discard && p.pts >= m_plan.firstPts && p.pts < m_plan.endPts)
+            m_shownPts << p.pts;
+    }
+    std::sort(m_shownPts.begin(), m_shownPts.end());
 
     // The audio frame that covers the start: the audio starts with it.
     m_hasAudioStart = false;
@@ -718,6 +724,7 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
     // after the sound's first, and the sound as much after the picture where
     // it starts later (no audio frame covers the start).
     const double soundLead = seconds(p.firstPts) - audioFrom;
+    m_videoDelay = withSound ? std::max(0.0, soundLead) : 0.0;
     if (withSound && soundLead > 0)
         args << "-itsoffset" << Secs(soundLead);
     args << "-f" << "concat" << "-safe" << "0" << "-i" << listing.fileName();
@@ -758,32 +765,88 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
 
 QString SmartCutJob::CheckOutput(bool* stopped)
 {
+    // Only what was made is decoded: the re-encoded parts and the copied
+    // packets one GOP each side of every seam. That the copy holds every
+    // packet is told by counting them, without decoding.
     *stopped = false;
-    const double span = double(m_plan.endPts - m_plan.firstPts) * double(m_tbNum) / double(m_tbDen);
+    const auto seconds = [&](qint64 ticks) { return double(ticks * m_tbNum) / double(m_tbDen); };
+    const SmartCutPlan& p = m_plan;
     setProgressRange(99, 0);
-    Step decode;
-    decode.commandLine = Command(EncoderPath(), {"-hide_banner", "-nostdin", "-v", "error", "-stats", "-i",
-                                                 m_outputFile, "-map", "0:v:0", "-f", "null", "-"});
-    decode.seconds = span;
     QString report;
-    StepResult result = RunStep(decode, &report);
-    *stopped = result == StepResult::Stopped;
-    if (result != StepResult::Done)
-        return *stopped ? QString() : QStringLiteral("its picture could not be decoded");
-    QStringList complaints;
-    for (const QString& line : report.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts)) {
-        if (!line.trimmed().isEmpty() && !IsStatus(line))
-            complaints << line.trimmed();
+    const auto run = [&](const QString& program, const QStringList& args, double span) {
+        Step step;
+        step.commandLine = Command(program, args);
+        step.seconds = span;
+        const StepResult result = RunStep(step, &report);
+        *stopped = result == StepResult::Stopped;
+        return result;
+    };
+    if (run(ProbePath(), {"-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
+                          "stream=nb_read_packets", "-of", "csv=p=0", m_outputFile}, 0) != StepResult::Done)
+        return *stopped ? QString() : QStringLiteral("its picture could not be read");
+    static const QRegularExpression number(QStringLiteral("^\\s*(\\d+)"));
+    const QRegularExpressionMatch count = number.match(report);
+    const int packets = count.hasMatch() ? count.captured(1).toInt() : -1;
+    if (packets != p.frames)
+        return QStringLiteral("it holds %1 pictures instead of the %2 selected").arg(packets).arg(p.frames);
+
+    // The stretches to decode, as times of the input's frames [from, to).
+    const qint64 bodyEnd = p.tailFrames > 0 ? p.tailPts : p.endPts;
+    const auto keyAfter = [&](qint64 t) {
+        const auto k = std::upper_bound(m_keyFrames.begin(), m_keyFrames.end(), t);
+        return k == m_keyFrames.end() ? p.endPts : std::min(*k, p.endPts);
+    };
+    const auto keyAtOrBefore = [&](qint64 t) {
+        const auto k = std::upper_bound(m_keyFrames.begin(), m_keyFrames.end(), t);
+        return k == m_keyFrames.begin() ? p.firstPts : std::max(*(k - 1), p.firstPts);
+    };
+    QList<QPair<qint64, qint64>> stretches;
+    if (p.bodyFrames == 0) {
+        stretches << qMakePair(p.firstPts, p.endPts);
+    } else {
+        // The head and the body's first GOP; the body's last GOP (with its
+        // B-frames cut at the end) and the tail.
+        stretches << qMakePair(p.firstPts, keyAfter(p.bodyPts));
+        const qint64 lastKey = keyAtOrBefore(std::max(p.bodyPts, bodyEnd - 1));
+        if (lastKey <= stretches.last().second)
+            stretches.last().second = p.endPts;
+        else
+            stretches << qMakePair(lastKey, p.endPts);
     }
-    if (!complaints.isEmpty())
-        return QStringLiteral("the decoder reports errors in its picture:\n") + complaints.mid(0, 10).join('\n');
-    // The decoder's own count of the pictures it made (its last status line).
+    const auto shown = [&](qint64 from, qint64 to) {
+        return int(std::lower_bound(m_shownPts.begin(), m_shownPts.end(), to)
+                   - std::lower_bound(m_shownPts.begin(), m_shownPts.end(), from));
+    };
     static const QRegularExpression counted(QStringLiteral("frame=\\s*(\\d+)"));
-    int frames = -1;
-    for (auto m = counted.globalMatch(report); m.hasNext();)
-        frames = m.next().captured(1).toInt();
-    if (frames != m_plan.frames)
-        return QStringLiteral("it shows %1 pictures instead of the %2 selected").arg(frames).arg(m_plan.frames);
+    for (const auto& [from, to] : stretches) {
+        const double at = m_videoDelay + seconds(from) - seconds(p.firstPts);
+        QStringList args{"-hide_banner", "-nostdin", "-v", "error", "-stats"};
+        if (from > p.firstPts)
+            args << "-ss" << Secs(at - kSeekLead);
+        args << "-t" << Secs(seconds(to) - seconds(from)) << "-i" << m_outputFile << "-map" << "0:v:0" << "-f"
+             << "null" << "-";
+        const StepResult result = run(EncoderPath(), args, seconds(to) - seconds(from));
+        if (result != StepResult::Done)
+            return *stopped ? QString() : QStringLiteral("its picture could not be decoded");
+        QStringList complaints;
+        for (const QString& line :
+             report.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts)) {
+            if (!line.trimmed().isEmpty() && !IsStatus(line))
+                complaints << line.trimmed();
+        }
+        if (!complaints.isEmpty())
+            return QStringLiteral("the decoder reports errors in its picture:\n") + complaints.mid(0, 10).join('\n');
+        // The decoder's own count of the pictures it made (its last status line).
+        int frames = -1;
+        for (auto m = counted.globalMatch(report); m.hasNext();)
+            frames = m.next().captured(1).toInt();
+        const int expected = shown(from, to);
+        if (frames != expected)
+            return QStringLiteral("it shows %1 pictures instead of %2 from %3 s on")
+                .arg(frames)
+                .arg(expected)
+                .arg(seconds(from) - seconds(p.firstPts), 0, 'f', 2);
+    }
     return OutputProblem();
 }
 
