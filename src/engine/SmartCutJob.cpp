@@ -3,6 +3,7 @@
 #include "common/HostServices.h"
 #include "common/SecondsToTime.h"
 #include "engine/DOSOutputs.h"
+#include "platform/ChildLifetime.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,12 +13,19 @@
 #include <QJsonObject>
 #include <QLockFile>
 #include <QPointer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
+#include <vector>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 namespace clip {
 
@@ -108,9 +116,72 @@ QString ListedFile(const QString& path)
 
 struct SmartCutJob::Step {
     QString commandLine;
-    double seconds = 0;  // of the selection this step goes through (its progress)
-    double cost = 0;     // its share of the bar, relative to the others
+    double seconds = 0;   // of the selection this step goes through (its progress)
+    double cost = 0;      // its share of the bar, relative to the others
+    bool beside = false;  // a copy, run beside the encodes (no progress of its own)
 };
+
+namespace {
+
+// A copy step run in the background while the runner encodes: the same
+// child handling as the runner's (no shell, input closed, ended with the
+// program), its output kept for a failure's message.
+class BesideRun {
+public:
+    explicit BesideRun(const QString& commandLine)
+    {
+        QStringList arguments = QProcess::splitCommand(commandLine);
+        if (arguments.isEmpty())
+            return;
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.setStandardInputFile(QProcess::nullDevice());
+        // Read as it comes (the runner's yields deliver it), so that a full
+        // pipe never holds the child up.
+        QObject::connect(&m_process, &QProcess::readyRead,
+                         [this] { m_output += QString::fromUtf8(m_process.readAll()); });
+        m_process.setProgram(arguments.takeFirst());
+        m_process.setArguments(arguments);
+#ifndef Q_OS_WIN
+        const int parent = int(::getpid());
+        m_process.setChildProcessModifier([parent] { platform::DieWithParent(parent); });
+#endif
+        m_process.start(QIODevice::ReadOnly);
+        m_started = m_process.waitForStarted(-1);
+#ifdef Q_OS_WIN
+        if (m_started)
+            platform::EndWithThisProgram(static_cast<unsigned long>(m_process.processId()));
+#endif
+    }
+    ~BesideRun() { Kill(); }
+    bool Running() { return m_started && m_process.state() != QProcess::NotRunning; }
+    // Waits up to `ms` for the end, collecting the output.
+    void Wait(int ms)
+    {
+        if (Running())
+            m_process.waitForFinished(ms);
+        m_output += QString::fromUtf8(m_process.readAll());
+    }
+    bool Succeeded() const
+    {
+        return m_started && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+    }
+    bool Started() const { return m_started; }
+    const QString& Output() const { return m_output; }
+    void Kill()
+    {
+        if (Running()) {
+            m_process.kill();
+            m_process.waitForFinished(-1);
+        }
+    }
+
+private:
+    QProcess m_process;
+    QString m_output;
+    bool m_started = false;
+};
+
+}  // namespace
 
 SmartCutJob::SmartCutJob(QObject* parent)
     : CVideoConv(parent)
@@ -245,10 +316,57 @@ void SmartCutJob::StartConversion()
              {});
         return;
     }
+    // The copies run beside the encodes (they read, the encodes compute);
+    // the join waits for all of them.
+    std::vector<std::unique_ptr<BesideRun>> beside;
+    for (const Step& step : steps) {
+        if (step.beside)
+            beside.push_back(std::make_unique<BesideRun>(step.commandLine));
+    }
+    const auto besideFailure = [&]() -> std::optional<QString> {
+        for (const auto& run : beside) {
+            if (!run->Succeeded()) {
+                return run->Started() ? EncoderErrorLines(run->Output())
+                                      : QStringLiteral("The encoder could not be started: ") + EncoderPath();
+            }
+        }
+        return std::nullopt;
+    };
     double total = 0, done = 0;
     for (const Step& step : steps)
-        total += step.cost;
-    for (const Step& step : steps) {
+        total += step.beside ? 0.0 : step.cost;
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        const Step& step = steps[i];
+        if (step.beside)
+            continue;
+        if (i + 1 == steps.size()) {
+            // Before the join: the copies are done.
+            for (bool waiting = true; waiting;) {
+                waiting = false;
+                for (const auto& run : beside) {
+                    run->Wait(20);
+                    waiting = waiting || run->Running();
+                }
+                Host().processEvents();
+                if (!self)
+                    return;
+                if (m_stopRequested) {
+                    raiseStatus(QStringLiteral("Cancelled"));
+                    m_running = false;
+                    m_outcome = CutOutcome::Stopped;
+                    return;
+                }
+            }
+            if (const std::optional<QString> cause = besideFailure()) {
+                QString details;
+                for (const auto& run : beside)
+                    details += run->Output();
+                Fail(QStringLiteral("Error converting file: ") + QFileInfo(m_inputFile).fileName()
+                         + QStringLiteral("\r\n") + *cause,
+                     details);
+                return;
+            }
+        }
         setProgressRange(1.0 + 98.0 * done / total, 98.0 * step.cost / total);
         QString report;
         const StepResult result = RunStep(step, &report);
@@ -644,6 +762,7 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
                                                 << filters.join(QLatin1Char(',')) << "-f" << "mpegts" << file);
         step.seconds = seconds(bodyEnd) - seconds(p.bodyPts);
         step.cost = kCopyCost * step.seconds;
+        step.beside = true;
         steps << step;
         parts << Part{file, p.bodyPts};
     }
@@ -667,6 +786,7 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         step.commandLine = Command(encoder, args);
         step.seconds = endAbsolute - audioFrom;
         step.cost = kCopyCost * span;
+        step.beside = true;
         steps << step;
     }
     // The subtitles shown in the selection, in the input's own times: one
@@ -705,6 +825,7 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         step.commandLine = Command(encoder, args);
         step.seconds = 0;
         step.cost = kCopyCost * span;
+        step.beside = true;
         steps << step;
     }
 
