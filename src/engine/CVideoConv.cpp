@@ -5,13 +5,21 @@
 #include "common/Rounding.h"
 #include "common/SecondsToTime.h"
 #include "engine/DOSOutputs.h"
+#include "platform/ChildLifetime.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QProcess>
 #include <QPointer>
 #include <QRegularExpression>
 
 #include <exception>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 namespace clip {
 
@@ -22,6 +30,8 @@ const QString kCrLf = QStringLiteral("\r\n");
 constexpr int kErrorLinesShown = 10;
 // A start time above this many seconds makes the input seek inexact.
 constexpr double kStartOffsetLimit = 0.001;
+// Longest wait for a probe of a file's header.
+constexpr int kProbeWaitMs = 60000;
 
 // The encoder's path as the first word of a command line. It is left bare,
 // as usual, unless the program folder holds a blank or a quote that would
@@ -38,6 +48,28 @@ bool IsStatusLine(const QString& line)
 {
     const QString t = line.trimmed();
     return t.startsWith(QLatin1String("frame=")) || t.startsWith(QLatin1String("size="));
+}
+
+// What the load's probe ("ffmpeg -i") told about a file's seek: whether the
+// input seek cannot be trusted, for the file as it was then (size and time
+// of its last change), so that the cut need not probe it again.
+struct SeekHint {
+    qint64 size = -1;
+    QDateTime modified;
+    bool needsExactSeek = true;
+};
+
+QHash<QString, SeekHint>& SeekHints()
+{
+    static QHash<QString, SeekHint> hints;
+    return hints;
+}
+
+bool NeedsExactSeek(const QStringList& formats, double start)
+{
+    // MPEG transport and program streams have no index to seek exactly by.
+    return formats.contains(QLatin1String("mpegts")) || formats.contains(QLatin1String("mpeg"))
+        || start > kStartOffsetLimit;
 }
 
 }  // namespace
@@ -112,17 +144,32 @@ QString CVideoConv::RunProbe(const QStringList& arguments)
     const QFileInfo probe(ProbePath());
     if (!probe.isFile() || !probe.isExecutable())
         return {};
-    QString commandLine = DOSOutputs::QuoteArgument(ProbePath());
-    for (const QString& argument : arguments)
-        commandLine += QLatin1Char(' ') + DOSOutputs::QuoteArgument(argument);
-    // A runner of its own: its output is no progress of the job.
-    DOSOutputs probeRunner;
-    const QString report = probeRunner.ExecuteCommand(commandLine);
-    return probeRunner.ExitedNormally() && probeRunner.ExitCode() == 0 ? report : QString();
+    // Waited for directly: it reads a file's header and ends within a
+    // moment, where the runner's yields between its chunks would cost more
+    // than the probe itself.
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardInputFile(QProcess::nullDevice());
+#ifndef Q_OS_WIN
+    const int parent = int(::getpid());
+    process.setChildProcessModifier([parent] { platform::DieWithParent(parent); });
+#endif
+    process.start(ProbePath(), arguments, QIODevice::ReadOnly);
+    if (!process.waitForFinished(kProbeWaitMs)) {
+        process.kill();
+        process.waitForFinished(-1);
+        return {};
+    }
+    const QString report = QString::fromUtf8(process.readAll());
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 ? report : QString();
 }
 
 bool CVideoConv::InputNeedsExactSeek()
 {
+    const QFileInfo input(m_inputFile);
+    const auto hint = SeekHints().constFind(input.absoluteFilePath());
+    if (hint != SeekHints().constEnd() && hint->size == input.size() && hint->modified == input.lastModified())
+        return hint->needsExactSeek;
     const QString report = RunProbe({QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
                                      QStringLiteral("format=format_name,start_time"), QStringLiteral("-of"),
                                      QStringLiteral("default=noprint_wrappers=1"), m_inputFile});
@@ -133,11 +180,29 @@ bool CVideoConv::InputNeedsExactSeek()
     static const QRegularExpression startLine(QStringLiteral("^start_time=([-0-9.]+)"),
                                               QRegularExpression::MultilineOption);
     const QStringList formats = formatLine.match(report).captured(1).trimmed().split(QLatin1Char(','));
-    // MPEG transport and program streams have no index to seek exactly by.
-    if (formats.contains(QLatin1String("mpegts")) || formats.contains(QLatin1String("mpeg")))
-        return true;
     const QRegularExpressionMatch start = startLine.match(report);
-    return start.hasMatch() && start.captured(1).toDouble() > kStartOffsetLimit;
+    return NeedsExactSeek(formats, start.hasMatch() ? start.captured(1).toDouble() : 0.0);
+}
+
+void CVideoConv::RememberSeekHint(const QString& path, const QString& report)
+{
+    // "Input #0, mov,mp4,m4a,3gp,3g2,mj2, from '<path>':" and
+    // "  Duration: 00:00:10.00, start: 0.000000, bitrate: ...".
+    static const QRegularExpression inputLine(QStringLiteral("^Input #0, (.*), from '"),
+                                              QRegularExpression::MultilineOption);
+    static const QRegularExpression startLine(QStringLiteral("^\\s*Duration: .*, start: ([-0-9.]+),"),
+                                              QRegularExpression::MultilineOption);
+    const QFileInfo file(path);
+    QString own = report;
+    own.remove(path);  // a file name never passes for the report's own words
+    const QRegularExpressionMatch formats = inputLine.match(own), start = startLine.match(own);
+    if (!formats.hasMatch() || !start.hasMatch()) {
+        SeekHints().remove(file.absoluteFilePath());
+        return;
+    }
+    SeekHints().insert(file.absoluteFilePath(),
+                       {file.size(), file.lastModified(),
+                        NeedsExactSeek(formats.captured(1).split(QLatin1Char(',')), start.captured(1).toDouble())});
 }
 
 QString CVideoConv::OutputProblem()
@@ -266,7 +331,10 @@ bool CVideoConv::IsFileSupported(const QString& sMediaFile)
         const QString result = dos->ExecuteCommand();
         if (!self)
             return false;
-        return !ReportsUnreadableInput(result, sMediaFile);
+        const bool readable = !ReportsUnreadableInput(result, sMediaFile);
+        if (readable && dos->ExitedNormally())
+            RememberSeekHint(sMediaFile, result);
+        return readable;
     } catch (const std::exception& error) {
         if (self)
             showRunTimeError(QString::fromLocal8Bit(error.what()), QStringLiteral("CVideoConv.IsFileSupported"));

@@ -110,7 +110,10 @@ protected:
     // the path itself, echoed in the report, is not looked at.
     static bool ReportsUnreadableInput(const QString& report, const QString& path);
     // True when the input seek cannot be trusted to land on the start.
+    // Known without a probe for a file that IsFileSupported read, unchanged since.
     bool InputNeedsExactSeek();
+    // Keeps what the encoder's report on `path` tells about its seek.
+    static void RememberSeekHint(const QString& path, const QString& report);
     // Why the finished run's output is no video; empty when it is one.
     QString OutputProblem();
     // Runs the probe with `arguments` and returns its report; empty when it

@@ -3,6 +3,10 @@
 // the window's tests, tests/mainwindow/CutJobTest and CutSelectionTest.)
 #include "engine/CVideoConv.h"
 
+#include "support/TestClips.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace clip {
@@ -10,6 +14,7 @@ namespace clip {
 class CVideoConvTestAccess {
 public:
     static void Receive(CVideoConv& job, QString chunk) { job.objDOS_ReceiveOutputs(chunk); }
+    static bool NeedsExactSeek(CVideoConv& job) { return job.InputNeedsExactSeek(); }
 };
 
 namespace {
@@ -43,6 +48,27 @@ TEST(CVideoConvReport, OnlyStatusLinesMoveTheProgress)
             Access::Receive(job, chunk);
         EXPECT_EQ(events, c.events);
     }
+}
+
+// What the load's look at a file says about its seek serves the cut, as long as the file is the same.
+TEST(CVideoConvSeek, TheLoadsLookServesTheCutOfTheSameFileOnly)
+{
+    test::ClipRecipe recipe;
+    const QString mp4 = test::MakeClip(recipe);
+    recipe.container = "ts";
+    const QString ts = test::MakeClip(recipe);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("clip.mp4");
+    ASSERT_TRUE(QFile::copy(mp4, path));
+    CVideoConv job;
+    job.setInputFile(path);
+    ASSERT_TRUE(job.IsFileSupported(path));
+    EXPECT_FALSE(Access::NeedsExactSeek(job));
+    // Replaced under the same name by a transport stream, which has no index to seek by.
+    ASSERT_TRUE(QFile::remove(path) && QFile::copy(ts, path));
+    EXPECT_TRUE(Access::NeedsExactSeek(job));
+    ASSERT_TRUE(job.IsFileSupported(path));
+    EXPECT_TRUE(Access::NeedsExactSeek(job));
 }
 
 }  // namespace
