@@ -488,11 +488,13 @@ QString SmartCutJob::Analyse(bool* stopped)
     if (!refused.isEmpty() || *stopped || m_outcome == CutOutcome::Failed)
         return refused;
 
-    // The video's packets around the selection, from a key frame at or before its start.
+    // The video's packets around the selection, from a key frame at or before
+    // its start: listed from ever further back until one is found, so that
+    // a long GOP costs a longer listing, not the whole file's.
     const double start = SelectionStartSeconds();
     const double end = EndSeconds();
     QVector<VideoPacket> packets;
-    for (const double margin : {3.0, 60.0, -1.0}) {
+    for (const double margin : {3.0, 30.0, 300.0, 3000.0, -1.0}) {
         QStringList args{"-v", "error", "-select_streams", QString::number(videoIndex), "-show_entries",
                          "packet=pts,dts,flags", "-of", "csv=p=0"};
         const bool whole = margin < 0 || start - margin <= m_formatStart;
