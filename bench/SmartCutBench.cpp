@@ -42,12 +42,9 @@ double Timed(CVideoConv& job, const QString& input, const QString& output, doubl
 // 2 s, AAC. Made once, cached beside the other bench clips.
 QString SweepClip()
 {
-    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (cache.isEmpty())
-        cache = QDir::homePath() + QStringLiteral("/.cache");
-    const QDir folder(cache + QStringLiteral("/clipwright-bench"));
-    if (!folder.mkpath(QStringLiteral(".")))
+    if (BenchCacheFolder().isEmpty())
         return {};
+    const QDir folder(BenchCacheFolder());
     const QString path = folder.filePath(QStringLiteral("testsrc2-1280x720-25fps-1200s-x264veryfast-bf3-g50-800k.mp4"));
     if (QFileInfo::exists(path))
         return path;
