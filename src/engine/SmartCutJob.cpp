@@ -847,7 +847,6 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
     // after the sound's first, and the sound as much after the picture where
     // it starts later (no audio frame covers the start).
     const double soundLead = seconds(p.firstPts) - audioFrom;
-    m_videoDelay = withSound ? std::max(0.0, soundLead) : 0.0;
     if (withSound && soundLead > 0)
         args << "-itsoffset" << Secs(soundLead);
     args << "-f" << "concat" << "-safe" << "0" << "-i" << listing.fileName();
@@ -905,13 +904,18 @@ QString SmartCutJob::CheckOutput(bool* stopped)
         return result;
     };
     if (run(ProbePath(), {"-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
-                          "stream=nb_read_packets", "-of", "csv=p=0", m_outputFile}, 0) != StepResult::Done)
+                          "stream=nb_read_packets,start_time:format=start_time", "-of", "json", m_outputFile},
+            0) != StepResult::Done)
         return *stopped ? QString() : QStringLiteral("its picture could not be read");
-    static const QRegularExpression number(QStringLiteral("^\\s*(\\d+)"));
-    const QRegularExpressionMatch count = number.match(report);
-    const int packets = count.hasMatch() ? count.captured(1).toInt() : -1;
+    const QJsonObject info = ParseJson(report);
+    const QJsonObject stream = info.value(QLatin1String("streams")).toArray().at(0).toObject();
+    const int packets = stream.value(QLatin1String("nb_read_packets")).toString().toInt();
     if (packets != p.frames)
         return QStringLiteral("it holds %1 pictures instead of the %2 selected").arg(packets).arg(p.frames);
+    // A seek into the output counts from the file's start, which the sound may set.
+    const double videoDelay =
+        stream.value(QLatin1String("start_time")).toString().toDouble()
+        - info.value(QLatin1String("format")).toObject().value(QLatin1String("start_time")).toString().toDouble();
 
     // The stretches to decode, as times of the input's frames [from, to).
     const qint64 bodyEnd = p.tailFrames > 0 ? p.tailPts : p.endPts;
@@ -942,12 +946,15 @@ QString SmartCutJob::CheckOutput(bool* stopped)
     };
     static const QRegularExpression counted(QStringLiteral("frame=\\s*(\\d+)"));
     for (const auto& [from, to] : stretches) {
-        const double at = m_videoDelay + seconds(from) - seconds(p.firstPts);
+        // From just before the stretch's key frame to just before its end
+        // (the file's end for the last).
+        const double at = videoDelay + seconds(from) - seconds(p.firstPts);
         QStringList args{"-hide_banner", "-nostdin", "-v", "error", "-stats"};
         if (from > p.firstPts)
             args << "-ss" << Secs(at - kSeekLead);
-        args << "-t" << Secs(seconds(to) - seconds(from)) << "-i" << m_outputFile << "-map" << "0:v:0" << "-f"
-             << "null" << "-";
+        if (to < p.endPts)
+            args << "-t" << Secs(videoDelay + seconds(to) - seconds(p.firstPts) - kSeekLead - (from > p.firstPts ? at - kSeekLead : 0.0));
+        args << "-i" << m_outputFile << "-map" << "0:v:0" << "-f" << "null" << "-";
         const StepResult result = run(EncoderPath(), args, seconds(to) - seconds(from));
         if (result != StepResult::Done)
             return *stopped ? QString() : QStringLiteral("its picture could not be decoded");

@@ -92,7 +92,6 @@ private:
     QHash<int, QPair<qint64, qint64>> m_subtitleTimeBases;  // by input stream number
     QVector<qint64> m_keyFrames;  // presentation times of the listed key frames
     QVector<qint64> m_shownPts;   // of the frames in the output, in order
-    double m_videoDelay = 0.0;    // where the picture starts in the output, in seconds
     double m_formatStart = 0.0;
     double m_audioStart = 0.0;  // absolute seconds of the audio frame that covers the start
     bool m_hasAudioStart = false;
