@@ -98,6 +98,16 @@ bool IsH264Idr(const QByteArray& data)
     return false;
 }
 
+// The picture count of an encoder report's last status line; -1 without one.
+int LastCount(const QString& report)
+{
+    static const QRegularExpression counted(QStringLiteral("frame=\\s*(\\d+)"));
+    int frames = -1;
+    for (auto m = counted.globalMatch(report); m.hasNext();)
+        frames = m.next().captured(1).toInt();
+    return frames;
+}
+
 bool IsStatus(const QString& line)
 {
     return line.trimmed().startsWith(QLatin1String("frame=")) || line.trimmed().startsWith(QLatin1String("size="));
@@ -383,6 +393,8 @@ void SmartCutJob::StartConversion()
             return;
         }
         done += step.cost;
+        if (i + 1 == steps.size())
+            m_joinedPictures = LastCount(report);
     }
     const QString problem = CheckOutput(&stopped);
     if (!self)
@@ -907,15 +919,15 @@ QString SmartCutJob::CheckOutput(bool* stopped)
         *stopped = result == StepResult::Stopped;
         return result;
     };
-    report = RunProbe({"-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
-                       "stream=nb_read_packets,start_time:format=start_time", "-of", "json", m_outputFile});
+    // The join's own count of the picture's packets it wrote.
+    if (m_joinedPictures != p.frames)
+        return QStringLiteral("it holds %1 pictures instead of the %2 selected").arg(m_joinedPictures).arg(p.frames);
+    report = RunProbe({"-v", "error", "-select_streams", "v:0", "-show_entries",
+                       "stream=start_time:format=start_time", "-of", "json", m_outputFile});
     if (report.isEmpty())
         return QStringLiteral("its picture could not be read");
     const QJsonObject info = ParseJson(report);
     const QJsonObject stream = info.value(QLatin1String("streams")).toArray().at(0).toObject();
-    const int packets = stream.value(QLatin1String("nb_read_packets")).toString().toInt();
-    if (packets != p.frames)
-        return QStringLiteral("it holds %1 pictures instead of the %2 selected").arg(packets).arg(p.frames);
     // A seek into the output counts from the file's start, which the sound may set.
     const double videoDelay =
         stream.value(QLatin1String("start_time")).toString().toDouble()
@@ -948,7 +960,6 @@ QString SmartCutJob::CheckOutput(bool* stopped)
         return int(std::lower_bound(m_shownPts.begin(), m_shownPts.end(), to)
                    - std::lower_bound(m_shownPts.begin(), m_shownPts.end(), from));
     };
-    static const QRegularExpression counted(QStringLiteral("frame=\\s*(\\d+)"));
     for (const auto& [from, to] : stretches) {
         // From just before the stretch's key frame to just before its end
         // (the file's end for the last).
@@ -970,10 +981,8 @@ QString SmartCutJob::CheckOutput(bool* stopped)
         }
         if (!complaints.isEmpty())
             return QStringLiteral("the decoder reports errors in its picture:\n") + complaints.mid(0, 10).join('\n');
-        // The decoder's own count of the pictures it made (its last status line).
-        int frames = -1;
-        for (auto m = counted.globalMatch(report); m.hasNext();)
-            frames = m.next().captured(1).toInt();
+        // The decoder's own count of the pictures it made.
+        const int frames = LastCount(report);
         const int expected = shown(from, to);
         if (frames != expected)
             return QStringLiteral("it shows %1 pictures instead of %2 from %3 s on")
