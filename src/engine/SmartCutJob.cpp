@@ -491,6 +491,19 @@ QString SmartCutJob::Analyse(bool* stopped)
         return QStringLiteral("it has no video stream");
     if (m_tbNum <= 0 || m_tbDen <= 0)
         return QStringLiteral("its video stream has no time base");
+    // Interlaced pictures need not say so in the stream's header: the first
+    // pictures at the start tell, and a re-encoded part would otherwise come
+    // out progressive in front of interlaced copied ones.
+    const QString order = m_video.fieldOrder;
+    if (order.isEmpty() || order == QLatin1String("progressive") || order == QLatin1String("unknown")) {
+        if (look({"-v", "error", "-select_streams", QString::number(videoIndex), "-read_intervals",
+                  Secs(SelectionStartSeconds()) + QStringLiteral("%+#8"), "-show_frames", "-show_entries",
+                  "frame=interlaced_frame,top_field_first", "-of", "csv=p=0", m_inputFile})) {
+            const QString first = report.section(QLatin1Char('\n'), 0, 0).trimmed();
+            if (first.startsWith(QLatin1String("1,")))
+                m_video.fieldOrder = first.endsWith(QLatin1String(",1")) ? QStringLiteral("tt") : QStringLiteral("bb");
+        }
+    }
     QString reason;
     m_encoderOptions = SmartCutEncoderOptions(m_video, &reason);
     if (m_encoderOptions.isEmpty())

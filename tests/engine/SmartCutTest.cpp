@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -109,8 +110,9 @@ TEST(SmartCutHelper, DISABLED_DiesHoldingAPartsFolder)
 }
 
 // Every sound and subtitle stream is kept, a subtitle across the end mark ends with the cut, a phone's
-// rotation stays (and no picture is turned on its own), and what the container cannot take as it is
-// (Opus in MOV, the rotation in MKV) is known before any part is made.
+// rotation stays (and no picture is turned on its own), and what cannot be cut that way (Opus in MOV,
+// QuickTime ADPCM in the Matroska sound part, the rotation in MKV, interlaced pictures) is asked about
+// before any part is made; the re-encode offered instead runs its bar.
 TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
 {
     QTemporaryDir dir;
@@ -149,10 +151,15 @@ TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
     const QString qtSound = MakeFile("qt-sound", "mov", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=5",
                                                         "-f", "lavfi", "-i", "sine=d=5", "-c:v", "libx264", "-g", "25",
                                                         "-c:a", "adpcm_ima_qt"});
-    const std::pair<QString, QString> runs[] = {{clip, "mp4"}, {clip, "mov"}, {clip, "mkv"}, {qtSound, "mov"}};
+    // Interlaced pictures whose stream does not say so in its header.
+    const QString interlaced = MakeFile("interlaced", "mkv", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=5",
+                                                             "-c:v", "libx264", "-flags", "+ildct+ilme", "-x264opts", "tff=1",
+                                                             "-g", "25"});
+    const std::pair<QString, QString> runs[] = {
+        {clip, "mp4"}, {clip, "mov"}, {clip, "mkv"}, {qtSound, "mov"}, {interlaced, "mkv"}};
     int run = 0;
     for (const auto& [source, ext] : runs) {
-        const bool refused = source == qtSound || ext == "mov";
+        SCOPED_TRACE((QFileInfo(source).fileName() + " into " + ext).toStdString());
         Fake().reset();
         SmartCutJob job;
         job.setInputFile(source);
@@ -162,15 +169,17 @@ TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
         job.setFallbackParametrs("-c:v libx264 -preset ultrafast -c:a aac");
         qint16 progress = 0;
         QObject::connect(&job, &CVideoConv::Progress, [&](qint16& value) { progress = std::max(progress, value); });
-        Fake().questionAnswers = {ext == "mkv"};  // the re-encode offered: Yes for MKV, its bar runs
+        const bool yes = source == clip && ext == "mkv";
+        Fake().questionAnswers = {yes};  // the re-encode offered: Yes for the rotated clip into MKV, its bar runs
         job.StartConversion();
-        if (ext != "mp4") {
-            EXPECT_EQ(job.Outcome(), refused ? CutOutcome::NotRun : CutOutcome::Succeeded);
-            EXPECT_EQ(progress > 50, !refused);
+        if (source != clip || ext != "mp4") {
+            EXPECT_EQ(job.Outcome(), yes ? CutOutcome::Succeeded : CutOutcome::NotRun);
+            EXPECT_EQ(progress > 50, yes);
             ASSERT_EQ(Fake().messages.size(), 1);
-            EXPECT_TRUE(Fake().messages[0].text.contains(source == qtSound ? "as they are: adpcm_ima_qt)"
-                                                         : ext == "mov"      ? "as they are: opus)"
-                                                                             : "rotation of 90 degrees"))
+            EXPECT_TRUE(Fake().messages[0].text.contains(source == qtSound      ? "as they are: adpcm_ima_qt)"
+                                                         : source == interlaced ? "the video is interlaced"
+                                                         : ext == "mov"         ? "as they are: opus)"
+                                                                                : "rotation of 90 degrees"))
                 << Fake().messages[0].text.toStdString();
             EXPECT_EQ(job.Plan().frames, 0);  // asked before the frames were even listed
             continue;
