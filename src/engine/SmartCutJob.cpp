@@ -974,14 +974,20 @@ QString SmartCutJob::CheckOutput(bool* stopped)
                    - std::lower_bound(m_shownPts.begin(), m_shownPts.end(), from));
     };
     for (const auto& [from, to] : stretches) {
-        // From just before the stretch's key frame to just before its end
-        // (the file's end for the last).
-        const double at = videoDelay + seconds(from) - seconds(p.firstPts);
+        // From half a frame before the stretch's key frame to half a frame
+        // before its end (the file's end for the last): the joined parts'
+        // times may lie a little off the input's.
+        const auto halfFrameBefore = [&](qint64 t) {
+            const auto k = std::lower_bound(m_shownPts.begin(), m_shownPts.end(), t);
+            return k == m_shownPts.begin() ? kSeekLead : (seconds(t) - seconds(*(k - 1))) / 2.0;
+        };
+        const double begin = from > p.firstPts ? videoDelay + seconds(from) - seconds(p.firstPts) - halfFrameBefore(from)
+                                               : 0.0;
         QStringList args{"-hide_banner", "-nostdin", "-v", "error", "-stats"};
         if (from > p.firstPts)
-            args << "-ss" << Secs(at - kSeekLead);
+            args << "-ss" << Secs(begin);
         if (to < p.endPts)
-            args << "-t" << Secs(videoDelay + seconds(to) - seconds(p.firstPts) - kSeekLead - (from > p.firstPts ? at - kSeekLead : 0.0));
+            args << "-t" << Secs(videoDelay + seconds(to) - seconds(p.firstPts) - halfFrameBefore(to) - begin);
         args << "-i" << m_outputFile << "-map" << "0:v:0" << "-f" << "null" << "-";
         const StepResult result = run(EncoderPath(), args, seconds(to) - seconds(from));
         if (result != StepResult::Done)
