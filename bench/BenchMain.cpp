@@ -20,7 +20,8 @@
 //   12. a smart cut against the frame-exact re-encode and the stream copy;
 //   13. the resident set after 50 loads against that after 2 (MemoryBench.cpp).
 //
-// Usage: clipwright-bench [--reps N] [--key-frames-only | --preview-only | --smart-cut-only | --memory-only]
+// Usage: clipwright-bench [--reps N] [--key-frames-only | --preview-only | --smart-cut-only |
+//                          --smart-cut-sweep-only | --memory-only]
 // (scripts/bench.sh builds and runs it)
 #include "BenchSupport.h"
 #include "SmartCutBench.h"
@@ -201,9 +202,15 @@ int main(int argc, char** argv)
     std::printf("clip: %s\n\n", qPrintable(clip));
     std::fflush(stdout);
 
+    // The smart cut's length sweep alone, on request.
+    if (args.contains(QStringLiteral("--smart-cut-sweep-only"))) {
+        const bool done = SmartCutLengthSweep(qMin(reps, 3));
+        SetHost(nullptr);
+        return done ? 0 : 2;
+    }
     // Figure 9 alone, on request.
     if (args.contains(QStringLiteral("--smart-cut-only"))) {
-        const bool done = SmartCutFigure(clip, qMin(reps, 3));
+        const bool done = SmartCutFigure(clip, qMin(reps, 3)) && SmartCutLengthSweep(qMin(reps, 3));
         SetHost(nullptr);
         return done ? 0 : 2;
     }
@@ -455,7 +462,7 @@ int main(int argc, char** argv)
     // ---- 7: the key-frame scan of the two-hour clip.
     if (ok && (twoHours.isEmpty() || !KeyFrameFigure(twoHours, reps, &keyFrameStall)))
         ok = Fail("the key-frame scan of the two-hour clip failed");
-    if (ok && !SmartCutFigure(clip, qMin(reps, 3)))
+    if (ok && !(SmartCutFigure(clip, qMin(reps, 3)) && SmartCutLengthSweep(qMin(reps, 3))))
         ok = Fail("a cut of the smart-cut figure failed");
     const int memoryRc = ok ? MemoryFigure(50) : 2;
     if (ok && memoryRc == 2)

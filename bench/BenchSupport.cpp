@@ -21,14 +21,20 @@ QString Encoder()
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ffmpeg"));
 }
 
-QString CachedClip(int width, int height, int seconds, int keyint, int fps)
+QString BenchCacheFolder()
 {
     QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
     if (cache.isEmpty())
         cache = QDir::homePath() + QStringLiteral("/.cache");
     const QDir folder(cache + QStringLiteral("/clipwright-bench"));
-    if (!folder.mkpath(QStringLiteral(".")))
+    return folder.mkpath(QStringLiteral(".")) ? folder.path() : QString();
+}
+
+QString CachedClip(int width, int height, int seconds, int keyint, int fps)
+{
+    if (BenchCacheFolder().isEmpty())
         return {};
+    const QDir folder(BenchCacheFolder());
     const QString name = QStringLiteral("testsrc2-%1x%2-%5fps-%3s-x264ultrafast-g%4-800k.mp4")
                              .arg(width)
                              .arg(height)

@@ -19,6 +19,8 @@ namespace clip::bench {
 // `keyint` frames, low bitrate) and AAC in MP4. Empty when it could not be
 // made.
 QString CachedClip(int width, int height, int seconds, int keyint = 250, int fps = 25);
+// The folder the bench's clips are cached in (made when missing); empty when it cannot be made.
+QString BenchCacheFolder();
 
 // The real host services for everything the cut and the load use (the yield
 // and the program folder above all); message boxes are written to standard

@@ -11,4 +11,10 @@ namespace clip::bench {
 // medians of `reps`, printed. False when a cut failed.
 bool SmartCutFigure(const QString& clip, int reps);
 
+// Smart cuts of 60, 300 and 1,000 s from 100.52 s of a 20-minute 720p clip
+// with B-frames (made once and cached), each beside the plain stream copy of
+// the same selection and the bare encode of its re-encoded frames, medians
+// of `reps`, printed. False when a cut failed.
+bool SmartCutLengthSweep(int reps);
+
 }  // namespace clip::bench

@@ -6,16 +6,23 @@
 #include "common/SecondsToTime.h"
 #include "engine/DOSOutputs.h"
 #include "engine/OutputLength.h"
+#include "platform/ChildLifetime.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QPointer>
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <exception>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 namespace clip {
 
@@ -29,6 +36,10 @@ constexpr double kStartOffsetLimit = 0.001;
 // How far the selection's end may lie past the input's end without the
 // result counting as short: the timeline rounds the length to whole seconds.
 constexpr double kSelectionPastEndSlack = 1.0;
+// Longest wait for a probe of a file's header.
+constexpr int kProbeWaitMs = 60000;
+// How long a probe is waited for between two looks at the window's events.
+constexpr int kProbeSliceMs = 20;
 
 // The encoder's path as the first word of a command line. It is left bare,
 // as usual, unless the program folder holds a blank or a quote that would
@@ -131,13 +142,31 @@ QString CVideoConv::RunProbe(const QStringList& arguments)
     const QFileInfo probe(ProbePath());
     if (!probe.isFile() || !probe.isExecutable())
         return {};
-    QString commandLine = DOSOutputs::QuoteArgument(ProbePath());
-    for (const QString& argument : arguments)
-        commandLine += QLatin1Char(' ') + DOSOutputs::QuoteArgument(argument);
-    // A runner of its own: its output is no progress of the job.
-    DOSOutputs probeRunner;
-    const QString report = probeRunner.ExecuteCommand(commandLine);
-    return probeRunner.ExitedNormally() && probeRunner.ExitCode() == 0 ? report : QString();
+    // Waited for in short slices with the window's events handled between
+    // them: a header is read within a moment, where the runner's yields
+    // after every chunk would cost more than the probe itself. A Stop, the
+    // job's end or a file that does not answer in time ends it.
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardInputFile(QProcess::nullDevice());
+#ifndef Q_OS_WIN
+    const int parent = int(::getpid());
+    process.setChildProcessModifier([parent] { platform::DieWithParent(parent); });
+#endif
+    const QPointer<CVideoConv> self(this);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(ProbePath(), arguments, QIODevice::ReadOnly);
+    while (!process.waitForFinished(kProbeSliceMs) && process.state() != QProcess::NotRunning) {
+        Host().processEvents();
+        if (!self || m_probesStopped || clock.elapsed() > kProbeWaitMs) {
+            process.kill();
+            process.waitForFinished(-1);
+            return {};
+        }
+    }
+    const QString report = QString::fromUtf8(process.readAll());
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 ? report : QString();
 }
 
 std::optional<TimeOrigin> CVideoConv::ProbeTimeOrigin(const QString& path)
@@ -214,6 +243,7 @@ void CVideoConv::StartConversion()
     const QPointer<CVideoConv> self(this);
     m_outcome = CutOutcome::NotRun;
     m_stopRequested = false;
+    m_probesStopped = false;
     m_pendingLine.clear();
     m_running = true;
     try {
@@ -294,6 +324,7 @@ void CVideoConv::StartConversion()
 
 void CVideoConv::StopConversion()
 {
+    m_probesStopped = true;
     if (!objDOS)
         return;
     objDOS->setStopConvert(true);

@@ -161,6 +161,7 @@ protected:
     CutOutcome m_outcome = CutOutcome::NotRun;
     bool m_running = false;
     bool m_stopRequested = false;
+    bool m_probesStopped = false;  // a Stop ends the probe under way and any after it
     bool m_seekAfterInput = false;
     bool m_inputNeedsExactSeek = true;
     std::optional<double> m_inputSeconds;  // the input's length before the run

@@ -3,6 +3,7 @@
 #include "common/HostServices.h"
 #include "common/SecondsToTime.h"
 #include "engine/DOSOutputs.h"
+#include "platform/ChildLifetime.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,12 +13,19 @@
 #include <QJsonObject>
 #include <QLockFile>
 #include <QPointer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
+#include <vector>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 namespace clip {
 
@@ -36,6 +44,10 @@ constexpr double kSeekLead = 0.0005;
 constexpr qint64 kHalfMillisecond = 45;
 // How far a time from the probe may lie off a mark and still count as on it.
 constexpr double kTolerance = 5e-7;
+// How far before the start the subtitles are read, for one shown across it.
+constexpr double kSubtitleLookBack = 60.0;
+// Key frames asked whether they start a sequence before the copy is given up.
+constexpr int kMostKeyFramesAsked = 4;
 // Weights of the steps on the bar, per second of the selection.
 constexpr double kEncodeCost = 1.0, kCopyCost = 0.02, kJoinCost = 0.04, kCheckCost = 0.15;
 
@@ -43,6 +55,57 @@ QJsonObject ParseJson(const QString& report)
 {
     const qsizetype brace = report.indexOf(QLatin1Char('{'));
     return brace < 0 ? QJsonObject() : QJsonDocument::fromJson(report.mid(brace).toUtf8()).object();
+}
+
+// The bytes of the probe's hex dump ("00000000: 0000 0005 0606  ......").
+QByteArray HexDumpBytes(const QString& dump)
+{
+    QByteArray hex;
+    for (const QString& line : dump.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const qsizetype colon = line.indexOf(QLatin1String(": "));
+        if (colon < 0)
+            continue;
+        const qsizetype text = line.indexOf(QLatin1String("  "), colon + 2);
+        hex += line.mid(colon + 2, text < 0 ? -1 : text - colon - 2).remove(QLatin1Char(' ')).toLatin1();
+    }
+    return QByteArray::fromHex(hex);
+}
+
+// True when the first picture slice of an H.264 packet (NAL units with
+// four-byte lengths, or with start codes) is that of an IDR picture.
+bool IsH264Idr(const QByteArray& data)
+{
+    const auto isVcl = [](int type) { return type >= 1 && type <= 5; };
+    const bool startCodes = data.startsWith(QByteArray("\0\0\1", 3)) || data.startsWith(QByteArray("\0\0\0\1", 4));
+    if (startCodes) {
+        for (qsizetype i = 0; i + 3 < data.size(); ++i) {
+            if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
+                const int type = data[i + 3] & 0x1f;
+                if (isVcl(type))
+                    return type == 5;
+            }
+        }
+        return false;
+    }
+    for (qsizetype i = 0; i + 4 < data.size();) {
+        const quint32 length = (quint32(quint8(data[i])) << 24) | (quint32(quint8(data[i + 1])) << 16)
+            | (quint32(quint8(data[i + 2])) << 8) | quint32(quint8(data[i + 3]));
+        const int type = data[i + 4] & 0x1f;
+        if (isVcl(type))
+            return type == 5;
+        i += 4 + qsizetype(length);
+    }
+    return false;
+}
+
+// The picture count of an encoder report's last status line; -1 without one.
+int LastCount(const QString& report)
+{
+    static const QRegularExpression counted(QStringLiteral("frame=\\s*(\\d+)"));
+    int frames = -1;
+    for (auto m = counted.globalMatch(report); m.hasNext();)
+        frames = m.next().captured(1).toInt();
+    return frames;
 }
 
 bool IsStatus(const QString& line)
@@ -63,9 +126,72 @@ QString ListedFile(const QString& path)
 
 struct SmartCutJob::Step {
     QString commandLine;
-    double seconds = 0;  // of the selection this step goes through (its progress)
-    double cost = 0;     // its share of the bar, relative to the others
+    double seconds = 0;   // of the selection this step goes through (its progress)
+    double cost = 0;      // its share of the bar, relative to the others
+    bool beside = false;  // a copy, run beside the encodes (no progress of its own)
 };
+
+namespace {
+
+// A copy step run in the background while the runner encodes: the same
+// child handling as the runner's (no shell, input closed, ended with the
+// program), its output kept for a failure's message.
+class BesideRun {
+public:
+    explicit BesideRun(const QString& commandLine)
+    {
+        QStringList arguments = QProcess::splitCommand(commandLine);
+        if (arguments.isEmpty())
+            return;
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.setStandardInputFile(QProcess::nullDevice());
+        // Read as it comes (the runner's yields deliver it), so that a full
+        // pipe never holds the child up.
+        QObject::connect(&m_process, &QProcess::readyRead,
+                         [this] { m_output += QString::fromUtf8(m_process.readAll()); });
+        m_process.setProgram(arguments.takeFirst());
+        m_process.setArguments(arguments);
+#ifndef Q_OS_WIN
+        const int parent = int(::getpid());
+        m_process.setChildProcessModifier([parent] { platform::DieWithParent(parent); });
+#endif
+        m_process.start(QIODevice::ReadOnly);
+        m_started = m_process.waitForStarted(-1);
+#ifdef Q_OS_WIN
+        if (m_started)
+            platform::EndWithThisProgram(static_cast<unsigned long>(m_process.processId()));
+#endif
+    }
+    ~BesideRun() { Kill(); }
+    bool Running() { return m_started && m_process.state() != QProcess::NotRunning; }
+    // Waits up to `ms` for the end, collecting the output.
+    void Wait(int ms)
+    {
+        if (Running())
+            m_process.waitForFinished(ms);
+        m_output += QString::fromUtf8(m_process.readAll());
+    }
+    bool Succeeded() const
+    {
+        return m_started && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+    }
+    bool Started() const { return m_started; }
+    const QString& Output() const { return m_output; }
+    void Kill()
+    {
+        if (Running()) {
+            m_process.kill();
+            m_process.waitForFinished(-1);
+        }
+    }
+
+private:
+    QProcess m_process;
+    QString m_output;
+    bool m_started = false;
+};
+
+}  // namespace
 
 SmartCutJob::SmartCutJob(QObject* parent)
     : CVideoConv(parent)
@@ -75,6 +201,11 @@ SmartCutJob::SmartCutJob(QObject* parent)
 SmartCutJob::~SmartCutJob() = default;
 
 void SmartCutJob::setSelectionLength(double seconds) { m_length = MediaMilliseconds(seconds); }
+
+double SmartCutJob::SelectionStartSeconds() const
+{
+    return m_origin.FileTimeOfPosition(double(m_startTime.value_or(0)) / 1000.0);
+}
 
 double SmartCutJob::EndSeconds() const
 {
@@ -129,6 +260,7 @@ void SmartCutJob::StartConversion()
     const QPointer<SmartCutJob> self(this);
     m_outcome = CutOutcome::NotRun;
     m_stopRequested = false;
+    m_probesStopped = false;
     m_pendingLine.clear();
     setProgressRange(0, 100);
     m_running = true;
@@ -163,7 +295,10 @@ void SmartCutJob::StartConversion()
         const bool reencode = Host().askYesNo(why + QStringLiteral(" Cut it frame-exact by re-encoding instead?"));
         if (!self || !reencode)
             return;
+        // The re-encode's bar runs over the whole selection, as a plain cut's does.
         setParametrs(m_fallback);
+        setFileTimeLength(float(double(m_length) / 1000.0));
+        setProgressRange(0, 100);
         CVideoConv::StartConversion();
         return;
     }
@@ -173,7 +308,7 @@ void SmartCutJob::StartConversion()
     std::optional<QTemporaryDir> parts;
     parts.emplace(QFileInfo(m_outputFile).absolutePath() + QStringLiteral("/.clipwright-smartcut-XXXXXX"));
     if (!parts->isValid())
-        parts.emplace();
+        parts.emplace(QDir::tempPath() + QStringLiteral("/.clipwright-smartcut-XXXXXX"));
     const QTemporaryDir& folder = *parts;
     if (!folder.isValid()) {
         Fail(QStringLiteral("The smart cut could not create its working folder: ") + folder.errorString(), {});
@@ -182,7 +317,10 @@ void SmartCutJob::StartConversion()
     // The lock says the folder is in use while this process lives; a folder
     // whose owner died (killed, crashed, powered off) is removed by the next
     // smart cut into the same place.
+    // It never goes stale by age: a long job keeps it, and only its owner's
+    // death frees it.
     QLockFile owner(folder.filePath(QString::fromLatin1(kPartsOwnerFile)));
+    owner.setStaleLockTime(0);
     owner.tryLock(0);
     RemoveAbandonedParts(QFileInfo(folder.path()).absolutePath());
     const QList<Step> steps = Steps(folder);
@@ -192,10 +330,57 @@ void SmartCutJob::StartConversion()
              {});
         return;
     }
+    // The copies run beside the encodes (they read, the encodes compute);
+    // the join waits for all of them.
+    std::vector<std::unique_ptr<BesideRun>> beside;
+    for (const Step& step : steps) {
+        if (step.beside)
+            beside.push_back(std::make_unique<BesideRun>(step.commandLine));
+    }
+    const auto besideFailure = [&]() -> std::optional<QString> {
+        for (const auto& run : beside) {
+            if (!run->Succeeded()) {
+                return run->Started() ? EncoderErrorLines(run->Output())
+                                      : QStringLiteral("The encoder could not be started: ") + EncoderPath();
+            }
+        }
+        return std::nullopt;
+    };
     double total = 0, done = 0;
     for (const Step& step : steps)
-        total += step.cost;
-    for (const Step& step : steps) {
+        total += step.beside ? 0.0 : step.cost;
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        const Step& step = steps[i];
+        if (step.beside)
+            continue;
+        if (i + 1 == steps.size()) {
+            // Before the join: the copies are done.
+            for (bool waiting = true; waiting;) {
+                waiting = false;
+                for (const auto& run : beside) {
+                    run->Wait(20);
+                    waiting = waiting || run->Running();
+                }
+                Host().processEvents();
+                if (!self)
+                    return;
+                if (m_stopRequested) {
+                    raiseStatus(QStringLiteral("Cancelled"));
+                    m_running = false;
+                    m_outcome = CutOutcome::Stopped;
+                    return;
+                }
+            }
+            if (const std::optional<QString> cause = besideFailure()) {
+                QString details;
+                for (const auto& run : beside)
+                    details += run->Output();
+                Fail(QStringLiteral("Error converting file: ") + QFileInfo(m_inputFile).fileName()
+                         + QStringLiteral("\r\n") + *cause,
+                     details);
+                return;
+            }
+        }
         setProgressRange(1.0 + 98.0 * done / total, 98.0 * step.cost / total);
         QString report;
         const StepResult result = RunStep(step, &report);
@@ -212,6 +397,8 @@ void SmartCutJob::StartConversion()
             return;
         }
         done += step.cost;
+        if (i + 1 == steps.size())
+            m_joinedPictures = LastCount(report);
     }
     const QString problem = CheckOutput(&stopped);
     if (!self)
@@ -242,8 +429,16 @@ QString SmartCutJob::Analyse(bool* stopped)
         *stopped = result == StepResult::Stopped;
         return result == StepResult::Done;
     };
+    // A look at the header or at one packet, waited for without the
+    // runner's yields after every chunk, which would cost more than the
+    // probe itself; a Stop ends it too.
+    const auto look = [&](const QStringList& args) {
+        report = RunProbe(args);
+        *stopped = *stopped || m_probesStopped;
+        return !report.isEmpty();
+    };
     // The streams.
-    if (!run({"-v", "error", "-show_entries",
+    if (!look({"-v", "error", "-show_entries",
               "format=format_name,start_time:stream=index,codec_type,start_time,codec_name,profile,level,pix_fmt,color_range,"
               "color_space,color_transfer,color_primaries,field_order,time_base,has_b_frames:"
               "stream_disposition=attached_pic:stream_side_data=rotation",
@@ -260,6 +455,7 @@ QString SmartCutJob::Analyse(bool* stopped)
     QString audioTimeBase;
     m_audioStreams.clear();
     m_subtitleStreams.clear();
+    m_subtitleTimeBases.clear();
     const bool mp4Family = QFileInfo(m_outputFile).suffix().compare(QLatin1String("mkv"), Qt::CaseInsensitive) != 0;
     static const QStringList textSubtitles{"mov_text", "subrip", "ass", "ssa", "webvtt", "text"};
     for (const QJsonValue& value : info.value(QLatin1String("streams")).toArray()) {
@@ -294,12 +490,27 @@ QString SmartCutJob::Analyse(bool* stopped)
             m_audioStreams << qMakePair(index, codec);
         } else if (type == QLatin1String("subtitle") && (!mp4Family || textSubtitles.contains(codec))) {
             m_subtitleStreams << qMakePair(index, codec);
+            const QStringList tb = s.value(QLatin1String("time_base")).toString().split(QLatin1Char('/'));
+            m_subtitleTimeBases[index] = {std::max(1LL, tb.value(0).toLongLong()), std::max(1LL, tb.value(1).toLongLong())};
         }
     }
     if (videoIndex < 0)
         return QStringLiteral("it has no video stream");
     if (m_tbNum <= 0 || m_tbDen <= 0)
         return QStringLiteral("its video stream has no time base");
+    // Interlaced pictures need not say so in the stream's header: the first
+    // pictures at the start tell, and a re-encoded part would otherwise come
+    // out progressive in front of interlaced copied ones.
+    const QString order = m_video.fieldOrder;
+    if (order.isEmpty() || order == QLatin1String("progressive") || order == QLatin1String("unknown")) {
+        if (look({"-v", "error", "-select_streams", QString::number(videoIndex), "-read_intervals",
+                  Secs(SelectionStartSeconds()) + QStringLiteral("%+#8"), "-show_frames", "-show_entries",
+                  "frame=interlaced_frame,top_field_first", "-of", "csv=p=0", m_inputFile})) {
+            const QString first = report.section(QLatin1Char('\n'), 0, 0).trimmed();
+            if (first.startsWith(QLatin1String("1,")))
+                m_video.fieldOrder = first.endsWith(QLatin1String(",1")) ? QStringLiteral("tt") : QStringLiteral("bb");
+        }
+    }
     QString reason;
     m_encoderOptions = SmartCutEncoderOptions(m_video, &reason);
     if (m_encoderOptions.isEmpty())
@@ -315,11 +526,13 @@ QString SmartCutJob::Analyse(bool* stopped)
     if (!refused.isEmpty() || *stopped || m_outcome == CutOutcome::Failed)
         return refused;
 
-    // The video's packets around the selection, from a key frame at or before its start.
-    const double start = m_origin.FileTimeOfPosition(double(m_startTime.value_or(0)) / 1000.0);
+    // The video's packets around the selection, from a key frame at or before
+    // its start: listed from ever further back until one is found, so that
+    // a long GOP costs a longer listing, not the whole file's.
+    const double start = SelectionStartSeconds();
     const double end = EndSeconds();
     QVector<VideoPacket> packets;
-    for (const double margin : {3.0, 60.0, -1.0}) {
+    for (const double margin : {3.0, 30.0, 300.0, 3000.0, -1.0}) {
         QStringList args{"-v", "error", "-select_streams", QString::number(videoIndex), "-show_entries",
                          "packet=pts,dts,flags", "-of", "csv=p=0"};
         const bool whole = margin < 0 || start - margin <= m_formatStart;
@@ -351,8 +564,32 @@ QString SmartCutJob::Analyse(bool* stopped)
     const auto ticks = [&](double seconds) {
         return qint64(std::ceil((seconds - kTolerance) * double(m_tbDen) / double(m_tbNum)));
     };
+    // An H.264 copy starts at an IDR picture only: a recovery-point key
+    // frame continues the numbering of the pictures before it, which the
+    // re-encoded head cannot continue, and the decoder drops what follows.
+    // Each key frame asked about costs a probe run; an open-GOP stream has
+    // no IDR picture after its first, so the asking stops after a few.
+    int asked = 0;
+    bool probeFailed = false;  // a look that did not answer: nothing more is asked
+    const auto startsSequence = [&](int k) {
+        if (m_video.codec != QLatin1String("h264"))
+            return true;
+        if (probeFailed || ++asked > kMostKeyFramesAsked)
+            return false;
+        const double at = double(packets[k].pts * m_tbNum) / double(m_tbDen);
+        if (!look({"-v", "error", "-select_streams", QString::number(videoIndex), "-show_entries",
+                  "packet=pts,data", "-show_data", "-of", "json", "-read_intervals", Secs(at) + QStringLiteral("%+#1"),
+                  m_inputFile})) {
+            probeFailed = true;
+            return false;
+        }
+        const QJsonArray found = ParseJson(report).value(QLatin1String("packets")).toArray();
+        const QJsonObject packet = found.isEmpty() ? QJsonObject() : found.first().toObject();
+        return packet.value(QLatin1String("pts")).toInteger(-1) == packets[k].pts
+            && IsH264Idr(HexDumpBytes(packet.value(QLatin1String("data")).toString()));
+    };
     const std::optional<SmartCutPlan> plan = PlanSmartCut(packets, ticks(start), ticks(end),
-                                                          m_video.codec != QLatin1String("h264"));
+                                                          m_video.codec != QLatin1String("h264"), startsSequence);
     if (!plan) {
         Fail(QStringLiteral("The selection holds no picture of the video: nothing to cut."), {});
         return {};
@@ -364,13 +601,19 @@ QString SmartCutJob::Analyse(bool* stopped)
             m_keyFrames << p.pts;
     }
     std::sort(m_keyFrames.begin(), m_keyFrames.end());
+    m_shownPts.clear();
+    for (const VideoPacket& p : packets) {
+        if (!p.discard && p.pts >= m_plan.firstPts && p.pts < m_plan.endPts)
+            m_shownPts << p.pts;
+    }
+    std::sort(m_shownPts.begin(), m_shownPts.end());
 
     // The audio frame that covers the start: the audio starts with it.
     m_hasAudioStart = false;
     if (audioIndex >= 0) {
         const QStringList tb = audioTimeBase.split(QLatin1Char('/'));
         const double unit = tb.value(0).toDouble() / std::max(1.0, tb.value(1).toDouble());
-        if (!run({"-v", "error", "-select_streams", QString::number(audioIndex), "-show_entries", "packet=pts", "-of",
+        if (!look({"-v", "error", "-select_streams", QString::number(audioIndex), "-show_entries", "packet=pts", "-of",
                   "csv=p=0", "-read_intervals", Secs(start - 3.0) + QLatin1Char('%') + Secs(start + 1.0),
                   m_inputFile}))
             return *stopped || m_outcome == CutOutcome::Failed ? QString()
@@ -405,6 +648,7 @@ void SmartCutJob::RemoveAbandonedParts(const QString& folder)
         if (!QFileInfo::exists(lockPath))
             continue;
         QLockFile lock(lockPath);
+        lock.setStaleLockTime(0);
         if (!lock.tryLock(0))
             continue;
         lock.unlock();
@@ -431,8 +675,11 @@ QString SmartCutJob::ContainerRefusal(bool mp4Family, bool* stopped)
     // The sound and subtitles are copied as they are: the output's muxer is
     // asked at once, on the output's own name, whether it takes them, rather
     // than after the picture's parts have been made.
+    // They pass through the Matroska part on their way, so where the output
+    // is no Matroska file, that muxer is asked too (into the same file, which
+    // the join overwrites).
     *stopped = false;
-    const auto takes = [&](const QList<QPair<int, QString>>& streams) {
+    const auto takesInto = [&](const QList<QPair<int, QString>>& streams, bool matroska) {
         QStringList args{"-hide_banner", "-nostdin", "-v", "error", "-y", "-i", m_inputFile};
         QList<QPair<int, QString>> subtitles;
         for (const auto& s : streams) {
@@ -440,13 +687,20 @@ QString SmartCutJob::ContainerRefusal(bool mp4Family, bool* stopped)
             if (m_subtitleStreams.contains(s))
                 subtitles << s;
         }
-        args << "-c" << "copy" << SubtitleCodecs(subtitles, !mp4Family) << "-t" << "0" << m_outputFile;
+        args << "-c" << "copy" << SubtitleCodecs(subtitles, matroska) << "-t" << "0";
+        if (matroska)
+            args << "-f" << "matroska";
+        args << m_outputFile;
         DOSOutputs* dos = runner();
         dos->ExecuteCommand(Command(EncoderPath(), args));
         *stopped = dos->WasStopped();
         if (!*stopped && !dos->WasStarted())
             Fail(ConversionError(dos->FailureMessage()), {});
         return *stopped || !dos->WasStarted() || (dos->ExitedNormally() && dos->ExitCode() == 0);
+    };
+    const auto takes = [&](const QList<QPair<int, QString>>& streams) {
+        return takesInto(streams, !mp4Family) && (!mp4Family || *stopped || m_outcome == CutOutcome::Failed
+                                                  || takesInto(streams, true));
     };
     const QList<QPair<int, QString>> kept = m_audioStreams + m_subtitleStreams;
     if (kept.isEmpty() || takes(kept))
@@ -461,7 +715,7 @@ QString SmartCutJob::ContainerRefusal(bool mp4Family, bool* stopped)
             return {};
     }
     codecs.removeDuplicates();
-    return QStringLiteral("the %1 container cannot hold its sound or subtitles as they are: %2")
+    return QStringLiteral("its sound or subtitles cannot be carried into the %1 file as they are: %2")
         .arg(QFileInfo(m_outputFile).suffix().toUpper(),
              codecs.isEmpty() ? QStringLiteral("not all of them together") : codecs.join(QStringLiteral(", ")));
 }
@@ -546,35 +800,70 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
                                                 << filters.join(QLatin1Char(',')) << "-f" << "mpegts" << file);
         step.seconds = seconds(bodyEnd) - seconds(p.bodyPts);
         step.cost = kCopyCost * step.seconds;
+        step.beside = true;
         steps << step;
         parts << Part{file, p.bodyPts};
     }
     if (p.tailFrames > 0)
         encodePart(QStringLiteral("tail.ts"), p.tailPts, p.tailFrames, p.endPts, {});
 
-    // Audio and subtitles from the audio frame that covers the start to the end.
+    // The sound from the audio frame that covers the start to the end.
     const double audioFrom = m_hasAudioStart ? m_audioStart : seconds(p.firstPts);
     const double endAbsolute = EndSeconds();
-    const bool withSound = !m_audioStreams.isEmpty() || !m_subtitleStreams.isEmpty();
+    const bool withSound = !m_audioStreams.isEmpty();
     const QString sound = folder.filePath(QStringLiteral("sound.mka"));
     if (withSound) {
         const double seek = std::max(0.0, audioFrom - m_formatStart - 3.0);
         QStringList args(common);
         args << "-ss" << Secs(seek) << "-i" << m_inputFile;
-        for (const auto& s : m_audioStreams + m_subtitleStreams)
+        for (const auto& s : m_audioStreams)
             args << "-map" << QStringLiteral("0:%1").arg(s.first);
-        const QString length = Secs(endAbsolute - audioFrom);
-        args << "-c" << "copy" << SubtitleCodecs(m_subtitleStreams, true) << "-ss"
-             << Secs(audioFrom - m_formatStart - seek - kSeekLead) << "-t" << length;
-        // A subtitle shown across the end mark ends there: copied as it is,
-        // it would make the file last until the subtitle's own end.
-        if (!m_subtitleStreams.isEmpty())
-            args << "-bsf:s" << QStringLiteral("setts=duration=min(DURATION\\,max(1\\,%1/TB-PTS))").arg(length);
-        args << "-f" << "matroska" << sound;
+        args << "-c" << "copy" << "-ss" << Secs(audioFrom - m_formatStart - seek - kSeekLead) << "-t"
+             << Secs(endAbsolute - audioFrom) << "-f" << "matroska" << sound;
         Step step;
         step.commandLine = Command(encoder, args);
         step.seconds = endAbsolute - audioFrom;
         step.cost = kCopyCost * span;
+        step.beside = true;
+        steps << step;
+    }
+    // The subtitles shown in the selection, in the input's own times: one
+    // shown across the start begins there, one shown across the end ends
+    // there (copied as it is, it would make the file last until its own end),
+    // and those over before the start are left out.
+    // MP4's own subtitles stay in an MP4 part: they are copied, never
+    // converted here, as the filters that trim them work on copies only.
+    const bool withSubtitles = !m_subtitleStreams.isEmpty();
+    const bool mp4Subtitles = std::all_of(m_subtitleStreams.begin(), m_subtitleStreams.end(),
+                                          [](const auto& s) { return s.second == QLatin1String("mov_text"); });
+    const QString subtitles = folder.filePath(mp4Subtitles ? QStringLiteral("subtitles.mp4") : QStringLiteral("subtitles.mks"));
+    if (withSubtitles) {
+        const double startAbsolute = seconds(p.firstPts);
+        const double seek = std::max(0.0, startAbsolute - m_formatStart - kSubtitleLookBack);
+        QStringList args(common);
+        args << "-copyts" << "-ss" << Secs(seek) << "-i" << m_inputFile;
+        for (const auto& s : m_subtitleStreams)
+            args << "-map" << QStringLiteral("0:%1").arg(s.first);
+        args << "-c" << "copy";
+        if (!mp4Subtitles)
+            args << SubtitleCodecs(m_subtitleStreams, true);
+        for (qsizetype k = 0; k < m_subtitleStreams.size(); ++k) {
+            const auto [num, den] = m_subtitleTimeBases.value(m_subtitleStreams[k].first, {1, 1000});
+            const auto ticks = [&](double t) { return qint64(std::llround(t * double(den) / double(num))); };
+            const qint64 from = ticks(startAbsolute), to = ticks(seconds(p.endPts));
+            args << QStringLiteral("-bsf:s:%1").arg(k)
+                 << QStringLiteral("noise=drop='lte(pts+duration\\,%1)+gte(pts\\,%2)',"
+                                   "setts=pts=max(PTS\\,%1):dts=max(DTS\\,%1):"
+                                   "duration=max(1\\,min(PTS+DURATION\\,%2)-max(PTS\\,%1))")
+                        .arg(from)
+                        .arg(to);
+        }
+        args << "-f" << (mp4Subtitles ? "mp4" : "matroska") << subtitles;
+        Step step;
+        step.commandLine = Command(encoder, args);
+        step.seconds = 0;
+        step.cost = kCopyCost * span;
+        step.beside = true;
         steps << step;
     }
 
@@ -590,19 +879,32 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         return {};
     listing.close();
     QStringList args(common);
-    // The picture starts as much after the sound as its first frame lies after the sound's first.
-    if (withSound)
-        args << "-itsoffset" << Secs(seconds(p.firstPts) - audioFrom);
+    // The picture starts as much after the sound as its first frame lies
+    // after the sound's first, and the sound as much after the picture where
+    // it starts later (no audio frame covers the start).
+    const double soundLead = seconds(p.firstPts) - audioFrom;
+    if (withSound && soundLead > 0)
+        args << "-itsoffset" << Secs(soundLead);
     args << "-f" << "concat" << "-safe" << "0" << "-i" << listing.fileName();
+    if (withSound && soundLead < 0)
+        args << "-itsoffset" << Secs(-soundLead);
     if (withSound)
         args << "-i" << sound;
+    // The subtitles keep the input's times: they move back to the output's
+    // first picture or sound, whichever comes first.
+    if (withSubtitles) {
+        const double origin = withSound ? std::min(audioFrom, seconds(p.firstPts)) : seconds(p.firstPts);
+        args << "-itsoffset" << QString::number(-origin, 'f', 6) << "-i" << subtitles;
+    }
     args << "-map" << "0:v:0";
     if (withSound)
         args << "-map" << "1";
+    if (withSubtitles)
+        args << "-map" << (withSound ? "2" : "1");
     args << "-c" << "copy";
     const QString suffix = QFileInfo(m_outputFile).suffix().toLower();
+    args << SubtitleCodecs(m_subtitleStreams, suffix == QLatin1String("mkv"));
     if (suffix != QLatin1String("mkv")) {
-        args << SubtitleCodecs(m_subtitleStreams, false);
         args << "-movflags" << "+faststart" << "-video_track_timescale"
              << QString::number(m_tbNum == 1 ? m_tbDen : 90000);
         if (m_video.codec == QLatin1String("h264"))
@@ -621,33 +923,102 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
 
 QString SmartCutJob::CheckOutput(bool* stopped)
 {
+    // Only what was made is decoded: the re-encoded parts and the copied
+    // packets one GOP each side of every seam. That the copy holds every
+    // packet is told by counting them, without decoding.
     *stopped = false;
-    const double span = double(m_plan.endPts - m_plan.firstPts) * double(m_tbNum) / double(m_tbDen);
+    const auto seconds = [&](qint64 ticks) { return double(ticks * m_tbNum) / double(m_tbDen); };
+    const SmartCutPlan& p = m_plan;
     setProgressRange(99, 0);
-    Step decode;
-    decode.commandLine = Command(EncoderPath(), {"-hide_banner", "-nostdin", "-v", "error", "-stats", "-i",
-                                                 m_outputFile, "-map", "0:v:0", "-f", "null", "-"});
-    decode.seconds = span;
     QString report;
-    StepResult result = RunStep(decode, &report);
-    *stopped = result == StepResult::Stopped;
-    if (result != StepResult::Done)
-        return *stopped ? QString() : QStringLiteral("its picture could not be decoded");
-    QStringList complaints;
-    for (const QString& line : report.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts)) {
-        if (!line.trimmed().isEmpty() && !IsStatus(line))
-            complaints << line.trimmed();
+    const auto run = [&](const QString& program, const QStringList& args, double span) {
+        Step step;
+        step.commandLine = Command(program, args);
+        step.seconds = span;
+        const StepResult result = RunStep(step, &report);
+        *stopped = result == StepResult::Stopped;
+        return result;
+    };
+    // The join's own count of the picture's packets it wrote.
+    if (m_joinedPictures != p.frames)
+        return QStringLiteral("it holds %1 pictures instead of the %2 selected").arg(m_joinedPictures).arg(p.frames);
+    report = RunProbe({"-v", "error", "-select_streams", "v:0", "-show_entries",
+                       "stream=start_time:format=start_time", "-of", "json", m_outputFile});
+    if (report.isEmpty()) {
+        *stopped = m_probesStopped;
+        return *stopped ? QString() : QStringLiteral("its picture could not be read");
     }
-    if (!complaints.isEmpty())
-        return QStringLiteral("the decoder reports errors in its picture:\n") + complaints.mid(0, 10).join('\n');
-    // The decoder's own count of the pictures it made (its last status line).
-    static const QRegularExpression counted(QStringLiteral("frame=\\s*(\\d+)"));
-    int frames = -1;
-    for (auto m = counted.globalMatch(report); m.hasNext();)
-        frames = m.next().captured(1).toInt();
-    if (frames != m_plan.frames)
-        return QStringLiteral("it shows %1 pictures instead of the %2 selected").arg(frames).arg(m_plan.frames);
-    return OutputProblem();
+    const QJsonObject info = ParseJson(report);
+    const QJsonObject stream = info.value(QLatin1String("streams")).toArray().at(0).toObject();
+    // A seek into the output counts from the file's start, which the sound may set.
+    const double videoDelay =
+        stream.value(QLatin1String("start_time")).toString().toDouble()
+        - info.value(QLatin1String("format")).toObject().value(QLatin1String("start_time")).toString().toDouble();
+
+    // The stretches to decode, as times of the input's frames [from, to).
+    const qint64 bodyEnd = p.tailFrames > 0 ? p.tailPts : p.endPts;
+    const auto keyAfter = [&](qint64 t) {
+        const auto k = std::upper_bound(m_keyFrames.begin(), m_keyFrames.end(), t);
+        return k == m_keyFrames.end() ? p.endPts : std::min(*k, p.endPts);
+    };
+    const auto keyAtOrBefore = [&](qint64 t) {
+        const auto k = std::upper_bound(m_keyFrames.begin(), m_keyFrames.end(), t);
+        return k == m_keyFrames.begin() ? p.firstPts : std::max(*(k - 1), p.firstPts);
+    };
+    QList<QPair<qint64, qint64>> stretches;
+    if (p.bodyFrames == 0) {
+        stretches << qMakePair(p.firstPts, p.endPts);
+    } else {
+        // The head and the body's first GOP; the body's last GOP (with its
+        // B-frames cut at the end) and the tail.
+        stretches << qMakePair(p.firstPts, keyAfter(p.bodyPts));
+        const qint64 lastKey = keyAtOrBefore(std::max(p.bodyPts, bodyEnd - 1));
+        if (lastKey <= stretches.last().second)
+            stretches.last().second = p.endPts;
+        else
+            stretches << qMakePair(lastKey, p.endPts);
+    }
+    const auto shown = [&](qint64 from, qint64 to) {
+        return int(std::lower_bound(m_shownPts.begin(), m_shownPts.end(), to)
+                   - std::lower_bound(m_shownPts.begin(), m_shownPts.end(), from));
+    };
+    for (const auto& [from, to] : stretches) {
+        // From half a frame before the stretch's key frame to half a frame
+        // before its end (the file's end for the last): the joined parts'
+        // times may lie a little off the input's.
+        const auto halfFrameBefore = [&](qint64 t) {
+            const auto k = std::lower_bound(m_shownPts.begin(), m_shownPts.end(), t);
+            return k == m_shownPts.begin() ? kSeekLead : (seconds(t) - seconds(*(k - 1))) / 2.0;
+        };
+        const double begin = from > p.firstPts ? videoDelay + seconds(from) - seconds(p.firstPts) - halfFrameBefore(from)
+                                               : 0.0;
+        QStringList args{"-hide_banner", "-nostdin", "-v", "error", "-stats"};
+        if (from > p.firstPts)
+            args << "-ss" << Secs(begin);
+        if (to < p.endPts)
+            args << "-t" << Secs(videoDelay + seconds(to) - seconds(p.firstPts) - halfFrameBefore(to) - begin);
+        args << "-i" << m_outputFile << "-map" << "0:v:0" << "-f" << "null" << "-";
+        const StepResult result = run(EncoderPath(), args, seconds(to) - seconds(from));
+        if (result != StepResult::Done)
+            return *stopped ? QString() : QStringLiteral("its picture could not be decoded");
+        QStringList complaints;
+        for (const QString& line :
+             report.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts)) {
+            if (!line.trimmed().isEmpty() && !IsStatus(line))
+                complaints << line.trimmed();
+        }
+        if (!complaints.isEmpty())
+            return QStringLiteral("the decoder reports errors in its picture:\n") + complaints.mid(0, 10).join('\n');
+        // The decoder's own count of the pictures it made.
+        const int frames = LastCount(report);
+        const int expected = shown(from, to);
+        if (frames != expected)
+            return QStringLiteral("it shows %1 pictures instead of %2 from %3 s on")
+                .arg(frames)
+                .arg(expected)
+                .arg(seconds(from) - seconds(p.firstPts), 0, 'f', 2);
+    }
+    return {};  // the packets counted are a video of the planned length
 }
 
 }  // namespace clip

@@ -3,6 +3,7 @@
 #include "engine/CVideoConv.h"
 #include "engine/SmartCutPlan.h"
 
+#include <QHash>
 #include <QStringList>
 
 class QTemporaryDir;
@@ -72,7 +73,10 @@ private:
     QString Command(const QString& program, const QStringList& args) const;
     QList<Step> Steps(const QTemporaryDir& folder);
     QString CheckOutput(bool* stopped);
-    double EndSeconds() const;  // the selection's end, in the input's own times
+    // The selection's start and end in the input's own times: the one place
+    // where the marks meet the input's timestamps.
+    double SelectionStartSeconds() const;
+    double EndSeconds() const;
     void Fail(const QString& message, const QString& details);
 
     qint64 m_length = 0;  // milliseconds
@@ -85,7 +89,10 @@ private:
     // with their codecs; the stream time base and the times on the command line.
     QList<QPair<int, QString>> m_audioStreams, m_subtitleStreams;
     qint64 m_tbNum = 1, m_tbDen = 1;
+    QHash<int, QPair<qint64, qint64>> m_subtitleTimeBases;  // by input stream number
     QVector<qint64> m_keyFrames;  // presentation times of the listed key frames
+    QVector<qint64> m_shownPts;   // of the frames in the output, in order
+    int m_joinedPictures = -1;    // the picture's packets the join wrote
     double m_formatStart = 0.0;
     double m_audioStart = 0.0;  // absolute seconds of the audio frame that covers the start
     bool m_hasAudioStart = false;

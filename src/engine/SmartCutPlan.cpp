@@ -17,112 +17,80 @@ int CountShown(const QVector<VideoPacket>& packets, qint64 from, qint64 to)
     return int(std::count_if(packets.begin(), packets.end(), [&](const VideoPacket& p) { return Shown(p, from, to); }));
 }
 
-// True when every packet before `k` in decode order is shown before it.
-bool SplitsCleanly(const QVector<VideoPacket>& packets, int k)
-{
-    return std::all_of(packets.begin(), packets.begin() + k,
-                       [&](const VideoPacket& p) { return p.discard || p.pts < packets[k].pts; });
-}
-
-struct Body {
-    int frames = 0;
-};
-
-// The body copied from key frame `k` up to (not including) decode position
-// `stop`, keeping the frames shown in [K, until): empty when some packet in
-// that range is shown at or after `until`, or a frame of [K, until) lies
-// outside the range.
-std::optional<Body> BodyBetween(const QVector<VideoPacket>& packets, int k, int stop, qint64 until)
-{
-    const qint64 K = packets[k].pts;
-    Body body;
-    for (int i = k; i < stop; ++i) {
-        const VideoPacket& p = packets[i];
-        if (p.discard || p.pts < K)
-            continue;  // left out
-        if (p.pts >= until)
-            return std::nullopt;
-        ++body.frames;
-    }
-    if (body.frames != CountShown(packets, K, until))
-        return std::nullopt;
-    return body;
-}
-
 }  // namespace
 
 std::optional<SmartCutPlan> PlanSmartCut(const QVector<VideoPacket>& packets, qint64 from, qint64 to,
-                                         bool leaveOutLeading)
+                                         bool leaveOutLeading, const std::function<bool(int)>& startsSequence)
 {
     const int n = int(packets.size());
     SmartCutPlan plan;
     plan.frames = CountShown(packets, from, to);
     if (plan.frames == 0)
         return std::nullopt;
-    plan.firstPts = std::numeric_limits<qint64>::max();
-    qint64 lastPts = std::numeric_limits<qint64>::min();
-    qint64 nextPts = std::numeric_limits<qint64>::max();
-    qint64 beforeLast = std::numeric_limits<qint64>::min();
+    // The shown frames in presentation order, to tell where a copied run of
+    // packets leaves a gap.
+    QVector<qint64> shown;
+    shown.reserve(n);
     for (const VideoPacket& p : packets) {
-        if (p.discard)
-            continue;
-        if (Shown(p, from, to)) {
-            plan.firstPts = std::min(plan.firstPts, p.pts);
-            lastPts = std::max(lastPts, p.pts);
-        }
+        if (!p.discard)
+            shown << p.pts;
     }
-    for (const VideoPacket& p : packets) {
-        if (p.discard)
-            continue;
-        if (p.pts > lastPts)
-            nextPts = std::min(nextPts, p.pts);
-        else if (p.pts < lastPts)
-            beforeLast = std::max(beforeLast, p.pts);
-    }
+    std::sort(shown.begin(), shown.end());
+    shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+    const auto rank = [&](qint64 pts) { return int(std::lower_bound(shown.begin(), shown.end(), pts) - shown.begin()); };
+    const int firstRank = rank(from);
+    const int endRank = rank(to);  // the first frame at or after the end
+    plan.firstPts = shown[firstRank];
+    const qint64 lastPts = shown[endRank - 1];
     // Past the last packet listed, the last frame lasts as long as the one before it.
-    plan.endPts = nextPts != std::numeric_limits<qint64>::max()      ? nextPts
-                  : beforeLast != std::numeric_limits<qint64>::min() ? 2 * lastPts - beforeLast
-                                                                     : lastPts + 1;
+    plan.endPts = endRank < shown.size() ? shown[endRank]
+                  : endRank >= 2         ? 2 * lastPts - shown[endRank - 2]
+                                         : lastPts + 1;
     plan.headFrames = plan.frames;
+
+    // For each packet: the latest presentation time before it in decode order,
+    // and the earliest after it, so that each key frame is judged in constant time.
+    QVector<qint64> latestBefore(n + 1, std::numeric_limits<qint64>::min());
+    QVector<qint64> earliestAfter(n + 1, std::numeric_limits<qint64>::max());
+    for (int i = 0; i < n; ++i)
+        latestBefore[i + 1] = packets[i].discard ? latestBefore[i] : std::max(latestBefore[i], packets[i].pts);
+    for (int i = n - 1; i >= 0; --i)
+        earliestAfter[i] = packets[i].discard ? earliestAfter[i + 1] : std::min(earliestAfter[i + 1], packets[i].pts);
 
     for (int k = 0; k < n; ++k) {
         const VideoPacket& key = packets[k];
-        if (!key.key || key.discard || key.pts < plan.firstPts || key.pts > lastPts || !SplitsCleanly(packets, k))
+        // Usable: nothing before it in decode order is shown after it.
+        if (!key.key || key.discard || key.pts < plan.firstPts || key.pts > lastPts || latestBefore[k] >= key.pts)
             continue;
-        const bool leading = std::any_of(packets.begin() + k + 1, packets.end(),
-                                         [&](const VideoPacket& p) { return !p.discard && p.pts < key.pts; });
+        const bool leading = earliestAfter[k + 1] < key.pts;
         if (leading && !leaveOutLeading)
             continue;
-        // Without a tail: the body reaches the last packet that holds a frame before the end.
-        int last = k;
-        for (int i = k; i < n; ++i) {
-            if (Shown(packets[i], key.pts, to))
-                last = i;
-        }
-        std::optional<Body> body = BodyBetween(packets, k, last + 1, to);
-        qint64 tailPts = 0;
-        // With a tail from a later usable key frame (the latest that works), or from its leading frames.
-        for (int t = n - 1; !body && t > k; --t) {
-            const VideoPacket& tailKey = packets[t];
-            if (!tailKey.key || tailKey.discard || tailKey.pts <= key.pts || tailKey.pts > lastPts
-                || !SplitsCleanly(packets, t))
-                continue;
-            tailPts = tailKey.pts;
-            for (int i = t + 1; i < n; ++i) {
-                if (!packets[i].discard && packets[i].pts < tailKey.pts)
-                    tailPts = std::min(tailPts, packets[i].pts);
-            }
-            if (tailPts > key.pts)
-                body = BodyBetween(packets, k, t, tailPts);
-        }
-        if (!body)
+        if (startsSequence && !startsSequence(k))
             continue;
+        // The copy runs in decode order from the key frame to the first packet
+        // shown at or after the end; it ends after the longest stretch whose
+        // frames are all those from the key frame up to some time, so that
+        // every frame it holds is shown before the end and none is missing.
+        // What lies between there and the end is re-encoded as the tail.
+        const int keyRank = rank(key.pts);
+        int copied = 0, bestFrames = 0, highest = keyRank - 1;
+        for (int i = k; i < n; ++i) {
+            const VideoPacket& p = packets[i];
+            if (p.discard || p.pts < key.pts)
+                continue;  // left out (its leading frames)
+            if (p.pts >= plan.endPts)
+                break;
+            ++copied;
+            highest = std::max(highest, rank(p.pts));
+            if (highest - keyRank + 1 == copied)
+                bestFrames = copied;
+        }
         plan.headFrames = CountShown(packets, from, key.pts);
         plan.bodyPts = key.pts;
         plan.bodyDelay = key.pts - key.dts;
-        plan.bodyFrames = body->frames;
+        plan.bodyFrames = bestFrames;
         plan.tailFrames = plan.frames - plan.headFrames - plan.bodyFrames;
-        plan.tailPts = plan.tailFrames > 0 ? tailPts : 0;
+        plan.tailPts = plan.tailFrames > 0 ? shown[keyRank + bestFrames] : 0;
         return plan;
     }
     return plan;  // nothing can be copied: the whole span is the head

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
 #include <optional>
 
 namespace clip {
@@ -21,10 +22,10 @@ struct VideoPacket {
 // How a smart cut makes the frames whose presentation times lie in
 // [from, to): the frames before the first usable key frame are re-encoded
 // (the head), the packets from that key frame on are copied as they are
-// (the body), and where the copied packets would need frames past the end,
-// the frames from the last usable key frame on are re-encoded too (the
-// tail). Every count is a number of frames, every time in the stream's
-// time base.
+// (the body), and the frames the copied packets cannot show without
+// pictures past the end (at most the B-frames of the last group) are
+// re-encoded too (the tail). Every count is a number of frames, every time
+// in the stream's time base.
 //
 // A key frame is usable where the stream can be split in decode order
 // without moving a frame across it: every packet before it has an earlier
@@ -32,10 +33,10 @@ struct VideoPacket {
 // shown before it (the leading frames of an open GOP, which refer to frames
 // before the key frame) are left out of the body; they lie before the key
 // frame, so the head re-encodes them from a full decode. Copying them would
-// leave frames that refer to pictures the output does not hold. A body that ends
-// inside a GOP ends where every frame it holds is shown before the end and
-// no frame it holds is missing; otherwise the tail starts at a usable key
-// frame, or with its own leading frames where it has some.
+// leave frames that refer to pictures the output does not hold. The body
+// runs in decode order up to the first packet shown at or after the end, and
+// ends after the longest stretch of it that holds every frame from the key
+// frame up to some time: the tail starts there.
 struct SmartCutPlan {
     int frames = 0;        // frames in the output
     qint64 firstPts = 0;   // the first of them
@@ -50,13 +51,17 @@ struct SmartCutPlan {
 };
 
 // The plan for the frames of `packets` (decode order, beginning at a key
-// frame at or before `from`) shown in [from, to). Empty when no frame lies
-// there. Without a usable key frame the whole span is re-encoded as the head.
-// Without `leaveOutLeading`, a key frame with leading frames is not usable
-// to copy from: in H.264 they may be reference pictures whose removal the
-// frames after the key frame would notice.
+// frame at or before `from`) shown in [from, to), in O(n log n). Empty when
+// no frame lies there. Without a usable key frame the whole span is
+// re-encoded as the head. Without `leaveOutLeading`, a key frame with
+// leading frames is not usable to copy from: in H.264 they may be reference
+// pictures whose removal the frames after the key frame would notice.
+// `startsSequence`, where given, is asked about each key frame (by its index)
+// that is otherwise usable, in order, and may refuse it: a copy must start
+// where a decoder can start a new sequence.
 std::optional<SmartCutPlan> PlanSmartCut(const QVector<VideoPacket>& packets, qint64 from, qint64 to,
-                                         bool leaveOutLeading = true);
+                                         bool leaveOutLeading = true,
+                                         const std::function<bool(int)>& startsSequence = {});
 
 // The properties of a video stream a re-encoded part must share with the
 // copied one, as the probe names them.

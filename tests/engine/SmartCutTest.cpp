@@ -9,6 +9,8 @@
 #include "common/SecondsToTime.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -72,20 +74,24 @@ TEST(SmartCut, PlansTheHeadTheCopyAndTheTailFromUsableKeyFrames)
         int from, to;
         bool leaveOutLeading;
         int head, body, tail, tailPts;
+        int refused = -1;  // the key frame shown at this time cannot start a sequence
     } const cases[] = {
         {closed, 6, 12, true, 0, 6, 0, 0},    // from a key frame to one: all copied
         {closed, 7, 16, true, 5, 4, 0, 0},    // the copy ends inside a GOP where its B-frames allow
-        {closed, 7, 15, true, 8, 0, 0, 0},    // ...and not where they need frame 15: no key frame left for a tail
-        {closed, 0, 17, true, 0, 12, 5, 12},  // a tail from the last key frame
+        {closed, 7, 15, true, 5, 1, 2, 13},   // ...and not where they need frame 15: the B-frames before it are the tail
+        {closed, 0, 17, true, 0, 16, 1, 16},  // the copy runs over key frames; only frame 16 needs 17
+        {closed, 1, 2, true, 1, 0, 0, 0},     // no key frame in the span
         {open, 4, 13, true, 2, 7, 0, 0},      // the key frame's leading frames 4 and 5 go to the head
         {open, 4, 13, false, 9, 0, 0, 0},     // where they may not be left out, nothing is copied
-        {open, 4, 17, true, 2, 4, 7, 10},     // the tail starts with the leading frames of its key frame
+        {open, 4, 17, true, 2, 10, 1, 16},    // a later key frame's leading frames are copied with it
+        {open, 4, 13, true, 8, 1, 0, 0, 6},   // the first key frame cannot start a sequence: the copy starts at 12
     };
     for (const Case& c : cases) {
         QVector<VideoPacket> packets;
         for (const QString& token : c.packets.split(' '))
             packets.append({token.chopped(token.endsWith('K')).toLongLong(), packets.size(), token.endsWith('K')});
-        const std::optional<SmartCutPlan> plan = PlanSmartCut(packets, c.from, c.to, c.leaveOutLeading);
+        const std::optional<SmartCutPlan> plan = PlanSmartCut(packets, c.from, c.to, c.leaveOutLeading,
+                                                              [&](int k) { return packets[k].pts != c.refused; });
         ASSERT_TRUE(plan.has_value());
         EXPECT_EQ(std::tuple(plan->frames, plan->headFrames, plan->bodyFrames, plan->tailFrames, plan->tailPts),
                   std::tuple(c.to - c.from, c.head, c.body, c.tail, qint64(c.tailPts)))
@@ -104,8 +110,9 @@ TEST(SmartCutHelper, DISABLED_DiesHoldingAPartsFolder)
 }
 
 // Every sound and subtitle stream is kept, a subtitle across the end mark ends with the cut, a phone's
-// rotation stays (and no picture is turned on its own), and what the container cannot take as it is
-// (Opus in MOV, the rotation in MKV) is known before any part is made.
+// rotation stays (and no picture is turned on its own), and what cannot be cut that way (Opus in MOV,
+// QuickTime ADPCM in the Matroska sound part, the rotation in MKV, interlaced pictures) is asked about
+// before any part is made; the re-encode offered instead runs its bar.
 TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
 {
     QTemporaryDir dir;
@@ -133,26 +140,51 @@ TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
     QLockFile running(dir.filePath(".clipwright-smartcut-running/owner.lock"));
     ASSERT_TRUE(QDir(dir.path()).mkpath(".clipwright-smartcut-running/") && running.tryLock(0)
                 && QDir(dir.path()).mkpath(".clipwright-smartcut-new"));
+    // A job that has run for an hour is as alive as a new one.
+    QFile held(dir.filePath(".clipwright-smartcut-running/owner.lock"));
+    ASSERT_TRUE(held.open(QIODevice::ReadWrite)
+                && held.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    held.close();
     const QStringList probe{"-v", "error", "-show_entries", "stream=codec_name:stream_side_data=rotation:format=duration",
                             "-of", "csv=p=0"};
-    for (const QString ext : {"mp4", "mov", "mkv"}) {
+    // MOV takes this sound as it is, the Matroska part it travels through does not.
+    const QString qtSound = MakeFile("qt-sound", "mov", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=5",
+                                                        "-f", "lavfi", "-i", "sine=d=5", "-c:v", "libx264", "-g", "25",
+                                                        "-c:a", "adpcm_ima_qt"});
+    // Interlaced pictures whose stream does not say so in its header.
+    const QString interlaced = MakeFile("interlaced", "mkv", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=5",
+                                                             "-c:v", "libx264", "-flags", "+ildct+ilme", "-x264opts", "tff=1",
+                                                             "-g", "25"});
+    const std::pair<QString, QString> runs[] = {
+        {clip, "mp4"}, {clip, "mov"}, {clip, "mkv"}, {qtSound, "mov"}, {interlaced, "mkv"}};
+    int run = 0;
+    for (const auto& [source, ext] : runs) {
+        SCOPED_TRACE((QFileInfo(source).fileName() + " into " + ext).toStdString());
         Fake().reset();
         SmartCutJob job;
-        job.setInputFile(clip);
-        job.setOutputFile(dir.filePath("cut." + ext));
+        job.setInputFile(source);
+        job.setOutputFile(dir.filePath(QString("cut%1.%2").arg(++run).arg(ext)));
         job.setStartTime(1.2);
         job.setSelectionLength(2.0);
-        job.setFallbackParametrs("-c:v libx264");
+        job.setFallbackParametrs("-c:v libx264 -preset ultrafast -c:a aac");
+        qint16 progress = 0;
+        QObject::connect(&job, &CVideoConv::Progress, [&](qint16& value) { progress = std::max(progress, value); });
+        const bool yes = source == clip && ext == "mkv";
+        Fake().questionAnswers = {yes};  // the re-encode offered: Yes for the rotated clip into MKV, its bar runs
         job.StartConversion();
-        if (ext != "mp4") {
-            EXPECT_EQ(job.Outcome(), CutOutcome::NotRun);
+        if (source != clip || ext != "mp4") {
+            EXPECT_EQ(job.Outcome(), yes ? CutOutcome::Succeeded : CutOutcome::NotRun);
+            EXPECT_EQ(progress > 50, yes);
             ASSERT_EQ(Fake().messages.size(), 1);
-            EXPECT_TRUE(Fake().messages[0].text.contains(ext == "mov" ? "as they are: opus)" : "rotation of 90 degrees"))
+            EXPECT_TRUE(Fake().messages[0].text.contains(source == qtSound      ? "as they are: adpcm_ima_qt)"
+                                                         : source == interlaced ? "the video is interlaced"
+                                                         : ext == "mov"         ? "as they are: opus)"
+                                                                                : "rotation of 90 degrees"))
                 << Fake().messages[0].text.toStdString();
             EXPECT_EQ(job.Plan().frames, 0);  // asked before the frames were even listed
             continue;
         }
-        ASSERT_EQ(job.Outcome(), CutOutcome::Succeeded) << Fake().messages.value(0).details.toStdString();
+        ASSERT_EQ(job.Outcome(), CutOutcome::Succeeded) << (Fake().messages.value(0).text + Fake().messages.value(0).details).toStdString();
         QString streams, sizes;
         RunProgram(FfprobePath(), probe + QStringList{job.OutputFile()}, &streams);
         streams = streams.replace(',', ' ').simplified();
@@ -275,6 +307,95 @@ TEST_P(SmartCutOf, CutsTheMarkedFramesCopyingWhatItCanAndDecodesCleanly)
         const double lead = video.match(starts).captured(1).toDouble() - audio.match(starts).captured(1).toDouble();
         EXPECT_TRUE(audio.match(starts).hasMatch() && lead >= -0.0005 && lead <= 1024.0 / 44100 + 0.0005)
             << starts.toStdString();
+    }
+}
+
+// Files the cut meets beyond the encoder's defaults, each with the marks that trouble it: open GOPs
+// (leading pictures before each key frame), a key frame every 10 s with the end inside the last GOP,
+// sound that starts after the first picture, subtitles shown across the marks.
+TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
+{
+    const QStringList picture{"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=21"};
+    const QStringList sound{"-f", "lavfi", "-i", "sine=sample_rate=48000:duration=21"};
+    const QStringList x264{"-c:v", "libx264", "-preset", "fast", "-bf", "3", "-sc_threshold", "0",
+                           "-pix_fmt", "yuv420p", "-c:a", "aac"};
+    const QStringList openGop = x264 + QStringList{"-g", "50", "-keyint_min", "50", "-x264-params", "open-gop=1"};
+    const QStringList longGop = x264 + QStringList{"-g", "250", "-keyint_min", "250"};
+    QTemporaryDir dir;
+    QFile cues(dir.filePath("cues.srt"));
+    ASSERT_TRUE(cues.open(QIODevice::WriteOnly));
+    cues.write("1\n00:00:00,500 --> 00:00:00,900\nover before the start\n\n"
+               "2\n00:00:01,000 --> 00:00:02,500\nacross the start\n\n3\n00:00:02,600 --> 00:00:04,000\nacross the end\n");
+    cues.close();
+    struct Case {
+        const char* name;
+        QString clip, output;
+        double start, end;  // marks in seconds
+        bool copies;        // an H.264 open GOP has no IDR picture to copy from
+        QString subtitles = {};  // shown in the output, as "from-to" in seconds
+    } const cases[] = {
+        {"open GOP, MKV", MakeFile("open", "mkv", QStringList{"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=16"} + sound + openGop),
+         "mkv", 2.04, 13.28, false},
+        {"open GOP, MP4", MakeFile("open", "mp4", picture + sound + openGop), "mp4", 3.96, 13.28, false},
+        {"long GOP, end in the last GOP", MakeFile("long", "mkv", picture + sound + longGop), "mkv", 9.6, 19.24, true},
+        {"long GOP, from inside the first GOP", MakeFile("long", "mkv", picture + sound + longGop), "mp4", 4.0, 18.8, true},
+        {"sound after the first picture",
+         MakeFile("late-sound", "mp4", picture + QStringList{"-itsoffset", "0.5"} + sound + x264 + QStringList{"-g", "25", "-t", "4"}),
+         "mp4", 0.2, 2.6, true},
+        {"subtitles across the marks",
+         MakeFile("subtitled", "mkv", picture + sound + QStringList{"-i", cues.fileName()} + x264
+                                          + QStringList{"-g", "25", "-c:s", "srt", "-t", "5"}),
+         "mkv", 2.0, 3.0, true, "0.00-0.50 0.60-1.00"},
+    };
+    const auto starts = [](const QString& file) {
+        QString out;
+        RunProgram(FfprobePath(), {"-v", "error", "-show_entries", "stream=codec_type,start_time", "-of", "csv=p=0", file}, &out);
+        const QRegularExpression video("video,([-0-9.]+)"), audio("audio,([-0-9.]+)");
+        return std::pair(video.match(out).captured(1).toDouble(), audio.match(out).captured(1).toDouble());
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.clip.isEmpty());
+        const QVector<Frame> frames = Frames(c.clip);
+        const auto first = std::find_if(frames.begin(), frames.end(), [&](const Frame& f) { return f.time >= c.start - 0.0005; });
+        const int selected = int(std::find_if(first, frames.end(), [&](const Frame& f) { return f.time >= c.end - 0.0005; }) - first);
+        Fake().reset();
+        SmartCutJob job;
+        job.setInputFile(c.clip);
+        job.setOutputFile(dir.filePath(QString("cut%1.%2").arg(++n).arg(c.output)));
+        job.setStartTime(c.start);
+        job.setSelectionLength(c.end - c.start);
+        job.StartConversion();
+        ASSERT_EQ(job.Outcome(), CutOutcome::Succeeded)
+            << (Fake().messages.isEmpty() ? "" : (Fake().messages[0].text + Fake().messages[0].details).toStdString());
+        const SmartCutPlan& plan = job.Plan();
+        EXPECT_EQ(plan.frames, selected);
+        EXPECT_EQ(plan.bodyFrames > 0, c.copies);
+        EXPECT_LE(plan.tailFrames, 3);  // at most the B-frames of one group
+        QString errors;
+        EXPECT_TRUE(DecodesCleanly(job.OutputFile(), &errors)) << errors.toStdString();
+        const QStringList want = PictureSums({"-i", c.clip}).mid(int(first - frames.begin()), selected),
+                          got = PictureSums({"-i", job.OutputFile()});
+        ASSERT_EQ(want.size(), selected);
+        ASSERT_EQ(got.size(), selected);
+        for (int i = plan.headFrames; i < plan.headFrames + plan.bodyFrames; ++i)
+            ASSERT_EQ(got[i].toStdString(), want[i].toStdString()) << "copied picture " << i;
+        // The sound starts with the audio frame under the first picture, or as much after it as in the source.
+        const auto [sourceVideo, sourceAudio] = starts(c.clip);
+        const auto [video, audio] = starts(job.OutputFile());
+        const double late = std::max(0.0, sourceAudio - sourceVideo - c.start);
+        EXPECT_TRUE(audio - video <= late + 0.001 && audio - video >= late - (late > 0 ? 0.001 : 0.045))
+            << video << " " << audio;
+        QString shown;
+        RunProgram(FfprobePath(), {"-v", "error", "-select_streams", "s", "-show_entries", "packet=pts_time,duration_time",
+                                   "-of", "csv=p=0", job.OutputFile()}, &shown);
+        QStringList spans;
+        for (const QString& line : shown.split('\n', Qt::SkipEmptyParts)) {
+            const double from = line.section(',', 0, 0).toDouble() - video;
+            spans << QString::asprintf("%.2f-%.2f", from + 0.0, from + line.section(',', 1, 1).toDouble());
+        }
+        EXPECT_EQ(spans.join(" ").toStdString(), c.subtitles.toStdString());
     }
 }
 

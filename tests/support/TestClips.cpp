@@ -43,13 +43,17 @@ QString MakeClip(const ClipRecipe& r)
     if (!r.audioCodec.isEmpty())
         args << "-c:a" << r.audioCodec;
     args << r.extraOutputArgs << "-t" << seconds;
+    return MakeFile(r.baseName, r.container, args);
+}
 
-    // Named after everything that makes the clip; made under a name of its own and renamed, so parallel
-    // test processes never see half a clip.
+QString MakeFile(const QString& baseName, const QString& extension, QStringList args)
+{
+    // Named after everything that makes the file; made under a name of its own and renamed, so parallel
+    // test processes never see half a file.
     const QString env = qEnvironmentVariable("CLIPWRIGHT_TEST_CLIPS"), folder = env.isEmpty() ? CLIP_TEST_CLIP_CACHE : env;
     const QByteArray key = QCryptographicHash::hash(args.join('|').toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
-    const QString path = QString("%1/%2-%3.%4").arg(folder, r.baseName, key, r.container);
-    const QString partial = path + QString(".part-%1.%2").arg(QCoreApplication::applicationPid()).arg(r.container);
+    const QString path = QString("%1/%2-%3.%4").arg(folder, baseName, key, extension);
+    const QString partial = path + QString(".part-%1.%2").arg(QCoreApplication::applicationPid()).arg(extension);
     QString output;
     const bool made = QFile::exists(path) || (QDir().mkpath(folder) && RunProgram(FfmpegPath(), args << "-y" << partial, &output) == 0
                                               && (QFile::rename(partial, path) || QFile::exists(path)));

@@ -27,6 +27,9 @@ struct ClipRecipe {
 // Path of a clip matching `recipe`, made once per test run (cached in the
 // build folder); a failure to make one fails the test and gives "".
 QString MakeClip(const ClipRecipe& recipe);
+// Path of the file the encoder makes from `args` (its inputs and output
+// options), made once per test run like MakeClip's.
+QString MakeFile(const QString& baseName, const QString& extension, QStringList args);
 
 // A fresh copy of a clip under `folder` (made if needed) named `fileName`.
 QString CopyClipTo(const QString& clipPath, const QString& folder, const QString& fileName);
