@@ -191,6 +191,22 @@ private:
     bool m_started = false;
 };
 
+// Appends null packets to a transport stream shorter than the probe needs
+// to tell it by its packets.
+void PadShortTransportStream(const QString& path)
+{
+    constexpr qint64 kPacket = 188, kPackets = 16;
+    QFile file(path);
+    if (file.size() >= kPacket * kPackets || !file.open(QIODevice::Append))
+        return;
+    QByteArray null(kPacket * kPackets, char(0xff));
+    for (qint64 i = 0; i < kPackets; ++i) {
+        char* packet = null.data() + i * kPacket;
+        packet[0] = 0x47, packet[1] = 0x1f, packet[2] = char(0xff), packet[3] = 0x10;  // PID 0x1fff, payload only
+    }
+    file.write(null);
+}
+
 }  // namespace
 
 SmartCutJob::SmartCutJob(QObject* parent)
@@ -381,6 +397,12 @@ void SmartCutJob::StartConversion()
                 return;
             }
         }
+            // A part of a frame or two of a still picture may be too short for
+            // the join to recognise it as a transport stream (it wants a dozen
+            // packets); null packets, which every reader passes over, make up
+            // the length.
+            for (const QFileInfo& part : QDir(folder.path()).entryInfoList({QStringLiteral("*.ts")}, QDir::Files))
+                PadShortTransportStream(part.absoluteFilePath());
         setProgressRange(1.0 + 98.0 * done / total, 98.0 * step.cost / total);
         QString report;
         const StepResult result = RunStep(step, &report);
