@@ -56,9 +56,7 @@ inline int Cut(const QString& clip, const QStringList& options, const QString& t
 // What the probe reports of `path` for `args` ("-show_entries ..."), as CSV on one line.
 inline QString Probe(const QString& path, const QStringList& args)
 {
-    QString report;
-    RunProgram(FfprobePath(), QStringList{"-v", "error", "-of", "csv=p=0"} + args + QStringList{path}, &report);
-    return report.simplified().remove(QRegularExpression(",+$"));  // some containers add an empty field
+    return ProbeCsv(path, args).simplified().remove(QRegularExpression(",+$"));  // some containers add an empty field
 }
 
 class FormatsFixture : public ::testing::Test {

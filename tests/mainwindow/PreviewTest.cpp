@@ -42,10 +42,9 @@ protected:
     // A folder whose "ffmpeg" is a shell script ("%1": the real encoder's folder).
     QString Encoder(const char* body)
     {
-        QFile script(InDir("encoder") + "/ffmpeg");
-        script.remove(), QDir().mkpath(InDir("encoder"));
-        EXPECT_TRUE(script.open(QIODevice::WriteOnly) && script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner)
-                    && script.write(("#!/bin/sh\n" + QString(body).arg(QCoreApplication::applicationDirPath()) + "\n").toUtf8()) > 0);
+        QFile::remove(InDir("encoder") + "/ffmpeg"), QDir().mkpath(InDir("encoder"));
+        const QString script = "#!/bin/sh\n" + QString(body).arg(QCoreApplication::applicationDirPath()) + "\n";
+        test::WriteFile(InDir("encoder") + "/ffmpeg", script.toUtf8(), true);
         return InDir("encoder");
     }
     static constexpr const char* kSlowProbe = "sleep 1.5; exec '%1/ffmpeg' \"$@\"";
@@ -93,9 +92,8 @@ TEST_F(Preview, BadFilesSayNotSupportedAndLeaveNoVideoLoaded)
         const QPointer<PlaybackEngine> previous = w->Player();
         QString path = InDir("bad clip.mp4");
         QFile::remove(path);
-        QFile f(path);
-        ASSERT_TRUE(bad != TextAsMp4 || (f.open(QIODevice::WriteOnly) && f.write(QByteArray(900, 'x')) == 900));
-        f.close();
+        if (bad == TextAsMp4)
+            test::WriteFile(path, QByteArray(900, 'x'));
         ASSERT_TRUE((bad != Truncated && bad != NoEncoder) || (QFile::copy(ShortClip(), path)
                         && (bad == NoEncoder || QFile::resize(path, QFileInfo(path).size() * 6 / 10))));
         ASSERT_TRUE(bad != Fifo || mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
