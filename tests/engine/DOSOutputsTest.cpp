@@ -6,7 +6,6 @@
 #include "support/FakeHost.h"
 #include "support/TestClips.h"
 
-#include <QCoreApplication>
 #include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -50,11 +49,7 @@ protected:
         test::WriteFile(dir.filePath(name), "#!/bin/sh\necho $$ > \"$(dirname \"$0\")/pid\"\n" + body + "\n", true);
         return DOSOutputs::QuoteArgument(dir.filePath(name));
     }
-    pid_t Pid() const
-    {
-        QFile file(dir.filePath("pid"));
-        return file.open(QIODevice::ReadOnly) ? pid_t(file.readAll().trimmed().toLongLong()) : 0;
-    }
+    pid_t Pid() const { return pid_t(test::ReadFile(dir.filePath("pid")).trimmed().toLongLong()); }
 };
 
 TEST_F(DOSOutputsTest, RefusesWhatCannotRunWithItsMessage)

@@ -8,7 +8,6 @@
 
 #include "common/SecondsToTime.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLockFile>

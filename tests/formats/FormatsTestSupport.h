@@ -69,9 +69,7 @@ protected:
     // Writes `lines` into the program folder, each but the last ended by `eol`.
     void writeFile(const QString& name, const QStringList& lines, const QString& eol = "\r\n", bool lastEnded = true)
     {
-        QFile file(folder.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write((lines.join(eol) + (lastEnded ? eol : QString())).toUtf8());
+        WriteFile(folder.filePath(name), (lines.join(eol) + (lastEnded ? eol : QString())).toUtf8());
     }
     // Writes presets.xml or codecs.xml with `records` and loads it as start-up does.
     void load(const QString& root, const QList<QStringList>& records)

@@ -4,7 +4,6 @@
 // on the frame on screen and cuts of exactly the marked frames, at 25, 30000/1001
 // and 50 frames a second: TimeOriginTest.)
 #include "mainwindow/WindowTestKit.h"
-#include "player/PlaybackEngine.h"
 #include "player/VideoPane.h"
 #include "slider/KeyFrameTicks.h"
 
@@ -17,11 +16,9 @@ namespace {
 
 using test::WaitFor;
 
-class FrameExact : public test::HiveTest {
+class FrameExact : public test::WindowTest {
 protected:
-    void SetUp() override { HiveTest::SetUp(), w = std::make_unique<frmMain>(), w->show(); }
-    void TearDown() override { w.reset(), HiveTest::TearDown(); }
-    PlaybackEngine& Engine() { return *w->Player(); }
+    void SetUp() override { WindowTest::SetUp(), w->show(); }
     double Now() { return Engine().CurrentPosition(); }
     // A clip of `fps` ("25", "30000/1001"), loaded and paused at its start.
     void LoadPaused(const QString& fps, const QStringList& extra = {})
@@ -33,7 +30,6 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return !Engine().isSeeking() && Now() == 0.0; }));
     }
     void Seek(qint32 s) { w->Slider->setValue(s), emit w->Slider->MouseUp(1, 0, 0, 0), WaitFor([&] { return !Engine().isSeeking(); }); }
-    std::unique_ptr<frmMain> w;
 };
 
 TEST_F(FrameExact, ClickOnTheTimelineSeeksToTheClickedValue)

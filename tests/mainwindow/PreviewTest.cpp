@@ -26,16 +26,13 @@ using State = PlaybackEngine::State;
 // Two tiny plain frames a second, no sound.
 QString ShortClip() { return test::PlayerClip("preview-short", 4.0, 2, "c=gray"); }
 
-class Preview : public test::HiveTest {
+class Preview : public test::WindowTest {
 protected:
-    void SetUp() override { HiveTest::SetUp(), w = std::make_unique<frmMain>(); }
-    void TearDown() override { w.reset(), HiveTest::TearDown(); }
     void Choose(const QString& path) { Fake().dialogAnswers << path, w->cmdAddVideoFile->click(); }
     void Drop(const QList<QUrl>& urls) { emit w->picVideoWindow->filesDropped(urls); }
     void Drop(const QString& path) { Drop(QList<QUrl>{QUrl::fromLocalFile(path)}); }
     bool Loaded() { return WaitFor([&] { return !w->NoVideoLoaded || !Fake().messages.isEmpty(); }) && !w->NoVideoLoaded; }
     void LoadPlaying(const QString& path) { Choose(path); ASSERT_TRUE(Loaded() && Fake().messages.isEmpty()); }
-    PlaybackEngine& Engine() { return *w->Player(); }
     bool SeekDone() { return WaitFor([&] { return !Engine().isSeeking(); }); }
     void SeekTo(qint32 value) { w->Slider->setValue(value), emit w->Slider->MouseUp(1, 0, 0.0f, 0.0f); }
     QString Copy(const QString& clip, const QString& name) { return test::CopyClipTo(clip, dir.path(), name); }
@@ -48,8 +45,6 @@ protected:
         return InDir("encoder");
     }
     static constexpr const char* kSlowProbe = "sleep 1.5; exec '%1/ffmpeg' \"$@\"";
-
-    std::unique_ptr<frmMain> w;
 };
 
 // A load fills the timeline and the labels, plays and shows its picture in

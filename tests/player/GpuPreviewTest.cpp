@@ -7,7 +7,6 @@
 #include "player/PreviewPath.h"
 #include "player/VideoPane.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>

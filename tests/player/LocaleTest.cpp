@@ -3,7 +3,6 @@
 // runs itself again as a child whose whole environment asks for that locale.
 #include "player/PlayerTestSupport.h"
 
-#include <QCoreApplication>
 #include <QProcess>
 #include <gtest/gtest.h>
 

@@ -9,7 +9,6 @@
 #include "settings/Settings.h"
 #include "support/TestClips.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
