@@ -6,7 +6,6 @@
 #include "support/FakeHost.h"
 #include "support/TestClips.h"
 
-#include <QCoreApplication>
 #include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -47,17 +46,10 @@ protected:
     // A shell program that stores its id in "pid" beside it first; quoted for a command line.
     QString Script(const QString& name, const QByteArray& body)
     {
-        QFile file(dir.filePath(name));
-        file.open(QIODevice::WriteOnly);
-        file.write("#!/bin/sh\necho $$ > \"$(dirname \"$0\")/pid\"\n" + body + "\n");
-        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        return DOSOutputs::QuoteArgument(file.fileName());
+        test::WriteFile(dir.filePath(name), "#!/bin/sh\necho $$ > \"$(dirname \"$0\")/pid\"\n" + body + "\n", true);
+        return DOSOutputs::QuoteArgument(dir.filePath(name));
     }
-    pid_t Pid() const
-    {
-        QFile file(dir.filePath("pid"));
-        return file.open(QIODevice::ReadOnly) ? pid_t(file.readAll().trimmed().toLongLong()) : 0;
-    }
+    pid_t Pid() const { return pid_t(test::ReadFile(dir.filePath("pid")).trimmed().toLongLong()); }
 };
 
 TEST_F(DOSOutputsTest, RefusesWhatCannotRunWithItsMessage)
@@ -164,10 +156,7 @@ TEST(DOSOutputsHelper, DISABLED_RunsItsChildUntilKilled)
 TEST_F(DOSOutputsTest, ChildEndsWhenTheProgramIsKilled)
 {
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("CLIP_HELPER_CHILD", Script("silent", "exec sleep 30"));
-    program.setProcessEnvironment(env);
-    program.start(QCoreApplication::applicationFilePath(), {"--gtest_also_run_disabled_tests", "--gtest_filter=DOSOutputsHelper.*"});
+    test::StartSelf(program, "DOSOutputsHelper.*", {{"CLIP_HELPER_CHILD", Script("silent", "exec sleep 30")}});
     ASSERT_TRUE(WaitFor([&] { return Pid() > 0; })) << "the helper never started its child";
     ::kill(pid_t(program.processId()), SIGKILL);
     program.waitForFinished();

@@ -8,7 +8,6 @@
 
 #include "common/SecondsToTime.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLockFile>
@@ -34,16 +33,13 @@ struct Frame {
 // The clip's video frames in presentation order.
 QVector<Frame> Frames(const QString& path)
 {
-    QString out, start;
-    RunProgram(FfprobePath(), {"-v", "error", "-show_entries", "format=start_time", "-of", "csv=p=0", path}, &start);
-    RunProgram(FfprobePath(), {"-v", "error", "-select_streams", "v:0", "-show_entries", "packet=pts_time,flags", "-of",
-                               "csv=p=0", path},
-               &out);
+    const double start = ProbeCsv(path, {"-show_entries", "format=start_time"}).toDouble();
     QVector<Frame> frames;
-    for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
+    for (const QString& line : ProbeCsv(path, {"-select_streams", "v:0", "-show_entries", "packet=pts_time,flags"})
+                                   .split('\n', Qt::SkipEmptyParts)) {
         const QStringList f = line.trimmed().split(',');
         if (f.size() >= 2 && !f[1].contains('D'))
-            frames.append({f[0].toDouble() - start.toDouble(), f[1].startsWith('K')});
+            frames.append({f[0].toDouble() - start, f[1].startsWith('K')});
     }
     std::sort(frames.begin(), frames.end(), [](const Frame& a, const Frame& b) { return a.time < b.time; });
     return frames;
@@ -61,6 +57,36 @@ QStringList PictureSums(const QStringList& input)
             sums << line.section(',', -1).trimmed();
     }
     return sums;
+}
+
+// Aims a fresh job at cutting `length` seconds of `input` from `start` into `output`.
+void Aim(SmartCutJob& job, const QString& input, const QString& output, double start, double length)
+{
+    Fake().reset();
+    job.setInputFile(input);
+    job.setOutputFile(output);
+    job.setStartTime(start);
+    job.setSelectionLength(length);
+}
+
+// The first message and its details: why a cut failed.
+std::string Said() { return (Fake().messages.value(0).text + Fake().messages.value(0).details).toStdString(); }
+
+// Runs `job` as aimed; its cut holds the `selected` pictures of `want` (the source's, decoded from its start),
+// decodes cleanly and has the copied ones bit-exact.
+void ExpectExactCut(SmartCutJob& job, const QStringList& want, int selected)
+{
+    job.StartConversion();
+    ASSERT_EQ(job.Outcome(), CutOutcome::Succeeded) << Said();
+    const SmartCutPlan& plan = job.Plan();
+    EXPECT_EQ(plan.frames, selected);
+    QString errors;
+    EXPECT_TRUE(DecodesCleanly(job.OutputFile(), &errors)) << errors.toStdString();
+    const QStringList got = PictureSums({"-i", job.OutputFile()});
+    ASSERT_EQ(want.size(), selected);
+    ASSERT_EQ(got.size(), selected);
+    for (int i = plan.headFrames; i < plan.headFrames + plan.bodyFrames; ++i)
+        ASSERT_EQ(got[i].toStdString(), want[i].toStdString()) << "copied picture " << i;
 }
 
 // The plan on packet lists in decode order ("6K" is a key frame shown at 6): closed GOPs of six
@@ -116,13 +142,11 @@ TEST(SmartCutHelper, DISABLED_DiesHoldingAPartsFolder)
 TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
 {
     QTemporaryDir dir;
-    QFile cues(dir.filePath("cues.srt"));
-    ASSERT_TRUE(cues.open(QIODevice::WriteOnly));
-    cues.write("1\n00:00:02,000 --> 00:00:05,000\nacross the end\n");
-    cues.close();
+    const QString cues = dir.filePath("cues.srt");
+    WriteFile(cues, "1\n00:00:02,000 --> 00:00:05,000\nacross the end\n");
     const QString made = dir.filePath("made.mp4"), clip = dir.filePath("two sounds.mp4");
     ASSERT_EQ(RunProgram(FfmpegPath(), {"-v", "error", "-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=5",
-                                        "-f", "lavfi", "-i", "sine=d=5", "-i", cues.fileName(), "-map", "0", "-map", "1",
+                                        "-f", "lavfi", "-i", "sine=d=5", "-i", cues, "-map", "0", "-map", "1",
                                         "-map", "1", "-map", "2", "-c:v", "libx264", "-g", "25", "-c:a:0", "aac",
                                         "-c:a:1", "libopus", "-c:s", "mov_text", made})
                   + RunProgram(FfmpegPath(), {"-v", "error", "-i", made, "-map", "0", "-c", "copy", "-metadata:s:v:0",
@@ -131,11 +155,7 @@ TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
     // Parts folders of a job that died, of one that runs, and one whose owner has not locked it yet:
     // the cut removes the first only.
     QProcess dead;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("CLIP_PARTS_FOLDER", dir.filePath(".clipwright-smartcut-dead"));
-    dead.setProcessEnvironment(env);
-    dead.start(QCoreApplication::applicationFilePath(),
-               {"--gtest_also_run_disabled_tests", "--gtest_filter=SmartCutHelper.*"});
+    StartSelf(dead, "SmartCutHelper.*", {{"CLIP_PARTS_FOLDER", dir.filePath(".clipwright-smartcut-dead")}});
     ASSERT_TRUE(dead.waitForFinished() && QFile::exists(dir.filePath(".clipwright-smartcut-dead/owner.lock")));
     QLockFile running(dir.filePath(".clipwright-smartcut-running/owner.lock"));
     ASSERT_TRUE(QDir(dir.path()).mkpath(".clipwright-smartcut-running/") && running.tryLock(0)
@@ -145,8 +165,6 @@ TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
     ASSERT_TRUE(held.open(QIODevice::ReadWrite)
                 && held.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
     held.close();
-    const QStringList probe{"-v", "error", "-show_entries", "stream=codec_name:stream_side_data=rotation:format=duration",
-                            "-of", "csv=p=0"};
     // MOV takes this sound as it is, the Matroska part it travels through does not.
     const QString qtSound = MakeFile("qt-sound", "mov", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=5",
                                                         "-f", "lavfi", "-i", "sine=d=5", "-c:v", "libx264", "-g", "25",
@@ -160,12 +178,8 @@ TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
     int run = 0;
     for (const auto& [source, ext] : runs) {
         SCOPED_TRACE((QFileInfo(source).fileName() + " into " + ext).toStdString());
-        Fake().reset();
         SmartCutJob job;
-        job.setInputFile(source);
-        job.setOutputFile(dir.filePath(QString("cut%1.%2").arg(++run).arg(ext)));
-        job.setStartTime(1.2);
-        job.setSelectionLength(2.0);
+        Aim(job, source, dir.filePath(QString("cut%1.%2").arg(++run).arg(ext)), 1.2, 2.0);
         job.setFallbackParametrs("-c:v libx264 -preset ultrafast -c:a aac");
         qint16 progress = 0;
         QObject::connect(&job, &CVideoConv::Progress, [&](qint16& value) { progress = std::max(progress, value); });
@@ -184,14 +198,14 @@ TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
             EXPECT_EQ(job.Plan().frames, 0);  // asked before the frames were even listed
             continue;
         }
-        ASSERT_EQ(job.Outcome(), CutOutcome::Succeeded) << (Fake().messages.value(0).text + Fake().messages.value(0).details).toStdString();
-        QString streams, sizes;
-        RunProgram(FfprobePath(), probe + QStringList{job.OutputFile()}, &streams);
-        streams = streams.replace(',', ' ').simplified();
+        ASSERT_EQ(job.Outcome(), CutOutcome::Succeeded) << Said();
+        const QString streams = ProbeCsv(job.OutputFile(), {"-show_entries",
+                                                            "stream=codec_name:stream_side_data=rotation:format=duration"})
+                                    .replace(',', ' ')
+                                    .simplified();
         EXPECT_EQ(streams.section(' ', 0, 4).toStdString(), "h264 90 aac opus mov_text");
         EXPECT_LE(streams.section(' ', 5).toDouble(), 2.1);  // the subtitle alone would last to 3.8 s
-        RunProgram(FfprobePath(), {"-v", "error", "-show_entries", "frame=width,height", "-of", "csv=p=0", job.OutputFile()},
-                   &sizes);
+        const QString sizes = ProbeCsv(job.OutputFile(), {"-show_entries", "frame=width,height"});
         EXPECT_EQ(sizes.split('\n', Qt::SkipEmptyParts).filter("160,120").size(), 50);
         EXPECT_EQ(QDir(dir.path()).entryList({".clipwright-smartcut-*"}, QDir::Dirs | QDir::Hidden),
                   QStringList({".clipwright-smartcut-new", ".clipwright-smartcut-running"}));
@@ -229,9 +243,7 @@ TEST_P(SmartCutOf, CutsTheMarkedFramesCopyingWhatItCanAndDecodesCleanly)
     int cut = 0;
     const ClipKind& kind = kKinds[GetParam()];
     ClipRecipe recipe;
-    recipe.container = kind.container;
-    recipe.videoCodec = kind.codec;
-    recipe.extraOutputArgs = kind.options;
+    recipe.container = kind.container, recipe.videoCodec = kind.codec, recipe.extraOutputArgs = kind.options;
     recipe.baseName = QString("smart-%1").arg(kind.codec);
     const QString clip = MakeClip(recipe);
     ASSERT_FALSE(clip.isEmpty());
@@ -247,38 +259,24 @@ TEST_P(SmartCutOf, CutsTheMarkedFramesCopyingWhatItCanAndDecodesCleanly)
         const double start = frames[k + first].time, end = frames[k + last].time;
         const bool openH264 = kind.codec == "libx264" && kind.options.contains("open-gop=1");
         const QString out = folder.filePath(QString("cut%1.%2").arg(++cut).arg(kind.output));
-        Fake().reset();
+        // The source's pictures of the marks, decoded from its start.
+        const QString at = CommandLineSeconds(MediaMilliseconds(start)),
+                      length = CommandLineSeconds(MediaMilliseconds(end - start));
+        const QStringList want = PictureSums({"-i", clip, "-ss", at, "-t", length});
         SmartCutJob job;
-        job.setInputFile(clip);
-        job.setOutputFile(out);
-        job.setStartTime(start - frames[0].time);  // a position: from the first frame on
-        job.setSelectionLength(end - start);
-        job.StartConversion();
-        ASSERT_EQ(job.Outcome(), CutOutcome::Succeeded)
-            << (Fake().messages.isEmpty() ? "" : (Fake().messages[0].text + Fake().messages[0].details).toStdString());
+        Aim(job, clip, out, start - frames[0].time, end - start);  // a position: from the first frame on
+        ASSERT_NO_FATAL_FAILURE(ExpectExactCut(job, want, last - first));
         const SmartCutPlan& plan = job.Plan();
-        EXPECT_EQ(plan.frames, last - first);
         // From a key frame nothing before it is re-encoded, over one the copy starts there; an open
         // GOP's H.264 key frames are passed over.
         if (!openH264) {
             EXPECT_EQ(plan.headFrames == 0, first == 0);
             EXPECT_EQ(plan.bodyFrames > 0, last > 12);
         }
-        QString errors;
-        EXPECT_TRUE(DecodesCleanly(out, &errors)) << errors.toStdString();
-
-        // The source's pictures of the marks, decoded from its start.
-        const QString at = CommandLineSeconds(MediaMilliseconds(start)),
-                      length = CommandLineSeconds(MediaMilliseconds(end - start));
-        const QStringList want = PictureSums({"-i", clip, "-ss", at, "-t", length}), got = PictureSums({"-i", out});
-        ASSERT_EQ(want.size(), last - first);
-        ASSERT_EQ(got.size(), want.size());
         // The re-encoding cut of the same marks selects as many.
         if (GetParam() == 0) {
             EXPECT_EQ(PictureSums({"-ss", at, "-i", clip, "-t", length}).size(), want.size());
         }
-        for (int i = plan.headFrames; i < plan.headFrames + plan.bodyFrames; ++i)
-            EXPECT_EQ(got[i].toStdString(), want[i].toStdString()) << "copied picture " << i;
         QString psnr;
         RunProgram(FfmpegPath(), {"-v", "error", "-i", out, "-i", clip, "-lavfi",
                                   "[0:v]settb=1/25,setpts=N[a];[1:v]trim=start=" + at + ":duration=" + length
@@ -299,14 +297,8 @@ TEST_P(SmartCutOf, CutsTheMarkedFramesCopyingWhatItCanAndDecodesCleanly)
         EXPECT_EQ(measured, last - first);
 
         // The sound starts with the audio frame under the first picture (1024 samples at 44.1 kHz).
-        QString starts;
-        RunProgram(FfprobePath(), {"-v", "error", "-show_entries", "stream=codec_type,start_time", "-of", "csv=p=0",
-                                   out},
-                   &starts);
-        const QRegularExpression video("video,([-0-9.]+)"), audio("audio,([-0-9.]+)");
-        const double lead = video.match(starts).captured(1).toDouble() - audio.match(starts).captured(1).toDouble();
-        EXPECT_TRUE(audio.match(starts).hasMatch() && lead >= -0.0005 && lead <= 1024.0 / 44100 + 0.0005)
-            << starts.toStdString();
+        const auto [video, audio] = StreamStarts(out);
+        EXPECT_TRUE(video - audio >= -0.0005 && video - audio <= 1024.0 / 44100 + 0.0005) << video << " " << audio;
     }
 }
 
@@ -322,11 +314,9 @@ TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
     const QStringList openGop = x264 + QStringList{"-g", "50", "-keyint_min", "50", "-x264-params", "open-gop=1"};
     const QStringList longGop = x264 + QStringList{"-g", "250", "-keyint_min", "250"};
     QTemporaryDir dir;
-    QFile cues(dir.filePath("cues.srt"));
-    ASSERT_TRUE(cues.open(QIODevice::WriteOnly));
-    cues.write("1\n00:00:00,500 --> 00:00:00,900\nover before the start\n\n"
+    const QString cues = dir.filePath("cues.srt");
+    WriteFile(cues, "1\n00:00:00,500 --> 00:00:00,900\nover before the start\n\n"
                "2\n00:00:01,000 --> 00:00:02,500\nacross the start\n\n3\n00:00:02,600 --> 00:00:04,000\nacross the end\n");
-    cues.close();
     struct Case {
         const char* name;
         QString clip, output;
@@ -343,15 +333,9 @@ TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
          MakeFile("late-sound", "mp4", picture + QStringList{"-itsoffset", "0.5"} + sound + x264 + QStringList{"-g", "25", "-t", "4"}),
          "mp4", 0.2, 2.6, true},
         {"subtitles across the marks",
-         MakeFile("subtitled", "mkv", picture + sound + QStringList{"-i", cues.fileName()} + x264
+         MakeFile("subtitled", "mkv", picture + sound + QStringList{"-i", cues} + x264
                                           + QStringList{"-g", "25", "-c:s", "srt", "-t", "5"}),
          "mkv", 2.0, 3.0, true, "0.00-0.50 0.60-1.00"},
-    };
-    const auto starts = [](const QString& file) {
-        QString out;
-        RunProgram(FfprobePath(), {"-v", "error", "-show_entries", "stream=codec_type,start_time", "-of", "csv=p=0", file}, &out);
-        const QRegularExpression video("video,([-0-9.]+)"), audio("audio,([-0-9.]+)");
-        return std::pair(video.match(out).captured(1).toDouble(), audio.match(out).captured(1).toDouble());
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -360,37 +344,21 @@ TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
         const QVector<Frame> frames = Frames(c.clip);
         const auto first = std::find_if(frames.begin(), frames.end(), [&](const Frame& f) { return f.time >= c.start - 0.0005; });
         const int selected = int(std::find_if(first, frames.end(), [&](const Frame& f) { return f.time >= c.end - 0.0005; }) - first);
-        Fake().reset();
         SmartCutJob job;
-        job.setInputFile(c.clip);
-        job.setOutputFile(dir.filePath(QString("cut%1.%2").arg(++n).arg(c.output)));
-        job.setStartTime(c.start);
-        job.setSelectionLength(c.end - c.start);
-        job.StartConversion();
-        ASSERT_EQ(job.Outcome(), CutOutcome::Succeeded)
-            << (Fake().messages.isEmpty() ? "" : (Fake().messages[0].text + Fake().messages[0].details).toStdString());
-        const SmartCutPlan& plan = job.Plan();
-        EXPECT_EQ(plan.frames, selected);
-        EXPECT_EQ(plan.bodyFrames > 0, c.copies);
-        EXPECT_LE(plan.tailFrames, 3);  // at most the B-frames of one group
-        QString errors;
-        EXPECT_TRUE(DecodesCleanly(job.OutputFile(), &errors)) << errors.toStdString();
-        const QStringList want = PictureSums({"-i", c.clip}).mid(int(first - frames.begin()), selected),
-                          got = PictureSums({"-i", job.OutputFile()});
-        ASSERT_EQ(want.size(), selected);
-        ASSERT_EQ(got.size(), selected);
-        for (int i = plan.headFrames; i < plan.headFrames + plan.bodyFrames; ++i)
-            ASSERT_EQ(got[i].toStdString(), want[i].toStdString()) << "copied picture " << i;
+        Aim(job, c.clip, dir.filePath(QString("cut%1.%2").arg(++n).arg(c.output)), c.start, c.end - c.start);
+        ASSERT_NO_FATAL_FAILURE(ExpectExactCut(job, PictureSums({"-i", c.clip}).mid(int(first - frames.begin()), selected),
+                                               selected));
+        EXPECT_EQ(job.Plan().bodyFrames > 0, c.copies);
+        EXPECT_LE(job.Plan().tailFrames, 3);  // at most the B-frames of one group
         // The sound starts with the audio frame under the first picture, or as much after it as in the source.
-        const auto [sourceVideo, sourceAudio] = starts(c.clip);
-        const auto [video, audio] = starts(job.OutputFile());
+        const auto [sourceVideo, sourceAudio] = StreamStarts(c.clip);
+        const auto [video, audio] = StreamStarts(job.OutputFile());
         const double late = std::max(0.0, sourceAudio - sourceVideo - c.start);
         EXPECT_TRUE(audio - video <= late + 0.001 && audio - video >= late - (late > 0 ? 0.001 : 0.045))
             << video << " " << audio;
-        QString shown;
-        RunProgram(FfprobePath(), {"-v", "error", "-select_streams", "s", "-show_entries", "packet=pts_time,duration_time",
-                                   "-of", "csv=p=0", job.OutputFile()}, &shown);
         QStringList spans;
+        const QString shown =
+            ProbeCsv(job.OutputFile(), {"-select_streams", "s", "-show_entries", "packet=pts_time,duration_time"});
         for (const QString& line : shown.split('\n', Qt::SkipEmptyParts)) {
             const double from = line.section(',', 0, 0).toDouble() - video;
             spans << QString::asprintf("%.2f-%.2f", from + 0.0, from + line.section(',', 1, 1).toDouble());

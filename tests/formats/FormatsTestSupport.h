@@ -56,9 +56,7 @@ inline int Cut(const QString& clip, const QStringList& options, const QString& t
 // What the probe reports of `path` for `args` ("-show_entries ..."), as CSV on one line.
 inline QString Probe(const QString& path, const QStringList& args)
 {
-    QString report;
-    RunProgram(FfprobePath(), QStringList{"-v", "error", "-of", "csv=p=0"} + args + QStringList{path}, &report);
-    return report.simplified().remove(QRegularExpression(",+$"));  // some containers add an empty field
+    return ProbeCsv(path, args).simplified().remove(QRegularExpression(",+$"));  // some containers add an empty field
 }
 
 class FormatsFixture : public ::testing::Test {
@@ -71,9 +69,7 @@ protected:
     // Writes `lines` into the program folder, each but the last ended by `eol`.
     void writeFile(const QString& name, const QStringList& lines, const QString& eol = "\r\n", bool lastEnded = true)
     {
-        QFile file(folder.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write((lines.join(eol) + (lastEnded ? eol : QString())).toUtf8());
+        WriteFile(folder.filePath(name), (lines.join(eol) + (lastEnded ? eol : QString())).toUtf8());
     }
     // Writes presets.xml or codecs.xml with `records` and loads it as start-up does.
     void load(const QString& root, const QList<QStringList>& records)

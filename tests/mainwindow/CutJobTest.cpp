@@ -256,10 +256,7 @@ TEST_F(CutJob, StopThenANestedStartLeavesOnlyTheFinishedCut)
 TEST_F(CutJob, FailuresLeaveTheBarTheUserFilesAndAUsableWindow)
 {
     QTemporaryDir emptyFolder, brokenFolder;  // no encoder; one whose interpreter is missing
-    QFile broken(brokenFolder.filePath("ffmpeg"));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("#!/nonexistent/sh\n") > 0
-                && broken.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    broken.close();
+    test::WriteFile(brokenFolder.filePath("ffmpeg"), "#!/nonexistent/sh\n", true);
     const QString full = InDir("full");
     const bool root = ::geteuid() == 0 && QDir().mkpath(full) && ::mount("tmpfs", qPrintable(full), "tmpfs", 0, "size=256k") == 0;
     const auto unmount = qScopeGuard([&] {
@@ -288,8 +285,7 @@ TEST_F(CutJob, FailuresLeaveTheBarTheUserFilesAndAUsableWindow)
          kFailed + "The encoder ended abnormally", "", true},
     };
     QFile keep(InDir("party_Converted_7.avi"));  // a file that must survive whatever happens
-    ASSERT_TRUE(keep.open(QIODevice::WriteOnly) && keep.write("mine") == 4);
-    keep.close();
+    test::WriteFile(keep.fileName(), "mine");
     const QStringList kFiles{"party.mp4", "party_Converted_7.avi"};
     for (const Case& c : cases) {
         if (c.cause.startsWith("No space") && !root)
@@ -345,10 +341,8 @@ TEST_F(CutJob, SmartCutAsksWhereItCannotCopyAndLeavesNothingWhenStopped)
         EXPECT_EQ(w->cConvert->Outcome(), yes ? CutOutcome::Succeeded : CutOutcome::NotRun);
         EXPECT_EQ(QFileInfo::exists(InDir("lossless_Converted.mkv")), yes);
     }
-    QString codec;
-    test::RunProgram(test::FfprobePath(), {"-v", "error", "-select_streams", "v:0", "-show_entries", "stream=codec_name",
-                                           "-of", "csv=p=0", InDir("lossless_Converted.mkv")}, &codec);
-    EXPECT_EQ(codec.trimmed(), "h264");
+    EXPECT_EQ(test::ProbeCsv(InDir("lossless_Converted.mkv"), {"-select_streams", "v:0", "-show_entries",
+                                                               "stream=codec_name"}), "h264");
     EXPECT_NEAR(test::ProbeDuration(InDir("lossless_Converted.mkv")), 2.0, 0.1);
 
     test::LoadForCutting(*w, m_input);

@@ -1,9 +1,9 @@
 // Cutting to the frame through the window, against the real player and
-// encoder: the clicked timeline seeks where it was clicked, marks are the
-// frame on screen, the cut keeps exactly the marked frames, key frames are
-// read and drawn, the window grows, and more containers are accepted.
+// encoder: the clicked timeline seeks where it was clicked, key frames are
+// read and drawn, the window grows, and more containers are accepted. (Marks
+// on the frame on screen and cuts of exactly the marked frames, at 25, 30000/1001
+// and 50 frames a second: TimeOriginTest.)
 #include "mainwindow/WindowTestKit.h"
-#include "player/PlaybackEngine.h"
 #include "player/VideoPane.h"
 #include "slider/KeyFrameTicks.h"
 
@@ -16,11 +16,9 @@ namespace {
 
 using test::WaitFor;
 
-class FrameExact : public test::HiveTest {
+class FrameExact : public test::WindowTest {
 protected:
-    void SetUp() override { HiveTest::SetUp(), w = std::make_unique<frmMain>(), w->show(); }
-    void TearDown() override { w.reset(), HiveTest::TearDown(); }
-    PlaybackEngine& Engine() { return *w->Player(); }
+    void SetUp() override { WindowTest::SetUp(), w->show(); }
     double Now() { return Engine().CurrentPosition(); }
     // A clip of `fps` ("25", "30000/1001"), loaded and paused at its start.
     void LoadPaused(const QString& fps, const QStringList& extra = {})
@@ -32,20 +30,6 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return !Engine().isSeeking() && Now() == 0.0; }));
     }
     void Seek(qint32 s) { w->Slider->setValue(s), emit w->Slider->MouseUp(1, 0, 0, 0), WaitFor([&] { return !Engine().isSeeking(); }); }
-    // Presses `key` and waits for the picture to move away from where it was.
-    void Step(Qt::Key key)
-    {
-        const double before = Now();
-        QTest::keyClick(w.get(), key);
-        EXPECT_TRUE(WaitFor([&] { return std::abs(Now() - before) > 0.01; }));
-    }
-    QString Probe(const QStringList& args)
-    {
-        QString out;
-        EXPECT_EQ(test::RunProgram(test::FfprobePath(), QStringList{"-v", "error"} + args, &out, 60000), 0);
-        return out.trimmed();
-    }
-    std::unique_ptr<frmMain> w;
 };
 
 TEST_F(FrameExact, ClickOnTheTimelineSeeksToTheClickedValue)
@@ -58,37 +42,14 @@ TEST_F(FrameExact, ClickOnTheTimelineSeeksToTheClickedValue)
     EXPECT_TRUE(WaitFor([&] { return !Engine().isSeeking() && w->Slider->Value() > 0 && Now() == w->Slider->Value(); }));
 }
 
-// Marks set two frames after a whole second and one frame after another: the
-// labels show milliseconds and the re-encoded cut holds exactly the marked frames.
-TEST_F(FrameExact, MarksAreTheFrameOnScreenAndTheCutKeepsExactlyTheMarkedFrames)
-{
-    const struct { const char* rate; double fps; } cases[] = {{"25", 25.0}, {"30000/1001", 30000.0 / 1001.0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.rate);
-        LoadPaused(c.rate);
-        Seek(2);
-        const double landed = Now();
-        Step(Qt::Key_Period), Step(Qt::Key_Period), QTest::keyClick(w.get(), Qt::Key_I);
-        EXPECT_NEAR(w->SelectionStartSeconds(), landed + 2.0 / c.fps, 0.001);
-        EXPECT_TRUE(w->lblStartSelect->text().startsWith("00:00:02.") && w->lblTime->text().startsWith("00:00:02."));
-        Seek(4), Step(Qt::Key_Period), Step(Qt::Key_Period), Step(Qt::Key_Comma), QTest::keyClick(w.get(), Qt::Key_O);
-        const int marked = int(std::lround((w->SelectionEndSeconds() - w->SelectionStartSeconds()) * c.fps));
-        EXPECT_GT(marked, 2 * c.fps - 5);
-        test::ChooseOwnPreset(*w, "exact", "-c:v libx264 -preset ultrafast -an", "mp4");
-        ASSERT_EQ(w->RunCutJob(), CutOutcome::Succeeded);
-        EXPECT_EQ(Probe({"-count_frames", "-select_streams", "v:0", "-show_entries", "stream=nb_read_frames", "-of",
-                         "csv=p=0", w->cConvert->OutputFile()}),
-                  QString::number(marked));
-    }
-}
-
-TEST_F(FrameExact, KeyFrameTicksMatchTheProbeTheCopySummaryNamesTheStartAndCtrlRightJumps)
+// (Ctrl+Right landing on the next key frame: TimeOriginTest.)
+TEST_F(FrameExact, KeyFrameTicksMatchTheProbeAndTheCopySummaryNamesTheStart)
 {
     LoadPaused("25", {"-g", "12", "-sc_threshold", "0"});
     ASSERT_TRUE(WaitFor([&] { return !w->KeyFrameTimes.isEmpty(); }));
     QList<double> expected;
-    for (const QString& t : Probe({"-select_streams", "v:0", "-skip_frame", "nokey", "-show_entries",
-                                   "frame=pts_time", "-of", "csv=p=0", w->InputFilePath}).split('\n'))
+    for (const QString& t : test::ProbeCsv(w->InputFilePath, {"-select_streams", "v:0", "-skip_frame", "nokey",
+                                                               "-show_entries", "frame=pts_time"}).split('\n'))
         if (expected.isEmpty() || expected.last() != t.toDouble())  // the first may be listed twice
             expected << t.toDouble();
     EXPECT_EQ(w->KeyFrameTimes, expected);
@@ -103,8 +64,6 @@ TEST_F(FrameExact, KeyFrameTicksMatchTheProbeTheCopySummaryNamesTheStartAndCtrlR
     test::ChoosePreset(*w, "General Video", "H.264 (AVC) - Standard", "mp4");
     Seek(2), QTest::keyClick(w.get(), Qt::Key_I);
     EXPECT_EQ(w->lblFormat->text(), QString(copying).replace("00:00:00.960", "00:00:01.920"));
-    QTest::keyClick(w.get(), Qt::Key_Right, Qt::ControlModifier);
-    EXPECT_TRUE(WaitFor([&] { return !Engine().isSeeking() && std::abs(Now() - expected[5]) < 0.001; })) << Now();
 }
 
 // The pane takes what the window grows by; the Start button keeps its place

@@ -26,31 +26,25 @@ using State = PlaybackEngine::State;
 // Two tiny plain frames a second, no sound.
 QString ShortClip() { return test::PlayerClip("preview-short", 4.0, 2, "c=gray"); }
 
-class Preview : public test::HiveTest {
+class Preview : public test::WindowTest {
 protected:
-    void SetUp() override { HiveTest::SetUp(), w = std::make_unique<frmMain>(); }
-    void TearDown() override { w.reset(), HiveTest::TearDown(); }
     void Choose(const QString& path) { Fake().dialogAnswers << path, w->cmdAddVideoFile->click(); }
     void Drop(const QList<QUrl>& urls) { emit w->picVideoWindow->filesDropped(urls); }
     void Drop(const QString& path) { Drop(QList<QUrl>{QUrl::fromLocalFile(path)}); }
     bool Loaded() { return WaitFor([&] { return !w->NoVideoLoaded || !Fake().messages.isEmpty(); }) && !w->NoVideoLoaded; }
     void LoadPlaying(const QString& path) { Choose(path); ASSERT_TRUE(Loaded() && Fake().messages.isEmpty()); }
-    PlaybackEngine& Engine() { return *w->Player(); }
     bool SeekDone() { return WaitFor([&] { return !Engine().isSeeking(); }); }
     void SeekTo(qint32 value) { w->Slider->setValue(value), emit w->Slider->MouseUp(1, 0, 0.0f, 0.0f); }
     QString Copy(const QString& clip, const QString& name) { return test::CopyClipTo(clip, dir.path(), name); }
     // A folder whose "ffmpeg" is a shell script ("%1": the real encoder's folder).
     QString Encoder(const char* body)
     {
-        QFile script(InDir("encoder") + "/ffmpeg");
-        script.remove(), QDir().mkpath(InDir("encoder"));
-        EXPECT_TRUE(script.open(QIODevice::WriteOnly) && script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner)
-                    && script.write(("#!/bin/sh\n" + QString(body).arg(QCoreApplication::applicationDirPath()) + "\n").toUtf8()) > 0);
+        QFile::remove(InDir("encoder") + "/ffmpeg"), QDir().mkpath(InDir("encoder"));
+        const QString script = "#!/bin/sh\n" + QString(body).arg(QCoreApplication::applicationDirPath()) + "\n";
+        test::WriteFile(InDir("encoder") + "/ffmpeg", script.toUtf8(), true);
         return InDir("encoder");
     }
     static constexpr const char* kSlowProbe = "sleep 1.5; exec '%1/ffmpeg' \"$@\"";
-
-    std::unique_ptr<frmMain> w;
 };
 
 // A load fills the timeline and the labels, plays and shows its picture in
@@ -93,9 +87,8 @@ TEST_F(Preview, BadFilesSayNotSupportedAndLeaveNoVideoLoaded)
         const QPointer<PlaybackEngine> previous = w->Player();
         QString path = InDir("bad clip.mp4");
         QFile::remove(path);
-        QFile f(path);
-        ASSERT_TRUE(bad != TextAsMp4 || (f.open(QIODevice::WriteOnly) && f.write(QByteArray(900, 'x')) == 900));
-        f.close();
+        if (bad == TextAsMp4)
+            test::WriteFile(path, QByteArray(900, 'x'));
         ASSERT_TRUE((bad != Truncated && bad != NoEncoder) || (QFile::copy(ShortClip(), path)
                         && (bad == NoEncoder || QFile::resize(path, QFileInfo(path).size() * 6 / 10))));
         ASSERT_TRUE(bad != Fifo || mkfifo(QFile::encodeName(path).constData(), 0600) == 0);

@@ -23,16 +23,8 @@ QStringList Texts(const FormatsPanel& f)
     return {f.txtCABirate->text(), f.txtChannels->text(), f.txtCVBitrate->text(), f.txtFrameRate->text()};
 }
 
-QByteArray Read(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-void Write(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
+using test::ReadFile;
+using test::WriteFile;
 
 class Persistence : public test::HiveTest {
 protected:
@@ -127,7 +119,7 @@ TEST_F(Persistence, DamagedFileIsReportedAndKeptAsideBeforeTheFirstSave)
     for (const QByteArray& damage : damages) {
         SCOPED_TRACE(damage.toStdString());
         fresh();
-        Write(file(), damage);
+        WriteFile(file(), damage);
         {
             frmMain w;
             ExpectDefaults(w);
@@ -135,7 +127,7 @@ TEST_F(Persistence, DamagedFileIsReportedAndKeptAsideBeforeTheFirstSave)
             w.frFormats->txtFrameRate->setText("13"), w.close();
         }
         ASSERT_EQ(keptAside().size(), 1);
-        EXPECT_EQ(Read(dir.filePath("hive/" + keptAside()[0])), damage);
+        EXPECT_EQ(ReadFile(dir.filePath("hive/" + keptAside()[0])), damage);
         ASSERT_EQ(Fake().messages.size(), 1);
         EXPECT_TRUE(Fake().messages[0].text.startsWith("The settings could not be read and were reset"));
         EXPECT_EQ(stored("txtFrameRate"), "13");
@@ -157,8 +149,8 @@ TEST_F(Persistence, OneBadValueFallsBackAlone)
                               {"cmbCategory", "70"}, {"cmbCVSize", "40000"}, {"cmbCVAspect", "-2"}, {"optFormat", "2"},
                               {c.value, "BAD"}})
             store(v.first, v.second);
-        QByteArray text = Read(file());  // "BAD" and its NUL, in base64, replaced
-        Write(file(), text.replace("\"QkFEAA==\"", c.badData));
+        QByteArray text = ReadFile(file());  // "BAD" and its NUL, in base64, replaced
+        WriteFile(file(), text.replace("\"QkFEAA==\"", c.badData));
         frmMain w;
         const FormatsPanel& f = *w.frFormats;
         EXPECT_EQ(w.txtOutPath->text() + f.txtFrameRate->text() + f.txtChannels->text(), "/srv/clips502");
@@ -178,12 +170,12 @@ TEST_F(Persistence, SavesThatCannotBeDoneAreRefusedAndSaidOnce)
     for (Trouble trouble : {UnreadableAtStart, LockedElsewhere, FolderIsAFile}) {
         SCOPED_TRACE(trouble);
         fresh();
-        const QByteArray before = Read(file());
+        const QByteArray before = ReadFile(file());
         QLockFile lock(file() + ".lock");
         if (trouble == UnreadableAtStart)
             QFile::rename(file(), file() + ".away"), QDir().mkpath(file());
         if (trouble == FolderIsAFile)
-            QDir(dir.filePath("hive")).removeRecursively(), Write(dir.filePath("hive"), "a file where the folder was");
+            QDir(dir.filePath("hive")).removeRecursively(), WriteFile(dir.filePath("hive"), "a file where the folder was");
         ASSERT_EQ(trouble == LockedElsewhere, trouble == LockedElsewhere && lock.tryLock(0));
         frmMain w;
         if (trouble == UnreadableAtStart)  // readable again by the time the window closes
@@ -192,7 +184,7 @@ TEST_F(Persistence, SavesThatCannotBeDoneAreRefusedAndSaidOnce)
         QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit");
         ASSERT_EQ(Fake().messages.size(), 1);
         EXPECT_TRUE(Fake().messages[0].text.startsWith("The settings could not be saved."));
-        EXPECT_EQ(Read(file()), trouble == FolderIsAFile ? QByteArray() : before);
+        EXPECT_EQ(ReadFile(file()), trouble == FolderIsAFile ? QByteArray() : before);
     }
 }
 

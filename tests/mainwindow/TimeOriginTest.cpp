@@ -1,11 +1,11 @@
 // One time origin over files as cameras, phones and other tools write them:
 // timestamps that start late, edit lists, video starting after the sound,
-// transport and program streams, a variable frame rate. Each frame of the
+// transport and program streams, the NTSC and a variable frame rate, every other
+// container the file dialog offers but FLV (MOV, AVI, WMV; FLV: CutSelectionTest). Each frame of the
 // source draws its own number (ten bars, two guard bars at the sides); the
 // test reads it on the pane at each mark and in every decoded cut, and
 // checks the cut against a decode of the source from its beginning.
 #include "mainwindow/WindowTestKit.h"
-#include "player/PlaybackEngine.h"
 
 #include <QImage>
 #include <QProcess>
@@ -71,9 +71,8 @@ QList<int> DecodedNumbers(const QString& path)
 
 QList<SourceFrame> SourceFrames(const QString& path)
 {
-    QString times;
-    test::RunProgram(test::FfprobePath(), {"-v", "error", "-select_streams", "v:0", "-show_entries",
-                                           "frame=best_effort_timestamp_time", "-of", "csv=p=0", path}, &times);
+    const QString times =
+        test::ProbeCsv(path, {"-select_streams", "v:0", "-show_entries", "frame=best_effort_timestamp_time"});
     const QList<int> numbers = DecodedNumbers(path);
     QList<SourceFrame> frames;
     for (const QString& line : times.split('\n', Qt::SkipEmptyParts)) {
@@ -93,10 +92,9 @@ struct Source {
 };
 void PrintTo(const Source& s, std::ostream* out) { *out << s.name; }
 
-class OneTimeOrigin : public test::HiveTest, public ::testing::WithParamInterface<Source> {
+class OneTimeOrigin : public test::WindowTest, public ::testing::WithParamInterface<Source> {
 protected:
-    void SetUp() override { HiveTest::SetUp(), w = std::make_unique<frmMain>(), w->show(); }
-    void TearDown() override { w.reset(), HiveTest::TearDown(); }
+    void SetUp() override { WindowTest::SetUp(), w->show(); }
 
     QString MakeSource(const Source& s)
     {
@@ -113,7 +111,6 @@ protected:
                                        + s.afterInput + QStringList{"-y", path}), 0);
         return path;
     }
-    PlaybackEngine& Engine() { return *w->Player(); }
     int NumberOnScreen()
     {
         const QImage image = Engine().currentImage().convertToFormat(QImage::Format_Grayscale8);
@@ -155,12 +152,6 @@ protected:
         EXPECT_TRUE(WaitFor([&] { return NumberOnScreen() != before; }));
         Settle();
     }
-    QString Probe(const QStringList& args)
-    {
-        QString out;
-        test::RunProgram(test::FfprobePath(), QStringList{"-v", "error"} + args, &out);
-        return out.trimmed();
-    }
     // The cut holds exactly the marked frames, and its sound starts within one sound frame of its picture.
     void ExpectMarkedFrames(const QString& output, int first, int end)
     {
@@ -172,15 +163,10 @@ protected:
                 marked << f.number;
         }
         EXPECT_EQ(DecodedNumbers(output), marked);
-        const QStringList starts = Probe({"-show_entries", "stream=codec_type,start_time", "-of", "csv=p=0", output})
-                                       .split('\n');
-        double video = NAN, audio = NAN;
-        for (const QString& line : starts)
-            (line.startsWith("video") ? video : audio) = line.section(',', 1).toDouble();
-        EXPECT_LE(std::abs(audio - video), 1024.0 / 44100.0) << starts.join(' ').toStdString();
+        const auto [video, audio] = test::StreamStarts(output);
+        EXPECT_LE(std::abs(audio - video), 1024.0 / 44100.0) << video << " " << audio;
     }
 
-    std::unique_ptr<frmMain> w;
     QList<SourceFrame> frames;
 };
 
@@ -202,6 +188,7 @@ TEST_P(OneTimeOrigin, TimelineMarksAndEveryCutAgreeOnTheFrameOnScreen)
     const int first = NumberOnScreen();
     QTest::keyClick(w.get(), Qt::Key_I);
     EXPECT_NEAR(w->SelectionStartSeconds(), PositionOf(first), 0.001);
+    EXPECT_TRUE(w->lblStartSelect->text().startsWith("00:00:01.") && w->lblTime->text().startsWith("00:00:01."));
     Seek(4), Step(Qt::Key_Period), Step(Qt::Key_Comma), Step(Qt::Key_Comma);
     const int end = NumberOnScreen();
     QTest::keyClick(w.get(), Qt::Key_O);
@@ -212,19 +199,19 @@ TEST_P(OneTimeOrigin, TimelineMarksAndEveryCutAgreeOnTheFrameOnScreen)
     ASSERT_TRUE(WaitFor([&] { return !w->KeyFrameTimes.isEmpty(); }));
     QTest::keyClick(w.get(), Qt::Key_Right, Qt::ControlModifier);
     const int key = Settle();
-    EXPECT_TRUE(Probe({"-select_streams", "v:0", "-skip_frame", "nokey", "-show_entries", "frame=best_effort_timestamp_time",
-                       "-of", "csv=p=0", input})
+    EXPECT_TRUE(test::ProbeCsv(input, {"-select_streams", "v:0", "-skip_frame", "nokey", "-show_entries",
+                                       "frame=best_effort_timestamp_time"})
                     .contains(QString::number(PositionOf(key) + frames[0].time, 'f', 6)))
         << "frame " << key;
 
     test::ChoosePreset(*w, "General Video", "H.264 (AVC) - High Quality", "mp4");
-    ASSERT_EQ(w->RunCutJob(), CutOutcome::Succeeded) << (test::Fake().messages.isEmpty() ? "" : test::Fake().messages[0].text.toStdString());
+    ASSERT_EQ(w->RunCutJob(), CutOutcome::Succeeded) << test::Fake().messages.value(0).text.toStdString();
     ExpectMarkedFrames(w->cConvert->OutputFile(), first, end);
 
     // The smart cut (or, for a container it cannot index, the frame-exact re-encode it offers).
     test::Fake().questionAnswers = {true};
     test::ChoosePreset(*w, "Lossless", "Smart Cut (frame-exact, original quality)", "mkv");
-    ASSERT_EQ(w->RunCutJob(), CutOutcome::Succeeded) << (test::Fake().messages.isEmpty() ? "" : test::Fake().messages[0].text.toStdString());
+    ASSERT_EQ(w->RunCutJob(), CutOutcome::Succeeded) << test::Fake().messages.value(0).text.toStdString();
     ExpectMarkedFrames(w->cConvert->OutputFile(), first, end);
 }
 
@@ -238,6 +225,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Source{"copy_cut_inside_a_gop.mp4", 25, {"-ss", "1.3"}, kCopy},
                       Source{"video_after_sound_50fps.mkv", 50, {}, kCopy},
                       Source{"program_stream.mpg", 25, {}, {"-c:v", "mpeg2video", "-q:v", "4", "-c:a", "mp2", "-f", "vob"}},
+                      Source{"quicktime.mov", 25, {}, kCopy},
+                      Source{"mpeg4_mp3.avi", 25, {}, {"-c:v", "mpeg4", "-q:v", "4", "-c:a", "libmp3lame"}},
+                      Source{"windows_media.wmv", 25, {}, {"-c:v", "wmv2", "-q:v", "4", "-c:a", "wmav2"}},
+                      Source{"ntsc_rate.mp4", 30, {},
+                             {"-r", "30000/1001", "-c:v", "libx264", "-bf", "3", "-g", "60", "-c:a", "copy"}},
                       Source{"variable_rate.mp4", 25, {},
                              {"-vf", "select='not(eq(mod(n\\,7)\\,3))'", "-fps_mode", "vfr", "-c:v", "libx264", "-bf", "3",
                               "-c:a", "copy"}}),

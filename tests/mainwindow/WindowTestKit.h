@@ -8,6 +8,7 @@
 #include "engine/CVideoConv.h"
 #include "formats/FormatsPanel.h"
 #include "mainwindow/frmMain.h"
+#include "player/PlaybackEngine.h"
 #include "settings/FileHiveRegistry.h"
 #include "settings/RegistryBackend.h"
 #include "slider/Slider.h"
@@ -39,6 +40,16 @@ protected:
 
     QTemporaryDir dir;
     std::shared_ptr<FileHiveRegistry> hive = std::make_shared<FileHiveRegistry>(dir.filePath("hive"));
+};
+
+// A window of the test's own, made before each test (tests that read its pictures show it).
+class WindowTest : public HiveTest {
+protected:
+    void SetUp() override { HiveTest::SetUp(), w = std::make_unique<frmMain>(); }
+    void TearDown() override { w.reset(), HiveTest::TearDown(); }
+    PlaybackEngine& Engine() { return *w->Player(); }
+
+    std::unique_ptr<frmMain> w;
 };
 
 // Ids of the encoder processes whose parent is this test process (zombies too).

@@ -7,7 +7,6 @@
 #include "player/PreviewPath.h"
 #include "player/VideoPane.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -115,13 +114,10 @@ TEST(GpuPreview, DrawsThePictureOnEitherPathUnderXWithoutBreakingTheThreadingRul
         GTEST_SKIP() << "xvfb-run is not installed (scripts/install-deps.sh installs it)";
     for (const QString mode : {"gpu", "software"}) {
         SCOPED_TRACE(mode.toStdString());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "xcb"), env.insert("CLIPWRIGHT_GPU_CHILD", mode);
-        env.insert("CLIPWRIGHT_GPU_CHILD_CLIP", clipPath), env.insert("CLIPWRIGHT_PREVIEW", mode);
         QProcess child;
-        child.setProcessEnvironment(env), child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(xvfbRun, {"-a", "-s", "-screen 0 1024x768x24", QCoreApplication::applicationFilePath(),
-                              "--gtest_filter=GpuPreview.*"});
+        test::StartSelf(child, "GpuPreview.*", {{"QT_QPA_PLATFORM", "xcb"}, {"CLIPWRIGHT_GPU_CHILD", mode},
+                                                {"CLIPWRIGHT_GPU_CHILD_CLIP", clipPath}, {"CLIPWRIGHT_PREVIEW", mode}},
+                        {xvfbRun, "-a", "-s", "-screen 0 1024x768x24"});
         const bool finished = child.waitForFinished(90000);
         const QString output = QString::fromUtf8(child.readAll());
         if (!finished)

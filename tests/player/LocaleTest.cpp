@@ -3,7 +3,6 @@
 // runs itself again as a child whose whole environment asks for that locale.
 #include "player/PlayerTestSupport.h"
 
-#include <QCoreApplication>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -22,11 +21,9 @@ TEST(GermanLocale, PlaybackWorksAfterTheNumericReset)
         if (!std::setlocale(LC_TIME, kGerman))
             GTEST_SKIP() << kGerman << " is not installed (scripts/install-deps.sh generates it)";
         std::setlocale(LC_TIME, saved.c_str());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("LANG", kGerman), env.insert("LC_ALL", kGerman), env.insert("CLIPWRIGHT_LOCALE_CHILD_CLIP", test::LongClip());
         QProcess child;
-        child.setProcessEnvironment(env), child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=GermanLocale.*"});
+        test::StartSelf(child, "GermanLocale.*",
+                        {{"LANG", kGerman}, {"LC_ALL", kGerman}, {"CLIPWRIGHT_LOCALE_CHILD_CLIP", test::LongClip()}});
         ASSERT_TRUE(child.waitForFinished(60000));
         const QString output = QString::fromUtf8(child.readAll());
         EXPECT_TRUE(child.exitCode() == 0 && output.contains("[  PASSED  ] 1 test")) << output.toStdString();

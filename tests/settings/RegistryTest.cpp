@@ -7,8 +7,8 @@
 #include "settings/CRegister.h"
 #include "settings/FileHiveRegistry.h"
 #include "settings/Settings.h"
+#include "support/TestClips.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -73,12 +73,9 @@ TEST(FileHive, TwoWritersAtOnceLoseNothing)
 {
     QTemporaryDir dir;
     QProcess children[2];
-    for (int k : {0, 1}) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(kChildVariable, dir.path() + "|proc" + QString::number(k + 1));
-        children[k].setProcessEnvironment(env);
-        children[k].start(QCoreApplication::applicationFilePath(), {"--gtest_filter=FileHiveWriterProcess.*"});
-    }
+    for (int k : {0, 1})
+        test::StartSelf(children[k], "FileHiveWriterProcess.*",
+                        {{kChildVariable, dir.path() + "|proc" + QString::number(k + 1)}});
     WriteMany(dir.path(), "parent");
     for (QProcess& child : children)
         EXPECT_TRUE(child.waitForFinished(60000) && child.exitCode() == 0) << child.readAll().toStdString();

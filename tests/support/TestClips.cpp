@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -71,6 +72,50 @@ QString CopyClipTo(const QString& clipPath, const QString& folder, const QString
         return target;
     ADD_FAILURE() << "could not copy " << clipPath.toStdString() << " to " << target.toStdString();
     return {};
+}
+
+void StartSelf(QProcess& process, const QString& filter, const QList<std::pair<QString, QString>>& environment,
+               const QStringList& wrapper)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : environment)
+        env.insert(name, value);
+    process.setProcessEnvironment(env), process.setProcessChannelMode(QProcess::MergedChannels);
+    const QStringList command = wrapper + QStringList{QCoreApplication::applicationFilePath(),
+                                                     "--gtest_also_run_disabled_tests", "--gtest_filter=" + filter};
+    process.start(command.first(), command.mid(1));
+}
+
+QString ProbeCsv(const QString& path, const QStringList& args)
+{
+    QString output;
+    EXPECT_EQ(RunProgram(FfprobePath(), QStringList{"-v", "error", "-of", "csv=p=0"} + args + QStringList{path}, &output), 0)
+        << output.toStdString();
+    return output.trimmed();
+}
+
+std::pair<double, double> StreamStarts(const QString& file)
+{
+    const QString out = ProbeCsv(file, {"-show_entries", "stream=codec_type,start_time"});
+    const auto start = [&](const char* type) {
+        const QRegularExpressionMatch m = QRegularExpression(QString(type) + ",([-0-9.]+)").match(out);
+        return m.hasMatch() ? m.captured(1).toDouble() : qQNaN();
+    };
+    return {start("video"), start("audio")};
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes, bool executable)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+                && (!executable || file.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner)))
+        << path.toStdString();
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 double ProbeDuration(const QString& path)

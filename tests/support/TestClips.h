@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 
 #include <functional>
+#include <utility>
 
 namespace clip::test {
 
@@ -43,11 +45,27 @@ QString FfprobePath();
 int RunProgram(const QString& program, const QStringList& args, QString* output = nullptr,
                int timeoutMs = 120000);
 
+// What the probe reports of `path` for `args` ("-show_entries ..."), as CSV, trimmed; a failure fails the test.
+QString ProbeCsv(const QString& path, const QStringList& args);
+
+// The start times of the file's video and sound streams (NaN for one it lacks).
+std::pair<double, double> StreamStarts(const QString& file);
+
+// Writes `bytes` into a new file at `path`, executable by its owner when asked; a failure fails the test.
+void WriteFile(const QString& path, const QByteArray& bytes, bool executable = false);
+// A file's bytes; empty when it cannot be read.
+QByteArray ReadFile(const QString& path);
+
 // A media file's duration as the probe reports it; negative on failure.
 double ProbeDuration(const QString& path);
 
 // True when the whole file decodes without a complaint (else in `errors`).
 bool DecodesCleanly(const QString& path, QString* errors = nullptr);
+
+// Starts this test program again for the tests `filter` names (disabled ones too), with `environment` added
+// to its own and its errors merged into its output; run by `wrapper` (a program and its options) if given.
+void StartSelf(QProcess& process, const QString& filter, const QList<std::pair<QString, QString>>& environment,
+               const QStringList& wrapper = {});
 
 // Processes events until `done` holds, at most `ms` milliseconds; its last answer.
 bool WaitFor(const std::function<bool()>& done, int ms = 20000);
