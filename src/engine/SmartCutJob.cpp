@@ -472,7 +472,6 @@ QString SmartCutJob::Analyse(bool* stopped)
     if (formats.contains(QLatin1String("mpegts")) || formats.contains(QLatin1String("mpeg")))
         return QStringLiteral("its container, an MPEG transport or program stream, has no index to find frames by");
     m_origin = TimeOrigin::FromProbeJson(info).value_or(TimeOrigin());
-    m_formatStart = m_origin.ContainerStart();
     int videoIndex = -1, audioIndex = -1;
     QString audioTimeBase;
     m_audioStreams.clear();
@@ -557,7 +556,7 @@ QString SmartCutJob::Analyse(bool* stopped)
     for (const double margin : {3.0, 30.0, 300.0, 3000.0, -1.0}) {
         QStringList args{"-v", "error", "-select_streams", QString::number(videoIndex), "-show_entries",
                          "packet=pts,dts,flags", "-of", "csv=p=0"};
-        const bool whole = margin < 0 || start - margin <= m_formatStart;
+        const bool whole = margin < 0 || start - margin <= m_origin.ContainerStart();
         args << "-read_intervals"
              << (whole ? QString() : Secs(start - margin)) + QLatin1Char('%') + Secs(end + 2.0);
         args << m_inputFile;
@@ -746,7 +745,7 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
 {
     const QString encoder = EncoderPath();
     const auto seconds = [&](qint64 ticks) { return double(ticks * m_tbNum) / double(m_tbDen); };
-    const auto relative = [&](qint64 ticks) { return seconds(ticks) - m_formatStart; };
+    const auto relative = [&](qint64 ticks) { return seconds(ticks) - m_origin.ContainerStart(); };
     const SmartCutPlan& p = m_plan;
     const double span = seconds(p.endPts) - seconds(p.firstPts);
     QList<Step> steps;
@@ -835,12 +834,12 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
     const bool withSound = !m_audioStreams.isEmpty();
     const QString sound = folder.filePath(QStringLiteral("sound.mka"));
     if (withSound) {
-        const double seek = std::max(0.0, audioFrom - m_formatStart - 3.0);
+        const double seek = std::max(0.0, audioFrom - m_origin.ContainerStart() - 3.0);
         QStringList args(common);
         args << "-ss" << Secs(seek) << "-i" << m_inputFile;
         for (const auto& s : m_audioStreams)
             args << "-map" << QStringLiteral("0:%1").arg(s.first);
-        args << "-c" << "copy" << "-ss" << Secs(audioFrom - m_formatStart - seek - kSeekLead) << "-t"
+        args << "-c" << "copy" << "-ss" << Secs(audioFrom - m_origin.ContainerStart() - seek - kSeekLead) << "-t"
              << Secs(endAbsolute - audioFrom) << "-f" << "matroska" << sound;
         Step step;
         step.commandLine = Command(encoder, args);
@@ -861,7 +860,7 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
     const QString subtitles = folder.filePath(mp4Subtitles ? QStringLiteral("subtitles.mp4") : QStringLiteral("subtitles.mks"));
     if (withSubtitles) {
         const double startAbsolute = seconds(p.firstPts);
-        const double seek = std::max(0.0, startAbsolute - m_formatStart - kSubtitleLookBack);
+        const double seek = std::max(0.0, startAbsolute - m_origin.ContainerStart() - kSubtitleLookBack);
         QStringList args(common);
         args << "-copyts" << "-ss" << Secs(seek) << "-i" << m_inputFile;
         for (const auto& s : m_subtitleStreams)
