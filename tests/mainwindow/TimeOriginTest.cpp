@@ -227,7 +227,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Source{"program_stream.mpg", 25, {}, {"-c:v", "mpeg2video", "-q:v", "4", "-c:a", "mp2", "-f", "vob"}},
                       Source{"quicktime.mov", 25, {}, kCopy},
                       Source{"mpeg4_mp3.avi", 25, {}, {"-c:v", "mpeg4", "-q:v", "4", "-c:a", "libmp3lame"}},
-                      Source{"windows_media.wmv", 25, {}, {"-c:v", "wmv2", "-q:v", "4", "-c:a", "wmav2"}},
                       Source{"ntsc_rate.mp4", 30, {},
                              {"-r", "30000/1001", "-c:v", "libx264", "-bf", "3", "-g", "60", "-c:a", "copy"}},
                       Source{"variable_rate.mp4", 25, {},
