@@ -41,6 +41,21 @@ if(NOT WIN32)
   install(FILES ${CLIP_LINUX_DIR}/${CLIP_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   configure_file(${CLIP_LINUX_DIR}/${CLIP_APP_ID}.metainfo.xml ${CMAKE_BINARY_DIR}/${CLIP_APP_ID}.metainfo.xml @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/${CLIP_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+  # The manual page, the licence and the release history, compressed as
+  # Debian's packages carry them (gzip -n: no name or time stamp inside).
+  find_program(CLIP_GZIP gzip REQUIRED)
+  set(CLIP_DOC_DIR ${CMAKE_BINARY_DIR}/doc)
+  configure_file(${CLIP_LINUX_DIR}/clipwright.1 ${CLIP_DOC_DIR}/clipwright.1 @ONLY)
+  configure_file(${CLIP_LINUX_DIR}/changelog.in ${CLIP_DOC_DIR}/changelog @ONLY)
+  add_custom_command(OUTPUT ${CLIP_DOC_DIR}/clipwright.1.gz ${CLIP_DOC_DIR}/changelog.gz
+    COMMAND ${CLIP_GZIP} -9nfk ${CLIP_DOC_DIR}/clipwright.1 ${CLIP_DOC_DIR}/changelog
+    DEPENDS ${CLIP_DOC_DIR}/clipwright.1 ${CLIP_DOC_DIR}/changelog
+    COMMENT "Compressing the manual page and the changelog")
+  add_custom_target(clipwright-docs ALL DEPENDS ${CLIP_DOC_DIR}/clipwright.1.gz ${CLIP_DOC_DIR}/changelog.gz)
+  install(FILES ${CLIP_DOC_DIR}/clipwright.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${CLIP_DOC_DIR}/changelog.gz ${CLIP_LINUX_DIR}/copyright
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/clipwright)
 endif()
 
 # The Debian package (scripts/package.sh): dependencies come from the shared
