@@ -1,10 +1,15 @@
-# The installed layout: the program in bin/, its shipped files in
+# The installed layout: the program in bin/ (off Windows the window's program
+# in libexec/clipwright/), its shipped files in
 # share/clipwright/ (where the program looks after its own folder), and the
 # desktop's entry, icons and software-centre description in their usual places.
 set(CLIP_LINUX_DIR ${CMAKE_SOURCE_DIR}/resources/linux)
 set(CLIP_APP_ID org.example.clipwright)
 
 install(TARGETS clipwright RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(NOT WIN32)
+  # Started by bin/clipwright, not by users.
+  install(TARGETS ${CLIP_WINDOW_PROGRAM} RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/clipwright)
+endif()
 # On Windows the program reads them from its own folder only.
 if(WIN32)
   set(CLIP_DATA_DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -41,6 +41,12 @@ export QT_QPA_PLATFORM=offscreen
 [ "$("$APP" --version)" = "Clipwright $VERSION" ] || fail "--version printed '$("$APP" --version)'"
 "$APP" --help | grep -q '^Usage: clipwright \[options\] \[VIDEO\]' || fail "--help printed no usage"
 if "$APP" --no-such-option 2>/dev/null; then fail "an unknown option was accepted"; fi
+# The windowless command answers with no display and without the window's libraries.
+[ -x "$PREFIX/libexec/clipwright/clipwright-window" ] || fail "the window's program was not installed"
+readelf -d "$APP" | grep -q 'NEEDED.*libQt6Widgets' && fail "the program's entry loads the widget library"
+presets=$(env -u QT_QPA_PLATFORM DISPLAY= "$APP" presets)
+grep -qP '^General Video\tH\.264 \(AVC\) - High Quality\tmp4$' <<<"$presets" || fail "presets printed: $presets"
+[ "$(grep -c "$(printf '\t')" <<<"$presets")" = "$(wc -l <<<"$presets")" ] || fail "a preset line without its fields"
 
 mkdir -p "$TMP/my clips" "$TMP/home"
 ffmpeg -v error -f lavfi -i testsrc=d=3:s=160x120:r=10 -f lavfi -i sine=d=3 -shortest "$TMP/my clips/party.mp4"
