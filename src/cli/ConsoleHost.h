@@ -2,6 +2,8 @@
 
 #include "platform/SystemHostServices.h"
 
+#include <utility>
+
 namespace clip {
 
 // The host of the command line: what a window would show in a box goes to
