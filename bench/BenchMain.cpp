@@ -259,7 +259,7 @@ int main(int argc, char** argv)
         const qint32 cutStart = 60, cutEnd = 90;
         w.Slider->setSelectStart(cutStart);
         w.Slider->setSelectEnd(cutEnd);
-        const QString params30 = GetParamaters(*w.frFormats, w.Tables, cutStart, cutEnd);
+        const QString params30 = GetParamaters(w.frFormats->Choice(), w.Tables, cutStart, cutEnd);
         std::vector<double> windowTimes, bareTimes, cpuShares;
         for (int r = 0; r < reps && ok; ++r) {
             // Alternating which goes first evens out caches and load.
@@ -299,7 +299,7 @@ int main(int argc, char** argv)
         std::fflush(stdout);
 
         // ---- 2: the same 10 s cut at 90 % and at 0 % of the clip.
-        const QString params10 = GetParamaters(*w.frFormats, w.Tables, 0, 10);
+        const QString params10 = GetParamaters(w.frFormats->Choice(), w.Tables, 0, 10);
         std::vector<double> at90, at0, firstProgress;
         auto job = [&](qint32 start, double* firstProgressAfter) -> double {
             CVideoConv conv;

@@ -114,29 +114,7 @@ void frmMain::stopCutJob()
 
 bool frmMain::CutFormatChosen()
 {
-    const FormatsPanel& f = *frFormats;
-    QString problem;
-    if (f.optFormat[0]->isChecked()) {
-        const QString category = f.cmbCategory->currentText();
-        const QString label = f.cmbOutVCodec->currentText();
-        const QString extension = f.cmbOutFormat->currentText();
-        if (std::min<qsizetype>(Tables.PresetCount, Tables.Presets.size()) <= 0)
-            problem = QStringLiteral("No output format can be chosen: the preset catalogue (%1) is missing, empty "
-                                     "or unreadable. Reinstall the program, or choose a custom format on the "
-                                     "formats panel.")
-                          .arg(QString::fromLatin1(kPresetsFileName));
-        else if (category.isEmpty() || label.isEmpty() || extension.isEmpty())
-            problem = QStringLiteral("No output format is chosen. Choose a category, a format and a file type on "
-                                     "the formats panel.");
-        else if (!FindPreset(Tables, category, label, extension))
-            problem = QStringLiteral("No preset matches the chosen category, format and file type. Choose them "
-                                     "again on the formats panel.");
-    } else if (f.cmbCustContainer->currentText().isEmpty()) {
-        // The container is the output's extension. The codec lists may be
-        // empty (no codec catalogue): the encoder then takes the container's
-        // own codecs.
-        problem = QStringLiteral("No custom format is chosen. Choose a container on the formats panel.");
-    }
+    const QString problem = FormatChoiceProblem(frFormats->Choice(), Tables);
     if (problem.isEmpty())
         return true;
     Host().messageBox(problem, MsgExclamation);
@@ -156,9 +134,7 @@ CutOutcome frmMain::RunCutJob()
     bool reserved = false;
     try {
         if (CutFormatChosen()) {
-            const QString extension = frFormats->optFormat[0]->isChecked()
-                ? frFormats->cmbOutFormat->currentText()
-                : frFormats->cmbCustContainer->currentText();
+            const QString extension = frFormats->Choice().OutputExtension();
             outFile = GetOutputFileName(InputFilePath, extension, &reserved);
             if (reserved)
                 m_reservedOutputs << outFile;
@@ -232,7 +208,7 @@ CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile
 
         const double selectStart = SelectionStartSeconds();
         const double selectEnd = SelectionEndSeconds();
-        const QString options = GetParamaters(*frFormats, Tables, selectStart, selectEnd);
+        const QString options = GetParamaters(frFormats->Choice(), Tables, selectStart, selectEnd);
         // Empty options would convert the whole input with the encoder's
         // defaults; the builder has reported its own failures. A message box
         // it showed may also have let a Stop click through.
@@ -241,10 +217,7 @@ CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile
 
         // The local reference keeps this job alive through StartConversion
         // even when a nested Start replaces cConvert meanwhile.
-        const PresetEntry* preset = frFormats->optFormat[0]->isChecked()
-            ? FindPreset(Tables, frFormats->cmbCategory->currentText(), frFormats->cmbOutVCodec->currentText(),
-                         frFormats->cmbOutFormat->currentText())
-            : nullptr;
+        const PresetEntry* preset = ChosenPreset(Tables, frFormats->Choice());
         std::shared_ptr<CVideoConv> job;
         if (preset && preset->CutMode == QLatin1String(kSmartCutMode)) {
             const auto smart = std::make_shared<SmartCutJob>();
