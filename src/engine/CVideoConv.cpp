@@ -41,15 +41,6 @@ constexpr int kProbeWaitMs = 60000;
 // How long a probe is waited for between two looks at the window's events.
 constexpr int kProbeSliceMs = 20;
 
-// The encoder's path as the first word of a command line. It is left bare,
-// as usual, unless the program folder holds a blank or a quote that would
-// split or garble it.
-QString encoderCommand(const QString& path)
-{
-    static const QRegularExpression needsQuotes(QStringLiteral("[\\s\"]"));
-    return path.contains(needsQuotes) ? DOSOutputs::QuoteArgument(path) : path;
-}
-
 // The encoder's status line ("frame= ... time=..." or, without pictures,
 // "size= ... time=...") as opposed to lines that may echo a file name.
 bool IsStatusLine(const QString& line)
@@ -72,7 +63,8 @@ void CVideoConv::setInputFile(const QString& sSet) { m_inputFile = sSet; }
 QString CVideoConv::OutputFile() const { return m_outputFile; }
 void CVideoConv::setOutputFile(const QString& sSet) { m_outputFile = sSet; }
 void CVideoConv::setFileTimeLength(float iSet) { m_fileTimeLength = iSet; }
-void CVideoConv::setParametrs(const QString& sSet) { m_parametrs = sSet; }
+void CVideoConv::setParametrs(const QString& sSet) { m_options = QProcess::splitCommand(sSet); }
+void CVideoConv::setOptions(const QStringList& options) { m_options = options; }
 void CVideoConv::setStartTime(double seconds) { m_startTime = MediaMilliseconds(seconds); }
 
 void CVideoConv::setProgressRange(double from, double span)
@@ -101,19 +93,18 @@ DOSOutputs* CVideoConv::runner()
     return objDOS.get();
 }
 
-QString CVideoConv::BuildCommandLine() const
+QStringList CVideoConv::BuildArguments() const
 {
     // Before the input the encoder seeks to the start (to the key frame at or
     // before it, then decoding exactly from the start on). After the input it
     // decodes from the beginning and drops every frame before the start:
     // slower, but exact where the input seek is not. Either way the
     // encoder's "time=" counts from the start, as the progress needs.
-    const QString seek = m_startTime
-        ? QStringLiteral(" -ss ") + CommandLineSeconds(m_origin.EncoderMilliseconds(*m_startTime))
-        : QString();
-    const QString input = QStringLiteral(" -i ") + DOSOutputs::QuoteArgument(m_inputFile);
-    return encoderCommand(EncoderPath()) + (m_seekAfterInput ? input + seek : seek + input) + QLatin1Char(' ')
-        + m_parametrs + QLatin1Char(' ') + DOSOutputs::QuoteArgument(m_outputFile);
+    QStringList seek;
+    if (m_startTime)
+        seek << QStringLiteral("-ss") << CommandLineSeconds(m_origin.EncoderMilliseconds(*m_startTime));
+    const QStringList input{QStringLiteral("-i"), m_inputFile};
+    return (m_seekAfterInput ? input + seek : seek + input) + m_options + QStringList{m_outputFile};
 }
 
 QString CVideoConv::MissingEncoderMessage() const
@@ -260,7 +251,7 @@ void CVideoConv::StartConversion()
         m_seekAfterInput = m_startTime && m_inputNeedsExactSeek;
         if (!self)
             return;
-        dos->setCommandLine(BuildCommandLine());
+        dos->setCommand(EncoderPath(), BuildArguments());
         Host().processEvents();
         if (!self)
             return;
@@ -343,8 +334,7 @@ bool CVideoConv::IsFileSupported(const QString& sMediaFile)
         }
         DOSOutputs* dos = runner();
         dos->setShowsFailures(true);
-        dos->setCommandLine(encoderCommand(EncoderPath()) + QStringLiteral(" -i ")
-                            + DOSOutputs::QuoteArgument(sMediaFile));
+        dos->setCommand(EncoderPath(), {QStringLiteral("-i"), sMediaFile});
         Host().processEvents();
         if (!self)
             return false;

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include "common/MediaTime.h"
 
@@ -57,7 +58,11 @@ public:
     void setOutputShownAs(const QString& path) { m_outputShownAs = path; }
     // Length of the result in seconds; zero or less when unknown.
     void setFileTimeLength(float iSet);
+    // The encoder options between the input and the output: as a command
+    // line's text (split without any shell, as the runner splits one), or
+    // as the arguments themselves.
     void setParametrs(const QString& sSet);
+    void setOptions(const QStringList& options);
     // Where the cut starts in the input, in seconds, taken to the
     // millisecond below (MediaMilliseconds) and written as a whole number
     // when whole ("-ss 10"), else with three decimals ("-ss 10.040"). Unset
@@ -108,7 +113,8 @@ protected:
     // percent (the whole bar by default). A job of several runs sets it
     // before each.
     void setProgressRange(double from, double span);
-    QString BuildCommandLine() const;
+    // The encoder's arguments: the start, the input, the options, the output.
+    QStringList BuildArguments() const;
     void objDOS_ReceiveOutputs(QString& CommandOutputs);
     void handleReportLine(const QString& line);
     // The lines of an encoder report that say why it failed: its last error
@@ -153,7 +159,7 @@ protected:
     QString m_outputFile;
     QString m_outputShownAs;
     float m_fileTimeLength = 0.0f;
-    QString m_parametrs;
+    QStringList m_options;
     std::optional<qint64> m_startTime;  // milliseconds, a position
     TimeOrigin m_origin;                // of the input, read when the job starts
     std::unique_ptr<DOSOutputs> objDOS;

@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 
 #include <algorithm>
 #include <exception>
@@ -239,7 +240,7 @@ CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile
         job->setOutputFile(outFile);
         job->setOutputShownAs(shownAs);
         // "-y": the encoder writes into the file reserved for it.
-        job->setParametrs(options + QStringLiteral(" -y"));
+        job->setOptions(QProcess::splitCommand(options) << QStringLiteral("-y"));
         job->setStartTime(selectStart);
         job->setFileTimeLength(float(selectEnd - selectStart));
         job->StartConversion();
