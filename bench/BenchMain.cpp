@@ -271,11 +271,11 @@ int main(int argc, char** argv)
                     w.cmdConvert->click();
                     const double wall = Seconds(clock);
                     const double cpu = OwnCpuSeconds() - cpu0;
-                    if (!w.cConvert || !w.cConvert->Succeeded()) {
+                    if (!w.Cut().Job() || !w.Cut().Job()->Succeeded()) {
                         ok = Fail("the window's cut failed");
                         break;
                     }
-                    QFile::remove(w.cConvert->OutputFile());
+                    QFile::remove(w.Cut().Job()->OutputFile());
                     windowTimes.push_back(wall);
                     cpuShares.push_back(cpu / wall);
                 } else {

@@ -67,6 +67,11 @@ void CVideoConv::setParametrs(const QString& sSet) { m_options = QProcess::split
 void CVideoConv::setOptions(const QStringList& options) { m_options = options; }
 void CVideoConv::setStartTime(double seconds) { m_startTime = MediaMilliseconds(seconds); }
 
+void CVideoConv::setFailure(const QString& message, const QString& details)
+{
+    m_failure = {message, details};
+}
+
 void CVideoConv::setProgressRange(double from, double span)
 {
     m_progressFrom = from;
@@ -233,6 +238,7 @@ void CVideoConv::StartConversion()
 {
     const QPointer<CVideoConv> self(this);
     m_outcome = CutOutcome::NotRun;
+    m_failure = {};
     m_stopRequested = false;
     m_probesStopped = false;
     m_pendingLine.clear();
@@ -240,9 +246,8 @@ void CVideoConv::StartConversion()
     try {
         if (const QString missing = MissingEncoderMessage(); !missing.isEmpty()) {
             m_running = false;
+            setFailure(ConversionError(missing), {});
             raiseStatus(QStringLiteral("Error"));
-            if (self)
-                Host().messageBox(ConversionError(missing), MsgCritical);
             return;
         }
         DOSOutputs* dos = runner();
@@ -276,9 +281,8 @@ void CVideoConv::StartConversion()
         }
         if (!dos->WasStarted()) {
             m_running = false;
+            setFailure(ConversionError(dos->FailureMessage()), {});
             raiseStatus(QStringLiteral("Error"));
-            if (self)
-                Host().messageBox(ConversionError(dos->FailureMessage()), MsgCritical);
             return;
         }
         QString message;
@@ -301,10 +305,8 @@ void CVideoConv::StartConversion()
         if (m_outcome == CutOutcome::Succeeded)
             return;
         m_outcome = CutOutcome::Failed;
+        setFailure(message, result);
         raiseStatus(QStringLiteral("Error"));
-        if (!self)
-            return;
-        Host().messageBoxWithDetails(message, result, MsgCritical);
     } catch (const std::exception& error) {
         if (!self)
             return;

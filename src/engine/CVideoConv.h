@@ -15,13 +15,20 @@ namespace clip {
 
 class DOSOutputs;
 
-// How a StartConversion ended. The window's bar, label, clean-up and
+// How a StartConversion ended. The view's bar, label, clean-up and
 // power-off all follow from this one value.
 enum class CutOutcome {
-    NotRun,     // the encoder never started (its failure has been shown)
+    NotRun,     // the encoder never started (its failure, if any, in Failure())
     Stopped,    // a stop request ended the run
     Succeeded,  // the encoder exited with status 0 and left a file with a stream of non-zero duration
-    Failed,     // the encoder ran to its own end without a usable result (failure shown)
+    Failed,     // the encoder ran to its own end without a usable result (its cause in Failure())
+};
+
+// Why a job failed, as the user is to be told: the message (cause first)
+// and the encoder's whole report behind it (empty where none ran).
+struct JobFailure {
+    QString message;
+    QString details;
 };
 
 // One encoder job: cuts `InputFile` into `OutputFile` with the encoder
@@ -70,9 +77,9 @@ public:
     void setStartTime(double seconds);
 
     // Runs the job to its end and decides its outcome. A failed run raises
-    // the "Error" status and shows the cause (the encoder's last error lines,
-    // its whole report behind the box's details); a stopped run raises
-    // "Cancelled" only.
+    // the "Error" status and keeps its cause in Failure() (the encoder's last
+    // error lines, its whole report as the details) for its owner to show; a
+    // stopped run raises "Cancelled" only.
     virtual void StartConversion();
     // Asks a running job to stop; does nothing when no job runs.
     void StopConversion();
@@ -86,6 +93,8 @@ public:
     std::optional<TimeOrigin> ProbeTimeOrigin(const QString& path);
 
     CutOutcome Outcome() const { return m_outcome; }
+    // Why the last run failed or could not start; empty otherwise.
+    const JobFailure& Failure() const { return m_failure; }
     bool Succeeded() const { return m_outcome == CutOutcome::Succeeded; }
     bool WasStopped() const { return m_outcome == CutOutcome::Stopped; }
     // True while StartConversion runs.
@@ -113,6 +122,7 @@ protected:
     // percent (the whole bar by default). A job of several runs sets it
     // before each.
     void setProgressRange(double from, double span);
+    void setFailure(const QString& message, const QString& details);
     // The encoder's arguments: the start, the input, the options, the output.
     QStringList BuildArguments() const;
     void objDOS_ReceiveOutputs(QString& CommandOutputs);
@@ -165,6 +175,7 @@ protected:
     std::unique_ptr<DOSOutputs> objDOS;
     QString m_pendingLine;  // the report's last line, not yet complete
     CutOutcome m_outcome = CutOutcome::NotRun;
+    JobFailure m_failure;
     bool m_running = false;
     bool m_stopRequested = false;
     bool m_probesStopped = false;  // a Stop ends the probe under way and any after it

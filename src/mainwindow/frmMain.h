@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cut/CutRequest.h"
 #include "formats/Catalogue.h"
 
 #include <QKeySequence>
@@ -33,8 +34,7 @@ class MyProgressBar;
 class Slider;
 class VideoPane;
 class CVideoConv;
-class PartialOutput;
-enum class CutOutcome;
+class CutController;
 class PlaybackEngine;
 struct StoreReport;
 
@@ -116,7 +116,6 @@ public:
 
     // ---- Window state ----
     bool NoVideoLoaded = true;
-    bool IsConverting = false;
     QString InputFilePath;
     QString DurationText;
 
@@ -267,45 +266,23 @@ public:
     bool SaveSettings(SettingsFailure onFailure = SettingsFailure::Tell);
 
     // ---- Cut job ----
-    // The current encoder job, replaced by every job; empty before the first.
-    // Shared: a job replaced by a Start nested in its stopped run stays alive
-    // until its own StartConversion has unwound.
-    std::shared_ptr<CVideoConv> cConvert;
-    // Click of the Start/Stop button: the three checks, then the Start or the
-    // Stop action by the caption.
+    // The cut: run by the controller, this window its view.
+    CutController& Cut() const { return *m_cut; }
+    // True while a cut runs (nested ones included).
+    bool IsConverting() const;
+    // Click of the Start/Stop button: the click's checks, then the Start or
+    // the Stop action by the caption.
     void cmdConvert_Click();
-    // Runs one job flow to its end and returns its outcome; a name it
-    // reserved is removed again unless the cut succeeded.
+    // The Start action: locks the controls and runs the cut of the current
+    // request to its end; returns its outcome.
     CutOutcome RunCutJob();
-    // Runs the job for the reserved name `outFile` into a hidden partial file
-    // beside it (PartialOutput) and moves the result onto that name once the
-    // job has checked it.
-    CutOutcome ConvertIntoPartialFile(const QString& outFile);
-    // Configures a new job for `origfile` into `outFile` and runs it to its
-    // end. Does nothing (NotRun) for an empty output name or empty encoder
-    // options. Messages name the output `shownAs` where that is given.
-    CutOutcome ConvertVideo(const QString& origfile, const QString& outFile, const QString& shownAs = {});
-    // The options of the frame-exact re-encode a smart cut offers where it
-    // cannot keep the original: the best shipped H.264 preset, for
-    // `extension` where there is one. Empty without such a preset.
-    QString FrameExactFallback(const QString& extension) const;
-    // A free output path for `inputPath` with `extension` in the chosen
-    // folder, created empty (exclusively) so that no other job can take it
-    // (`reserved` tells whether it was), or an empty text after a message
-    // (folder unusable, file not creatable, every name taken).
-    QString GetOutputFileName(const QString& inputPath, const QString& extension, bool* reserved = nullptr);
-    // False, after a message saying what to choose, when the formats panel
-    // offers no usable format (catalogue missing or empty, a list without a
-    // selection, no preset matching the three choices).
-    bool CutFormatChosen();
+    // The request the controls describe now.
+    CutRequest CurrentCutRequest() const;
     // The eleven controls a running job switches off, in their order.
     void SetControlsEnabled(bool enabled);
     QList<QWidget*> CutJobLockedControls() const;
-    void cConvert_Progress(qint16& iProgress);
-    void cConvert_CurrentStatus(QString& sStatus);
-    // 0 log off, 1 shut down, 2 restart, 8 power off; anything else nothing.
-    // Failures are ignored.
-    void ShutdownComputer(int mode);
+    // The controller's progress, into the bar.
+    void cConvert_Progress(int iProgress);
     // Ends the program as a Stop followed by a close would (the system asked
     // it to end): a running cut is stopped and leaves nothing behind, open
     // boxes and dialogs are dismissed, the settings are saved and the window
@@ -315,9 +292,6 @@ public:
     // saves the settings and removes the running cut's unfinished files (the
     // encoder dies with the program).
     void SaveBeforeAbruptEnd();
-    // Decides whether an output path is in use; unset, a name is taken
-    // unless its file can be created exclusively (ReserveOutputPath).
-    std::function<bool(const QString&)> OutputNameTaken;
 
 protected:
     void closeEvent(class QCloseEvent* event) override;
@@ -388,13 +362,10 @@ private:
 
     // ---- Cut job ----
     void connectCutJobHandlers();
-    void startCutJob();
     void stopCutJob();
-    int m_cutJobDepth = 0;              // job flows on the stack (nested after a Stop)
-    quint64 m_cutJobStops = 0;          // counts Stop actions
-    std::weak_ptr<CVideoConv> m_stoppedJob;  // the job the last Stop action ended
-    QStringList m_reservedOutputs;      // names reserved by the jobs on the stack
-    std::vector<PartialOutput*> m_runningPartials;  // their working files, owned by the flows
+    // A flow has ended: its message, the button, the controls, the bar.
+    void CutFinished(const CutResult& result);
+    CutController* m_cut = nullptr;
     bool m_endRequested = false;        // StopAndClose was asked: close without boxes
 };
 

@@ -3,13 +3,15 @@
 // nesting, failures, and what follows from each outcome (bar, label, files
 // left behind, power-off).
 #include "controls/MyCheck.h"
+#include "cut/CutController.h"
+#include "cut/OutputNaming.h"
 #include "engine/SmartCutJob.h"
-#include "mainwindow/OutputNaming.h"
 #include "mainwindow/WindowTestKit.h"
 #include "player/PlaybackEngine.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QTest>
 #include <QUrl>
 
 #include <sys/mount.h>
@@ -42,7 +44,7 @@ void ChooseCustom(frmMain& w, const QString& container, const QString& audioCode
 // The flow is over: button back to Start, every locked control enabled.
 void ExpectIdle(const frmMain& w)
 {
-    EXPECT_FALSE(w.IsConverting);
+    EXPECT_FALSE(w.IsConverting());
     EXPECT_EQ(w.cmdConvert->text(), "Start");
     for (QWidget* c : w.CutJobLockedControls())
         EXPECT_TRUE(c->isEnabled()) << c->objectName().toStdString();
@@ -72,7 +74,7 @@ protected:
     void WhileSlowJobRuns(frmMain& w, const std::function<void()>& act)
     {
         test::ChooseOwnPreset(w, "Slow", "-vf realtime -c:v mpeg4 -an", "mkv");
-        test::Poller poller([&] { return w.cConvert && w.cConvert->IsRunning() && EncoderChildren() && w.progress->Value() > 0 && (act(), true); });
+        test::Poller poller([&] { return w.Cut().Job() && w.Cut().Job()->IsRunning() && EncoderChildren() && w.progress->Value() > 0 && (act(), true); });
         w.cmdConvert->click();
         EXPECT_TRUE(poller.done());
     }
@@ -94,7 +96,7 @@ TEST_F(CutJob, StartThatCannotCutSaysWhatToDoAndLeavesEverythingAsItWas)
         {[](frmMain& w) { w.frFormats->cmbOutVCodec->setCurrentIndex(-1); }, "No output format is chosen."},
         {[](frmMain& w) { for (PresetEntry& p : w.Tables.Presets) p.Extension += "z"; }, "No preset matches the chosen"},
         {[](frmMain& w) { ChooseCustom(w, "AVI"), w.frFormats->cmbCustContainer->setCurrentIndex(-1); }, "No custom format is chosen."},
-        {[](frmMain& w) { w.OutputNameTaken = [](const QString&) { return true; }; }, "Every output name for \"party.mp4\" is taken in "},
+        {[](frmMain& w) { w.Cut().setNameTaken([](const QString&) { return true; }); }, "Every output name for \"party.mp4\" is taken in "},
         {folder("/proc"), "The output file could not be created: /proc/party.mp4: "},
         {folder(InDir("missing/deeper")), kNoFolder},
         {folder(InDir("plain.txt")), kNoFolder},
@@ -114,7 +116,7 @@ TEST_F(CutJob, StartThatCannotCutSaysWhatToDoAndLeavesEverythingAsItWas)
                 << Fake().messages.value(0).text.toStdString();
         }
         // The click's own refusals leave the bar; a job that ends before its encoder leaves none of the last one's.
-        EXPECT_TRUE(!w->cConvert && w->progress->Value() == (i < 3 ? 37 : 0) && Fake().powerOffs.isEmpty());
+        EXPECT_TRUE(!w->Cut().Job() && w->progress->Value() == (i < 3 ? 37 : 0) && Fake().powerOffs.isEmpty());
         EXPECT_EQ(FilesInWork(), (QStringList{"party.mp4", "plain.txt"}));
     }
     EXPECT_FALSE(QFileInfo::exists(InDir("missing")) || QFileInfo::exists(QDir::current().filePath("C:\\Output Video")));
@@ -135,7 +137,7 @@ TEST_F(CutJob, CutsLandBesideTheInputThenInANewFolderAndThePowerOffFollowsSavedS
     bool lockedWhileRunning = true, atMost100 = true;
     test::Poller watch([&] {
         for (QWidget* c : w->CutJobLockedControls())
-            lockedWhileRunning = lockedWhileRunning && !(w->IsConverting && c->isEnabled());
+            lockedWhileRunning = lockedWhileRunning && !(w->IsConverting() && c->isEnabled());
         atMost100 = atMost100 && w->progress->Value() <= 100;
         return false;
     });
@@ -150,7 +152,7 @@ TEST_F(CutJob, CutsLandBesideTheInputThenInANewFolderAndThePowerOffFollowsSavedS
         ChoosePreset(*w, p[0], p[1], p[2]);
         w->cmdConvert->click();
         ASSERT_TRUE(Fake().messages.isEmpty()) << Fake().messages.value(0).text.toStdString();
-        EXPECT_EQ(w->cConvert->OutputFile(), name + p[3]);
+        EXPECT_EQ(w->Cut().Job()->OutputFile(), name + p[3]);
         const bool copy = p[1].startsWith("Copy");  // a copy starts at the key frame at or before the mark
         EXPECT_NEAR(test::ProbeDuration(name + p[3]), copy ? 2.5 : 2.0, copy ? 0.6 : 0.2);
         EXPECT_TRUE(test::DecodesCleanly(name + p[3]));
@@ -184,7 +186,7 @@ TEST_F(CutJob, NamingYieldsNeitherRunAStoppedJobNorShareAName)
     auto first = LoadedWindow(0, 2), second = LoadedWindow(0, 4);
     QTimer::singleShot(0, [&] { first->cmdConvert->click(); });  // Stop
     first->cmdConvert->click();
-    EXPECT_TRUE(!first->cConvert && Fake().messages.isEmpty() && Fake().powerOffs.isEmpty()
+    EXPECT_TRUE(!first->Cut().Job() && Fake().messages.isEmpty() && Fake().powerOffs.isEmpty()
                 && first->lblProgress->text() == "Task Progress:[Stopped]");
     EXPECT_EQ(FilesInWork(), (QStringList{"party.mp4", "party_Converted.mp4"}));
     ExpectIdle(*first);
@@ -192,10 +194,10 @@ TEST_F(CutJob, NamingYieldsNeitherRunAStoppedJobNorShareAName)
     QTimer::singleShot(0, [&] { second->cmdConvert->click(); });
     first->cmdConvert->click();
     ASSERT_TRUE(Fake().messages.isEmpty()) << Fake().messages.value(0).text.toStdString();
-    ASSERT_TRUE(first->cConvert && second->cConvert && first->cConvert->Succeeded() && second->cConvert->Succeeded());
-    EXPECT_NE(first->cConvert->OutputFile(), second->cConvert->OutputFile());
-    EXPECT_NEAR(test::ProbeDuration(first->cConvert->OutputFile()), 2.0, 0.3);
-    EXPECT_NEAR(test::ProbeDuration(second->cConvert->OutputFile()), 4.0, 0.3);
+    ASSERT_TRUE(first->Cut().Job() && second->Cut().Job() && first->Cut().Job()->Succeeded() && second->Cut().Job()->Succeeded());
+    EXPECT_NE(first->Cut().Job()->OutputFile(), second->Cut().Job()->OutputFile());
+    EXPECT_NEAR(test::ProbeDuration(first->Cut().Job()->OutputFile()), 2.0, 0.3);
+    EXPECT_NEAR(test::ProbeDuration(second->Cut().Job()->OutputFile()), 4.0, 0.3);
 }
 
 // An input whose name is as long as the file system allows still gets its outputs beside it: each name's base
@@ -231,20 +233,22 @@ TEST_F(CutJob, StopThenANestedStartLeavesOnlyTheFinishedCut)
     WhileSlowJobRuns(*w, [&] {
         EXPECT_EQ(EncoderChildren(), 1);
         EXPECT_FALSE(w->close());
+        QTest::keyClick(w->lblTime, Qt::Key_Space);  // the window's keys rest while a cut runs
+        EXPECT_EQ(w->cmdPlay->text(), "Play");
         w->picVideoWindow_OLEDragDrop({QUrl::fromLocalFile(otherClip)});  // ignored while a job runs
-        stopped = w->cConvert;
+        stopped = w->Cut().Job();
         shownAtStop = w->progress->Value();
         w->cmdConvert->click();  // Stop: returns before the job has ended
-        EXPECT_TRUE(w->IsConverting && w->cmdConvert->text() == "Start" && w->lblProgress->text() == "Task Progress:[Stopped]");
+        EXPECT_TRUE(w->IsConverting() && w->cmdConvert->text() == "Start" && w->lblProgress->text() == "Task Progress:[Stopped]");
         EXPECT_TRUE(w->progress->Value() == shownAtStop && shownAtStop < 100);
         ChoosePreset(*w, "General Video", "H.264 (AVC) - Standard", "mp4");
         w->cmdConvert->click();  // Start, nested in the stopped job
-        EXPECT_TRUE(!stopped.expired() && w->IsConverting);  // the stopped job is still on its way out
+        EXPECT_TRUE(!stopped.expired() && w->IsConverting());  // the stopped job is still on its way out
     });
     EXPECT_TRUE(stopped.expired() && w->InputFilePath == m_input);
     ASSERT_EQ(Fake().messages.size(), 1);  // no conversion error after the stop
     EXPECT_EQ(Fake().messages[0].text, "Please Stop the running task first.");
-    EXPECT_TRUE(w->cConvert->Succeeded() && w->progress->Value() == 100 && w->lblProgress->text() == "Task Progress:");
+    EXPECT_TRUE(w->Cut().Job()->Succeeded() && w->progress->Value() == 100 && w->lblProgress->text() == "Task Progress:");
     EXPECT_TRUE(Fake().powerOffs == QList<int>{8} && EncoderChildren() == 0);  // a power-off after the nested run only
     EXPECT_EQ(FilesInWork(), (QStringList{"other.mp4", "party.mp4", "party_Converted.mp4"}));
     ExpectIdle(*w);
@@ -296,7 +300,7 @@ TEST_F(CutJob, FailuresLeaveTheBarTheUserFilesAndAUsableWindow)
         m_input = test::CopyClipTo(m_source, dir.path(), "party.mp4");
         auto w = LoadedWindow();
         c.arrange(*w);
-        if (w->cmdConvert->text() == "Start" && !w->cConvert)
+        if (w->cmdConvert->text() == "Start" && !w->Cut().Job())
             w->cmdConvert->click();
         Fake().folderOverride.clear();
 
@@ -315,8 +319,8 @@ TEST_F(CutJob, FailuresLeaveTheBarTheUserFilesAndAUsableWindow)
         test::Select(*w, 0, 2), w->optSameFolder->setChecked(true), Fake().messages.clear();
         ChoosePreset(*w, "General Video", "H.264 (AVC) - Standard", "mp4");
         w->cmdConvert->click();  // the window is still usable: the next cut works
-        EXPECT_TRUE(w->cConvert && w->cConvert->Succeeded()) << Fake().messages.value(0).text.toStdString();
-        QFile::remove(w->cConvert->OutputFile());
+        EXPECT_TRUE(w->Cut().Job() && w->Cut().Job()->Succeeded()) << Fake().messages.value(0).text.toStdString();
+        QFile::remove(w->Cut().Job()->OutputFile());
     }
 }
 
@@ -338,7 +342,7 @@ TEST_F(CutJob, SmartCutAsksWhereItCannotCopyAndLeavesNothingWhenStopped)
         EXPECT_EQ(Fake().messages[0].text, "Smart cut cannot keep the original quality of this video (its video codec "
                                            "ffv1 has no matching encoder here). Cut it frame-exact by re-encoding instead?");
         EXPECT_EQ(Fake().messages[0].style, MsgQuestion);
-        EXPECT_EQ(w->cConvert->Outcome(), yes ? CutOutcome::Succeeded : CutOutcome::NotRun);
+        EXPECT_EQ(w->Cut().Job()->Outcome(), yes ? CutOutcome::Succeeded : CutOutcome::NotRun);
         EXPECT_EQ(QFileInfo::exists(InDir("lossless_Converted.mkv")), yes);
     }
     EXPECT_EQ(test::ProbeCsv(InDir("lossless_Converted.mkv"), {"-select_streams", "v:0", "-show_entries",
@@ -350,8 +354,8 @@ TEST_F(CutJob, SmartCutAsksWhereItCannotCopyAndLeavesNothingWhenStopped)
     Fake().messages.clear();
     test::Poller poller([&] { return EncoderChildren() > 0 && (w->cmdConvert->click(), true); });  // Stop
     w->cmdConvert->click();
-    EXPECT_TRUE(poller.done() && dynamic_cast<SmartCutJob*>(w->cConvert.get()));
-    EXPECT_TRUE(w->cConvert->WasStopped() && w->lblProgress->text() == "Task Progress:[Stopped]");
+    EXPECT_TRUE(poller.done() && dynamic_cast<SmartCutJob*>(w->Cut().Job().get()));
+    EXPECT_TRUE(w->Cut().Job()->WasStopped() && w->lblProgress->text() == "Task Progress:[Stopped]");
     EXPECT_TRUE(Fake().messages.isEmpty() && EncoderChildren() == 0);
     EXPECT_EQ(QDir(dir.path()).entryList({"party*", ".clipwright*"}, QDir::AllEntries | QDir::Hidden), QStringList{"party.mp4"});
     ExpectIdle(*w);
@@ -362,8 +366,8 @@ TEST_F(CutJob, SmartCutAsksWhereItCannotCopyAndLeavesNothingWhenStopped)
     test::LoadForCutting(*w, test::CopyClipTo(test::MakeClip(gops), dir.path(), "gops.mp4"));
     test::Select(*w, 1, 3), ChoosePreset(*w, "Lossless", "Smart Cut (frame-exact, original quality)", "mp4");
     w->cmdConvert->click();
-    ASSERT_TRUE(w->cConvert->Succeeded() && w->progress->Value() == 100);
-    EXPECT_GT(static_cast<SmartCutJob*>(w->cConvert.get())->Plan().bodyFrames, 0);
+    ASSERT_TRUE(w->Cut().Job()->Succeeded() && w->progress->Value() == 100);
+    EXPECT_GT(static_cast<SmartCutJob*>(w->Cut().Job().get())->Plan().bodyFrames, 0);
     test::LoadForCutting(*w, InDir("gops_Converted.mp4"));
     EXPECT_NEAR(w->Player()->Duration(), 2.0, 0.05);
 }

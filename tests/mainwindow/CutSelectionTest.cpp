@@ -50,13 +50,13 @@ TEST_F(CutSelection, WindowCutsAndShowsExactlyTheMarkedPart)
 
         Fake().messages.clear(), test::Select(w, start, end), w.cmdConvert->click();
         ASSERT_TRUE(Fake().messages.isEmpty()) << Fake().messages.value(0).text.toStdString();
-        ASSERT_TRUE(w.cConvert && w.cConvert->Succeeded());
+        ASSERT_TRUE(w.Cut().Job() && w.Cut().Job()->Succeeded());
         const QString reference = InDir("reference-" + kind[0] + ".mkv");
         ASSERT_EQ(test::RunProgram(test::FfmpegPath(), {"-nostdin", "-i", input, "-ss", QString::number(start + firstPicture, 'f', 6),
                                                         "-t", QString::number(end - start), "-c:v", "ffv1", "-an", "-y", reference}), 0);
         const QStringList expected = FrameHashes(reference);
         EXPECT_GE(expected.size(), 24 * (end - start));  // 25 frames a second, give or take the last
-        EXPECT_EQ(FrameHashes(w.cConvert->OutputFile()), expected);
+        EXPECT_EQ(FrameHashes(w.Cut().Job()->OutputFile()), expected);
     }
 }
 

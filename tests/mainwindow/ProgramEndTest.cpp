@@ -2,7 +2,7 @@
 // signals a system sends, by kill -9, by its display going away, and by the
 // start-up hook. A cut runs at that moment (through the self-check hook);
 // what is left in the output folder and in the settings file is checked.
-#include "mainwindow/PartialOutput.h"
+#include "cut/PartialOutput.h"
 #include "mainwindow/WindowTestKit.h"
 
 #include <QCoreApplication>

@@ -206,13 +206,13 @@ TEST_P(OneTimeOrigin, TimelineMarksAndEveryCutAgreeOnTheFrameOnScreen)
 
     test::ChoosePreset(*w, "General Video", "H.264 (AVC) - High Quality", "mp4");
     ASSERT_EQ(w->RunCutJob(), CutOutcome::Succeeded) << test::Fake().messages.value(0).text.toStdString();
-    ExpectMarkedFrames(w->cConvert->OutputFile(), first, end);
+    ExpectMarkedFrames(w->Cut().Job()->OutputFile(), first, end);
 
     // The smart cut (or, for a container it cannot index, the frame-exact re-encode it offers).
     test::Fake().questionAnswers = {true};
     test::ChoosePreset(*w, "Lossless", "Smart Cut (frame-exact, original quality)", "mkv");
     ASSERT_EQ(w->RunCutJob(), CutOutcome::Succeeded) << test::Fake().messages.value(0).text.toStdString();
-    ExpectMarkedFrames(w->cConvert->OutputFile(), first, end);
+    ExpectMarkedFrames(w->Cut().Job()->OutputFile(), first, end);
 }
 
 const QStringList kCopy{"-c", "copy"};

@@ -5,6 +5,7 @@
 #include "controls/MyButton.h"
 #include "controls/MyOption.h"
 #include "controls/MyProgressBar.h"
+#include "cut/CutController.h"
 #include "engine/CVideoConv.h"
 #include "formats/FormatsPanel.h"
 #include "mainwindow/frmMain.h"
