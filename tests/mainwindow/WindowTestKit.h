@@ -53,22 +53,6 @@ protected:
     std::unique_ptr<frmMain> w;
 };
 
-// Ids of the encoder processes whose parent is this test process (zombies too).
-inline QStringList EncoderPids()
-{
-    QStringList pids;
-    for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile children("/proc/self/task/" + task + "/children");
-        for (const QString& pid : children.open(QIODevice::ReadOnly) ? QString(children.readAll()).split(' ', Qt::SkipEmptyParts) : QStringList()) {
-            QFile name("/proc/" + pid + "/comm");
-            if (name.open(QIODevice::ReadOnly) && name.readAll().startsWith("ffmpeg"))
-                pids << pid;
-        }
-    }
-    return pids;
-}
-inline int EncoderChildren() { return int(EncoderPids().size()); }
-
 // Selects `text` in a list; a list without it fails the test.
 inline void Pick(QComboBox* list, const QString& text)
 {
