@@ -95,7 +95,7 @@ const char* Verdict(bool met)
 
 bool ChoosePreset(frmMain& w, const QString& category, const QString& label, const QString& extension)
 {
-    FormatsPanel* p = w.frFormats;
+    FormatsPanel* p = w.findChild<FormatsPanel*>(QStringLiteral("frFormats"));
     p->optFormat[0]->setChecked(true);
     for (auto [list, text] : {std::pair{p->cmbCategory, category}, {p->cmbOutVCodec, label},
                               {p->cmbOutFormat, extension}}) {
@@ -243,13 +243,13 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents();
         f.windowShown = Seconds(built);
         w.OpenVideoFile(clip);
-        if (!RunUntil([&] { return !w.NoVideoLoaded; }, 30000)) {
+        if (!RunUntil([&] { return w.IsVideoLoaded(); }, 30000)) {
             Fail("the window could not load the clip");
             return 2;
         }
         w.cmdStop_Click();
-        w.optOtherFolder->setChecked(true);
-        w.txtOutPath->setText(out.path());
+        w.findChild<MyOption*>(QStringLiteral("optOtherFolder"))->setChecked(true);
+        w.findChild<QLineEdit*>(QStringLiteral("txtOutPath"))->setText(out.path());
         if (!ChoosePreset(w, "General Video", "MPEG-4 (Xvid compatible)", "avi")) {
             Fail("the MPEG-4 preset is not in the catalogue");
             return 2;
@@ -257,9 +257,9 @@ int main(int argc, char** argv)
 
         // ---- 1 and 3: a 30 s cut by the window against the bare encoder.
         const qint32 cutStart = 60, cutEnd = 90;
-        w.Slider->setSelectStart(cutStart);
-        w.Slider->setSelectEnd(cutEnd);
-        const QString params30 = GetParamaters(w.frFormats->Choice(), w.Tables, cutStart, cutEnd);
+        w.findChild<Slider*>(QStringLiteral("Slider"))->setSelectStart(cutStart);
+        w.findChild<Slider*>(QStringLiteral("Slider"))->setSelectEnd(cutEnd);
+        const QString params30 = GetParamaters(w.findChild<FormatsPanel*>(QStringLiteral("frFormats"))->Choice(), w.Catalogue(), cutStart, cutEnd);
         std::vector<double> windowTimes, bareTimes, cpuShares;
         for (int r = 0; r < reps && ok; ++r) {
             // Alternating which goes first evens out caches and load.
@@ -268,7 +268,7 @@ int main(int argc, char** argv)
                     const double cpu0 = OwnCpuSeconds();
                     QElapsedTimer clock;
                     clock.start();
-                    w.cmdConvert->click();
+                    w.findChild<MyButton*>(QStringLiteral("cmdConvert"))->click();
                     const double wall = Seconds(clock);
                     const double cpu = OwnCpuSeconds() - cpu0;
                     if (!w.Cut().Job() || !w.Cut().Job()->Succeeded()) {
@@ -299,7 +299,7 @@ int main(int argc, char** argv)
         std::fflush(stdout);
 
         // ---- 2: the same 10 s cut at 90 % and at 0 % of the clip.
-        const QString params10 = GetParamaters(w.frFormats->Choice(), w.Tables, 0, 10);
+        const QString params10 = GetParamaters(w.findChild<FormatsPanel*>(QStringLiteral("frFormats"))->Choice(), w.Catalogue(), 0, 10);
         std::vector<double> at90, at0, firstProgress;
         auto job = [&](qint32 start, double* firstProgressAfter) -> double {
             CVideoConv conv;
@@ -434,7 +434,7 @@ int main(int argc, char** argv)
             frmMain w;
             w.show();
             w.OpenVideoFile(clip);
-            if (!RunUntil([&] { return !w.NoVideoLoaded; }, 30000)) {
+            if (!RunUntil([&] { return w.IsVideoLoaded(); }, 30000)) {
                 ok = Fail("the window could not load the clip");
                 break;
             }
@@ -442,11 +442,11 @@ int main(int argc, char** argv)
             playing.push_back(LongestStallMs(
                 [&](int step) {
                     if (step % 4 == 3) {
-                        w.cmdPlay->click();
+                        w.findChild<MyButton*>(QStringLiteral("cmdPlay"))->click();
                         return;
                     }
-                    w.Slider->setValue((step * 97) % 590);
-                    emit w.Slider->MouseUp(1, 0, 0.0f, 0.0f);
+                    w.findChild<Slider*>(QStringLiteral("Slider"))->setValue((step * 97) % 590);
+                    emit w.findChild<Slider*>(QStringLiteral("Slider"))->MouseUp(1, 0, 0.0f, 0.0f);
                 },
                 60, 100));
             w.cmdStop_Click();

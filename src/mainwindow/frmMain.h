@@ -71,62 +71,15 @@ public:
     // "major.minor.0.revision", as lblVer shows the program version.
     static QString VersionText(int major, int minor, int revision);
 
-    // ---- Controls of the main panel ----
-    MyFrame* frMain = nullptr;
-    MyButton* cmdMinimize = nullptr;
-    MyButton* cmdClose = nullptr;
-    MyButton* MyButton1 = nullptr;  // help
-    MyButton* cmdAbout = nullptr;
-    MyFrame* MyFrame1 = nullptr;
-    MyFrame* MyFrame3 = nullptr;
-    VideoPane* picVideoWindow = nullptr;
-    clip::Slider* Slider = nullptr;
-    KeyFrameTicks* KeyFrameMarks = nullptr;  // the key frames, under the timeline
-    QLabel* lblTime = nullptr;
-    QLabel* lblStartSelect = nullptr;
-    QLabel* lblEndSelect = nullptr;
-    MyButton* cmdAddVideoFile = nullptr;
-    MyButton* cmdPlay = nullptr;
-    MyButton* cmdStop = nullptr;
-    MyButton* cmdStartSelect = nullptr;
-    MyButton* cmdEndSelect = nullptr;
-    MyButton* cmdDeleteSelect = nullptr;
-    QLabel* lblFormat = nullptr;
-    MyButton* cmdChangeFormat = nullptr;
-    MyOption* optSameFolder = nullptr;
-    MyOption* optOtherFolder = nullptr;
-    QLineEdit* txtOutPath = nullptr;
-    MyButton* cmdBrowse = nullptr;
-    MyCheck* chkShutdown = nullptr;
-    QLabel* lblProgress = nullptr;
-    MyProgressBar* progress = nullptr;
-    MyButton* cmdConvert = nullptr;
-
-    // ---- The overlay panels ----
-    FormatsPanel* frFormats = nullptr;
-    MyFrame* frAbout = nullptr;
-    QLabel* lblVer = nullptr;
-    QLabel* lblFFmpeg = nullptr;
-    QLabel* lblWebSite = nullptr;
-    MyButton* cmdCloseHelp = nullptr;
-
-    // ---- Timers ----
-    QTimer* tmrAnimate = nullptr;
-    QTimer* tmrVideo = nullptr;
-
     // ---- Window state ----
-    bool NoVideoLoaded = true;
-    QString InputFilePath;
-    QString DurationText;
-
-    // The preset and codec tables, filled at start-up for the whole run.
-    Catalogues Tables;
-
-    // ---- Slide animation ----
-    MyFrame* AnimatedPanel = nullptr;
-    int AnimStep = 0;      // twips per tick
-    int AnimInterval = 0;  // milliseconds per tick
-    QString AnimMode;
+    bool IsVideoLoaded() const { return !NoVideoLoaded; }
+    // The loaded (or last chosen) video's path.
+    QString InputFile() const { return InputFilePath; }
+    // The preset and codec tables, filled at start-up for the whole run: the
+    // model the formats panel and the cut read.
+    Catalogues& Catalogue() { return Tables; }
+    // The panel the slide animation moves (or last moved).
+    MyFrame* SlidingPanel() const { return AnimatedPanel; }
 
 
     // ---- Handlers ----
@@ -166,10 +119,6 @@ public:
     int windowHeightTwips() const { return m_windowHeightTwips; }
 
     // ---- Formats panel ----
-    // The panel's behaviour: route, cascades, key filters, closing check.
-    // Created before the catalogues are loaded, so their first selections
-    // already run the cascades.
-    FormatsController* Formats = nullptr;
     // "Save && Close": the closing check, then the slide-down of the panel
     // and the new summary in lblFormat.
     void cmdHide_Click();
@@ -199,11 +148,8 @@ public:
     bool LoadVideo(const QString& path);
     // The rest of a load once the engine has the file: timeline, labels, play.
     void PlayerLoaded();
-    // The longest the probe of a chosen file may take: as long as the
-    // engine's own load (PlaybackEngine::kLoadLimitMs), generous for files
-    // on slow storage (only regular files are probed; the window stays
-    // responsive while it waits).
-    int ProbeTimeLimitMs = 60000;
+    // The longest the probe of a chosen file may take (milliseconds).
+    void setProbeTimeLimit(int ms) { ProbeTimeLimitMs = ms; }
     void cmdAddVideoFile_Click();
     void cmdPlay_Click();
     // Stops and rewinds the preview (nothing while no video is loaded). The
@@ -229,7 +175,7 @@ public:
     void ShowPosition();
     // The key-frame times of the current video (seconds, ascending), read in
     // the background after each load; empty until the scan has ended.
-    QList<double> KeyFrameTimes;
+    const QList<double>& KeyFrames() const { return KeyFrameTimes; }
     // Where a cut from `seconds` starts with a stream copy: the key frame at
     // or before it (0 when there is none before, or the times are unknown).
     double KeyFrameAtOrBefore(double seconds) const;
@@ -303,6 +249,73 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    friend class frmMainSettingsControls;
+
+    // ---- Controls of the main panel ----
+    MyFrame* frMain = nullptr;
+    MyButton* cmdMinimize = nullptr;
+    MyButton* cmdClose = nullptr;
+    MyButton* MyButton1 = nullptr;  // help
+    MyButton* cmdAbout = nullptr;
+    MyFrame* MyFrame1 = nullptr;
+    MyFrame* MyFrame3 = nullptr;
+    VideoPane* picVideoWindow = nullptr;
+    clip::Slider* Slider = nullptr;
+    KeyFrameTicks* KeyFrameMarks = nullptr;  // the key frames, under the timeline
+    QLabel* lblTime = nullptr;
+    QLabel* lblStartSelect = nullptr;
+    QLabel* lblEndSelect = nullptr;
+    MyButton* cmdAddVideoFile = nullptr;
+    MyButton* cmdPlay = nullptr;
+    MyButton* cmdStop = nullptr;
+    MyButton* cmdStartSelect = nullptr;
+    MyButton* cmdEndSelect = nullptr;
+    MyButton* cmdDeleteSelect = nullptr;
+    QLabel* lblFormat = nullptr;
+    MyButton* cmdChangeFormat = nullptr;
+    MyOption* optSameFolder = nullptr;
+    MyOption* optOtherFolder = nullptr;
+    QLineEdit* txtOutPath = nullptr;
+    MyButton* cmdBrowse = nullptr;
+    MyCheck* chkShutdown = nullptr;
+    QLabel* lblProgress = nullptr;
+    MyProgressBar* progress = nullptr;
+    MyButton* cmdConvert = nullptr;
+
+    // ---- The overlay panels ----
+    FormatsPanel* frFormats = nullptr;
+    MyFrame* frAbout = nullptr;
+    QLabel* lblVer = nullptr;
+    QLabel* lblFFmpeg = nullptr;
+    QLabel* lblWebSite = nullptr;
+    MyButton* cmdCloseHelp = nullptr;
+
+    // ---- Timers ----
+    QTimer* tmrAnimate = nullptr;
+    QTimer* tmrVideo = nullptr;
+
+    // ---- Window state ----
+    bool NoVideoLoaded = true;
+    QString InputFilePath;
+    QString DurationText;
+    Catalogues Tables;
+    QList<double> KeyFrameTimes;
+    // The longest the probe of a chosen file may take: as long as the
+    // engine's own load (PlaybackEngine::kLoadLimitMs), generous for files
+    // on slow storage (only regular files are probed; the window stays
+    // responsive while it waits).
+    int ProbeTimeLimitMs = 60000;
+    // The panel's behaviour: route, cascades, key filters, closing check.
+    // Created before the catalogues are loaded, so their first selections
+    // already run the cascades.
+    FormatsController* Formats = nullptr;
+
+    // ---- Slide animation ----
+    MyFrame* AnimatedPanel = nullptr;
+    int AnimStep = 0;      // twips per tick
+    int AnimInterval = 0;  // milliseconds per tick
+    QString AnimMode;
+
     void buildMainPanel();
     void buildWindowButtons();
     void buildAboutPanel();

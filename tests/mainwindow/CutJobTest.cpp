@@ -21,7 +21,7 @@ using test::Fake;
 void ExpectIdle(const frmMain& w)
 {
     EXPECT_FALSE(w.IsConverting());
-    EXPECT_EQ(w.cmdConvert->text(), "Start");
+    EXPECT_EQ(test::Ctl<MyButton>(w, "cmdConvert")->text(), "Start");
     for (QWidget* c : w.CutJobLockedControls())
         EXPECT_TRUE(c->isEnabled()) << c->objectName().toStdString();
 }
@@ -42,7 +42,7 @@ protected:
         auto w = std::make_unique<frmMain>();
         test::LoadForCutting(*w, m_input);
         test::Select(*w, start, end), ChoosePreset(*w, "General Video", "H.264 (AVC) - Standard", "mp4");
-        w->chkShutdown->setChecked(true), w->progress->setValue(37), Fake().messages.clear();
+        test::Ctl<MyCheck>(w, "chkShutdown")->setChecked(true), test::Ctl<MyProgressBar>(w, "progress")->setValue(37), Fake().messages.clear();
         return w;
     }
     QStringList FilesInWork() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
@@ -57,7 +57,7 @@ TEST_F(CutJob, RefusalsAndFailuresShowOneBoxAndLeaveAUsableWindow)
 {
     const struct { std::function<void(frmMain&)> arrange; QString message; int bar; bool details; } cases[] = {
         {[](frmMain& w) { test::Select(w, 3, 3); }, "No part selected. Please, select a part first", 37, false},
-        {[](frmMain& w) { w.frFormats->cmbOutVCodec->setCurrentIndex(-1); }, "No output format is chosen.", 0, false},
+        {[](frmMain& w) { test::Ctl<FormatsPanel>(w, "frFormats")->cmbOutVCodec->setCurrentIndex(-1); }, "No output format is chosen.", 0, false},
         {[](frmMain& w) { test::ChooseOwnPreset(w, "Broken", "-c:v no-such-codec", "mkv"); }, "Error converting file: party.mp4\r\n", 0, true},
     };
     for (const auto& c : cases) {
@@ -67,15 +67,15 @@ TEST_F(CutJob, RefusalsAndFailuresShowOneBoxAndLeaveAUsableWindow)
         for (const QString caption : {"Start", "Stop"}) {
             if (caption == "Stop" && c.bar == 0)
                 break;
-            w->cmdConvert->setText(caption), Fake().messages.clear(), w->cmdConvert->click();
+            test::Ctl<MyButton>(w, "cmdConvert")->setText(caption), Fake().messages.clear(), test::Ctl<MyButton>(w, "cmdConvert")->click();
             ASSERT_EQ(Fake().messages.size(), 1);
-            EXPECT_TRUE(Fake().messages[0].text.startsWith(c.message) && w->cmdConvert->text() == caption) << Fake().messages[0].text.toStdString();
+            EXPECT_TRUE(Fake().messages[0].text.startsWith(c.message) && test::Ctl<MyButton>(w, "cmdConvert")->text() == caption) << Fake().messages[0].text.toStdString();
             EXPECT_EQ(Fake().messages[0].details.isEmpty(), !c.details);
         }
-        EXPECT_TRUE(w->progress->Value() == c.bar && w->lblProgress->text() == "Task Progress:" && !w->Cut().IsRunning());
+        EXPECT_TRUE(test::Ctl<MyProgressBar>(w, "progress")->Value() == c.bar && test::Ctl<QLabel>(w, "lblProgress")->text() == "Task Progress:" && !w->Cut().IsRunning());
         EXPECT_EQ(Fake().powerOffs, c.details ? QList<int>{8} : QList<int>{});  // after an encoder that ran to its end
         EXPECT_EQ(FilesInWork(), QStringList{"party.mp4"});
-        w->cmdConvert->setText("Start"), ExpectIdle(*w);
+        test::Ctl<MyButton>(w, "cmdConvert")->setText("Start"), ExpectIdle(*w);
     }
 }
 
@@ -92,28 +92,28 @@ TEST_F(CutJob, StopThenANestedStartLeavesOnlyTheFinishedCut)
     Fake().onPowerOff = [&](int) { savedFirst = !QDir(InDir("hive")).isEmpty(QDir::Files); };
     test::ChooseOwnPreset(*w, "Slow", "-vf realtime -c:v mpeg4 -an", "mkv");
     test::Poller poller([&] {
-        if (!(w->Cut().Job() && w->Cut().Job()->IsRunning() && EncoderChildren() && w->progress->Value() > 0))
+        if (!(w->Cut().Job() && w->Cut().Job()->IsRunning() && EncoderChildren() && test::Ctl<MyProgressBar>(w, "progress")->Value() > 0))
             return false;
         for (QWidget* c : w->CutJobLockedControls())
             EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
         EXPECT_FALSE(w->close());
-        QTest::keyClick(w->lblTime, Qt::Key_Space);  // the window's keys rest while a cut runs
-        EXPECT_EQ(w->cmdPlay->text(), "Play");
+        QTest::keyClick(test::Ctl<QLabel>(w, "lblTime"), Qt::Key_Space);  // the window's keys rest while a cut runs
+        EXPECT_EQ(test::Ctl<MyButton>(w, "cmdPlay")->text(), "Play");
         w->picVideoWindow_OLEDragDrop({QUrl::fromLocalFile(otherClip)});  // ignored while a job runs
-        const int shownAtStop = w->progress->Value();
-        w->cmdConvert->click();  // Stop: returns before the job has ended
-        EXPECT_TRUE(w->IsConverting() && w->cmdConvert->text() == "Start" && w->lblProgress->text() == "Task Progress:[Stopped]");
-        EXPECT_TRUE(w->progress->Value() == shownAtStop && shownAtStop < 100);
+        const int shownAtStop = test::Ctl<MyProgressBar>(w, "progress")->Value();
+        test::Ctl<MyButton>(w, "cmdConvert")->click();  // Stop: returns before the job has ended
+        EXPECT_TRUE(w->IsConverting() && test::Ctl<MyButton>(w, "cmdConvert")->text() == "Start" && test::Ctl<QLabel>(w, "lblProgress")->text() == "Task Progress:[Stopped]");
+        EXPECT_TRUE(test::Ctl<MyProgressBar>(w, "progress")->Value() == shownAtStop && shownAtStop < 100);
         ChoosePreset(*w, "General Video", "H.264 (AVC) - Standard", "mp4");
-        w->cmdConvert->click();  // Start, nested in the stopped job
-        EXPECT_TRUE(w->IsConverting() && w->progress->Value() == 100);  // the stopped one is still on its way out
+        test::Ctl<MyButton>(w, "cmdConvert")->click();  // Start, nested in the stopped job
+        EXPECT_TRUE(w->IsConverting() && test::Ctl<MyProgressBar>(w, "progress")->Value() == 100);  // the stopped one is still on its way out
         return true;
     });
-    w->cmdConvert->click();
-    EXPECT_TRUE(poller.done() && w->InputFilePath == m_input);
+    test::Ctl<MyButton>(w, "cmdConvert")->click();
+    EXPECT_TRUE(poller.done() && w->InputFile() == m_input);
     ASSERT_EQ(Fake().messages.size(), 1);  // no conversion error after the stop
     EXPECT_EQ(Fake().messages[0].text, "Please Stop the running task first.");
-    EXPECT_TRUE(w->Cut().Job()->Succeeded() && w->progress->Value() == 100 && w->lblProgress->text() == "Task Progress:");
+    EXPECT_TRUE(w->Cut().Job()->Succeeded() && test::Ctl<MyProgressBar>(w, "progress")->Value() == 100 && test::Ctl<QLabel>(w, "lblProgress")->text() == "Task Progress:");
     EXPECT_TRUE(Fake().powerOffs == QList<int>{8} && savedFirst && EncoderChildren() == 0);
     EXPECT_EQ(FilesInWork(), (QStringList{"other.mp4", "party.mp4", "party_Converted.mp4"}));
     ExpectIdle(*w);
@@ -127,8 +127,8 @@ TEST_F(CutJob, ASmartCutsCopyPlaysInThePreview)
     auto w = std::make_unique<frmMain>();
     test::LoadForCutting(*w, test::CopyClipTo(test::MakeClip(gops), dir.path(), "gops.mp4"));
     test::Select(*w, 1, 3), ChoosePreset(*w, "Lossless", "Smart Cut (frame-exact, original quality)", "mp4");
-    w->cmdConvert->click();
-    ASSERT_TRUE(w->Cut().Job()->Succeeded() && w->progress->Value() == 100);
+    test::Ctl<MyButton>(w, "cmdConvert")->click();
+    ASSERT_TRUE(w->Cut().Job()->Succeeded() && test::Ctl<MyProgressBar>(w, "progress")->Value() == 100);
     EXPECT_GT(static_cast<SmartCutJob*>(w->Cut().Job().get())->Plan().bodyFrames, 0);
     test::LoadForCutting(*w, InDir("gops_Converted.mp4"));
     EXPECT_NEAR(w->Player()->Duration(), 2.0, 0.05);

@@ -48,7 +48,7 @@ TEST_F(CutSelection, WindowCutsAndShowsExactlyTheMarkedPart)
         // The picture shown is the one at the mark.
         EXPECT_NEAR(w.Player()->CurrentPosition(), start, 0.05) << "of " << w.Player()->Duration();
 
-        Fake().messages.clear(), test::Select(w, start, end), w.cmdConvert->click();
+        Fake().messages.clear(), test::Select(w, start, end), test::Ctl<MyButton>(w, "cmdConvert")->click();
         ASSERT_TRUE(Fake().messages.isEmpty()) << Fake().messages.value(0).text.toStdString();
         ASSERT_TRUE(w.Cut().Job() && w.Cut().Job()->Succeeded());
         const QString reference = InDir("reference-" + kind[0] + ".mkv");

@@ -127,7 +127,7 @@ TEST(ProgramEnd, TheNextCutRemovesWhatAKilledProgramLeft)
     {
         frmMain w;
         test::LoadForCutting(w, SlowClip());
-        w.optOtherFolder->setChecked(true), w.txtOutPath->setText(out.path());
+        test::Ctl<MyOption>(w, "optOtherFolder")->setChecked(true), test::Ctl<QLineEdit>(w, "txtOutPath")->setText(out.path());
         test::Select(w, 0, 1), test::ChoosePreset(w, "General Video", "H.264 (AVC) - Standard", "mp4");
         EXPECT_EQ(w.RunCutJob(), CutOutcome::Succeeded);
     }
