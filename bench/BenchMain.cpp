@@ -28,6 +28,7 @@
 
 #include "controls/MyButton.h"
 #include "controls/MyOption.h"
+#include "cut/CutController.h"
 #include "engine/CVideoConv.h"
 #include "formats/FormatsPanel.h"
 #include "formats/GetParamaters.h"
