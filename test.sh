@@ -9,7 +9,4 @@ scripts/build.sh
 # Test clips are made once per run and shared by all tests of the run.
 rm -rf build/test-clips
 cd build
-# A test that fails is run once more before the run counts as failed: the
-# frame-by-frame preview checks have a known intermittent fault (docs/ARCHITECTURE.md,
-# "Known intermittent fault"); a second failure still fails the run.
-ctest --output-on-failure -j "$(nproc)" --timeout 600 --repeat until-pass:2
+ctest --output-on-failure -j "$(nproc)" --timeout 600

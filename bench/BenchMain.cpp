@@ -26,6 +26,7 @@
 #include "BenchSupport.h"
 #include "SmartCutBench.h"
 
+#include "common/ProgramNames.h"
 #include "controls/MyButton.h"
 #include "controls/MyOption.h"
 #include "cut/CutController.h"
@@ -155,8 +156,7 @@ int main(int argc, char** argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // as the program does
     QApplication app(argc, argv);
     EnsureCNumericLocale();
-    QApplication::setApplicationName(QStringLiteral("Clipwright"));
-    QApplication::setOrganizationName(QStringLiteral("Norvane"));
+    SetProgramNames();
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(style);
 

@@ -1,10 +1,15 @@
-# The installed layout: the program in bin/, its shipped files in
+# The installed layout: the program in bin/ (off Windows the window's program
+# in libexec/clipwright/), its shipped files in
 # share/clipwright/ (where the program looks after its own folder), and the
 # desktop's entry, icons and software-centre description in their usual places.
 set(CLIP_LINUX_DIR ${CMAKE_SOURCE_DIR}/resources/linux)
 set(CLIP_APP_ID org.example.clipwright)
 
 install(TARGETS clipwright RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(NOT WIN32)
+  # Started by bin/clipwright, not by users.
+  install(TARGETS ${CLIP_WINDOW_PROGRAM} RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/clipwright)
+endif()
 # On Windows the program reads them from its own folder only.
 if(WIN32)
   set(CLIP_DATA_DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -41,6 +46,21 @@ if(NOT WIN32)
   install(FILES ${CLIP_LINUX_DIR}/${CLIP_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   configure_file(${CLIP_LINUX_DIR}/${CLIP_APP_ID}.metainfo.xml ${CMAKE_BINARY_DIR}/${CLIP_APP_ID}.metainfo.xml @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/${CLIP_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+  # The manual page, the licence and the release history, compressed as
+  # Debian's packages carry them (gzip -n: no name or time stamp inside).
+  find_program(CLIP_GZIP gzip REQUIRED)
+  set(CLIP_DOC_DIR ${CMAKE_BINARY_DIR}/doc)
+  configure_file(${CLIP_LINUX_DIR}/clipwright.1 ${CLIP_DOC_DIR}/clipwright.1 @ONLY)
+  configure_file(${CLIP_LINUX_DIR}/changelog.in ${CLIP_DOC_DIR}/changelog @ONLY)
+  add_custom_command(OUTPUT ${CLIP_DOC_DIR}/clipwright.1.gz ${CLIP_DOC_DIR}/changelog.gz
+    COMMAND ${CLIP_GZIP} -9nfk ${CLIP_DOC_DIR}/clipwright.1 ${CLIP_DOC_DIR}/changelog
+    DEPENDS ${CLIP_DOC_DIR}/clipwright.1 ${CLIP_DOC_DIR}/changelog
+    COMMENT "Compressing the manual page and the changelog")
+  add_custom_target(clipwright-docs ALL DEPENDS ${CLIP_DOC_DIR}/clipwright.1.gz ${CLIP_DOC_DIR}/changelog.gz)
+  install(FILES ${CLIP_DOC_DIR}/clipwright.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${CLIP_DOC_DIR}/changelog.gz ${CLIP_LINUX_DIR}/copyright
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/clipwright)
 endif()
 
 # The Debian package (scripts/package.sh): dependencies come from the shared

@@ -25,6 +25,8 @@ for extra in "$@"; do
     # which the test framework needs) and its tests run under wine; the test
     # framework is built from Debian's sources for the cross target.
     windows) PACKAGES+=(g++-mingw-w64-x86-64-posix wine wine64 googletest) ;;
+    # Debian's package checker, run on the package scripts/package.sh makes.
+    package) PACKAGES+=(lintian) ;;
     *) echo "install-deps: unknown package set '$extra'" >&2; exit 2 ;;
   esac
 done

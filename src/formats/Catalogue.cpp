@@ -3,10 +3,8 @@
 #include "common/HostServices.h"
 #include "common/ResourceLocator.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QSignalBlocker>
 #include <QStringList>
 
 #include <algorithm>
@@ -209,31 +207,6 @@ bool walkRecords(const Layout<Entry, N>& layout, const QStringList& lines, QVect
     return true;
 }
 
-// Selects the first item so that exactly one currentIndexChanged(0) runs the
-// list's handlers, whatever was selected while the list was being filled.
-bool selectFirst(QComboBox* list, const QString& listName, QString* cause)
-{
-    if (list->count() == 0) {
-        *cause = QStringLiteral("The %1 list is empty, so there is no first item to select.").arg(listName);
-        return false;
-    }
-    {
-        const QSignalBlocker blocker(list);
-        list->setCurrentIndex(-1);
-    }
-    list->setCurrentIndex(0);
-    return true;
-}
-
-bool listHolds(const QComboBox* list, const QString& text)
-{
-    for (int k = 0; k < list->count(); ++k) {
-        if (list->itemText(k) == text)
-            return true;
-    }
-    return false;
-}
-
 // Reads a catalogue file into its table. False when the load failed (the
 // failure has been reported); the lists are then left alone. A file that
 // lists nothing (blank, or without a single record that counts) fails like
@@ -270,49 +243,13 @@ bool readTable(const Layout<Entry, N>& layout, QVector<Entry>& table, int& count
 
 }  // namespace
 
-void LoadPresets(Catalogues& cat, QComboBox* cmbCategory)
+bool ReadPresets(Catalogues& cat) { return readTable(kPresetLayout, cat.Presets, cat.PresetCount); }
+
+bool ReadCodecs(Catalogues& cat) { return readTable(kCodecLayout, cat.Codecs, cat.CodecCount); }
+
+void ReportCatalogueFailure(CatalogueKind kind, const QString& cause)
 {
-    const auto& layout = kPresetLayout;
-    if (!readTable(layout, cat.Presets, cat.PresetCount))
-        return;
-    QString cause;
-
-    {
-        const QSignalBlocker blocker(cmbCategory);
-        for (int i = 0; i < cat.PresetCount; ++i) {
-            const QString& category = cat.Presets.at(i).Category;
-            if (!listHolds(cmbCategory, category))
-                cmbCategory->addItem(category);
-        }
-    }
-    if (!selectFirst(cmbCategory, QStringLiteral("category"), &cause))
-        reportFailure(layout.failureText, cause);
-}
-
-void LoadCodecs(Catalogues& cat, QComboBox* cmbCVCodec, QComboBox* cmbCACodec)
-{
-    const auto& layout = kCodecLayout;
-    if (!readTable(layout, cat.Codecs, cat.CodecCount))
-        return;
-    QString cause;
-
-    {
-        const QSignalBlocker videoBlocker(cmbCVCodec);
-        const QSignalBlocker audioBlocker(cmbCACodec);
-        cmbCVCodec->clear();
-        cmbCACodec->clear();
-        for (int i = 0; i < cat.CodecCount; ++i) {
-            const CodecEntry& codec = cat.Codecs.at(i);
-            const bool general = codec.Type == QLatin1String("general");
-            if (general || codec.Type == QLatin1String("video codec"))
-                cmbCVCodec->addItem(codec.Description);
-            if (general || codec.Type == QLatin1String("audio codec"))
-                cmbCACodec->addItem(codec.Description);
-        }
-    }
-    if (!selectFirst(cmbCVCodec, QStringLiteral("video codec"), &cause)
-        || !selectFirst(cmbCACodec, QStringLiteral("audio codec"), &cause))
-        reportFailure(layout.failureText, cause);
+    reportFailure(kind == CatalogueKind::Presets ? kPresetLayout.failureText : kCodecLayout.failureText, cause);
 }
 
 const PresetEntry* FindPreset(const Catalogues& cat, const QString& category, const QString& label,

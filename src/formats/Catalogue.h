@@ -48,6 +48,18 @@ struct Catalogues {
 inline constexpr const char* kPresetsFileName = "presets.xml";
 inline constexpr const char* kCodecsFileName = "codecs.xml";
 
+// Read presets.xml into `cat.Presets` / `cat.PresetCount` (codecs.xml into
+// `cat.Codecs` / `cat.CodecCount`) without filling any list. False when the
+// load failed: the failure, "Error Occured while Loading Presets." (or
+// "... Codecs.") and its cause, has been shown through the host (style 0),
+// and the counts stay as they were.
+bool ReadPresets(Catalogues& cat);
+bool ReadCodecs(Catalogues& cat);
+
+enum class CatalogueKind { Presets, Codecs };
+// Shows a catalogue's failure text with `cause` through the host (style 0).
+void ReportCatalogueFailure(CatalogueKind kind, const QString& cause);
+
 // Reads presets.xml into `cat.Presets` / `cat.PresetCount`, appends every
 // distinct category to `cmbCategory` (which is not cleared first) in order of
 // first appearance, then selects its first item; that selection emits one

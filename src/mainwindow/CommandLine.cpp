@@ -17,6 +17,7 @@ namespace {
 // object for its own text.
 const char* const kHelpText =
     "Usage: clipwright [options] [VIDEO]\n"
+    "       clipwright presets\n"
     "Cuts a marked part of a video into a new file.\n"
     "\n"
     "Options:\n"
@@ -24,7 +25,10 @@ const char* const kHelpText =
     "  -v, --version  Show the version and exit.\n"
     "\n"
     "Arguments:\n"
-    "  VIDEO          A video to open at start-up.\n";
+    "  VIDEO          A video to open at start-up.\n"
+    "\n"
+    "Commands (no window):\n"
+    "  presets        List the named formats: category, label and extension.\n";
 
 void print(FILE* stream, const QString& text)
 {

@@ -1,4 +1,6 @@
-// Clipwright: cuts a marked part of a video into a new file.
+// Clipwright's window: cuts a marked part of a video into a new file.
+#include "cli/Commands.h"
+#include "common/ProgramNames.h"
 #include "mainwindow/CommandLine.h"
 #include "mainwindow/SelfCheck.h"
 #include "mainwindow/frmMain.h"
@@ -62,6 +64,9 @@ int main(int argc, char** argv)
     QStringList rawArguments;
     for (int i = 0; i < argc; ++i)
         rawArguments << QString::fromLocal8Bit(argv[i]);
+    // The commands that need no window (where no launcher answers them).
+    if (clip::IsWindowlessCommand(rawArguments))
+        return clip::RunWindowlessProgram(argc, argv);
     if (const auto early = clip::ReadCommandLine(rawArguments, true); early.exitCode)
         return *early.exitCode;
 
@@ -73,9 +78,7 @@ int main(int argc, char** argv)
     // C-style numbers.
     clip::EnsureCNumericLocale();
 
-    QApplication::setApplicationName(QStringLiteral("Clipwright"));
-    QApplication::setApplicationVersion(QStringLiteral(CLIP_VERSION_TEXT));
-    QApplication::setOrganizationName(QStringLiteral("Norvane"));
+    clip::SetProgramNames();
     // The desktop entry and the icon an installed program brings.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.clipwright"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("clipwright")));

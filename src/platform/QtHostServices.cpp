@@ -1,6 +1,5 @@
 #include "platform/QtHostServices.h"
 
-#include "platform/DriveType.h"
 #include "platform/PowerOff.h"
 
 #include <QApplication>
@@ -9,7 +8,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace clip {
@@ -46,29 +44,6 @@ bool QtHostServices::askYesNo(const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
-void QtHostServices::processEvents() { QCoreApplication::processEvents(); }
-
-QString QtHostServices::programFolder() const
-{
-    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
-}
-
-QStringList QtHostServices::dataFolders() const
-{
-#ifdef Q_OS_WIN
-    return {};
-#else
-    QStringList folders{QCoreApplication::applicationDirPath() + QStringLiteral("/../share/clipwright")};
-    folders << QStandardPaths::standardLocations(QStandardPaths::AppDataLocation);
-    folders << QStringLiteral(CLIP_INSTALL_DATA_DIR);
-    return folders;
-#endif
-}
-
-QString QtHostServices::findOnSystemPath(const QString& fileName) const
-{
-    return QStandardPaths::findExecutable(fileName);
-}
 
 QStringList ToQtNameFilters(const QStringList& filters)
 {
@@ -106,11 +81,6 @@ bool QtHostServices::openExternal(const QString& target)
 {
     const QUrl url = QFileInfo::exists(target) ? QUrl::fromLocalFile(target) : QUrl(target);
     return QDesktopServices::openUrl(url);
-}
-
-DriveKind QtHostServices::driveType(const QString& path)
-{
-    return static_cast<DriveKind>(platform::DriveTypeOf(path.toStdString()));
 }
 
 bool QtHostServices::powerOff(int mode) { return platform::ShutdownComputer(mode); }

@@ -416,8 +416,14 @@ PlaybackEngine::PlaybackEngine(QObject* parent)
 
     m_loadLimit = new QTimer(this);
     m_loadLimit->setSingleShot(true);
-    connect(m_loadLimit, &QTimer::timeout, this,
-            [this] { finishLoad(QStringLiteral("The file took too long to open.")); });
+    connect(m_loadLimit, &QTimer::timeout, this, [this] {
+        // A picture drawn is a file that opened, even if the player never
+        // said it is ready to play.
+        if (m_fileLoaded && (!m_hasVideo || m_haveFrame))
+            finishLoad({});
+        else
+            finishLoad(QStringLiteral("The file took too long to open."));
+    });
 
     // The software render context is set up here, before the render thread
     // runs; the OpenGL one by the render thread, on its own context, while
@@ -545,7 +551,7 @@ void PlaybackEngine::pictureArrived()
     m_haveFrame = true;
     QPointer<PlaybackEngine> self(this);
     emit frameReady();
-    if (self && m_loading && m_fileLoaded)
+    if (self && m_loading && readyToFinishLoad())
         finishLoad({});
 }
 
@@ -672,7 +678,7 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
         const bool guessedTimes = formats.contains("mpegts") || formats.contains("mpeg");
         m_frameRate = guessedTimes ? std::max(0.0, readDouble("container-fps", 0.0)) : 0.0;
         // Ready now unless a picture is still to come.
-        if (!m_hasVideo || m_haveFrame)
+        if (readyToFinishLoad())
             finishLoad({});
         break;
     }
@@ -697,6 +703,11 @@ void PlaybackEngine::handleEvent(const mpv_event& event)
         // (The video output is set up by the first picture.)
         if (m_loading && m_fileLoaded && m_hasVideo && !m_haveFrame && !readFlag("vo-configured"))
             finishLoad(QStringLiteral("No picture of its video could be decoded."));
+        if (m_loading && m_fileLoaded) {
+            m_restarted = true;
+            if (readyToFinishLoad())
+                finishLoad({});
+        }
         if (m_seekPending) {
             ++m_restartsSinceSeek;
             const double pos = readDouble("time-pos", NAN);
@@ -819,6 +830,7 @@ bool PlaybackEngine::Load(const QString& path)
     m_loaded = false;
     m_fileLoaded = false;
     m_haveFrame = false;
+    m_restarted = false;
     m_hasVideo = false;
     m_stopped = false;
     m_endSignalled = false;

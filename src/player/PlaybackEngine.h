@@ -211,6 +211,9 @@ private:
     void handleEvent(const ::mpv_event& event);
     void pictureArrived();
     void finishLoad(const QString& failure);
+    // Loaded once the file is open and, for a video, its first picture is
+    // drawn and the player's clock stands on it.
+    bool readyToFinishLoad() const { return m_fileLoaded && (!m_hasVideo || (m_haveFrame && m_restarted)); }
     void turnUpright();
     bool readFlag(const char* name) const;
     double readDouble(const char* name, double fallback) const;
@@ -236,6 +239,10 @@ private:
     bool m_loaded = false;
     bool m_fileLoaded = false;
     bool m_haveFrame = false;
+    // The player has restarted playback after opening the file: from then on
+    // its clock reads the first picture's own time (before, it may still read
+    // where the opening started, e.g. the sound's first sample).
+    bool m_restarted = false;
     bool m_hasVideo = false;
     bool m_stopped = false;
     bool m_endSignalled = false;

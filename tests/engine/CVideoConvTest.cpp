@@ -1,6 +1,6 @@
 // How a job reads the encoder's report: only its status lines move the
 // progress; how a result's length is read and judged against the selection. (Jobs against the real encoder, their outcomes and failure boxes:
-// the window's tests, tests/mainwindow/CutJobTest, TimeOriginTest and CutSelectionTest.)
+// the window's tests, tests/mainwindow/CutJobTest, and TimeOriginTest.)
 #include "engine/CVideoConv.h"
 #include "engine/OutputLength.h"
 

@@ -16,7 +16,8 @@ cmake --install "$BUILD" --prefix "$PREFIX" >/dev/null
 APP="$PREFIX/bin/clipwright"
 SHARE="$PREFIX/share"
 for f in bin/clipwright share/clipwright/presets.xml share/clipwright/codecs.xml share/clipwright/Help.html \
-         share/icons/hicolor/scalable/apps/clipwright.svg; do
+         share/icons/hicolor/scalable/apps/clipwright.svg share/man/man1/clipwright.1.gz \
+         share/doc/clipwright/copyright share/doc/clipwright/changelog.gz; do
   [ -f "$PREFIX/$f" ] || fail "$f was not installed"
 done
 # Nothing but the program goes into bin/ (no encoder link, no tests).
@@ -28,6 +29,8 @@ for size in 48 128 256; do
   read -r w h < <(od -An -tu4 --endian=big -j16 -N8 "$png")
   [ "$w $h" = "$size $size" ] || fail "${size} px icon is ${w}x${h}"
 done
+# The manual page names the version it documents.
+gzip -dc "$SHARE/man/man1/clipwright.1.gz" | grep -q "Clipwright $VERSION" || fail "the manual page is not for $VERSION"
 desktop-file-validate "$SHARE/applications/org.example.clipwright.desktop"
 appstreamcli validate --no-net "$SHARE/metainfo/org.example.clipwright.metainfo.xml" >/dev/null \
   || appstreamcli validate --no-net "$SHARE/metainfo/org.example.clipwright.metainfo.xml"
@@ -38,6 +41,12 @@ export QT_QPA_PLATFORM=offscreen
 [ "$("$APP" --version)" = "Clipwright $VERSION" ] || fail "--version printed '$("$APP" --version)'"
 "$APP" --help | grep -q '^Usage: clipwright \[options\] \[VIDEO\]' || fail "--help printed no usage"
 if "$APP" --no-such-option 2>/dev/null; then fail "an unknown option was accepted"; fi
+# The windowless command answers with no display and without the window's libraries.
+[ -x "$PREFIX/libexec/clipwright/clipwright-window" ] || fail "the window's program was not installed"
+readelf -d "$APP" | grep -q 'NEEDED.*libQt6Widgets' && fail "the program's entry loads the widget library"
+presets=$(env -u QT_QPA_PLATFORM DISPLAY= "$APP" presets)
+grep -qP '^General Video\tH\.264 \(AVC\) - High Quality\tmp4$' <<<"$presets" || fail "presets printed: $presets"
+[ "$(grep -c "$(printf '\t')" <<<"$presets")" = "$(wc -l <<<"$presets")" ] || fail "a preset line without its fields"
 
 mkdir -p "$TMP/my clips" "$TMP/home"
 ffmpeg -v error -f lavfi -i testsrc=d=3:s=160x120:r=10 -f lavfi -i sine=d=3 -shortest "$TMP/my clips/party.mp4"

@@ -1,7 +1,7 @@
 // One time origin over files as cameras, phones and other tools write them:
 // timestamps that start late, edit lists, video starting after the sound,
 // transport and program streams, the NTSC and a variable frame rate, every other
-// container the file dialog offers but FLV (MOV, AVI, WMV; FLV: CutSelectionTest). Each frame of the
+// container the file dialog offers (MOV, AVI, FLV, WMV). Each frame of the
 // source draws its own number (ten bars, two guard bars at the sides); the
 // test reads it on the pane at each mark and in every decoded cut, and
 // checks the cut against a decode of the source from its beginning.
@@ -227,6 +227,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Source{"program_stream.mpg", 25, {}, {"-c:v", "mpeg2video", "-q:v", "4", "-c:a", "mp2", "-f", "vob"}},
                       Source{"quicktime.mov", 25, {}, kCopy},
                       Source{"mpeg4_mp3.avi", 25, {}, {"-c:v", "mpeg4", "-q:v", "4", "-c:a", "libmp3lame"}},
+                      Source{"flash.flv", 25, {}, {"-c:v", "flv", "-q:v", "4", "-c:a", "libmp3lame", "-ar", "44100"}},
+                      Source{"windows_media.wmv", 25, {}, {"-c:v", "wmv2", "-q:v", "4", "-c:a", "wmav2"}},
                       Source{"ntsc_rate.mp4", 30, {},
                              {"-r", "30000/1001", "-c:v", "libx264", "-bf", "3", "-g", "60", "-c:a", "copy"}},
                       Source{"variable_rate.mp4", 25, {},

@@ -1,0 +1,73 @@
+#include "cli/Commands.h"
+
+#include "cli/ConsoleHost.h"
+#include "common/ProgramNames.h"
+#include "formats/Catalogue.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace clip {
+
+namespace {
+
+void print(FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+int ListPresets(const QStringList& options)
+{
+    if (!options.isEmpty()) {
+        const bool help = options.constFirst() == QLatin1String("--help") || options.constFirst() == QLatin1String("-h");
+        print(help ? stdout : stderr,
+              (help ? QString() : QStringLiteral("clipwright: presets takes no arguments.\n"))
+                  + QStringLiteral("Usage: clipwright presets\n"
+                                   "Lists the named formats, one a line: category, label and extension,\n"
+                                   "separated by tabs; 'clipwright cut --preset CATEGORY/LABEL/EXTENSION'\n"
+                                   "takes them.\n"));
+        return help ? 0 : 2;
+    }
+    Catalogues catalogues;
+    if (!ReadPresets(catalogues))
+        return 1;  // the host has said why
+    QString lines;
+    for (int i = 0; i < catalogues.PresetCount; ++i) {
+        const PresetEntry& preset = catalogues.Presets.at(i);
+        // A record without a category is not offered by the window either.
+        if (!preset.Category.isEmpty())
+            lines += preset.Category + QLatin1Char('\t') + preset.Label + QLatin1Char('\t') + preset.Extension
+                     + QLatin1Char('\n');
+    }
+    print(stdout, lines);
+    return 0;
+}
+
+}  // namespace
+
+bool IsWindowlessCommand(const QStringList& arguments)
+{
+    return arguments.size() > 1 && arguments.at(1) == QLatin1String("presets");
+}
+
+std::optional<int> RunWindowlessCommand(const QStringList& arguments)
+{
+    if (!IsWindowlessCommand(arguments))
+        return std::nullopt;
+    return ListPresets(arguments.mid(2));
+}
+
+int RunWindowlessProgram(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    SetProgramNames();
+    ConsoleHost host;
+    SetHost(&host);
+    const int status = RunWindowlessCommand(QCoreApplication::arguments()).value_or(2);
+    SetHost(nullptr);
+    return status;
+}
+
+}  // namespace clip
