@@ -171,6 +171,22 @@ std::optional<TimeOrigin> CVideoConv::ProbeTimeOrigin(const QString& path)
     return report.isEmpty() ? std::nullopt : TimeOrigin::FromProbeReport(report);
 }
 
+std::optional<double> CVideoConv::ProbePositionLength(const QString& path)
+{
+    const QString report = RunProbe(TimeOrigin::ProbeArguments(path));
+    const std::optional<TimeOrigin> origin = report.isEmpty() ? std::nullopt : TimeOrigin::FromProbeReport(report);
+    const double seconds = QJsonDocument::fromJson(report.toUtf8())
+                               .object()
+                               .value(QLatin1String("format"))
+                               .toObject()
+                               .value(QLatin1String("duration"))
+                               .toString()
+                               .toDouble();
+    if (!origin || seconds <= 0.0)
+        return std::nullopt;
+    return seconds - (origin->FirstFrame() - origin->ContainerStart());
+}
+
 void CVideoConv::ProbeInput()
 {
     m_origin = TimeOrigin();

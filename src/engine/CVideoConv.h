@@ -91,6 +91,9 @@ public:
     // Where positions start in `path`, as the probe finds it; empty when the
     // probe could not tell.
     std::optional<TimeOrigin> ProbeTimeOrigin(const QString& path);
+    // How long `path` runs in positions (from its first shown frame to the
+    // container's end), by the same probe; empty when the probe cannot tell.
+    std::optional<double> ProbePositionLength(const QString& path);
 
     CutOutcome Outcome() const { return m_outcome; }
     // Why the last run failed or could not start; empty otherwise.
