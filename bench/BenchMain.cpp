@@ -18,12 +18,14 @@
 //      engine in a window of its own (PreviewBench.cpp).
 //
 //   12. a smart cut against the frame-exact re-encode and the stream copy;
-//   13. the resident set after 50 loads against that after 2 (MemoryBench.cpp).
+//   13. the resident set after 50 loads against that after 2 (MemoryBench.cpp);
+//   14. "clipwright cut" against the bare encoder, and its start (CommandLineBench.cpp).
 //
 // Usage: clipwright-bench [--reps N] [--key-frames-only | --preview-only | --smart-cut-only |
-//                          --smart-cut-sweep-only | --memory-only]
+//                          --smart-cut-sweep-only | --memory-only | --command-line-only]
 // (scripts/bench.sh builds and runs it)
 #include "BenchSupport.h"
+#include "CommandLineBench.h"
 #include "SmartCutBench.h"
 
 #include "common/ProgramNames.h"
@@ -203,6 +205,12 @@ int main(int argc, char** argv)
     std::printf("clip: %s\n\n", qPrintable(clip));
     std::fflush(stdout);
 
+    // Figure 14 alone, on request.
+    if (args.contains(QStringLiteral("--command-line-only"))) {
+        const bool done = CommandLineFigure(clip, reps);
+        SetHost(nullptr);
+        return done ? 0 : 2;
+    }
     // The smart cut's length sweep alone, on request.
     if (args.contains(QStringLiteral("--smart-cut-sweep-only"))) {
         const bool done = SmartCutLengthSweep(qMin(reps, 3));
@@ -465,6 +473,8 @@ int main(int argc, char** argv)
         ok = Fail("the key-frame scan of the two-hour clip failed");
     if (ok && !(SmartCutFigure(clip, qMin(reps, 3)) && SmartCutLengthSweep(qMin(reps, 3))))
         ok = Fail("a cut of the smart-cut figure failed");
+    if (ok && !CommandLineFigure(clip, reps))
+        ok = Fail("a cut of the command-line figure failed");
     const int memoryRc = ok ? MemoryFigure(50) : 2;
     if (ok && memoryRc == 2)
         ok = Fail("a load of the memory figure failed");

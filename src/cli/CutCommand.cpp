@@ -105,14 +105,19 @@ public:
         const QString path = QFileInfo(input).absoluteFilePath();
         CVideoConv probe;
         QObject::connect(&m_endRequests, &EndRequests::received, &probe, [&probe] { probe.StopConversion(); });
-        if (!QFileInfo(path).isFile() || !probe.IsFileSupported(path)) {
+        // One short probe tells the length (needed for an end not given, and
+        // to keep a given one inside the video, as the window's end mark is)
+        // and, answered, that the file can be read; without an answer the
+        // encoder's own reading decides.
+        const std::optional<double> length =
+            QFileInfo(path).isFile() ? probe.ProbePositionLength(path) : std::nullopt;
+        if (!length && (!QFileInfo(path).isFile() || !probe.IsFileSupported(path))) {
             report.message = m_interrupted ? QString() : m_host.takeLastMessage();
             if (report.message.isEmpty())
                 report.message = QStringLiteral("File is not supported");
             report.outcome = m_interrupted ? QStringLiteral("stopped") : report.outcome;
             return report;
         }
-        const std::optional<double> length = probe.ProbePositionLength(path);
         const double start = m_arguments.from.value_or(0.0);
         double end = m_arguments.to.value_or(length.value_or(0.0));
         if (length && end > *length)
