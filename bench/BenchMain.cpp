@@ -18,17 +18,20 @@
 //      engine in a window of its own (PreviewBench.cpp).
 //
 //   12. a smart cut against the frame-exact re-encode and the stream copy;
-//   13. the resident set after 50 loads against that after 2 (MemoryBench.cpp).
+//   13. the resident set after 50 loads against that after 2 (MemoryBench.cpp);
+//   14. "clipwright cut" against the bare encoder, and its start (CommandLineBench.cpp).
 //
 // Usage: clipwright-bench [--reps N] [--key-frames-only | --preview-only | --smart-cut-only |
-//                          --smart-cut-sweep-only | --memory-only]
+//                          --smart-cut-sweep-only | --memory-only | --command-line-only]
 // (scripts/bench.sh builds and runs it)
 #include "BenchSupport.h"
+#include "CommandLineBench.h"
 #include "SmartCutBench.h"
 
 #include "common/ProgramNames.h"
 #include "controls/MyButton.h"
 #include "controls/MyOption.h"
+#include "cut/CutController.h"
 #include "engine/CVideoConv.h"
 #include "formats/FormatsPanel.h"
 #include "formats/GetParamaters.h"
@@ -96,7 +99,7 @@ const char* Verdict(bool met)
 
 bool ChoosePreset(frmMain& w, const QString& category, const QString& label, const QString& extension)
 {
-    FormatsPanel* p = w.frFormats;
+    FormatsPanel* p = w.findChild<FormatsPanel*>(QStringLiteral("frFormats"));
     p->optFormat[0]->setChecked(true);
     for (auto [list, text] : {std::pair{p->cmbCategory, category}, {p->cmbOutVCodec, label},
                               {p->cmbOutFormat, extension}}) {
@@ -202,6 +205,12 @@ int main(int argc, char** argv)
     std::printf("clip: %s\n\n", qPrintable(clip));
     std::fflush(stdout);
 
+    // Figure 14 alone, on request.
+    if (args.contains(QStringLiteral("--command-line-only"))) {
+        const bool done = CommandLineFigure(clip, reps);
+        SetHost(nullptr);
+        return done ? 0 : 2;
+    }
     // The smart cut's length sweep alone, on request.
     if (args.contains(QStringLiteral("--smart-cut-sweep-only"))) {
         const bool done = SmartCutLengthSweep(qMin(reps, 3));
@@ -243,13 +252,13 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents();
         f.windowShown = Seconds(built);
         w.OpenVideoFile(clip);
-        if (!RunUntil([&] { return !w.NoVideoLoaded; }, 30000)) {
+        if (!RunUntil([&] { return w.IsVideoLoaded(); }, 30000)) {
             Fail("the window could not load the clip");
             return 2;
         }
         w.cmdStop_Click();
-        w.optOtherFolder->setChecked(true);
-        w.txtOutPath->setText(out.path());
+        w.findChild<MyOption*>(QStringLiteral("optOtherFolder"))->setChecked(true);
+        w.findChild<QLineEdit*>(QStringLiteral("txtOutPath"))->setText(out.path());
         if (!ChoosePreset(w, "General Video", "MPEG-4 (Xvid compatible)", "avi")) {
             Fail("the MPEG-4 preset is not in the catalogue");
             return 2;
@@ -257,9 +266,9 @@ int main(int argc, char** argv)
 
         // ---- 1 and 3: a 30 s cut by the window against the bare encoder.
         const qint32 cutStart = 60, cutEnd = 90;
-        w.Slider->setSelectStart(cutStart);
-        w.Slider->setSelectEnd(cutEnd);
-        const QString params30 = GetParamaters(*w.frFormats, w.Tables, cutStart, cutEnd);
+        w.findChild<Slider*>(QStringLiteral("Slider"))->setSelectStart(cutStart);
+        w.findChild<Slider*>(QStringLiteral("Slider"))->setSelectEnd(cutEnd);
+        const QString params30 = GetParamaters(w.findChild<FormatsPanel*>(QStringLiteral("frFormats"))->Choice(), w.Catalogue(), cutStart, cutEnd);
         std::vector<double> windowTimes, bareTimes, cpuShares;
         for (int r = 0; r < reps && ok; ++r) {
             // Alternating which goes first evens out caches and load.
@@ -268,14 +277,14 @@ int main(int argc, char** argv)
                     const double cpu0 = OwnCpuSeconds();
                     QElapsedTimer clock;
                     clock.start();
-                    w.cmdConvert->click();
+                    w.findChild<MyButton*>(QStringLiteral("cmdConvert"))->click();
                     const double wall = Seconds(clock);
                     const double cpu = OwnCpuSeconds() - cpu0;
-                    if (!w.cConvert || !w.cConvert->Succeeded()) {
+                    if (!w.Cut().Job() || !w.Cut().Job()->Succeeded()) {
                         ok = Fail("the window's cut failed");
                         break;
                     }
-                    QFile::remove(w.cConvert->OutputFile());
+                    QFile::remove(w.Cut().Job()->OutputFile());
                     windowTimes.push_back(wall);
                     cpuShares.push_back(cpu / wall);
                 } else {
@@ -299,7 +308,7 @@ int main(int argc, char** argv)
         std::fflush(stdout);
 
         // ---- 2: the same 10 s cut at 90 % and at 0 % of the clip.
-        const QString params10 = GetParamaters(*w.frFormats, w.Tables, 0, 10);
+        const QString params10 = GetParamaters(w.findChild<FormatsPanel*>(QStringLiteral("frFormats"))->Choice(), w.Catalogue(), 0, 10);
         std::vector<double> at90, at0, firstProgress;
         auto job = [&](qint32 start, double* firstProgressAfter) -> double {
             CVideoConv conv;
@@ -434,7 +443,7 @@ int main(int argc, char** argv)
             frmMain w;
             w.show();
             w.OpenVideoFile(clip);
-            if (!RunUntil([&] { return !w.NoVideoLoaded; }, 30000)) {
+            if (!RunUntil([&] { return w.IsVideoLoaded(); }, 30000)) {
                 ok = Fail("the window could not load the clip");
                 break;
             }
@@ -442,11 +451,11 @@ int main(int argc, char** argv)
             playing.push_back(LongestStallMs(
                 [&](int step) {
                     if (step % 4 == 3) {
-                        w.cmdPlay->click();
+                        w.findChild<MyButton*>(QStringLiteral("cmdPlay"))->click();
                         return;
                     }
-                    w.Slider->setValue((step * 97) % 590);
-                    emit w.Slider->MouseUp(1, 0, 0.0f, 0.0f);
+                    w.findChild<Slider*>(QStringLiteral("Slider"))->setValue((step * 97) % 590);
+                    emit w.findChild<Slider*>(QStringLiteral("Slider"))->MouseUp(1, 0, 0.0f, 0.0f);
                 },
                 60, 100));
             w.cmdStop_Click();
@@ -464,6 +473,8 @@ int main(int argc, char** argv)
         ok = Fail("the key-frame scan of the two-hour clip failed");
     if (ok && !(SmartCutFigure(clip, qMin(reps, 3)) && SmartCutLengthSweep(qMin(reps, 3))))
         ok = Fail("a cut of the smart-cut figure failed");
+    if (ok && !CommandLineFigure(clip, reps))
+        ok = Fail("a cut of the command-line figure failed");
     const int memoryRc = ok ? MemoryFigure(50) : 2;
     if (ok && memoryRc == 2)
         ok = Fail("a load of the memory figure failed");

@@ -47,7 +47,7 @@ int MemoryFigure(int loads)
     for (int i = 1; i <= loads; ++i) {
         w.OpenVideoFile(clips[i % 2]);
         // Loaded, playing, and a few pictures drawn.
-        if (!RunUntil([&] { return !w.NoVideoLoaded; }, 30000))
+        if (!RunUntil([&] { return w.IsVideoLoaded(); }, 30000))
             return 2;
         RunUntil([] { return false; }, 300);
         if (i == 2) {

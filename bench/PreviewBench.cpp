@@ -102,7 +102,7 @@ int PreviewWindowChild(const QString& file, double seconds)
 {
     frmMain w;
     w.show();
-    VideoPane* pane = w.picVideoWindow;
+    VideoPane* pane = w.findChild<VideoPane*>(QStringLiteral("picVideoWindow"));
     w.resize(w.size() + kPane - pane->size());
     if (!RunUntil([&] { return pane->size() == kPane && w.windowHandle() && w.windowHandle()->isExposed(); }, 10000))
         return 2;

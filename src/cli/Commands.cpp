@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "cli/ConsoleHost.h"
+#include "cli/CutCommand.h"
 #include "common/ProgramNames.h"
 #include "formats/Catalogue.h"
 
@@ -49,13 +50,16 @@ int ListPresets(const QStringList& options)
 
 bool IsWindowlessCommand(const QStringList& arguments)
 {
-    return arguments.size() > 1 && arguments.at(1) == QLatin1String("presets");
+    return arguments.size() > 1
+        && (arguments.at(1) == QLatin1String("presets") || arguments.at(1) == QLatin1String("cut"));
 }
 
 std::optional<int> RunWindowlessCommand(const QStringList& arguments)
 {
     if (!IsWindowlessCommand(arguments))
         return std::nullopt;
+    if (arguments.at(1) == QLatin1String("cut"))
+        return RunCutCommand(arguments.mid(2));
     return ListPresets(arguments.mid(2));
 }
 

@@ -8,7 +8,7 @@ namespace clip {
 
 // The commands of the program that need no window: "clipwright presets"
 // (one line per named format: category, label and extension, separated by
-// tabs). `arguments` are the program's own, the program's name first.
+// tabs) and "clipwright cut" (CutCommand.h). `arguments` are the program's own, the program's name first.
 // Empty when they name no such command (the window's program takes them);
 // otherwise the exit status. Needs an application object and a host.
 std::optional<int> RunWindowlessCommand(const QStringList& arguments);

@@ -41,15 +41,6 @@ constexpr int kProbeWaitMs = 60000;
 // How long a probe is waited for between two looks at the window's events.
 constexpr int kProbeSliceMs = 20;
 
-// The encoder's path as the first word of a command line. It is left bare,
-// as usual, unless the program folder holds a blank or a quote that would
-// split or garble it.
-QString encoderCommand(const QString& path)
-{
-    static const QRegularExpression needsQuotes(QStringLiteral("[\\s\"]"));
-    return path.contains(needsQuotes) ? DOSOutputs::QuoteArgument(path) : path;
-}
-
 // The encoder's status line ("frame= ... time=..." or, without pictures,
 // "size= ... time=...") as opposed to lines that may echo a file name.
 bool IsStatusLine(const QString& line)
@@ -72,8 +63,14 @@ void CVideoConv::setInputFile(const QString& sSet) { m_inputFile = sSet; }
 QString CVideoConv::OutputFile() const { return m_outputFile; }
 void CVideoConv::setOutputFile(const QString& sSet) { m_outputFile = sSet; }
 void CVideoConv::setFileTimeLength(float iSet) { m_fileTimeLength = iSet; }
-void CVideoConv::setParametrs(const QString& sSet) { m_parametrs = sSet; }
+void CVideoConv::setParametrs(const QString& sSet) { m_options = QProcess::splitCommand(sSet); }
+void CVideoConv::setOptions(const QStringList& options) { m_options = options; }
 void CVideoConv::setStartTime(double seconds) { m_startTime = MediaMilliseconds(seconds); }
+
+void CVideoConv::setFailure(const QString& message, const QString& details)
+{
+    m_failure = {message, details};
+}
 
 void CVideoConv::setProgressRange(double from, double span)
 {
@@ -101,19 +98,18 @@ DOSOutputs* CVideoConv::runner()
     return objDOS.get();
 }
 
-QString CVideoConv::BuildCommandLine() const
+QStringList CVideoConv::BuildArguments() const
 {
     // Before the input the encoder seeks to the start (to the key frame at or
     // before it, then decoding exactly from the start on). After the input it
     // decodes from the beginning and drops every frame before the start:
     // slower, but exact where the input seek is not. Either way the
     // encoder's "time=" counts from the start, as the progress needs.
-    const QString seek = m_startTime
-        ? QStringLiteral(" -ss ") + CommandLineSeconds(m_origin.EncoderMilliseconds(*m_startTime))
-        : QString();
-    const QString input = QStringLiteral(" -i ") + DOSOutputs::QuoteArgument(m_inputFile);
-    return encoderCommand(EncoderPath()) + (m_seekAfterInput ? input + seek : seek + input) + QLatin1Char(' ')
-        + m_parametrs + QLatin1Char(' ') + DOSOutputs::QuoteArgument(m_outputFile);
+    QStringList seek;
+    if (m_startTime)
+        seek << QStringLiteral("-ss") << CommandLineSeconds(m_origin.EncoderMilliseconds(*m_startTime));
+    const QStringList input{QStringLiteral("-i"), m_inputFile};
+    return (m_seekAfterInput ? input + seek : seek + input) + m_options + QStringList{m_outputFile};
 }
 
 QString CVideoConv::MissingEncoderMessage() const
@@ -173,6 +169,22 @@ std::optional<TimeOrigin> CVideoConv::ProbeTimeOrigin(const QString& path)
 {
     const QString report = RunProbe(TimeOrigin::ProbeArguments(path));
     return report.isEmpty() ? std::nullopt : TimeOrigin::FromProbeReport(report);
+}
+
+std::optional<double> CVideoConv::ProbePositionLength(const QString& path)
+{
+    const QString report = RunProbe(TimeOrigin::ProbeArguments(path));
+    const std::optional<TimeOrigin> origin = report.isEmpty() ? std::nullopt : TimeOrigin::FromProbeReport(report);
+    const double seconds = QJsonDocument::fromJson(report.toUtf8())
+                               .object()
+                               .value(QLatin1String("format"))
+                               .toObject()
+                               .value(QLatin1String("duration"))
+                               .toString()
+                               .toDouble();
+    if (!origin || seconds <= 0.0)
+        return std::nullopt;
+    return seconds - (origin->FirstFrame() - origin->ContainerStart());
 }
 
 void CVideoConv::ProbeInput()
@@ -242,6 +254,7 @@ void CVideoConv::StartConversion()
 {
     const QPointer<CVideoConv> self(this);
     m_outcome = CutOutcome::NotRun;
+    m_failure = {};
     m_stopRequested = false;
     m_probesStopped = false;
     m_pendingLine.clear();
@@ -249,9 +262,8 @@ void CVideoConv::StartConversion()
     try {
         if (const QString missing = MissingEncoderMessage(); !missing.isEmpty()) {
             m_running = false;
+            setFailure(ConversionError(missing), {});
             raiseStatus(QStringLiteral("Error"));
-            if (self)
-                Host().messageBox(ConversionError(missing), MsgCritical);
             return;
         }
         DOSOutputs* dos = runner();
@@ -260,7 +272,7 @@ void CVideoConv::StartConversion()
         m_seekAfterInput = m_startTime && m_inputNeedsExactSeek;
         if (!self)
             return;
-        dos->setCommandLine(BuildCommandLine());
+        dos->setCommand(EncoderPath(), BuildArguments());
         Host().processEvents();
         if (!self)
             return;
@@ -285,9 +297,8 @@ void CVideoConv::StartConversion()
         }
         if (!dos->WasStarted()) {
             m_running = false;
+            setFailure(ConversionError(dos->FailureMessage()), {});
             raiseStatus(QStringLiteral("Error"));
-            if (self)
-                Host().messageBox(ConversionError(dos->FailureMessage()), MsgCritical);
             return;
         }
         QString message;
@@ -310,10 +321,8 @@ void CVideoConv::StartConversion()
         if (m_outcome == CutOutcome::Succeeded)
             return;
         m_outcome = CutOutcome::Failed;
+        setFailure(message, result);
         raiseStatus(QStringLiteral("Error"));
-        if (!self)
-            return;
-        Host().messageBoxWithDetails(message, result, MsgCritical);
     } catch (const std::exception& error) {
         if (!self)
             return;
@@ -343,8 +352,7 @@ bool CVideoConv::IsFileSupported(const QString& sMediaFile)
         }
         DOSOutputs* dos = runner();
         dos->setShowsFailures(true);
-        dos->setCommandLine(encoderCommand(EncoderPath()) + QStringLiteral(" -i ")
-                            + DOSOutputs::QuoteArgument(sMediaFile));
+        dos->setCommand(EncoderPath(), {QStringLiteral("-i"), sMediaFile});
         Host().processEvents();
         if (!self)
             return false;

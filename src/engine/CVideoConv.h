@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include "common/MediaTime.h"
 
@@ -14,13 +15,20 @@ namespace clip {
 
 class DOSOutputs;
 
-// How a StartConversion ended. The window's bar, label, clean-up and
+// How a StartConversion ended. The view's bar, label, clean-up and
 // power-off all follow from this one value.
 enum class CutOutcome {
-    NotRun,     // the encoder never started (its failure has been shown)
+    NotRun,     // the encoder never started (its failure, if any, in Failure())
     Stopped,    // a stop request ended the run
     Succeeded,  // the encoder exited with status 0 and left a file with a stream of non-zero duration
-    Failed,     // the encoder ran to its own end without a usable result (failure shown)
+    Failed,     // the encoder ran to its own end without a usable result (its cause in Failure())
+};
+
+// Why a job failed, as the user is to be told: the message (cause first)
+// and the encoder's whole report behind it (empty where none ran).
+struct JobFailure {
+    QString message;
+    QString details;
 };
 
 // One encoder job: cuts `InputFile` into `OutputFile` with the encoder
@@ -57,7 +65,11 @@ public:
     void setOutputShownAs(const QString& path) { m_outputShownAs = path; }
     // Length of the result in seconds; zero or less when unknown.
     void setFileTimeLength(float iSet);
+    // The encoder options between the input and the output: as a command
+    // line's text (split without any shell, as the runner splits one), or
+    // as the arguments themselves.
     void setParametrs(const QString& sSet);
+    void setOptions(const QStringList& options);
     // Where the cut starts in the input, in seconds, taken to the
     // millisecond below (MediaMilliseconds) and written as a whole number
     // when whole ("-ss 10"), else with three decimals ("-ss 10.040"). Unset
@@ -65,9 +77,9 @@ public:
     void setStartTime(double seconds);
 
     // Runs the job to its end and decides its outcome. A failed run raises
-    // the "Error" status and shows the cause (the encoder's last error lines,
-    // its whole report behind the box's details); a stopped run raises
-    // "Cancelled" only.
+    // the "Error" status and keeps its cause in Failure() (the encoder's last
+    // error lines, its whole report as the details) for its owner to show; a
+    // stopped run raises "Cancelled" only.
     virtual void StartConversion();
     // Asks a running job to stop; does nothing when no job runs.
     void StopConversion();
@@ -79,8 +91,13 @@ public:
     // Where positions start in `path`, as the probe finds it; empty when the
     // probe could not tell.
     std::optional<TimeOrigin> ProbeTimeOrigin(const QString& path);
+    // How long `path` runs in positions (from its first shown frame to the
+    // container's end), by the same probe; empty when the probe cannot tell.
+    std::optional<double> ProbePositionLength(const QString& path);
 
     CutOutcome Outcome() const { return m_outcome; }
+    // Why the last run failed or could not start; empty otherwise.
+    const JobFailure& Failure() const { return m_failure; }
     bool Succeeded() const { return m_outcome == CutOutcome::Succeeded; }
     bool WasStopped() const { return m_outcome == CutOutcome::Stopped; }
     // True while StartConversion runs.
@@ -108,7 +125,9 @@ protected:
     // percent (the whole bar by default). A job of several runs sets it
     // before each.
     void setProgressRange(double from, double span);
-    QString BuildCommandLine() const;
+    void setFailure(const QString& message, const QString& details);
+    // The encoder's arguments: the start, the input, the options, the output.
+    QStringList BuildArguments() const;
     void objDOS_ReceiveOutputs(QString& CommandOutputs);
     void handleReportLine(const QString& line);
     // The lines of an encoder report that say why it failed: its last error
@@ -153,12 +172,13 @@ protected:
     QString m_outputFile;
     QString m_outputShownAs;
     float m_fileTimeLength = 0.0f;
-    QString m_parametrs;
+    QStringList m_options;
     std::optional<qint64> m_startTime;  // milliseconds, a position
     TimeOrigin m_origin;                // of the input, read when the job starts
     std::unique_ptr<DOSOutputs> objDOS;
     QString m_pendingLine;  // the report's last line, not yet complete
     CutOutcome m_outcome = CutOutcome::NotRun;
+    JobFailure m_failure;
     bool m_running = false;
     bool m_stopRequested = false;
     bool m_probesStopped = false;  // a Stop ends the probe under way and any after it

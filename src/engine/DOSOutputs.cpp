@@ -60,6 +60,17 @@ QString DOSOutputs::CommandLine() const
 void DOSOutputs::setCommandLine(const QString& DOSCommand)
 {
     m_commandLine = DOSCommand;
+    m_arguments = QProcess::splitCommand(DOSCommand);
+    m_program = m_arguments.isEmpty() ? QString() : m_arguments.takeFirst();
+}
+
+void DOSOutputs::setCommand(const QString& program, const QStringList& arguments)
+{
+    m_program = program;
+    m_arguments = arguments;
+    m_commandLine = program.isEmpty() ? QString() : QuoteArgument(program);
+    for (const QString& argument : arguments)
+        m_commandLine += QLatin1Char(' ') + QuoteArgument(argument);
 }
 
 QString DOSOutputs::Outputs() const
@@ -95,10 +106,21 @@ QString DOSOutputs::Fail(const QString& message)
 
 QString DOSOutputs::ExecuteCommand(const QString& CommandLine)
 {
+    if (!CommandLine.isEmpty())
+        setCommandLine(CommandLine);
+    return run();
+}
+
+QString DOSOutputs::ExecuteCommand(const QString& program, const QStringList& arguments)
+{
+    setCommand(program, arguments);
+    return run();
+}
+
+QString DOSOutputs::run()
+{
     m_stopConvert = false;
     m_failureMessage.clear();
-    if (!CommandLine.isEmpty())
-        m_commandLine = CommandLine;
     if (m_commandLine.isEmpty())
         return Fail(QStringLiteral("Command Line is empty"));
 
@@ -111,14 +133,13 @@ QString DOSOutputs::ExecuteCommand(const QString& CommandLine)
     ++m_runSerial;
     const quint64 run = m_runSerial;
 
-    QStringList arguments = QProcess::splitCommand(m_commandLine);
-    if (arguments.isEmpty())
+    if (m_program.isEmpty())
         return Fail(QStringLiteral("File or command not found"));
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->setStandardInputFile(QProcess::nullDevice());
-    m_process->setProgram(arguments.takeFirst());
-    m_process->setArguments(arguments);
+    m_process->setProgram(m_program);
+    m_process->setArguments(m_arguments);
 #ifndef Q_OS_WIN
     // The child ends with this program, even when the program is killed.
     const int parent = int(::getpid());

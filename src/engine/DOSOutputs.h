@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -16,9 +17,12 @@ namespace clip {
 // the keyboard reads end-of-file at once. The child ends with the program
 // (platform/ChildLifetime.h), also when the program is killed.
 //
-// The command line is split into program and arguments without any shell:
-// blanks separate arguments, double quotes group, and three double quotes in
-// a row stand for one literal double quote (QuoteArgument makes such text).
+// A run is a program and its arguments, each handed to the child exactly as
+// it stands (no shell ever sees them). The command-line text interface is a
+// thin wrapper over that: the text is split into program and arguments
+// without any shell (blanks separate arguments, double quotes group, and
+// three double quotes in a row stand for one literal double quote;
+// QuoteArgument makes such text).
 //
 // The runner stays on the calling (user-interface) thread. Output is handed
 // out in chunks of at most 512 bytes through ReceiveOutputs, each after six
@@ -38,7 +42,12 @@ public:
     ~DOSOutputs() override;
 
     QString CommandLine() const;
+    // Stores a command-line text: split into program and arguments here.
     void setCommandLine(const QString& DOSCommand);
+    // Stores the program and its arguments of the next run.
+    void setCommand(const QString& program, const QStringList& arguments);
+    QString Program() const { return m_program; }
+    QStringList Arguments() const { return m_arguments; }
 
     // Everything captured during the current or last run.
     QString Outputs() const;
@@ -48,6 +57,8 @@ public:
     // the run was stopped or the command could not be started (the runner
     // has shown its message then, or left it to its owner).
     QString ExecuteCommand(const QString& CommandLine = {});
+    // Runs `program` with `arguments` (stored as the next run's command).
+    QString ExecuteCommand(const QString& program, const QStringList& arguments);
 
     // Ends a child that still runs and releases it. Harmless when idle.
     void CleanUp();
@@ -86,7 +97,10 @@ private:
     ReadResult readChunk(QString& chunk, quint64 run);
     void recordExit();
 
-    QString m_commandLine;
+    QString m_commandLine;      // the stored command as text (quoted arguments)
+    QString m_program;          // the stored command itself
+    QStringList m_arguments;
+    QString run();
     QString m_outputs;
     std::unique_ptr<QProcess> m_process;
     QByteArray m_pendingBytes;  // an incomplete UTF-8 sequence held back for the next chunk

@@ -227,7 +227,6 @@ double SmartCutJob::EndSeconds() const
 {
     return m_origin.FileTimeOfPosition(double(m_startTime.value_or(0) + m_length) / 1000.0);
 }
-void SmartCutJob::setFallbackParametrs(const QString& options) { m_fallback = options; }
 
 QString SmartCutJob::Command(const QString& program, const QStringList& args) const
 {
@@ -266,15 +265,17 @@ void SmartCutJob::Fail(const QString& message, const QString& details)
 {
     m_running = false;
     m_outcome = CutOutcome::Failed;
-    raiseStatus(QStringLiteral("Error"));
     if (!message.isEmpty())
-        Host().messageBoxWithDetails(message, details, MsgCritical);
+        setFailure(message, details);
+    raiseStatus(QStringLiteral("Error"));
 }
 
 void SmartCutJob::StartConversion()
 {
     const QPointer<SmartCutJob> self(this);
     m_outcome = CutOutcome::NotRun;
+    m_failure = {};
+    m_reencodeOffer.clear();
     m_stopRequested = false;
     m_probesStopped = false;
     m_pendingLine.clear();
@@ -283,9 +284,8 @@ void SmartCutJob::StartConversion()
     runner()->setShowsFailures(false);  // this job's box says it
     if (const QString missing = MissingEncoderMessage(); !missing.isEmpty()) {
         m_running = false;
+        setFailure(ConversionError(missing), {});
         raiseStatus(QStringLiteral("Error"));
-        if (self)
-            Host().messageBox(ConversionError(missing), MsgCritical);
         return;
     }
     raiseStatus(QStringLiteral("Starting..."));
@@ -301,21 +301,10 @@ void SmartCutJob::StartConversion()
     if (m_outcome == CutOutcome::Failed)
         return;
     if (!unsupported.isEmpty()) {
+        // Nothing has been made; the owner decides about the re-encode.
         m_running = false;
-        const QString why =
+        m_reencodeOffer =
             QStringLiteral("Smart cut cannot keep the original quality of this video (%1).").arg(unsupported);
-        if (m_fallback.isEmpty()) {
-            Host().messageBox(why + QStringLiteral(" Choose a preset that re-encodes."), MsgExclamation);
-            return;
-        }
-        const bool reencode = Host().askYesNo(why + QStringLiteral(" Cut it frame-exact by re-encoding instead?"));
-        if (!self || !reencode)
-            return;
-        // The re-encode's bar runs over the whole selection, as a plain cut's does.
-        setParametrs(m_fallback);
-        setFileTimeLength(float(double(m_length) / 1000.0));
-        setProgressRange(0, 100);
-        CVideoConv::StartConversion();
         return;
     }
 

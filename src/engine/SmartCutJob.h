@@ -26,9 +26,9 @@ namespace clip {
 // private folder beside the output, removed in every outcome. One bar runs
 // over all steps, weighted by their expected cost.
 //
-// Where the video cannot be smart-cut, the job asks before any step runs
-// whether to cut frame-exact by re-encoding instead; Yes runs the job with
-// the fallback options, No ends it as NotRun.
+// Where the video cannot be smart-cut, the job ends as NotRun before any
+// part is made, saying why in ReencodeOffer(): its owner may offer the
+// frame-exact re-encode instead.
 class SmartCutJob : public CVideoConv {
     Q_OBJECT
 
@@ -40,8 +40,10 @@ public:
     // as the re-encoding cut's "-t": the frames shown from the start on for
     // that long are the output, the frame at the end mark is not.
     void setSelectionLength(double seconds);
-    // The encoder options of the frame-exact re-encode offered instead.
-    void setFallbackParametrs(const QString& options);
+    // Why the last run could not keep the original quality ("Smart cut
+    // cannot keep the original quality of this video (...)."), when it
+    // ended for that reason; empty otherwise.
+    QString ReencodeOffer() const { return m_reencodeOffer; }
 
     void StartConversion() override;
 
@@ -80,7 +82,7 @@ private:
     void Fail(const QString& message, const QString& details);
 
     qint64 m_length = 0;  // milliseconds
-    QString m_fallback;
+    QString m_reencodeOffer;
     SmartCutPlan m_plan;
     VideoProperties m_video;
     QStringList m_encoderOptions;  // of the re-encoded parts

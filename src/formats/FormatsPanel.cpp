@@ -264,4 +264,59 @@ void FormatsPanel::buildCustomPanel(MyFrame* panel)
     column->addLayout(groups, 1);
 }
 
+FormatChoice FormatsPanel::Choice() const
+{
+    FormatChoice c;
+    c.custom = !optFormat[0]->isChecked();
+    c.category = cmbCategory->currentText();
+    c.label = cmbOutVCodec->currentText();
+    c.extension = cmbOutFormat->currentText();
+    c.container = cmbCustContainer->currentText();
+    c.videoCodec = cmbCVCodec->currentText();
+    c.videoBitrate = txtCVBitrate->text();
+    c.videoSize = cmbCVSize->currentText();
+    c.aspect = cmbCVAspect->currentText();
+    c.frameRate = txtFrameRate->text();
+    c.audioCodec = cmbCACodec->currentText();
+    c.audioBitrate = txtCABirate->text();
+    c.samplingRate = cmbCASmapleRate->currentText();
+    c.channels = txtChannels->text();
+    return c;
+}
+
+bool FormatsPanel::Restore(const FormatChoice& choice)
+{
+    optFormat[choice.custom ? 1 : 0]->setChecked(true);
+    bool found = true;
+    const auto pick = [&found](QComboBox* list, const QString& text) {
+        const int index = list->findText(text);
+        if (index < 0)
+            found = false;
+        else if (list->currentIndex() != index)
+            list->setCurrentIndex(index);
+    };
+    if (!choice.custom) {
+        // Selected again even when shown: the cascade then refills the lists
+        // below it from the tables as they are now.
+        const int category = cmbCategory->findText(choice.category);
+        if (category >= 0 && category == cmbCategory->currentIndex())
+            cmbCategory->setCurrentIndex(-1);
+        pick(cmbCategory, choice.category);
+        pick(cmbOutVCodec, choice.label);
+        pick(cmbOutFormat, choice.extension);
+        return found;
+    }
+    pick(cmbCustContainer, choice.container);
+    pick(cmbCVCodec, choice.videoCodec);
+    pick(cmbCVSize, choice.videoSize);
+    pick(cmbCVAspect, choice.aspect);
+    pick(cmbCACodec, choice.audioCodec);
+    pick(cmbCASmapleRate, choice.samplingRate);
+    txtCVBitrate->setText(choice.videoBitrate);
+    txtFrameRate->setText(choice.frameRate);
+    txtCABirate->setText(choice.audioBitrate);
+    txtChannels->setText(choice.channels);
+    return found;
+}
+
 }  // namespace clip

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/MyFrame.h"
+#include "formats/FormatChoice.h"
 
 #include <array>
 
@@ -29,6 +30,14 @@ public:
     static const QStringList& SizeItems();
     static const QStringList& AspectItems();
     static const QStringList& SamplingRateItems();
+
+    // The format the panel shows: the route in front and the texts of its
+    // lists and boxes.
+    FormatChoice Choice() const;
+    // Shows `choice`: the route, then each list's item of that text (a
+    // preset's category first, so that its cascade fills the other two) and
+    // each box's text. False when a list has no such item (it keeps its own).
+    bool Restore(const FormatChoice& choice);
 
     // The route: [0] "Presets", [1] "Custom (Advanced)". Both carry the object
     // name "optFormat" and their position in the dynamic property "Index".

@@ -3,12 +3,9 @@
 #include "common/HostServices.h"
 #include "common/SecondsToTime.h"
 #include "common/Rounding.h"
-#include "controls/MyOption.h"
 #include "formats/Catalogue.h"
-#include "formats/FormatsPanel.h"
+#include "formats/FormatChoice.h"
 
-#include <QComboBox>
-#include <QLineEdit>
 #include <QLocale>
 
 #include <algorithm>
@@ -114,35 +111,34 @@ QString Selection(double SelectStart, double SelectEnd)
     return QStringLiteral(" -t ") + CommandLineSeconds(MediaMilliseconds(SelectEnd - SelectStart));
 }
 
-QString PresetParameters(const FormatsPanel& panel, const Catalogues& cat, double SelectStart, double SelectEnd)
+QString PresetParameters(const FormatChoice& panel, const Catalogues& cat, double SelectStart, double SelectEnd)
 {
-    const PresetEntry* p = FindPreset(cat, panel.cmbCategory->currentText(), panel.cmbOutVCodec->currentText(),
-                                      panel.cmbOutFormat->currentText());
+    const PresetEntry* p = ChosenPreset(cat, panel);
     return p ? p->Params + Selection(SelectStart, SelectEnd) : QString();
 }
 
-QString CustomParameters(const FormatsPanel& panel, const Catalogues& cat, double SelectStart, double SelectEnd)
+QString CustomParameters(const FormatChoice& panel, const Catalogues& cat, double SelectStart, double SelectEnd)
 {
     QString result;
 
-    result += QStringLiteral("-ar ") + PlainNumber(LeadingNumber(panel.cmbCASmapleRate->currentText()) * 1000.0);
+    result += QStringLiteral("-ar ") + PlainNumber(LeadingNumber(panel.samplingRate) * 1000.0);
     result += QStringLiteral(" -ab ")
-              + QString::number(BitsPerSecond(panel.txtCABirate->text(), QStringLiteral("audio bitrate")));
+              + QString::number(BitsPerSecond(panel.audioBitrate, QStringLiteral("audio bitrate")));
 
-    const QString audioCodec = GetCodecName(cat, panel.cmbCACodec->currentText());
+    const QString audioCodec = GetCodecName(cat, panel.audioCodec);
     if (!audioCodec.isEmpty())
         result += QStringLiteral(" -acodec ") + OneArgument(audioCodec, QStringLiteral("audio codec name"));
 
-    result += QStringLiteral(" -ac ") + OneArgument(panel.txtChannels->text(), QStringLiteral("channel count"));
+    result += QStringLiteral(" -ac ") + OneArgument(panel.channels, QStringLiteral("channel count"));
 
-    const QString videoCodec = GetCodecName(cat, panel.cmbCVCodec->currentText());
+    const QString videoCodec = GetCodecName(cat, panel.videoCodec);
     if (!videoCodec.isEmpty())
         result += QStringLiteral(" -vcodec ") + OneArgument(videoCodec, QStringLiteral("video codec name"));
 
     result += QStringLiteral(" -b ")
-              + QString::number(BitsPerSecond(panel.txtCVBitrate->text(), QStringLiteral("video bitrate")));
+              + QString::number(BitsPerSecond(panel.videoBitrate, QStringLiteral("video bitrate")));
 
-    const QString size = panel.cmbCVSize->currentText();
+    const QString size = panel.videoSize;
     if (size != kAsInput) {
         const qsizetype open = size.indexOf(QLatin1Char('('));
         if (open < 0)
@@ -150,27 +146,35 @@ QString CustomParameters(const FormatsPanel& panel, const Catalogues& cat, doubl
         result += QStringLiteral(" -s ") + OneArgument(size.left(open), QStringLiteral("video size name"));
     }
 
-    const QString aspect = panel.cmbCVAspect->currentText();
+    const QString aspect = panel.aspect;
     if (aspect != kAsInput)
         result += QStringLiteral(" -aspect ") + OneArgument(aspect, QStringLiteral("aspect ratio"));
 
-    result += QStringLiteral(" -r ") + OneArgument(panel.txtFrameRate->text(), QStringLiteral("frame rate"));
+    result += QStringLiteral(" -r ") + OneArgument(panel.frameRate, QStringLiteral("frame rate"));
     result += Selection(SelectStart, SelectEnd);
     return result;
 }
 
 }  // namespace
 
-QString GetParamaters(const FormatsPanel& panel, const Catalogues& cat, double SelectStart, double SelectEnd)
+ParamatersResult BuildParamaters(const FormatChoice& choice, const Catalogues& cat, double SelectStart,
+                                 double SelectEnd)
 {
-    if (panel.optFormat[0]->isChecked())
-        return PresetParameters(panel, cat, SelectStart, SelectEnd);
+    if (!choice.custom)
+        return {PresetParameters(choice, cat, SelectStart, SelectEnd), {}};
     try {
-        return CustomParameters(panel, cat, SelectStart, SelectEnd);
+        return {CustomParameters(choice, cat, SelectStart, SelectEnd), {}};
     } catch (const BuildError& error) {
-        Host().messageBox(QStringLiteral("Error occured while getting paramters\r\n") + error.cause, MsgCritical);
-        return {};
+        return {{}, QStringLiteral("Error occured while getting paramters\r\n") + error.cause};
     }
+}
+
+QString GetParamaters(const FormatChoice& choice, const Catalogues& cat, double SelectStart, double SelectEnd)
+{
+    const ParamatersResult result = BuildParamaters(choice, cat, SelectStart, SelectEnd);
+    if (!result.error.isEmpty())
+        Host().messageBox(result.error, MsgCritical);
+    return result.options;
 }
 
 }  // namespace clip

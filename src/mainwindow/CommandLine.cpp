@@ -17,6 +17,7 @@ namespace {
 // object for its own text.
 const char* const kHelpText =
     "Usage: clipwright [options] [VIDEO]\n"
+    "       clipwright cut [options] INPUT...\n"
     "       clipwright presets\n"
     "Cuts a marked part of a video into a new file.\n"
     "\n"
@@ -28,6 +29,7 @@ const char* const kHelpText =
     "  VIDEO          A video to open at start-up.\n"
     "\n"
     "Commands (no window):\n"
+    "  cut            Cut each INPUT into a new file ('clipwright cut --help').\n"
     "  presets        List the named formats: category, label and extension.\n";
 
 void print(FILE* stream, const QString& text)

@@ -54,23 +54,23 @@ void reportAndCut(frmMain& window)
 {
     const QString folder = qEnvironmentVariable("CLIPWRIGHT_SELF_CHECK");
 
-    printLine(QStringLiteral("presets"), QString::number(window.Tables.PresetCount));
-    printLine(QStringLiteral("codecs"), QString::number(window.Tables.CodecCount));
+    printLine(QStringLiteral("presets"), QString::number(window.Catalogue().PresetCount));
+    printLine(QStringLiteral("codecs"), QString::number(window.Catalogue().CodecCount));
     printLine(QStringLiteral("encoder"), ToolFound(QStringLiteral("ffmpeg")) ? LocateTool(QStringLiteral("ffmpeg"))
                                                                               : LookedFor(QStringLiteral("ffmpeg")).join(QLatin1String(", ")));
-    printLine(QStringLiteral("time"), window.lblTime->text());
+    printLine(QStringLiteral("time"), window.findChild<QLabel*>(QStringLiteral("lblTime"))->text());
 
     // The first second (or up to CLIPWRIGHT_SELF_CHECK_END seconds), cut
     // into the given folder by the window's buttons.
     const int end = qEnvironmentVariableIntValue("CLIPWRIGHT_SELF_CHECK_END");
-    window.Slider->setValue(0);
-    window.cmdStartSelect->click();
-    window.Slider->setValue(end > 0 ? end : 1);
-    window.cmdEndSelect->click();
-    window.chkShutdown->setChecked(false);
-    window.optOtherFolder->click();
-    window.txtOutPath->setText(folder);
-    window.cmdConvert->click();
+    window.findChild<Slider*>(QStringLiteral("Slider"))->setValue(0);
+    window.findChild<MyButton*>(QStringLiteral("cmdStartSelect"))->click();
+    window.findChild<Slider*>(QStringLiteral("Slider"))->setValue(end > 0 ? end : 1);
+    window.findChild<MyButton*>(QStringLiteral("cmdEndSelect"))->click();
+    window.findChild<MyCheck*>(QStringLiteral("chkShutdown"))->setChecked(false);
+    window.findChild<MyOption*>(QStringLiteral("optOtherFolder"))->click();
+    window.findChild<QLineEdit*>(QStringLiteral("txtOutPath"))->setText(folder);
+    window.findChild<MyButton*>(QStringLiteral("cmdConvert"))->click();
 
     for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files))
         printLine(QStringLiteral("cut"), file.absoluteFilePath());
@@ -87,7 +87,7 @@ void FinishSelfCheck(frmMain& window)
     auto* clock = new QElapsedTimer;
     clock->start();
     QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, clock] {
-        if (window.NoVideoLoaded && !g_messageShown && clock->elapsed() < 20000)
+        if (!window.IsVideoLoaded() && !g_messageShown && clock->elapsed() < 20000)
             return;
         poll->stop();
         delete clock;

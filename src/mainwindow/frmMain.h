@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cut/CutRequest.h"
 #include "formats/Catalogue.h"
 
 #include <QKeySequence>
@@ -33,8 +34,7 @@ class MyProgressBar;
 class Slider;
 class VideoPane;
 class CVideoConv;
-class PartialOutput;
-enum class CutOutcome;
+class CutController;
 class PlaybackEngine;
 struct StoreReport;
 
@@ -70,6 +70,186 @@ public:
 
     // "major.minor.0.revision", as lblVer shows the program version.
     static QString VersionText(int major, int minor, int revision);
+
+    // ---- Window state ----
+    bool IsVideoLoaded() const { return !NoVideoLoaded; }
+    // The loaded (or last chosen) video's path.
+    QString InputFile() const { return InputFilePath; }
+    // The preset and codec tables, filled at start-up for the whole run: the
+    // model the formats panel and the cut read.
+    Catalogues& Catalogue() { return Tables; }
+    // The panel the slide animation moves (or last moved).
+    MyFrame* SlidingPanel() const { return AnimatedPanel; }
+
+
+    // ---- Handlers ----
+    void StartPanelSlide(const QString& mode);
+    void tmrAnimate_Timer();
+    void cmdAbout_Click();
+    void cmdChangeFormat_Click();
+    void cmdCloseHelp_Click();
+    void cmdClose_Click();
+    void cmdMinimize_Click();
+    void frMain_MouseDown();
+    // The window's edges that a press at `pos` (in frMain) resizes from;
+    // none away from the edges and while maximized.
+    Qt::Edges ResizeEdgesAt(const QPoint& pos) const;
+    // Window size and position as kept with the settings: "x,y,width,height"
+    // and ",max" when maximized; a text that does not fit is ignored, and a
+    // size below the design size or a place off every screen is corrected.
+    QString WindowGeometryText() const;
+    void RestoreWindowGeometry(const QString& text);
+    void MyButton1_Click();
+    void lblFFmpeg_Click();
+    void lblWebSite_Click();
+    void optSameFolder_Click();
+    void optOtherFolder_Click();
+    void cmdBrowse_Click();
+
+    // The folder dialog; the chosen folder or an empty text when cancelled.
+    QString BrowseForFolder(QWidget* ownerWindow, const QString& title, bool newStyle);
+
+    // Sets the theme colours on every control, by kind, in control order.
+    void ApplyTheme();
+
+    // Panel positions in twips (the window's design unit).
+    int panelTopTwips(const MyFrame* panel) const;
+    void setPanelTopTwips(MyFrame* panel, int twips);
+    double panelLeftTwips() const { return m_panelLeftTwips; }
+    int windowHeightTwips() const { return m_windowHeightTwips; }
+
+    // ---- Formats panel ----
+    // "Save && Close": the closing check, then the slide-down of the panel
+    // and the new summary in lblFormat.
+    void cmdHide_Click();
+    // Writes the summary of the format chosen in the panel into lblFormat:
+    // run by "Save && Close" and the settings restore, so the summary shows
+    // the saved choices only.
+    void ShowFormatDescription();
+    // Renews the summary's line about the key frame a copying cut starts at
+    // (new key frames, a new start mark), for the summarised format.
+    void ShowCutStartNote();
+
+    // ---- Video preview ----
+    // The open-file dialog: `filter` holds "Description|pattern;pattern"
+    // pairs (all files when empty). The chosen path, or "Cancel".
+    QString ShowOpenDialog(QWidget* ownerWindow, const QStringList& filter, const QString& title,
+                           bool explorerStyle);
+    // The video chosen in the dialog, or an empty text.
+    QString SelectVideoFile();
+    // Makes `path` the current video: stops the preview, resets the timeline
+    // and the labels, and (regular files only) probes the file, within
+    // ProbeTimeLimitMs, while a new engine opens it; the file is taken when
+    // the probe agrees and the engine has it, refused if either refuses.
+    void OpenVideoFile(const QString& path);
+    // Starts loading `path` into a new playback engine (m_opening) and
+    // returns at once; false when the load could not start. Once the engine
+    // is the player, its loaded() runs PlayerLoaded() and a failure is shown.
+    bool LoadVideo(const QString& path);
+    // The rest of a load once the engine has the file: timeline, labels, play.
+    void PlayerLoaded();
+    // The longest the probe of a chosen file may take (milliseconds).
+    void setProbeTimeLimit(int ms) { ProbeTimeLimitMs = ms; }
+    void cmdAddVideoFile_Click();
+    void cmdPlay_Click();
+    // Stops and rewinds the preview (nothing while no video is loaded). The
+    // cut job calls it before it starts the encoder.
+    void cmdStop_Click();
+    void tmrVideo_Timer();
+    void Slider_MouseUp(qint16 Button, qint16 Shift, float X, float Y);
+    void cmdStartSelect_Click();
+    void cmdEndSelect_Click();
+    void cmdDeleteSelect_Click();
+    // The selection's ends in seconds: the exact mark (the time of the frame
+    // that was on screen) while the timeline still shows it rounded, else
+    // the timeline's whole seconds (a selection set on the timeline itself).
+    double SelectionStartSeconds() const;
+    double SelectionEndSeconds() const;
+    // The keyboard's moves, while a video is loaded: one frame forward or
+    // back (paused), the next or previous key frame, the start or the end.
+    void StepFrame(bool back);
+    void JumpToKeyFrame(bool forward);
+    void GoToEdge(bool end);
+    // Brings the timeline and lblTime to the playback position: whole
+    // seconds while playing, to the millisecond while paused.
+    void ShowPosition();
+    // The key-frame times of the current video (seconds, ascending), read in
+    // the background after each load; empty until the scan has ended.
+    const QList<double>& KeyFrames() const { return KeyFrameTimes; }
+    // Where a cut from `seconds` starts with a stream copy: the key frame at
+    // or before it (0 when there is none before, or the times are unknown).
+    double KeyFrameAtOrBefore(double seconds) const;
+    // Files dropped on the video pane: the first local file is opened when
+    // its extension is a video one.
+    void picVideoWindow_OLEDragDrop(const QList<QUrl>& urls);
+    // True when the text after the last "." of `fileName` is one of the
+    // video extensions a drop accepts (any case).
+    static bool IsVideoFileName(const QString& fileName);
+    // Says so, and gives true, when `path` names a file whose name is not
+    // valid text in the system's file name encoding (UTF-8 here): it reaches
+    // the program with its undecodable bytes replaced (U+FFFD), so no file
+    // of that name is found, and no tool could be handed the real one.
+    static bool RefuseUnreadableName(const QString& path);
+    // The engine of the current (or last attempted) load; nullptr before
+    // the first load.
+    PlaybackEngine* Player() const { return m_player.get(); }
+    // The engine opening a file the probe has not agreed to yet.
+    PlaybackEngine* OpeningPlayer() const { return m_opening.get(); }
+
+    // ---- Settings ----
+    // "Restore Defaults" on the formats panel: forgets the stored settings
+    // and gives every persisted control its default.
+    void cmdDefaults_Click();
+    // How a failed settings save reaches the user: a box (at most once until
+    // a save succeeds again), or only the log, for the moments when nobody
+    // may be there to close a box (session end, before a power-off).
+    enum class SettingsFailure { Tell, LogOnly };
+    // Saves all seventeen settings now, as one write. Safe to call any number
+    // of times: the window saves on close, when the application quits, when
+    // the session manager asks, and the cut job calls it before a power-off.
+    // Refused when the settings file could not be read at start (its content
+    // would be replaced by defaults). True when saved.
+    bool SaveSettings(SettingsFailure onFailure = SettingsFailure::Tell);
+
+    // ---- Cut job ----
+    // The cut: run by the controller, this window its view.
+    CutController& Cut() const { return *m_cut; }
+    // True while a cut runs (nested ones included).
+    bool IsConverting() const;
+    // Click of the Start/Stop button: the click's checks, then the Start or
+    // the Stop action by the caption.
+    void cmdConvert_Click();
+    // The Start action: locks the controls and runs the cut of the current
+    // request to its end; returns its outcome.
+    CutOutcome RunCutJob();
+    // The request the controls describe now.
+    CutRequest CurrentCutRequest() const;
+    // The eleven controls a running job switches off, in their order.
+    void SetControlsEnabled(bool enabled);
+    QList<QWidget*> CutJobLockedControls() const;
+    // The controller's progress, into the bar.
+    void cConvert_Progress(int iProgress);
+    // Ends the program as a Stop followed by a close would (the system asked
+    // it to end): a running cut is stopped and leaves nothing behind, open
+    // boxes and dialogs are dismissed, the settings are saved and the window
+    // closes once the cut has unwound.
+    void StopAndClose();
+    // The display went away and the program is about to end without a close:
+    // saves the settings and removes the running cut's unfinished files (the
+    // encoder dies with the program).
+    void SaveBeforeAbruptEnd();
+
+protected:
+    void closeEvent(class QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+    void keyPressEvent(class QKeyEvent* event) override;
+    void resizeEvent(class QResizeEvent* event) override;
+    // Tab passes over the controls of a panel resting out of sight.
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    friend class frmMainSettingsControls;
 
     // ---- Controls of the main panel ----
     MyFrame* frMain = nullptr;
@@ -116,12 +296,19 @@ public:
 
     // ---- Window state ----
     bool NoVideoLoaded = true;
-    bool IsConverting = false;
     QString InputFilePath;
     QString DurationText;
-
-    // The preset and codec tables, filled at start-up for the whole run.
     Catalogues Tables;
+    QList<double> KeyFrameTimes;
+    // The longest the probe of a chosen file may take: as long as the
+    // engine's own load (PlaybackEngine::kLoadLimitMs), generous for files
+    // on slow storage (only regular files are probed; the window stays
+    // responsive while it waits).
+    int ProbeTimeLimitMs = 60000;
+    // The panel's behaviour: route, cascades, key filters, closing check.
+    // Created before the catalogues are loaded, so their first selections
+    // already run the cascades.
+    FormatsController* Formats = nullptr;
 
     // ---- Slide animation ----
     MyFrame* AnimatedPanel = nullptr;
@@ -129,206 +316,6 @@ public:
     int AnimInterval = 0;  // milliseconds per tick
     QString AnimMode;
 
-
-    // ---- Handlers ----
-    void StartPanelSlide(const QString& mode);
-    void tmrAnimate_Timer();
-    void cmdAbout_Click();
-    void cmdChangeFormat_Click();
-    void cmdCloseHelp_Click();
-    void cmdClose_Click();
-    void cmdMinimize_Click();
-    void frMain_MouseDown();
-    // The window's edges that a press at `pos` (in frMain) resizes from;
-    // none away from the edges and while maximized.
-    Qt::Edges ResizeEdgesAt(const QPoint& pos) const;
-    // Window size and position as kept with the settings: "x,y,width,height"
-    // and ",max" when maximized; a text that does not fit is ignored, and a
-    // size below the design size or a place off every screen is corrected.
-    QString WindowGeometryText() const;
-    void RestoreWindowGeometry(const QString& text);
-    void MyButton1_Click();
-    void lblFFmpeg_Click();
-    void lblWebSite_Click();
-    void optSameFolder_Click();
-    void optOtherFolder_Click();
-    void cmdBrowse_Click();
-
-    // The folder dialog; the chosen folder or an empty text when cancelled.
-    QString BrowseForFolder(QWidget* ownerWindow, const QString& title, bool newStyle);
-
-    // Sets the theme colours on every control, by kind, in control order.
-    void ApplyTheme();
-
-    // Panel positions in twips (the window's design unit).
-    int panelTopTwips(const MyFrame* panel) const;
-    void setPanelTopTwips(MyFrame* panel, int twips);
-    double panelLeftTwips() const { return m_panelLeftTwips; }
-    int windowHeightTwips() const { return m_windowHeightTwips; }
-
-    // ---- Formats panel ----
-    // The panel's behaviour: route, cascades, key filters, closing check.
-    // Created before the catalogues are loaded, so their first selections
-    // already run the cascades.
-    FormatsController* Formats = nullptr;
-    // "Save && Close": the closing check, then the slide-down of the panel
-    // and the new summary in lblFormat.
-    void cmdHide_Click();
-    // Writes the summary of the format chosen in the panel into lblFormat:
-    // run by "Save && Close" and the settings restore, so the summary shows
-    // the saved choices only.
-    void ShowFormatDescription();
-    // Renews the summary's line about the key frame a copying cut starts at
-    // (new key frames, a new start mark), for the summarised format.
-    void ShowCutStartNote();
-
-    // ---- Video preview ----
-    // The open-file dialog: `filter` holds "Description|pattern;pattern"
-    // pairs (all files when empty). The chosen path, or "Cancel".
-    QString ShowOpenDialog(QWidget* ownerWindow, const QStringList& filter, const QString& title,
-                           bool explorerStyle);
-    // The video chosen in the dialog, or an empty text.
-    QString SelectVideoFile();
-    // Makes `path` the current video: stops the preview, resets the timeline
-    // and the labels, and (regular files only) probes the file, within
-    // ProbeTimeLimitMs, while a new engine opens it; the file is taken when
-    // the probe agrees and the engine has it, refused if either refuses.
-    void OpenVideoFile(const QString& path);
-    // Starts loading `path` into a new playback engine (m_opening) and
-    // returns at once; false when the load could not start. Once the engine
-    // is the player, its loaded() runs PlayerLoaded() and a failure is shown.
-    bool LoadVideo(const QString& path);
-    // The rest of a load once the engine has the file: timeline, labels, play.
-    void PlayerLoaded();
-    // The longest the probe of a chosen file may take: as long as the
-    // engine's own load (PlaybackEngine::kLoadLimitMs), generous for files
-    // on slow storage (only regular files are probed; the window stays
-    // responsive while it waits).
-    int ProbeTimeLimitMs = 60000;
-    void cmdAddVideoFile_Click();
-    void cmdPlay_Click();
-    // Stops and rewinds the preview (nothing while no video is loaded). The
-    // cut job calls it before it starts the encoder.
-    void cmdStop_Click();
-    void tmrVideo_Timer();
-    void Slider_MouseUp(qint16 Button, qint16 Shift, float X, float Y);
-    void cmdStartSelect_Click();
-    void cmdEndSelect_Click();
-    void cmdDeleteSelect_Click();
-    // The selection's ends in seconds: the exact mark (the time of the frame
-    // that was on screen) while the timeline still shows it rounded, else
-    // the timeline's whole seconds (a selection set on the timeline itself).
-    double SelectionStartSeconds() const;
-    double SelectionEndSeconds() const;
-    // The keyboard's moves, while a video is loaded: one frame forward or
-    // back (paused), the next or previous key frame, the start or the end.
-    void StepFrame(bool back);
-    void JumpToKeyFrame(bool forward);
-    void GoToEdge(bool end);
-    // Brings the timeline and lblTime to the playback position: whole
-    // seconds while playing, to the millisecond while paused.
-    void ShowPosition();
-    // The key-frame times of the current video (seconds, ascending), read in
-    // the background after each load; empty until the scan has ended.
-    QList<double> KeyFrameTimes;
-    // Where a cut from `seconds` starts with a stream copy: the key frame at
-    // or before it (0 when there is none before, or the times are unknown).
-    double KeyFrameAtOrBefore(double seconds) const;
-    // Files dropped on the video pane: the first local file is opened when
-    // its extension is a video one.
-    void picVideoWindow_OLEDragDrop(const QList<QUrl>& urls);
-    // True when the text after the last "." of `fileName` is one of the
-    // video extensions a drop accepts (any case).
-    static bool IsVideoFileName(const QString& fileName);
-    // Says so, and gives true, when `path` names a file whose name is not
-    // valid text in the system's file name encoding (UTF-8 here): it reaches
-    // the program with its undecodable bytes replaced (U+FFFD), so no file
-    // of that name is found, and no tool could be handed the real one.
-    static bool RefuseUnreadableName(const QString& path);
-    // The engine of the current (or last attempted) load; nullptr before
-    // the first load.
-    PlaybackEngine* Player() const { return m_player.get(); }
-    // The engine opening a file the probe has not agreed to yet.
-    PlaybackEngine* OpeningPlayer() const { return m_opening.get(); }
-
-    // ---- Settings ----
-    // "Restore Defaults" on the formats panel: forgets the stored settings
-    // and gives every persisted control its default.
-    void cmdDefaults_Click();
-    // How a failed settings save reaches the user: a box (at most once until
-    // a save succeeds again), or only the log, for the moments when nobody
-    // may be there to close a box (session end, before a power-off).
-    enum class SettingsFailure { Tell, LogOnly };
-    // Saves all seventeen settings now, as one write. Safe to call any number
-    // of times: the window saves on close, when the application quits, when
-    // the session manager asks, and the cut job calls it before a power-off.
-    // Refused when the settings file could not be read at start (its content
-    // would be replaced by defaults). True when saved.
-    bool SaveSettings(SettingsFailure onFailure = SettingsFailure::Tell);
-
-    // ---- Cut job ----
-    // The current encoder job, replaced by every job; empty before the first.
-    // Shared: a job replaced by a Start nested in its stopped run stays alive
-    // until its own StartConversion has unwound.
-    std::shared_ptr<CVideoConv> cConvert;
-    // Click of the Start/Stop button: the three checks, then the Start or the
-    // Stop action by the caption.
-    void cmdConvert_Click();
-    // Runs one job flow to its end and returns its outcome; a name it
-    // reserved is removed again unless the cut succeeded.
-    CutOutcome RunCutJob();
-    // Runs the job for the reserved name `outFile` into a hidden partial file
-    // beside it (PartialOutput) and moves the result onto that name once the
-    // job has checked it.
-    CutOutcome ConvertIntoPartialFile(const QString& outFile);
-    // Configures a new job for `origfile` into `outFile` and runs it to its
-    // end. Does nothing (NotRun) for an empty output name or empty encoder
-    // options. Messages name the output `shownAs` where that is given.
-    CutOutcome ConvertVideo(const QString& origfile, const QString& outFile, const QString& shownAs = {});
-    // The options of the frame-exact re-encode a smart cut offers where it
-    // cannot keep the original: the best shipped H.264 preset, for
-    // `extension` where there is one. Empty without such a preset.
-    QString FrameExactFallback(const QString& extension) const;
-    // A free output path for `inputPath` with `extension` in the chosen
-    // folder, created empty (exclusively) so that no other job can take it
-    // (`reserved` tells whether it was), or an empty text after a message
-    // (folder unusable, file not creatable, every name taken).
-    QString GetOutputFileName(const QString& inputPath, const QString& extension, bool* reserved = nullptr);
-    // False, after a message saying what to choose, when the formats panel
-    // offers no usable format (catalogue missing or empty, a list without a
-    // selection, no preset matching the three choices).
-    bool CutFormatChosen();
-    // The eleven controls a running job switches off, in their order.
-    void SetControlsEnabled(bool enabled);
-    QList<QWidget*> CutJobLockedControls() const;
-    void cConvert_Progress(qint16& iProgress);
-    void cConvert_CurrentStatus(QString& sStatus);
-    // 0 log off, 1 shut down, 2 restart, 8 power off; anything else nothing.
-    // Failures are ignored.
-    void ShutdownComputer(int mode);
-    // Ends the program as a Stop followed by a close would (the system asked
-    // it to end): a running cut is stopped and leaves nothing behind, open
-    // boxes and dialogs are dismissed, the settings are saved and the window
-    // closes once the cut has unwound.
-    void StopAndClose();
-    // The display went away and the program is about to end without a close:
-    // saves the settings and removes the running cut's unfinished files (the
-    // encoder dies with the program).
-    void SaveBeforeAbruptEnd();
-    // Decides whether an output path is in use; unset, a name is taken
-    // unless its file can be created exclusively (ReserveOutputPath).
-    std::function<bool(const QString&)> OutputNameTaken;
-
-protected:
-    void closeEvent(class QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    bool event(QEvent* event) override;
-    void keyPressEvent(class QKeyEvent* event) override;
-    void resizeEvent(class QResizeEvent* event) override;
-    // Tab passes over the controls of a panel resting out of sight.
-    bool focusNextPrevChild(bool next) override;
-
-private:
     void buildMainPanel();
     void buildWindowButtons();
     void buildAboutPanel();
@@ -388,13 +375,10 @@ private:
 
     // ---- Cut job ----
     void connectCutJobHandlers();
-    void startCutJob();
     void stopCutJob();
-    int m_cutJobDepth = 0;              // job flows on the stack (nested after a Stop)
-    quint64 m_cutJobStops = 0;          // counts Stop actions
-    std::weak_ptr<CVideoConv> m_stoppedJob;  // the job the last Stop action ended
-    QStringList m_reservedOutputs;      // names reserved by the jobs on the stack
-    std::vector<PartialOutput*> m_runningPartials;  // their working files, owned by the flows
+    // A flow has ended: its message, the button, the controls, the bar.
+    void CutFinished(const CutResult& result);
+    CutController* m_cut = nullptr;
     bool m_endRequested = false;        // StopAndClose was asked: close without boxes
 };
 

@@ -1,30 +1,19 @@
-// Cut job control: the Start/Stop button, the job flow that picks the output
-// name and runs the encoder job, its progress, and the power-off after it.
+// The window's side of a cut: the Start/Stop button, the request it builds
+// from the controls, the controls it locks, the bar and the label, and the
+// one place where a cut's messages are shown. The cut itself runs in the
+// CutController.
 #include "mainwindow/frmMain.h"
 
 #include "common/HostServices.h"
-#include "common/SecondsToTime.h"
 #include "controls/MyButton.h"
 #include "controls/MyCheck.h"
 #include "controls/MyOption.h"
 #include "controls/MyProgressBar.h"
-#include "engine/CVideoConv.h"
-#include "engine/SmartCutJob.h"
+#include "cut/CutController.h"
 #include "formats/FormatsPanel.h"
-#include "formats/GetParamaters.h"
-#include "mainwindow/OutputNaming.h"
-#include "mainwindow/PartialOutput.h"
-#include "slider/Slider.h"
 
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-
-#include <algorithm>
-#include <exception>
 
 namespace clip {
 
@@ -39,301 +28,88 @@ const QString kCaptionStop = QStringLiteral("Stop");
 
 void frmMain::connectCutJobHandlers()
 {
+    m_cut = new CutController(Tables, this);
     connect(cmdConvert, &QAbstractButton::clicked, this, &frmMain::cmdConvert_Click);
+    connect(m_cut, &CutController::progress, this, &frmMain::cConvert_Progress, Qt::DirectConnection);
+    connect(m_cut, &CutController::aboutToEncode, this, &frmMain::cmdStop_Click, Qt::DirectConnection);
+    connect(m_cut, &CutController::finished, this, &frmMain::CutFinished, Qt::DirectConnection);
+    connect(
+        m_cut, &CutController::aboutToPowerOff, this,
+        // Nobody may be at the machine to answer a box: a failed save is
+        // logged, and the power-off goes ahead.
+        [this] { SaveSettings(SettingsFailure::LogOnly); }, Qt::DirectConnection);
+}
+
+CutRequest frmMain::CurrentCutRequest() const
+{
+    CutRequest request;
+    request.input = NoVideoLoaded ? QString() : InputFilePath;
+    request.start = SelectionStartSeconds();
+    request.end = SelectionEndSeconds();
+    request.format = frFormats->Choice();
+    request.output = {optSameFolder->isChecked(), txtOutPath->text()};
+    request.powerOff = chkShutdown->checkState() == Qt::Checked;
+    return request;
 }
 
 void frmMain::cmdConvert_Click()
 {
-    if (NoVideoLoaded) {
-        Host().messageBox(QStringLiteral("No video file loaded"), MsgInformation);
-        return;
-    }
-    // In milliseconds of the exact marks (64-bit: no pair of stored marks
-    // can overflow the difference).
-    const qint64 span = MediaMilliseconds(SelectionEndSeconds()) - MediaMilliseconds(SelectionStartSeconds());
-    if (span == 0) {
-        Host().messageBox(QStringLiteral("No part selected. Please, select a part first using 'Start Selection' "
-                                         "and 'End Selection'."),
-                          MsgInformation);
-        return;
-    }
-    if (span < 0) {
-        Host().messageBox(
-            QStringLiteral("No part selected, 'Start Selection' can not be greater than 'End Selection'."),
-            MsgInformation);
+    // The click's own checks refuse the Stop action too.
+    if (const CutResult refusal = CutController::Refusal(CurrentCutRequest()); !refusal.message.isEmpty()) {
+        Host().messageBox(refusal.message, refusal.style);
         return;
     }
     if (cmdConvert->text() == kCaptionStop)
         stopCutJob();
     else
-        startCutJob();
+        RunCutJob();
 }
 
-void frmMain::startCutJob()
+CutOutcome frmMain::RunCutJob()
 {
     lblProgress->setText(kTaskProgress);
-    // The bar belongs to this job from its first step: a Start that ends
-    // before the encoder runs must not show the previous cut's result.
+    // The bar belongs to this cut from its first step: one that ends before
+    // the encoder runs must not show the previous cut's result.
     progress->setValue(0);
     cmdConvert->setText(kCaptionStop);
     SetControlsEnabled(false);
+    return m_cut->Run(CurrentCutRequest()).outcome;
+}
 
-    const CutOutcome outcome = RunCutJob();
-
-    // Everything below follows from the outcome alone.
+void frmMain::CutFinished(const CutResult& result)
+{
+    if (!result.details.isEmpty())
+        Host().messageBoxWithDetails(result.message, result.details, result.style);
+    else if (!result.message.isEmpty())
+        Host().messageBox(result.message, result.style);
     cmdConvert->setText(kCaptionStart);
     SetControlsEnabled(true);
     // Only a finished cut fills the bar. A failed one leaves it where the
     // encoder left it (under "Task Progress:"), a stopped one where the Stop
     // found it (under "Task Progress:[Stopped]"), one that never ran at 0.
-    if (outcome == CutOutcome::Succeeded)
+    if (result.outcome == CutOutcome::Succeeded)
         progress->setValue(100);
-    // The power-off follows an encoder run that reached its own end, success
-    // or failure: never a Stop, never a Start that ran no encoder.
-    const bool ranToItsEnd = outcome == CutOutcome::Succeeded || outcome == CutOutcome::Failed;
-    if (ranToItsEnd && chkShutdown->checkState() == Qt::Checked && !m_endRequested) {
-        // Nobody may be at the machine to answer a box: a failed save is
-        // logged, and the power-off goes ahead.
-        SaveSettings(SettingsFailure::LogOnly);
-        ShutdownComputer(8);
-    }
-    if (m_endRequested && !IsConverting)
+    if (m_endRequested && !m_cut->IsRunning())
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void frmMain::stopCutJob()
 {
-    ++m_cutJobStops;
-    m_stoppedJob = cConvert;
-    if (cConvert)
-        cConvert->StopConversion();
+    m_cut->Stop();
     cmdConvert->setText(kCaptionStart);
     SetControlsEnabled(true);
     lblProgress->setText(kTaskStopped);
 }
 
-bool frmMain::CutFormatChosen()
+bool frmMain::IsConverting() const
 {
-    const FormatsPanel& f = *frFormats;
-    QString problem;
-    if (f.optFormat[0]->isChecked()) {
-        const QString category = f.cmbCategory->currentText();
-        const QString label = f.cmbOutVCodec->currentText();
-        const QString extension = f.cmbOutFormat->currentText();
-        if (std::min<qsizetype>(Tables.PresetCount, Tables.Presets.size()) <= 0)
-            problem = QStringLiteral("No output format can be chosen: the preset catalogue (%1) is missing, empty "
-                                     "or unreadable. Reinstall the program, or choose a custom format on the "
-                                     "formats panel.")
-                          .arg(QString::fromLatin1(kPresetsFileName));
-        else if (category.isEmpty() || label.isEmpty() || extension.isEmpty())
-            problem = QStringLiteral("No output format is chosen. Choose a category, a format and a file type on "
-                                     "the formats panel.");
-        else if (!FindPreset(Tables, category, label, extension))
-            problem = QStringLiteral("No preset matches the chosen category, format and file type. Choose them "
-                                     "again on the formats panel.");
-    } else if (f.cmbCustContainer->currentText().isEmpty()) {
-        // The container is the output's extension. The codec lists may be
-        // empty (no codec catalogue): the encoder then takes the container's
-        // own codecs.
-        problem = QStringLiteral("No custom format is chosen. Choose a container on the formats panel.");
-    }
-    if (problem.isEmpty())
-        return true;
-    Host().messageBox(problem, MsgExclamation);
-    return false;
-}
-
-CutOutcome frmMain::RunCutJob()
-{
-    // A depth rather than a plain flag: a Start nested in a stopped job ends
-    // before the stopped one has unwound, and the window must still count
-    // as converting until that one is gone too.
-    ++m_cutJobDepth;
-    IsConverting = true;
-    const quint64 stopsBefore = m_cutJobStops;
-    CutOutcome outcome = CutOutcome::NotRun;
-    QString outFile;
-    bool reserved = false;
-    try {
-        if (CutFormatChosen()) {
-            const QString extension = frFormats->optFormat[0]->isChecked()
-                ? frFormats->cmbOutFormat->currentText()
-                : frFormats->cmbCustContainer->currentText();
-            outFile = GetOutputFileName(InputFilePath, extension, &reserved);
-            if (reserved)
-                m_reservedOutputs << outFile;
-            // The naming yields; a Stop click in them means no job at all.
-            if (!outFile.isEmpty() && m_cutJobStops == stopsBefore)
-                outcome = ConvertIntoPartialFile(outFile);
-        }
-    } catch (const std::exception&) {
-        // The flow simply ends; the job reports its own failures.
-    }
-    // A run that did not succeed leaves nothing under the name it reserved;
-    // no other file is touched.
-    if (reserved && outcome != CutOutcome::Succeeded)
-        QFile::remove(outFile);
-    if (reserved)
-        m_reservedOutputs.removeOne(outFile);
-    --m_cutJobDepth;
-    IsConverting = m_cutJobDepth > 0;
-    return outcome;
-}
-
-CutOutcome frmMain::ConvertIntoPartialFile(const QString& outFile)
-{
-    // The encoder writes under a hidden name; the real name, reserved
-    // meanwhile, gets the file only once the result has been checked.
-    QString error;
-    const std::unique_ptr<PartialOutput> partial = PartialOutput::Create(outFile, &error);
-    if (!partial) {
-        Host().messageBox(QStringLiteral("The output file could not be created: ") + error, MsgCritical);
-        return CutOutcome::NotRun;
-    }
-    m_runningPartials.push_back(partial.get());
-    CutOutcome outcome = ConvertVideo(InputFilePath, partial->path(), outFile);
-    std::erase(m_runningPartials, partial.get());
-    if (outcome != CutOutcome::Succeeded)
-        return outcome;
-    if (!partial->Commit(&error)) {
-        Host().messageBox(QStringLiteral("The cut could not be saved under its name: ") + error, MsgCritical);
-        return CutOutcome::Failed;
-    }
-    // A job that succeeded was not stopped, so no nested Start has replaced
-    // it: it names where its result now lies.
-    if (cConvert && cConvert->OutputFile() == partial->path())
-        cConvert->setOutputFile(outFile);
-    return outcome;
+    return m_cut && m_cut->IsRunning();
 }
 
 void frmMain::SaveBeforeAbruptEnd()
 {
     SaveSettings(SettingsFailure::LogOnly);
-    // Unlinked now, a file the encoder still writes disappears with it.
-    for (PartialOutput* partial : m_runningPartials)
-        partial->Discard();
-    for (const QString& path : std::as_const(m_reservedOutputs))
-        QFile::remove(path);
-    m_reservedOutputs.clear();
-}
-
-CutOutcome frmMain::ConvertVideo(const QString& origfile, const QString& outFile, const QString& shownAs)
-{
-    // Without an output name the encoder would be run on an empty path.
-    if (outFile.isEmpty())
-        return CutOutcome::NotRun;
-    const quint64 stopsBefore = m_cutJobStops;
-    try {
-        lblProgress->setVisible(true);
-        progress->setValue(0);
-        progress->setVisible(true);
-
-        cmdStop_Click();
-
-        const double selectStart = SelectionStartSeconds();
-        const double selectEnd = SelectionEndSeconds();
-        const QString options = GetParamaters(*frFormats, Tables, selectStart, selectEnd);
-        // Empty options would convert the whole input with the encoder's
-        // defaults; the builder has reported its own failures. A message box
-        // it showed may also have let a Stop click through.
-        if (options.isEmpty() || m_cutJobStops != stopsBefore)
-            return CutOutcome::NotRun;
-
-        // The local reference keeps this job alive through StartConversion
-        // even when a nested Start replaces cConvert meanwhile.
-        const PresetEntry* preset = frFormats->optFormat[0]->isChecked()
-            ? FindPreset(Tables, frFormats->cmbCategory->currentText(), frFormats->cmbOutVCodec->currentText(),
-                         frFormats->cmbOutFormat->currentText())
-            : nullptr;
-        std::shared_ptr<CVideoConv> job;
-        if (preset && preset->CutMode == QLatin1String(kSmartCutMode)) {
-            const auto smart = std::make_shared<SmartCutJob>();
-            smart->setSelectionLength(selectEnd - selectStart);
-            const QString fallback = FrameExactFallback(preset->Extension);
-            if (!fallback.isEmpty())
-                smart->setFallbackParametrs(fallback + QStringLiteral(" -t ")
-                                            + CommandLineSeconds(MediaMilliseconds(selectEnd - selectStart))
-                                            + QStringLiteral(" -y"));
-            job = smart;
-        } else {
-            job = std::make_shared<CVideoConv>();
-        }
-        connect(job.get(), &CVideoConv::Progress, this, &frmMain::cConvert_Progress, Qt::DirectConnection);
-        connect(job.get(), &CVideoConv::CurrentStatus, this, &frmMain::cConvert_CurrentStatus,
-                Qt::DirectConnection);
-        cConvert = job;
-        job->setInputFile(origfile);
-        job->setOutputFile(outFile);
-        job->setOutputShownAs(shownAs);
-        // "-y": the encoder writes into the file reserved for it.
-        job->setParametrs(options + QStringLiteral(" -y"));
-        job->setStartTime(selectStart);
-        job->setFileTimeLength(float(selectEnd - selectStart));
-        job->StartConversion();
-        return job->Outcome();
-    } catch (const std::exception&) {
-        lblProgress->setVisible(false);
-        progress->setVisible(false);
-    }
-    return CutOutcome::NotRun;
-}
-
-QString frmMain::FrameExactFallback(const QString& extension) const
-{
-    // The best shipped H.264 re-encode: for this container where there is one.
-    const int count = int(std::min<qsizetype>(Tables.PresetCount, Tables.Presets.size()));
-    const PresetEntry* best = nullptr;
-    for (int i = 0; i < count; ++i) {
-        const PresetEntry& p = Tables.Presets.at(i);
-        if (!p.Params.contains(QLatin1String("libx264")) || !p.Label.contains(QLatin1String("High Quality")))
-            continue;
-        if (p.Extension == extension)
-            return p.Params;
-        if (!best)
-            best = &p;
-    }
-    return best ? best->Params : QString();
-}
-
-QString frmMain::GetOutputFileName(const QString& inputPath, const QString& extension, bool* reserved)
-{
-    if (reserved)
-        *reserved = false;
-    const QFileInfo input(inputPath);
-    const QString folder = optSameFolder->isChecked() ? input.absolutePath() : txtOutPath->text();
-    if (!EnsureOutputFolder(folder)) {
-        Host().messageBox(QStringLiteral("Output Folder is not exist and can not be created."), MsgCritical);
-        return {};
-    }
-    // What a killed program left in this folder goes first, its reserved
-    // name with it.
-    PartialOutput::RemoveAbandoned(folder);
-    // A name is free when its file could be created here and now, by this
-    // job alone; a folder that refuses new files ends the search at once.
-    QString createError;
-    const std::function<bool(const QString&)> taken = OutputNameTaken ? OutputNameTaken : [&](const QString& path) {
-        return !createError.isEmpty() || ReserveOutputPath(path, &createError) != Reservation::Reserved;
-    };
-    const QString name = FirstFreeOutputName(folder, input.completeBaseName(), extension, taken, [] {
-        Host().processEvents();
-        Host().processEvents();
-    });
-    if (!createError.isEmpty()) {
-        Host().messageBox(QStringLiteral("The output file could not be created: ") + createError, MsgCritical);
-        return {};
-    }
-    if (name.isEmpty()) {
-        Host().messageBox(QStringLiteral("Every output name for \"%1\" is taken in %2 (up to \"_%3\"). Move or "
-                                         "remove some of those files, or choose another output folder.")
-                              .arg(input.completeBaseName() + QLatin1Char('.') + extension,
-                                   QDir::toNativeSeparators(folder))
-                              .arg(kLastOutputNumber),
-                          MsgExclamation);
-        return {};
-    }
-    if (reserved)
-        *reserved = !OutputNameTaken;
-    return name;
+    m_cut->DiscardUnfinished();
 }
 
 QList<QWidget*> frmMain::CutJobLockedControls() const
@@ -348,32 +124,11 @@ void frmMain::SetControlsEnabled(bool enabled)
         control->setEnabled(enabled);
 }
 
-void frmMain::cConvert_Progress(qint16& iProgress)
+void frmMain::cConvert_Progress(int iProgress)
 {
-    if (!IsConverting)
-        return;
-    // Only the current job moves the bar, and not after it was stopped: a
-    // stopped job keeps the last percent shown.
-    if (QObject* job = sender()) {
-        if (job != cConvert.get() || job == m_stoppedJob.lock().get())
-            return;
-    }
-    // A full bar means a checked, finished cut: while the encoder runs, and
-    // until its result has been checked, the bar stops one short of it.
-    progress->setValue(std::min<int>(iProgress, 99));  // the bar clamps -1
-}
-
-void frmMain::cConvert_CurrentStatus(QString& sStatus)
-{
-    // The job's status texts are not shown.
-    Q_UNUSED(sStatus);
-}
-
-void frmMain::ShutdownComputer(int mode)
-{
-    // The platform layer enables the privilege it needs and ignores modes it
-    // does not know; a refusal is not reported.
-    Host().powerOff(mode);
+    lblProgress->setVisible(true);
+    progress->setVisible(true);
+    progress->setValue(iProgress);
 }
 
 }  // namespace clip

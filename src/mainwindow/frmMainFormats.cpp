@@ -10,7 +10,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -30,28 +29,10 @@ void frmMain::cmdHide_Click()
     ShowFormatDescription();
 }
 
-namespace {
-
-// True when the chosen format copies the video stream as it is.
-bool CopiesVideo(const FormatsPanel& panel, const Catalogues& cat)
-{
-    if (!panel.optFormat[0]->isChecked())
-        return GetCodecName(cat, panel.cmbCVCodec->currentText()) == QLatin1String("copy");
-    static const QRegularExpression copy(QStringLiteral("(^|\\s)-(c|c:v|codec|codec:v|vcodec)\\s+copy(\\s|$)"));
-    const PresetEntry* p = FindPreset(cat, panel.cmbCategory->currentText(), panel.cmbOutVCodec->currentText(),
-                                      panel.cmbOutFormat->currentText());
-    // A smart cut copies from a key frame but starts at the mark.
-    if (p)
-        return p->CutMode != QLatin1String(kSmartCutMode) && copy.match(p->Params).hasMatch();
-    return false;
-}
-
-}  // namespace
-
 void frmMain::ShowFormatDescription()
 {
     m_formatSummary = FormatDescription(*frFormats);
-    m_summaryCopiesVideo = CopiesVideo(*frFormats, Tables);
+    m_summaryCopiesVideo = CopiesVideo(frFormats->Choice(), Tables);
     ShowCutStartNote();
 }
 

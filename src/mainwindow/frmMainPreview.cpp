@@ -593,7 +593,7 @@ void frmMain::connectKeyboard()
 
 bool frmMain::WindowKeysActive() const
 {
-    return !IsConverting && panelTopTwips(frFormats) >= m_windowHeightTwips
+    return !IsConverting() && panelTopTwips(frFormats) >= m_windowHeightTwips
         && panelTopTwips(frAbout) >= m_windowHeightTwips;
 }
 
@@ -641,7 +641,7 @@ bool frmMain::IsVideoFileName(const QString& fileName)
 void frmMain::picVideoWindow_OLEDragDrop(const QList<QUrl>& urls)
 {
     // Loading now would reset the selection under the running cut.
-    if (IsConverting)
+    if (IsConverting())
         return;
     // Only files on this machine count; of several, the first is used.
     QString path;

@@ -25,28 +25,21 @@ namespace clip {
 
 namespace {
 
+// The persisted controls, found by the names the settings give them (each
+// control carries its own name).
 MyOption* FolderOption(frmMain& w, const QString& name)
 {
-    return name == QLatin1String("optSameFolder") ? w.optSameFolder : w.optOtherFolder;
+    return w.findChild<MyOption*>(name == QLatin1String("optSameFolder") ? name : QStringLiteral("optOtherFolder"));
 }
 
 QLineEdit* TextBox(frmMain& w, const QString& name)
 {
-    FormatsPanel* f = w.frFormats;
-    for (QLineEdit* box : {w.txtOutPath, f->txtCABirate, f->txtChannels, f->txtCVBitrate, f->txtFrameRate})
-        if (box->objectName() == name)
-            return box;
-    return nullptr;
+    return w.findChild<QLineEdit*>(name);
 }
 
 QComboBox* List(frmMain& w, const QString& name)
 {
-    FormatsPanel* f = w.frFormats;
-    for (QComboBox* list : {f->cmbCategory, f->cmbOutVCodec, f->cmbOutFormat, f->cmbCustContainer, f->cmbCACodec,
-                            f->cmbCASmapleRate, f->cmbCVCodec, f->cmbCVSize, f->cmbCVAspect})
-        if (list->objectName() == name)
-            return list;
-    return nullptr;
+    return w.findChild<QComboBox*>(name);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // buttons, the links and the output-folder choice.
 #include "mainwindow/frmMain.h"
 
+#include "cut/CutController.h"
+
 #include "common/HostServices.h"
 #include "common/ResourceLocator.h"
 #include "common/Rounding.h"
@@ -260,7 +262,7 @@ void frmMain::cmdCloseHelp_Click()
 
 void frmMain::cmdClose_Click()
 {
-    if (IsConverting) {
+    if (IsConverting()) {
         Host().messageBox(QStringLiteral("Please Stop the running task first."), MsgExclamation);
         return;
     }
@@ -335,7 +337,7 @@ void frmMain::closeEvent(QCloseEvent* event)
 {
     // However the close was asked for, a running cut keeps the window open:
     // closing would leave the encoder running behind it.
-    if (IsConverting) {
+    if (IsConverting()) {
         Host().messageBox(QStringLiteral("Please Stop the running task first."), MsgExclamation);
         event->ignore();
         return;
@@ -361,7 +363,8 @@ void frmMain::StopAndClose()
         modal = next;
     }
     m_endRequested = true;
-    if (IsConverting) {
+    m_cut->setPowerOffAllowed(false);
+    if (IsConverting()) {
         // The Start click that runs the cut closes the window once its job
         // has unwound; a Stop here is the user's Stop.
         stopCutJob();

@@ -72,12 +72,13 @@ TEST_F(DOSOutputsTest, RefusesWhatCannotRunWithItsMessage)
 TEST_F(DOSOutputsTest, FinishedRunHandsOutItsWholeOutputInChunksAndKeepsItsExitCode)
 {
     QString flood, awkward, awkwardOut;
+    QStringList awkwardList;
     for (int i = 0; i < 60; ++i)
         flood += QStringLiteral("out line %1\nerr line %1\n").arg(i);
     flood += "x" + QString(700, QChar(0x00FC)) + "\n";
     for (const QString a : {"a b \"q\" $HOME `x`;\u00fc.mp4", "\"leading and trailing\"", "two\"\"quotes", "semi;colon & amp | pipe > gt",
                             "$(echo no) 'single' \\back\\", "tab\there", "\u65e5\u672c.mkv"})
-        awkward += ' ' + DOSOutputs::QuoteArgument(a), awkwardOut += '[' + a + "]\n";
+        awkward += ' ' + DOSOutputs::QuoteArgument(a), awkwardOut += '[' + a + "]\n", awkwardList << a;
     struct Case { QString commandLine, output; int minChunks, maxChunks, exitCode; };
     const Case cases[] = {
         {Script("silent", "exit 0"), "", 1, 1, 0},
@@ -101,6 +102,8 @@ TEST_F(DOSOutputsTest, FinishedRunHandsOutItsWholeOutputInChunksAndKeepsItsExitC
         }
         EXPECT_TRUE(runner.ExitedNormally() && runner.ExitCode() == c.exitCode && ProcessGone(Pid()));
     }
+    // The list form hands every argument over as it stands, an empty one too.
+    EXPECT_EQ(DOSOutputs().ExecuteCommand(dir.filePath("args"), awkwardList << ""), awkwardOut + "[]\n");
 }
 
 // Stopping, cleaning up or destroying the runner mid-run, from a chunk

@@ -134,7 +134,7 @@ TEST_F(GetParamatersCustom, EveryChoiceReachesTheCutFile)
     for (const auto& [choice, streams] : cases) {
         SCOPED_TRACE(choice.join(' ').toStdString());
         choose(choice);
-        const QString params = GetParamaters(panel, cat, 1, 3), path = folder.filePath("out." + choice[0]);
+        const QString params = GetParamaters(panel.Choice(), cat, 1, 3), path = folder.filePath("out." + choice[0]);
         ASSERT_FALSE(params.isEmpty());
         QString report;
         ASSERT_EQ(Cut(clip, QProcess::splitCommand(params), path, &report), 0) << report.toStdString();
@@ -162,7 +162,7 @@ TEST_F(GetParamatersCustom, BitratesInTheUsersNotationFailuresAndUnsafeInputGive
     for (const auto& [language, audio, video, expected] : bitrates) {
         QLocale::setDefault(QLocale(language));
         panel.txtCABirate->setText(audio), panel.txtCVBitrate->setText(video);
-        const QString params = GetParamaters(panel, cat, 0, 5);
+        const QString params = GetParamaters(panel.Choice(), cat, 0, 5);
         for (const QString& part : QString(expected).split('|'))
             EXPECT_TRUE(params.contains(part)) << params.toStdString();
     }
@@ -179,7 +179,7 @@ TEST_F(GetParamatersCustom, BitratesInTheUsersNotationFailuresAndUnsafeInputGive
         SCOPED_TRACE(c.text.toStdString());
         const QString kept = c.box ? c.box->text() : kIn;
         c.box ? c.box->setText(c.text) : Pick(panel.cmbCVSize, c.text);
-        EXPECT_EQ(GetParamaters(panel, cat, 10, 40), QString());
+        EXPECT_EQ(GetParamaters(panel.Choice(), cat, 10, 40), QString());
         ASSERT_EQ(Fake().messages.size(), 1);
         const auto [text, style] = std::pair(Fake().messages.at(0).text, Fake().messages.at(0).style);
         EXPECT_TRUE(style == 16 && text.startsWith("Error occured while getting paramters\r\n") && text.contains(c.cause))

@@ -91,7 +91,7 @@ TEST_F(FormatsPanelTest, FixedListsHoldTheirItemsInOrder)
 // Each choice rebuilds the lists after it; the first preset matching the three choices gives the options verbatim.
 TEST_F(FormatsPanelTest, EachChoiceRebuildsTheListsAfterItPicksTheFirstMatchingPresetAndShowsInTheSummary)
 {
-    EXPECT_EQ(GetParamaters(panel, cat, 0, 5), QString()) << "nothing loaded, as after a failed load";
+    EXPECT_EQ(GetParamaters(panel.Choice(), cat, 0, 5), QString()) << "nothing loaded, as after a failed load";
     load("presets", kCascade);
     EXPECT_EQ(ItemsOf(panel.cmbCategory), (QStringList{"Video", "Audio", "video"}));
     QComboBox *const category = panel.cmbCategory, *const label = panel.cmbOutVCodec;
@@ -104,20 +104,24 @@ TEST_F(FormatsPanelTest, EachChoiceRebuildsTheListsAfterItPicksTheFirstMatchingP
         {category, "Video", {"H.264", "VP9"}, {"mp4", "mkv"}, "-c:v libx264 -crf 20  -t 5"},
         {label, "VP9", {"H.264", "VP9"}, {"webm", "mkv"}, "-c:v libvpx-vp9 -t 5"},
     };
+    QList<FormatChoice> shown;
     for (const auto& step : steps) {
         SCOPED_TRACE(step.pick.toStdString());
         if (step.list)
             Pick(step.list, step.pick);
+        shown << panel.Choice();
         EXPECT_EQ(ItemsOf(label), step.labels);
         EXPECT_EQ(ItemsOf(panel.cmbOutFormat), step.containers);
         EXPECT_EQ(panel.cmbOutFormat->currentIndex(), 0);
         EXPECT_EQ(label->currentText(), step.list == label ? step.pick : step.labels.first());
-        EXPECT_EQ(GetParamaters(panel, cat, 0, 5), step.params);
+        EXPECT_EQ(GetParamaters(panel.Choice(), cat, 0, 5), step.params);
     }
     EXPECT_EQ(FormatDescription(panel), "Category:Video, Codec:\"VP9\", Container:\"webm\"");
+    for (const FormatChoice& choice : shown)  // a choice shown again: the category's cascade first, then its picks
+        EXPECT_TRUE(panel.Restore(choice) && panel.Choice() == choice) << choice.category.toStdString();
     panel.cmbOutFormat->addItem("avi");
     Pick(panel.cmbOutFormat, "avi");
-    EXPECT_EQ(GetParamaters(panel, cat, 7, 9), QString()) << "no preset matches";
+    EXPECT_EQ(GetParamaters(panel.Choice(), cat, 7, 9), QString()) << "no preset matches";
     panel.cmbCategory->clear();  // no selection left: nothing to cascade from, and no crash
     EXPECT_EQ(ItemsOf(label), (QStringList{"H.264", "VP9"}));
     EXPECT_TRUE(Fake().messages.isEmpty());

@@ -21,16 +21,16 @@ QString Read(QWidget* w, QAccessible::Text t) { return QAccessible::queryAccessi
 TEST_F(Accessibility, EveryControlHasItsOwnNameAndRole)
 {
     frmMain w;
-    FormatsPanel* f = w.frFormats;
+    FormatsPanel* f = test::Ctl<FormatsPanel>(w, "frFormats");
     // Lists read their current item as their name (the toolkit's rule off
     // Windows) and are named by the caption they are labelled by.
     struct Row { QWidget* control; QString name; QAccessible::Role role; };
     const Row rows[] = {
-        {w.MyButton1, "Help", QAccessible::Button}, {w.cmdClose, "Close", QAccessible::Button},
-        {w.cmdDeleteSelect, "Reset Selection", QAccessible::Button}, {f->cmdHide, "Save & Close", QAccessible::Button},
-        {w.txtOutPath, "Output folder", QAccessible::EditableText}, {w.progress, "Task Progress", QAccessible::ProgressBar},
-        {w.optOtherFolder, "Other folder", QAccessible::RadioButton}, {w.chkShutdown, "Shutdown after task complete", QAccessible::CheckBox},
-        {w.picVideoWindow, "Video preview", QAccessible::Client}, {w.Slider, "Timeline", QAccessible::Client},
+        {test::Ctl<MyButton>(w, "MyButton1"), "Help", QAccessible::Button}, {test::Ctl<MyButton>(w, "cmdClose"), "Close", QAccessible::Button},
+        {test::Ctl<MyButton>(w, "cmdDeleteSelect"), "Reset Selection", QAccessible::Button}, {f->cmdHide, "Save & Close", QAccessible::Button},
+        {test::Ctl<QLineEdit>(w, "txtOutPath"), "Output folder", QAccessible::EditableText}, {test::Ctl<MyProgressBar>(w, "progress"), "Task Progress", QAccessible::ProgressBar},
+        {test::Ctl<MyOption>(w, "optOtherFolder"), "Other folder", QAccessible::RadioButton}, {test::Ctl<MyCheck>(w, "chkShutdown"), "Shutdown after task complete", QAccessible::CheckBox},
+        {test::Ctl<VideoPane>(w, "picVideoWindow"), "Video preview", QAccessible::Client}, {test::Ctl<Slider>(w, "Slider"), "Timeline", QAccessible::Client},
         {f->cmbCategory, "Output Category", QAccessible::ComboBox}, {f->cmbCASmapleRate, "Sampling Rate", QAccessible::ComboBox},
         {f->txtCVBitrate, "Bitrate", QAccessible::EditableText}, {f->txtCABirate, "Bitrate", QAccessible::EditableText},
     };
@@ -53,18 +53,18 @@ TEST_F(Accessibility, EveryControlHasItsOwnNameAndRole)
     EXPECT_EQ(Read(f->txtCABirate, QAccessible::Description).toStdString(), "Output Audio Options, in kbps");
     EXPECT_EQ(f->findChild<QLabel*>("lblChannels")->buddy(), f->txtChannels);
     // A caption that changes is read as it stands.
-    w.cmdPlay->setText("Pause");
-    EXPECT_EQ(Read(w.cmdPlay, QAccessible::Name).toStdString(), "Pause");
+    test::Ctl<MyButton>(w, "cmdPlay")->setText("Pause");
+    EXPECT_EQ(Read(test::Ctl<MyButton>(w, "cmdPlay"), QAccessible::Name).toStdString(), "Pause");
 }
 
 TEST_F(Accessibility, ProgressBarExposesItsValue)
 {
     frmMain w;
-    QAccessibleValueInterface* value = QAccessible::queryAccessibleInterface(w.progress)->valueInterface();
+    QAccessibleValueInterface* value = QAccessible::queryAccessibleInterface(test::Ctl<MyProgressBar>(w, "progress"))->valueInterface();
     ASSERT_TRUE(value && value->maximumValue().toInt() == 100);
     for (auto [set, shown] : {std::pair{42, "42"}, {150, "100"}, {-3, "0"}}) {
-        w.progress->setValue(set);
-        EXPECT_EQ(value->currentValue().toString() + "|" + Read(w.progress, QAccessible::Value), QString(shown) + "|" + shown + "%");
+        test::Ctl<MyProgressBar>(w, "progress")->setValue(set);
+        EXPECT_EQ(value->currentValue().toString() + "|" + Read(test::Ctl<MyProgressBar>(w, "progress"), QAccessible::Value), QString(shown) + "|" + shown + "%");
     }
 }
 
@@ -83,10 +83,10 @@ TEST_F(Accessibility, TabVisitsTheControlsInSightInReadingOrder)
         return visited.join(' ').toStdString();
     };
     // The checked option is the group's one stop; the resting panels get none.
-    EXPECT_EQ(tabs(w.Slider, 13), "cmdAddVideoFile cmdPlay cmdStop cmdStartSelect cmdEndSelect cmdDeleteSelect "
+    EXPECT_EQ(tabs(test::Ctl<Slider>(w, "Slider"), 13), "cmdAddVideoFile cmdPlay cmdStop cmdStartSelect cmdEndSelect cmdDeleteSelect "
                                   "cmdChangeFormat optSameFolder txtOutPath cmdBrowse chkShutdown cmdConvert Slider");
-    w.setPanelTopTwips(w.frFormats, frmMain::kPanelRestTopTwips);
-    EXPECT_EQ(tabs(w.cmdConvert, 2), "optFormat cmbCategory");
+    w.setPanelTopTwips(test::Ctl<FormatsPanel>(w, "frFormats"), frmMain::kPanelRestTopTwips);
+    EXPECT_EQ(tabs(test::Ctl<MyButton>(w, "cmdConvert"), 2), "optFormat cmbCategory");
 }
 
 }  // namespace

@@ -29,52 +29,52 @@ protected:
         test::LoadForCutting(*w, test::CopyClipTo(test::MakeClip(recipe), dir.path(), QString(fps).replace('/', '_') + ".mp4"));
         ASSERT_TRUE(WaitFor([&] { return !Engine().isSeeking() && Now() == 0.0; }));
     }
-    void Seek(qint32 s) { w->Slider->setValue(s), emit w->Slider->MouseUp(1, 0, 0, 0), WaitFor([&] { return !Engine().isSeeking(); }); }
+    void Seek(qint32 s) { test::Ctl<Slider>(w, "Slider")->setValue(s), emit test::Ctl<Slider>(w, "Slider")->MouseUp(1, 0, 0, 0), WaitFor([&] { return !Engine().isSeeking(); }); }
 };
 
 TEST_F(FrameExact, ClickOnTheTimelineSeeksToTheClickedValue)
 {
     LoadPaused("25");
-    const int x = int(std::lround(*w->Slider->CentreOf(0.6 * w->Slider->Max())));
-    const QPoint at(x, w->Slider->height() / 2);
-    QTest::mouseMove(w->Slider, at), QTest::mouseClick(w->Slider, Qt::LeftButton, {}, at);
-    EXPECT_LE(std::abs(w->Slider->Value() - 0.6 * w->Slider->Max()), 1.0);
-    EXPECT_TRUE(WaitFor([&] { return !Engine().isSeeking() && w->Slider->Value() > 0 && Now() == w->Slider->Value(); }));
+    const int x = int(std::lround(*test::Ctl<Slider>(w, "Slider")->CentreOf(0.6 * test::Ctl<Slider>(w, "Slider")->Max())));
+    const QPoint at(x, test::Ctl<Slider>(w, "Slider")->height() / 2);
+    QTest::mouseMove(test::Ctl<Slider>(w, "Slider"), at), QTest::mouseClick(test::Ctl<Slider>(w, "Slider"), Qt::LeftButton, {}, at);
+    EXPECT_LE(std::abs(test::Ctl<Slider>(w, "Slider")->Value() - 0.6 * test::Ctl<Slider>(w, "Slider")->Max()), 1.0);
+    EXPECT_TRUE(WaitFor([&] { return !Engine().isSeeking() && test::Ctl<Slider>(w, "Slider")->Value() > 0 && Now() == test::Ctl<Slider>(w, "Slider")->Value(); }));
 }
 
 // (Ctrl+Right landing on the next key frame: TimeOriginTest.)
 TEST_F(FrameExact, KeyFrameTicksMatchTheProbeAndTheCopySummaryNamesTheStart)
 {
     LoadPaused("25", {"-g", "12", "-sc_threshold", "0"});
-    ASSERT_TRUE(WaitFor([&] { return !w->KeyFrameTimes.isEmpty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !w->KeyFrames().isEmpty(); }));
     QList<double> expected;
-    for (const QString& t : test::ProbeCsv(w->InputFilePath, {"-select_streams", "v:0", "-skip_frame", "nokey",
+    for (const QString& t : test::ProbeCsv(w->InputFile(), {"-select_streams", "v:0", "-skip_frame", "nokey",
                                                                "-show_entries", "frame=pts_time"}).split('\n'))
         if (expected.isEmpty() || expected.last() != t.toDouble())  // the first may be listed twice
             expected << t.toDouble();
-    EXPECT_EQ(w->KeyFrameTimes, expected);
+    EXPECT_EQ(w->KeyFrames(), expected);
     EXPECT_EQ(expected.size(), 13);  // 150 frames, one key frame every 12
-    const QList<int> ticks = w->KeyFrameMarks->TickPositions();
+    const QList<int> ticks = test::Ctl<KeyFrameTicks>(w, "KeyFrameMarks")->TickPositions();
     EXPECT_TRUE(ticks.size() == expected.size() && std::is_sorted(ticks.begin(), ticks.end()) && ticks[0] < ticks[1]);
-    test::ChoosePreset(*w, "Lossless", "Copy Streams (No Re-encoding)", "mkv"), w->Slider->setSelectStart(1);
+    test::ChoosePreset(*w, "Lossless", "Copy Streams (No Re-encoding)", "mkv"), test::Ctl<Slider>(w, "Slider")->setSelectStart(1);
     w->ShowFormatDescription();  // a stream copy starts at the key frame at or before the mark
-    const QString copying = w->lblFormat->text();
+    const QString copying = test::Ctl<QLabel>(w, "lblFormat")->text();
     EXPECT_TRUE(copying.endsWith("key frame at 00:00:00.960, at or before the start mark."));
     // A choice in the panel that is not saved leaves the summary; a new start mark renews its key frame.
     test::ChoosePreset(*w, "General Video", "H.264 (AVC) - Standard", "mp4");
     Seek(2), QTest::keyClick(w.get(), Qt::Key_I);
-    EXPECT_EQ(w->lblFormat->text(), QString(copying).replace("00:00:00.960", "00:00:01.920"));
+    EXPECT_EQ(test::Ctl<QLabel>(w, "lblFormat")->text(), QString(copying).replace("00:00:00.960", "00:00:01.920"));
 }
 
 // The pane takes what the window grows by; the Start button keeps its place
 // from the bottom-right corner; the design size is the smallest.
 TEST_F(FrameExact, GrowingTheWindowGrowsThePaneAndTheDesignSizeIsTheMinimum)
 {
-    const QSize design = w->size(), pane = w->picVideoWindow->size();
-    auto fromCorner = [&] { return QPoint(w->width(), w->height()) - w->cmdConvert->mapTo(w.get(), QPoint()); };
+    const QSize design = w->size(), pane = test::Ctl<VideoPane>(w, "picVideoWindow")->size();
+    auto fromCorner = [&] { return QPoint(w->width(), w->height()) - test::Ctl<MyButton>(w, "cmdConvert")->mapTo(w.get(), QPoint()); };
     const QPoint start = fromCorner();
     w->resize(design + QSize(200, 150));
-    EXPECT_TRUE(WaitFor([&] { return w->picVideoWindow->size() == pane + QSize(200, 150); }) && fromCorner() == start);
+    EXPECT_TRUE(WaitFor([&] { return test::Ctl<VideoPane>(w, "picVideoWindow")->size() == pane + QSize(200, 150); }) && fromCorner() == start);
     w->resize(100, 100);
     EXPECT_EQ(w->size(), design);
 }

@@ -28,13 +28,13 @@ QString ShortClip() { return test::PlayerClip("preview-short", 4.0, 2, "c=gray")
 
 class Preview : public test::WindowTest {
 protected:
-    void Choose(const QString& path) { Fake().dialogAnswers << path, w->cmdAddVideoFile->click(); }
-    void Drop(const QList<QUrl>& urls) { emit w->picVideoWindow->filesDropped(urls); }
+    void Choose(const QString& path) { Fake().dialogAnswers << path, test::Ctl<MyButton>(w, "cmdAddVideoFile")->click(); }
+    void Drop(const QList<QUrl>& urls) { emit test::Ctl<VideoPane>(w, "picVideoWindow")->filesDropped(urls); }
     void Drop(const QString& path) { Drop(QList<QUrl>{QUrl::fromLocalFile(path)}); }
-    bool Loaded() { return WaitFor([&] { return !w->NoVideoLoaded || !Fake().messages.isEmpty(); }) && !w->NoVideoLoaded; }
+    bool Loaded() { return WaitFor([&] { return w->IsVideoLoaded() || !Fake().messages.isEmpty(); }) && w->IsVideoLoaded(); }
     void LoadPlaying(const QString& path) { Choose(path); ASSERT_TRUE(Loaded() && Fake().messages.isEmpty()); }
     bool SeekDone() { return WaitFor([&] { return !Engine().isSeeking(); }); }
-    void SeekTo(qint32 value) { w->Slider->setValue(value), emit w->Slider->MouseUp(1, 0, 0.0f, 0.0f); }
+    void SeekTo(qint32 value) { test::Ctl<Slider>(w, "Slider")->setValue(value), emit test::Ctl<Slider>(w, "Slider")->MouseUp(1, 0, 0.0f, 0.0f); }
     QString Copy(const QString& clip, const QString& name) { return test::CopyClipTo(clip, dir.path(), name); }
     // A folder whose "ffmpeg" is a shell script ("%1": the real encoder's folder).
     QString Encoder(const char* body)
@@ -56,17 +56,17 @@ TEST_F(Preview, LoadSetsTimelineAndDurationHalvesToEvenPlaysAndShowsThePicture)
         {test::LongClip(), 126, "00:02:06"}, {test::PlayerClip("preview-load", 124.5, 2, "c=gray"), 124, "00:02:04"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        w->Slider->setSelectStart(3), w->progress->setValue(40);
+        test::Ctl<Slider>(w, "Slider")->setSelectStart(3), test::Ctl<MyProgressBar>(w, "progress")->setValue(40);
         LoadPlaying(c.clip);
-        EXPECT_EQ(QList<qint32>({w->Slider->Max(), w->Slider->Value(), w->Slider->SelectStart()}), QList({c.max, 0, 0}));
-        EXPECT_TRUE(w->Slider->Enabled() && w->tmrVideo->isActive() && !w->progress->isVisibleTo(w.get()));
-        EXPECT_EQ(w->lblTime->text() + w->cmdPlay->text() + w->lblStartSelect->text(),
+        EXPECT_EQ(QList<qint32>({test::Ctl<Slider>(w, "Slider")->Max(), test::Ctl<Slider>(w, "Slider")->Value(), test::Ctl<Slider>(w, "Slider")->SelectStart()}), QList({c.max, 0, 0}));
+        EXPECT_TRUE(test::Ctl<Slider>(w, "Slider")->Enabled() && test::Ctl<QTimer>(w, "tmrVideo")->isActive() && !test::Ctl<MyProgressBar>(w, "progress")->isVisibleTo(w.get()));
+        EXPECT_EQ(test::Ctl<QLabel>(w, "lblTime")->text() + test::Ctl<MyButton>(w, "cmdPlay")->text() + test::Ctl<QLabel>(w, "lblStartSelect")->text(),
                   QString("00:00:00/") + c.text + "Pause00.00.00");
-        EXPECT_TRUE(WaitFor([&] { return Engine().state() == State::Running; }) && w->picVideoWindow->engine() == w->Player());
+        EXPECT_TRUE(WaitFor([&] { return Engine().state() == State::Running; }) && test::Ctl<VideoPane>(w, "picVideoWindow")->engine() == w->Player());
     }
     PlaybackEngine* engine = w->Player();
-    w->cmdAddVideoFile->click();  // no scripted answer: cancelled
-    EXPECT_TRUE(w->Player() == engine && w->cmdPlay->text() == "Pause");
+    test::Ctl<MyButton>(w, "cmdAddVideoFile")->click();  // no scripted answer: cancelled
+    EXPECT_TRUE(w->Player() == engine && test::Ctl<MyButton>(w, "cmdPlay")->text() == "Pause");
     const QString tail = Copy(ShortClip(), "blank-tail.mp4 ");
     Fake().dialogAnswers << "  /tmp/x.mp4 " << tail;
     const QString trimmed = w->SelectVideoFile();
@@ -83,7 +83,7 @@ TEST_F(Preview, BadFilesSayNotSupportedAndLeaveNoVideoLoaded)
         SCOPED_TRACE(bad);
         Fake().reset();
         LoadPlaying(test::LongClip());
-        w->Slider->setValue(30), w->cmdStartSelect->click();
+        test::Ctl<Slider>(w, "Slider")->setValue(30), test::Ctl<MyButton>(w, "cmdStartSelect")->click();
         const QPointer<PlaybackEngine> previous = w->Player();
         QString path = InDir("bad clip.mp4");
         QFile::remove(path);
@@ -108,13 +108,13 @@ TEST_F(Preview, BadFilesSayNotSupportedAndLeaveNoVideoLoaded)
         EXPECT_TRUE(said.text.startsWith(bad == NoEncoder ? "The encoder was not found: " + dir.path() : "File is not supported"));
         EXPECT_EQ(said.style, bad == NoEncoder ? 16 : 48);
         EXPECT_EQ(said.text.contains("picture"), bad == NoPicture);  // the engine's reason
-        EXPECT_TRUE(w->NoVideoLoaded && !w->tmrVideo->isActive() && w->Slider->SelectStart() == 0);
-        EXPECT_EQ(w->InputFilePath, path);
-        EXPECT_EQ(w->lblTime->text() + w->lblStartSelect->text(), "00:00/00:0000.00.00");
+        EXPECT_TRUE(!w->IsVideoLoaded() && !test::Ctl<QTimer>(w, "tmrVideo")->isActive() && test::Ctl<Slider>(w, "Slider")->SelectStart() == 0);
+        EXPECT_EQ(w->InputFile(), path);
+        EXPECT_EQ(test::Ctl<QLabel>(w, "lblTime")->text() + test::Ctl<QLabel>(w, "lblStartSelect")->text(), "00:00/00:0000.00.00");
         // Refused before loading (the probe accepts the truncated file): the previous video stays, stopped.
         EXPECT_EQ(w->Player() && previous == w->Player() && Engine().state() == State::Stopped, bad < Truncated);
-        w->cmdPlay->click(), w->cmdStartSelect->click();
-        EXPECT_EQ(w->cmdPlay->text() + w->lblStartSelect->text() + QString::number(Fake().messages.size()), "Play00.00.001");
+        test::Ctl<MyButton>(w, "cmdPlay")->click(), test::Ctl<MyButton>(w, "cmdStartSelect")->click();
+        EXPECT_EQ(test::Ctl<MyButton>(w, "cmdPlay")->text() + test::Ctl<QLabel>(w, "lblStartSelect")->text() + QString::number(Fake().messages.size()), "Play00.00.001");
     }
 }
 
@@ -123,36 +123,36 @@ TEST_F(Preview, PlayPauseSeekSelectStopAndEnd)
     LoadPlaying(test::LongClip());
     ASSERT_TRUE(WaitFor([&] { return Engine().CurrentPosition() >= 1.6; }));
     w->tmrVideo_Timer();  // a tick carries the position to the timeline and the label
-    EXPECT_TRUE(w->Slider->Value() >= 2 && w->lblTime->text() == SecondsToTime(w->Slider->Value()) + "/00:02:06");
+    EXPECT_TRUE(test::Ctl<Slider>(w, "Slider")->Value() >= 2 && test::Ctl<QLabel>(w, "lblTime")->text() == SecondsToTime(test::Ctl<Slider>(w, "Slider")->Value()) + "/00:02:06");
 
-    w->cmdPlay->click();  // pause
-    EXPECT_TRUE(w->cmdPlay->text() == "Play" && !w->tmrVideo->isActive() && Engine().state() == State::Paused);
+    test::Ctl<MyButton>(w, "cmdPlay")->click();  // pause
+    EXPECT_TRUE(test::Ctl<MyButton>(w, "cmdPlay")->text() == "Play" && !test::Ctl<QTimer>(w, "tmrVideo")->isActive() && Engine().state() == State::Paused);
     SeekTo(75);  // the mouse released on the timeline seeks; the play state stays
-    EXPECT_EQ(w->lblTime->text(), "00:01:15/00:02:06");
+    EXPECT_EQ(test::Ctl<QLabel>(w, "lblTime")->text(), "00:01:15/00:02:06");
     EXPECT_TRUE(SeekDone() && Engine().state() == State::Paused && std::abs(Engine().CurrentPosition() - 75) < 0.6);
 
     // The marks take the timeline's value; a start after the end is accepted here.
-    w->cmdStartSelect->click(), w->Slider->setValue(61), w->cmdEndSelect->click();
-    EXPECT_EQ(w->lblStartSelect->text() + w->lblEndSelect->text(), "00:01:1500:01:01");
-    w->cmdDeleteSelect->click();
-    EXPECT_EQ(QString::number(w->Slider->SelectStart() + w->Slider->SelectEnd()) + w->lblEndSelect->text(), "000.00.00");
+    test::Ctl<MyButton>(w, "cmdStartSelect")->click(), test::Ctl<Slider>(w, "Slider")->setValue(61), test::Ctl<MyButton>(w, "cmdEndSelect")->click();
+    EXPECT_EQ(test::Ctl<QLabel>(w, "lblStartSelect")->text() + test::Ctl<QLabel>(w, "lblEndSelect")->text(), "00:01:1500:01:01");
+    test::Ctl<MyButton>(w, "cmdDeleteSelect")->click();
+    EXPECT_EQ(QString::number(test::Ctl<Slider>(w, "Slider")->SelectStart() + test::Ctl<Slider>(w, "Slider")->SelectEnd()) + test::Ctl<QLabel>(w, "lblEndSelect")->text(), "000.00.00");
 
-    w->cmdPlay->click();  // goes on from the seek
+    test::Ctl<MyButton>(w, "cmdPlay")->click();  // goes on from the seek
     EXPECT_TRUE(WaitFor([&] { return Engine().CurrentPosition() >= 75.6; }) && Engine().CurrentPosition() < 100);
-    const QString shown = w->lblTime->text();
+    const QString shown = test::Ctl<QLabel>(w, "lblTime")->text();
     QSignalSpy pictures(&Engine(), &PlaybackEngine::frameReady);
-    w->cmdStop->click();  // rewinds; the time label keeps its text, also once the first picture is there
+    test::Ctl<MyButton>(w, "cmdStop")->click();  // rewinds; the time label keeps its text, also once the first picture is there
     EXPECT_TRUE(SeekDone() && Engine().state() == State::Stopped && WaitFor([&] { return pictures.count() > 0; }));
-    EXPECT_EQ(w->cmdPlay->text() + QString::number(w->Slider->Value()) + w->lblTime->text(), "Play0" + shown);
+    EXPECT_EQ(test::Ctl<MyButton>(w, "cmdPlay")->text() + QString::number(test::Ctl<Slider>(w, "Slider")->Value()) + test::Ctl<QLabel>(w, "lblTime")->text(), "Play0" + shown);
 
     SeekTo(124);  // the end: a tick finds the timeline there; Play starts again at 0
     ASSERT_TRUE(SeekDone());
-    w->cmdPlay->click();
+    test::Ctl<MyButton>(w, "cmdPlay")->click();
     ASSERT_TRUE(WaitFor([&] { return Engine().state() == State::AtEnd; }));
     w->tmrVideo_Timer();
-    EXPECT_TRUE(w->lblTime->text() + w->cmdPlay->text() == "00:02:06/00:02:06Play" && !w->tmrVideo->isActive());
-    w->cmdPlay->click();
-    EXPECT_TRUE(w->Slider->Value() == 0 && WaitFor([&] { return Engine().state() == State::Running; })
+    EXPECT_TRUE(test::Ctl<QLabel>(w, "lblTime")->text() + test::Ctl<MyButton>(w, "cmdPlay")->text() == "00:02:06/00:02:06Play" && !test::Ctl<QTimer>(w, "tmrVideo")->isActive());
+    test::Ctl<MyButton>(w, "cmdPlay")->click();
+    EXPECT_TRUE(test::Ctl<Slider>(w, "Slider")->Value() == 0 && WaitFor([&] { return Engine().state() == State::Running; })
                 && Engine().CurrentPosition() < 10.0);
 }
 
@@ -164,28 +164,28 @@ TEST_F(Preview, SpaceAndTheTimelinesKeysGoToTheControlThatUsesThem)
     LoadPlaying(ShortClip());
     w->show(), w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
-    QSignalSpy stops(w->cmdStop, &QAbstractButton::clicked), hides(w->frFormats->cmdHide, &QAbstractButton::clicked);
-    QTest::keyClick(w->cmdStop, Qt::Key_Space);
-    QString captions = w->cmdPlay->text();
-    for (bool converting : {false, false, true})  // Play, Pause, and nothing while a cut runs
-        w->IsConverting = converting, QTest::keyClick(w->lblTime, Qt::Key_Space), captions += w->cmdPlay->text();
-    w->IsConverting = false, w->cmdChangeFormat_Click();
-    ASSERT_TRUE(WaitFor([&] { return !w->tmrAnimate->isActive(); }));
-    QTest::keyClick(w->frFormats->cmdHide, Qt::Key_Space);
-    EXPECT_TRUE(stops.count() == 1 && hides.count() == 1 && captions + w->cmdPlay->text() == "PlayPausePlayPlayPlay");
-    ASSERT_TRUE(WaitFor([&] { return !w->tmrAnimate->isActive(); }));
+    QSignalSpy stops(test::Ctl<MyButton>(w, "cmdStop"), &QAbstractButton::clicked), hides(test::Ctl<FormatsPanel>(w, "frFormats")->cmdHide, &QAbstractButton::clicked);
+    QTest::keyClick(test::Ctl<MyButton>(w, "cmdStop"), Qt::Key_Space);
+    QString captions = test::Ctl<MyButton>(w, "cmdPlay")->text();
+    for (int press = 0; press < 2; ++press)  // Play, Pause (nothing while a cut runs: the cut job's tests)
+        QTest::keyClick(test::Ctl<QLabel>(w, "lblTime"), Qt::Key_Space), captions += test::Ctl<MyButton>(w, "cmdPlay")->text();
+    w->cmdChangeFormat_Click();
+    ASSERT_TRUE(WaitFor([&] { return !test::Ctl<QTimer>(w, "tmrAnimate")->isActive(); }));
+    QTest::keyClick(test::Ctl<FormatsPanel>(w, "frFormats")->cmdHide, Qt::Key_Space);
+    EXPECT_TRUE(stops.count() == 1 && hides.count() == 1 && captions + test::Ctl<MyButton>(w, "cmdPlay")->text() == "PlayPausePlayPlay");
+    ASSERT_TRUE(WaitFor([&] { return !test::Ctl<QTimer>(w, "tmrAnimate")->isActive(); }));
 
     SeekTo(2);
     ASSERT_TRUE(SeekDone());
     const double at = Engine().CurrentPosition();
-    const QString label = w->lblTime->text();
-    QSignalSpy changes(w->Slider, &Slider::Change), scrolls(w->Slider, &Slider::Scroll);
+    const QString label = test::Ctl<QLabel>(w, "lblTime")->text();
+    QSignalSpy changes(test::Ctl<Slider>(w, "Slider"), &Slider::Change), scrolls(test::Ctl<Slider>(w, "Slider"), &Slider::Scroll);
     for (const auto& [key, modifiers] : {std::pair{Qt::Key_Home, Qt::NoModifier}, {Qt::Key_End, Qt::NoModifier},
                                          {Qt::Key_Left, Qt::ControlModifier}, {Qt::Key_Period, Qt::NoModifier}})
-        QTest::keyClick(w->Slider, key, modifiers);
-    EXPECT_TRUE(changes.count() == 5 && scrolls.count() == 5 && w->Slider->Value() == 1);  // Ctrl is a key too
-    EXPECT_TRUE(Engine().CurrentPosition() == at && !Engine().isSeeking() && w->lblTime->text() == label);
-    QTest::keyClick(w->cmdStop, Qt::Key_End);
+        QTest::keyClick(test::Ctl<Slider>(w, "Slider"), key, modifiers);
+    EXPECT_TRUE(changes.count() == 5 && scrolls.count() == 5 && test::Ctl<Slider>(w, "Slider")->Value() == 1);  // Ctrl is a key too
+    EXPECT_TRUE(Engine().CurrentPosition() == at && !Engine().isSeeking() && test::Ctl<QLabel>(w, "lblTime")->text() == label);
+    QTest::keyClick(test::Ctl<MyButton>(w, "cmdStop"), Qt::Key_End);
     EXPECT_EQ(Engine().CurrentPosition(), Engine().Duration());
 }
 
@@ -201,11 +201,11 @@ TEST_F(Preview, ProbeRunsBesideTheEngineAndAHangingOneEndsAtItsLimitOrWhenTheWin
         SCOPED_TRACE(std::string(c.body) + " " + std::to_string(c.limitMs));
         w = std::make_unique<frmMain>();
         Fake().folderOverride = Encoder(c.body), Fake().messages.clear(), Fake().yields = 0;  // after the catalogues were read
-        w->show(), w->ProbeTimeLimitMs = c.limitMs;
+        w->show(), w->setProbeTimeLimit(c.limitMs);
         test::Poller closer([&] { return c.closeIt && Fake().yields > 0 && w->close(); });
         w->OpenVideoFile(Copy(ShortClip(), "slow.mp4"));
         const bool agrees = c.limitMs == 60000 && !c.closeIt;
-        EXPECT_TRUE(w->NoVideoLoaded != agrees && !w->Player() != agrees && w->isVisible() == !c.closeIt);
+        EXPECT_TRUE(!w->IsVideoLoaded() != agrees && !w->Player() != agrees && w->isVisible() == !c.closeIt);
         ASSERT_EQ(Fake().messages.size(), c.limitMs == 300 ? 1 : 0);
         if (c.limitMs == 300) {
             EXPECT_TRUE(Fake().messages[0].text.startsWith("The file did not answer in time: " + InDir("slow.mp4")))
@@ -232,7 +232,7 @@ TEST_F(Preview, AFileNameThatIsNoTextIsRefusedPlainlyAndTheVideoStays)
         ASSERT_TRUE(WaitFor([&] { return !Fake().messages.isEmpty(); }));
         EXPECT_TRUE(Fake().messages[0].text.startsWith("The name of this file cannot be read: \"bad\ufffd\ufffdname.mp4\" is not valid"))
             << Fake().messages[0].text.toStdString();
-        EXPECT_TRUE(w->Player() == shown && !w->NoVideoLoaded && Fake().messages.size() == 1);
+        EXPECT_TRUE(w->Player() == shown && w->IsVideoLoaded() && Fake().messages.size() == 1);
     }
     Fake().messages.clear();
     LoadPlaying(Copy(ShortClip(), "odd \ufffd name.mp4"));
@@ -243,7 +243,7 @@ TEST_F(Preview, AFileNameThatIsNoTextIsRefusedPlainlyAndTheVideoStays)
 TEST_F(Preview, DropIsAcceptedFirstAndLoadedAfterTheHandler)
 {
     LoadPlaying(ShortClip());
-    w->Slider->setValue(2), w->cmdStartSelect->click();
+    test::Ctl<Slider>(w, "Slider")->setValue(2), test::Ctl<MyButton>(w, "cmdStartSelect")->click();
     const QPointer<PlaybackEngine> first = w->Player();
     const QString a = (QDir(dir.path()).mkpath("my videos"), Copy(test::LongClip(), "my videos/a \"quoted\" été $x.MPEG"));
     QMimeData data;
@@ -251,11 +251,11 @@ TEST_F(Preview, DropIsAcceptedFirstAndLoadedAfterTheHandler)
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     Fake().yields = 0;
-    QCoreApplication::sendEvent(w->picVideoWindow, &enter), QCoreApplication::sendEvent(w->picVideoWindow, &drop);
-    EXPECT_TRUE(drop.isAccepted() && Fake().yields == 0 && w->InputFilePath != a);  // nothing done inside the handler
-    ASSERT_TRUE(WaitFor([&] { return w->InputFilePath == a; }) && Loaded());
-    EXPECT_TRUE(first.isNull() && w->Slider->SelectStart() == 0 && Fake().messages.isEmpty());
-    EXPECT_EQ(w->lblTime->text(), "00:00:00/00:02:06");
+    QCoreApplication::sendEvent(test::Ctl<VideoPane>(w, "picVideoWindow"), &enter), QCoreApplication::sendEvent(test::Ctl<VideoPane>(w, "picVideoWindow"), &drop);
+    EXPECT_TRUE(drop.isAccepted() && Fake().yields == 0 && w->InputFile() != a);  // nothing done inside the handler
+    ASSERT_TRUE(WaitFor([&] { return w->InputFile() == a; }) && Loaded());
+    EXPECT_TRUE(first.isNull() && test::Ctl<Slider>(w, "Slider")->SelectStart() == 0 && Fake().messages.isEmpty());
+    EXPECT_EQ(test::Ctl<QLabel>(w, "lblTime")->text(), "00:00:00/00:02:06");
 
     // Other drops are ignored without a word: no file, a folder, an address, or a first file that is no video.
     const QString notes = InDir("notes.txt"), folder = InDir("folder.mp4");
@@ -264,7 +264,7 @@ TEST_F(Preview, DropIsAcceptedFirstAndLoadedAfterTheHandler)
                                                       {QUrl("https://example.org/movie.mp4")}, {},
                                                       {QUrl::fromLocalFile(notes), QUrl::fromLocalFile(a)}})
         Drop(urls);
-    EXPECT_TRUE(w->InputFilePath == a && Fake().messages.isEmpty() && Fake().yields == 0);
+    EXPECT_TRUE(w->InputFile() == a && Fake().messages.isEmpty() && Fake().yields == 0);
 }
 
 // A drop handled while the file is probed, at its start or once the engine beside the (slow) probe has its
@@ -283,8 +283,8 @@ TEST_F(Preview, DropDuringALoadTakesOver)
         });
         Choose(test::LongClip());
         ASSERT_TRUE(dropped && Loaded());
-        EXPECT_EQ(Engine().filePath() + w->InputFilePath + w->lblTime->text(), second + second + "00:00:00/00:00:04");
-        EXPECT_TRUE(w->picVideoWindow->engine() == w->Player() && Fake().messages.isEmpty());
+        EXPECT_EQ(Engine().filePath() + w->InputFile() + test::Ctl<QLabel>(w, "lblTime")->text(), second + second + "00:00:00/00:00:04");
+        EXPECT_TRUE(test::Ctl<VideoPane>(w, "picVideoWindow")->engine() == w->Player() && Fake().messages.isEmpty());
     }
 }
 

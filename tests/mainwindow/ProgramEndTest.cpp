@@ -2,7 +2,7 @@
 // signals a system sends, by kill -9, by its display going away, and by the
 // start-up hook. A cut runs at that moment (through the self-check hook);
 // what is left in the output folder and in the settings file is checked.
-#include "mainwindow/PartialOutput.h"
+#include "cut/PartialOutput.h"
 #include "mainwindow/WindowTestKit.h"
 
 #include <QCoreApplication>
@@ -127,7 +127,7 @@ TEST(ProgramEnd, TheNextCutRemovesWhatAKilledProgramLeft)
     {
         frmMain w;
         test::LoadForCutting(w, SlowClip());
-        w.optOtherFolder->setChecked(true), w.txtOutPath->setText(out.path());
+        test::Ctl<MyOption>(w, "optOtherFolder")->setChecked(true), test::Ctl<QLineEdit>(w, "txtOutPath")->setText(out.path());
         test::Select(w, 0, 1), test::ChoosePreset(w, "General Video", "H.264 (AVC) - Standard", "mp4");
         EXPECT_EQ(w.RunCutJob(), CutOutcome::Succeeded);
     }

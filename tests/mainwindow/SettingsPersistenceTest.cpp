@@ -46,10 +46,10 @@ protected:
 
 void ExpectDefaults(const frmMain& w)
 {
-    const FormatsPanel& f = *w.frFormats;
-    EXPECT_TRUE(w.optOtherFolder->isChecked() && w.txtOutPath->isEnabled() && w.cmdBrowse->isEnabled());
+    const FormatsPanel& f = *test::Ctl<FormatsPanel>(w, "frFormats");
+    EXPECT_TRUE(test::Ctl<MyOption>(w, "optOtherFolder")->isChecked() && test::Ctl<QLineEdit>(w, "txtOutPath")->isEnabled() && test::Ctl<MyButton>(w, "cmdBrowse")->isEnabled());
     EXPECT_TRUE(f.optFormat[0]->isChecked() && InFront(f, 0));
-    EXPECT_EQ(QStringList({w.txtOutPath->text(), f.cmbCustContainer->currentText(), f.cmbCASmapleRate->currentText()})
+    EXPECT_EQ(QStringList({test::Ctl<QLineEdit>(w, "txtOutPath")->text(), f.cmbCustContainer->currentText(), f.cmbCASmapleRate->currentText()})
                   + Texts(f),
               QStringList({DefaultOutputFolder(), "AVI", "22.05 KHz", "64", "2", "320", "25"}));
     EXPECT_EQ(QList({f.cmbCVSize->currentIndex(), f.cmbCVAspect->currentIndex(), f.cmbCategory->currentIndex()}),
@@ -68,8 +68,8 @@ TEST_F(Persistence, EveryControlSurvivesARestartEmptyOnesIncluded)
     QSize size;
     {
         frmMain w;
-        FormatsPanel& f = *w.frFormats;
-        w.optSameFolder->click(), w.txtOutPath->setText(path), f.optFormat[1]->click();
+        FormatsPanel& f = *test::Ctl<FormatsPanel>(w, "frFormats");
+        test::Ctl<MyOption>(w, "optSameFolder")->click(), test::Ctl<QLineEdit>(w, "txtOutPath")->setText(path), f.optFormat[1]->click();
         for (QComboBox* list : lists(f))
             list->setCurrentIndex(list->count() - 1), positions << list->currentIndex();
         f.cmbCVAspect->setCurrentIndex(-1);
@@ -80,9 +80,9 @@ TEST_F(Persistence, EveryControlSurvivesARestartEmptyOnesIncluded)
         EXPECT_TRUE(QObject::disconnect(qGuiApp, &QGuiApplication::commitDataRequest, &w, nullptr));
     }
     frmMain w;
-    const FormatsPanel& f = *w.frFormats;
-    EXPECT_TRUE(w.optSameFolder->isChecked() && !w.txtOutPath->isEnabled() && !w.cmdBrowse->isEnabled());
-    EXPECT_TRUE(w.txtOutPath->text() == path && f.optFormat[1]->isChecked() && InFront(f, 1));
+    const FormatsPanel& f = *test::Ctl<FormatsPanel>(w, "frFormats");
+    EXPECT_TRUE(test::Ctl<MyOption>(w, "optSameFolder")->isChecked() && !test::Ctl<QLineEdit>(w, "txtOutPath")->isEnabled() && !test::Ctl<MyButton>(w, "cmdBrowse")->isEnabled());
+    EXPECT_TRUE(test::Ctl<QLineEdit>(w, "txtOutPath")->text() == path && f.optFormat[1]->isChecked() && InFront(f, 1));
     for (QComboBox* list : lists(f))
         EXPECT_EQ(list->currentIndex(), positions.takeFirst()) << list->objectName().toStdString();
     EXPECT_EQ(Texts(f) << QString::number(f.cmbCVAspect->currentIndex()), QStringList({"128", "2", "320", "29.9", "-1"}));
@@ -99,8 +99,8 @@ TEST_F(Persistence, FirstStartAndRestoreDefaultsShowTheDefaults)
                           {"cmbCVSize", "3"}, {"txtCABirate", "96"}})
         store(v.first, v.second);
     frmMain w;
-    ASSERT_EQ(w.txtOutPath->text(), "/srv/clips");
-    w.frFormats->cmdDefaults->click();
+    ASSERT_EQ(test::Ctl<QLineEdit>(w, "txtOutPath")->text(), "/srv/clips");
+    test::Ctl<FormatsPanel>(w, "frFormats")->cmdDefaults->click();
     ExpectDefaults(w);
     EXPECT_EQ(stored("txtOutPath"), "-");  // the defaults reach the file at the next close
     w.close();
@@ -123,8 +123,8 @@ TEST_F(Persistence, DamagedFileIsReportedAndKeptAsideBeforeTheFirstSave)
         {
             frmMain w;
             ExpectDefaults(w);
-            w.frFormats->txtFrameRate->setText("12"), w.close();
-            w.frFormats->txtFrameRate->setText("13"), w.close();
+            test::Ctl<FormatsPanel>(w, "frFormats")->txtFrameRate->setText("12"), w.close();
+            test::Ctl<FormatsPanel>(w, "frFormats")->txtFrameRate->setText("13"), w.close();
         }
         ASSERT_EQ(keptAside().size(), 1);
         EXPECT_EQ(ReadFile(dir.filePath("hive/" + keptAside()[0])), damage);
@@ -152,9 +152,9 @@ TEST_F(Persistence, OneBadValueFallsBackAlone)
         QByteArray text = ReadFile(file());  // "BAD" and its NUL, in base64, replaced
         WriteFile(file(), text.replace("\"QkFEAA==\"", c.badData));
         frmMain w;
-        const FormatsPanel& f = *w.frFormats;
-        EXPECT_EQ(w.txtOutPath->text() + f.txtFrameRate->text() + f.txtChannels->text(), "/srv/clips502");
-        EXPECT_TRUE(w.optSameFolder->isChecked() && !w.cmdBrowse->isEnabled() && f.optFormat[0]->isChecked());
+        const FormatsPanel& f = *test::Ctl<FormatsPanel>(w, "frFormats");
+        EXPECT_EQ(test::Ctl<QLineEdit>(w, "txtOutPath")->text() + f.txtFrameRate->text() + f.txtChannels->text(), "/srv/clips502");
+        EXPECT_TRUE(test::Ctl<MyOption>(w, "optSameFolder")->isChecked() && !test::Ctl<MyButton>(w, "cmdBrowse")->isEnabled() && f.optFormat[0]->isChecked());
         EXPECT_EQ(QList({f.cmbCategory->currentIndex(), f.cmbCVSize->currentIndex(), f.cmbCVAspect->currentIndex()}),
                   QList({0, 0, 0}));
         EXPECT_TRUE(Fake().messages.isEmpty());
@@ -180,7 +180,7 @@ TEST_F(Persistence, SavesThatCannotBeDoneAreRefusedAndSaidOnce)
         frmMain w;
         if (trouble == UnreadableAtStart)  // readable again by the time the window closes
             QDir().rmdir(file()), QFile::rename(file() + ".away", file());
-        w.frFormats->txtFrameRate->setText("12"), w.close();
+        test::Ctl<FormatsPanel>(w, "frFormats")->txtFrameRate->setText("12"), w.close();
         QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit");
         ASSERT_EQ(Fake().messages.size(), 1);
         EXPECT_TRUE(Fake().messages[0].text.startsWith("The settings could not be saved."));
@@ -197,11 +197,11 @@ TEST_F(Persistence, TwoWritersLeaveAFileThatLoads)
         QDir(dir.filePath("hive")).removeRecursively();
         {
             frmMain first, second;
-            first.frFormats->txtFrameRate->setText("11"), second.frFormats->cmbCVSize->setCurrentIndex(9);
+            test::Ctl<FormatsPanel>(first, "frFormats")->txtFrameRate->setText("11"), test::Ctl<FormatsPanel>(second, "frFormats")->cmbCVSize->setCurrentIndex(9);
             (c.firstClosesLast ? second : first).close(), (c.firstClosesLast ? first : second).close();
         }
         frmMain w;
-        EXPECT_TRUE(w.frFormats->txtFrameRate->text() == c.frameRate && w.frFormats->cmbCVSize->currentIndex() == c.size);
+        EXPECT_TRUE(test::Ctl<FormatsPanel>(w, "frFormats")->txtFrameRate->text() == c.frameRate && test::Ctl<FormatsPanel>(w, "frFormats")->cmbCVSize->currentIndex() == c.size);
     }
 }
 

@@ -20,9 +20,9 @@ struct Tick {
 std::vector<Tick> RunSlide(frmMain& w)
 {
     std::vector<Tick> ticks;
-    for (int i = 0; i < 200 && w.tmrAnimate->isActive(); ++i) {
+    for (int i = 0; i < 200 && test::Ctl<QTimer>(w, "tmrAnimate")->isActive(); ++i) {
         w.tmrAnimate_Timer();
-        ticks.push_back({w.panelTopTwips(w.AnimatedPanel), w.tmrAnimate->interval(), w.tmrAnimate->isActive()});
+        ticks.push_back({w.panelTopTwips(w.SlidingPanel()), test::Ctl<QTimer>(w, "tmrAnimate")->interval(), test::Ctl<QTimer>(w, "tmrAnimate")->isActive()});
     }
     return ticks;
 }
@@ -36,7 +36,7 @@ TEST_F(Shell, PanelSlidesUpAndDownTickByTick)
     frmMain w;
     w.cmdChangeFormat_Click();
     w.cmdAbout_Click();  // ignored while a slide runs
-    EXPECT_TRUE(w.AnimatedPanel == w.frFormats && !w.frMain->isEnabled());
+    EXPECT_TRUE(w.SlidingPanel() == test::Ctl<FormatsPanel>(w, "frFormats") && !test::Ctl<MyFrame>(w, "frMain")->isEnabled());
     std::vector<Tick> expected;
     for (int top = 8070 - 300; top >= 2970; top -= 300)
         expected.push_back({top, 10, true});
@@ -47,12 +47,12 @@ TEST_F(Shell, PanelSlidesUpAndDownTickByTick)
     const std::vector<Tick> down = RunSlide(w);
     ASSERT_EQ(down.size(), 12u);
     EXPECT_TRUE(down[0] == (Tick{3215, 5, true}) && down.back() == (Tick{8070, 5, false}));
-    EXPECT_TRUE(w.frMain->isEnabled());
+    EXPECT_TRUE(test::Ctl<MyFrame>(w, "frMain")->isEnabled());
     for (int start : {5000, 3099, 2651, 2650, 2649, 100}) {
-        w.setPanelTopTwips(w.frAbout, start);
+        w.setPanelTopTwips(test::Ctl<MyFrame>(w, "frAbout"), start);
         w.cmdAbout_Click();
         RunSlide(w);
-        EXPECT_EQ(w.panelTopTwips(w.frAbout), 2715) << start;
+        EXPECT_EQ(w.panelTopTwips(test::Ctl<MyFrame>(w, "frAbout")), 2715) << start;
     }
 }
 
@@ -62,13 +62,13 @@ TEST_F(Shell, PanelSlidesUpAndDownTickByTick)
 TEST_F(Shell, PanelsRestHiddenAndASlideWithoutAPanelStops)
 {
     frmMain w;
-    for (MyFrame* panel : {static_cast<MyFrame*>(w.frFormats), w.frAbout})
+    for (MyFrame* panel : {static_cast<MyFrame*>(test::Ctl<FormatsPanel>(w, "frFormats")), test::Ctl<MyFrame>(w, "frAbout")})
         EXPECT_TRUE(w.panelTopTwips(panel) == 8070 && panel->y() == w.height() && !panel->isVisibleTo(&w));
-    EXPECT_TRUE(w.panelLeftTwips() == (10920 - 7245) / 2.0 && w.frFormats->x() == w.frAbout->x());
-    w.frFormats->cmdHide->click();
-    EXPECT_TRUE(test::WaitFor([&] { return !w.tmrAnimate->isActive(); }));
+    EXPECT_TRUE(w.panelLeftTwips() == (10920 - 7245) / 2.0 && test::Ctl<FormatsPanel>(w, "frFormats")->x() == test::Ctl<MyFrame>(w, "frAbout")->x());
+    test::Ctl<FormatsPanel>(w, "frFormats")->cmdHide->click();
+    EXPECT_TRUE(test::WaitFor([&] { return !test::Ctl<QTimer>(w, "tmrAnimate")->isActive(); }));
     w.cmdChangeFormat_Click(), RunSlide(w);
-    EXPECT_TRUE(w.panelTopTwips(w.frFormats) == 2715 && w.frFormats->isVisibleTo(&w));
+    EXPECT_TRUE(w.panelTopTwips(test::Ctl<FormatsPanel>(w, "frFormats")) == 2715 && test::Ctl<FormatsPanel>(w, "frFormats")->isVisibleTo(&w));
 }
 
 TEST_F(Shell, BrowseAcceptsOnlyFixedDrivesAndACancelChangesNothing)
@@ -81,10 +81,10 @@ TEST_F(Shell, BrowseAcceptsOnlyFixedDrivesAndACancelChangesNothing)
         Fake().reset();
         Fake().dialogAnswers = QStringList{c.answer}, Fake().drive = c.drive;
         frmMain w;
-        w.optSameFolder->click();
-        EXPECT_FALSE(w.cmdBrowse->isEnabled());  // "Other folder" frees it again
-        w.optOtherFolder->click(), w.cmdBrowse->click();
-        EXPECT_EQ(w.txtOutPath->text(), c.accepted ? c.answer : DefaultOutputFolder());
+        test::Ctl<MyOption>(w, "optSameFolder")->click();
+        EXPECT_FALSE(test::Ctl<MyButton>(w, "cmdBrowse")->isEnabled());  // "Other folder" frees it again
+        test::Ctl<MyOption>(w, "optOtherFolder")->click(), test::Ctl<MyButton>(w, "cmdBrowse")->click();
+        EXPECT_EQ(test::Ctl<QLineEdit>(w, "txtOutPath")->text(), c.accepted ? c.answer : DefaultOutputFolder());
         EXPECT_EQ(Fake().messages.size(), !c.accepted && !c.answer.isEmpty() ? 1 : 0);
     }
 }

@@ -144,7 +144,7 @@ protected:
             << FrameAt(Engine().CurrentPosition());
         return shown;
     }
-    void Seek(qint32 s) { w->Slider->setValue(s), emit w->Slider->MouseUp(1, 0, 0, 0), Settle(); }
+    void Seek(qint32 s) { test::Ctl<Slider>(w, "Slider")->setValue(s), emit test::Ctl<Slider>(w, "Slider")->MouseUp(1, 0, 0, 0), Settle(); }
     void Step(Qt::Key key)
     {
         const int before = NumberOnScreen();
@@ -176,11 +176,11 @@ TEST_P(OneTimeOrigin, TimelineMarksAndEveryCutAgreeOnTheFrameOnScreen)
     frames = SourceFrames(input);
     ASSERT_TRUE(frames.size() > 100 && std::all_of(frames.begin(), frames.end(), [](const SourceFrame& f) { return f.number >= 0; }));
     test::LoadForCutting(*w, input);
-    ASSERT_FALSE(w->NoVideoLoaded);
+    ASSERT_FALSE(!w->IsVideoLoaded());
 
     // The timeline is as long as the video, whatever its first timestamp.
     const double length = frames.last().time - frames[0].time + 1.0 / GetParam().fps;
-    EXPECT_EQ(w->Slider->Max(), qint32(std::lround(length)));
+    EXPECT_EQ(test::Ctl<Slider>(w, "Slider")->Max(), qint32(std::lround(length)));
     EXPECT_EQ(Settle(), frames[0].number);
 
     // Marks on frames off the whole seconds, reached by stepping both ways.
@@ -188,7 +188,7 @@ TEST_P(OneTimeOrigin, TimelineMarksAndEveryCutAgreeOnTheFrameOnScreen)
     const int first = NumberOnScreen();
     QTest::keyClick(w.get(), Qt::Key_I);
     EXPECT_NEAR(w->SelectionStartSeconds(), PositionOf(first), 0.001);
-    EXPECT_TRUE(w->lblStartSelect->text().startsWith("00:00:01.") && w->lblTime->text().startsWith("00:00:01."));
+    EXPECT_TRUE(test::Ctl<QLabel>(w, "lblStartSelect")->text().startsWith("00:00:01.") && test::Ctl<QLabel>(w, "lblTime")->text().startsWith("00:00:01."));
     Seek(4), Step(Qt::Key_Period), Step(Qt::Key_Comma), Step(Qt::Key_Comma);
     const int end = NumberOnScreen();
     QTest::keyClick(w.get(), Qt::Key_O);
@@ -196,7 +196,7 @@ TEST_P(OneTimeOrigin, TimelineMarksAndEveryCutAgreeOnTheFrameOnScreen)
 
     // A key-frame jump lands on a key frame the probe lists, on screen.
     QTest::keyClick(w.get(), Qt::Key_Home), Settle();
-    ASSERT_TRUE(WaitFor([&] { return !w->KeyFrameTimes.isEmpty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !w->KeyFrames().isEmpty(); }));
     QTest::keyClick(w.get(), Qt::Key_Right, Qt::ControlModifier);
     const int key = Settle();
     EXPECT_TRUE(test::ProbeCsv(input, {"-select_streams", "v:0", "-skip_frame", "nokey", "-show_entries",
@@ -206,13 +206,13 @@ TEST_P(OneTimeOrigin, TimelineMarksAndEveryCutAgreeOnTheFrameOnScreen)
 
     test::ChoosePreset(*w, "General Video", "H.264 (AVC) - High Quality", "mp4");
     ASSERT_EQ(w->RunCutJob(), CutOutcome::Succeeded) << test::Fake().messages.value(0).text.toStdString();
-    ExpectMarkedFrames(w->cConvert->OutputFile(), first, end);
+    ExpectMarkedFrames(w->Cut().Job()->OutputFile(), first, end);
 
     // The smart cut (or, for a container it cannot index, the frame-exact re-encode it offers).
     test::Fake().questionAnswers = {true};
     test::ChoosePreset(*w, "Lossless", "Smart Cut (frame-exact, original quality)", "mkv");
     ASSERT_EQ(w->RunCutJob(), CutOutcome::Succeeded) << test::Fake().messages.value(0).text.toStdString();
-    ExpectMarkedFrames(w->cConvert->OutputFile(), first, end);
+    ExpectMarkedFrames(w->Cut().Job()->OutputFile(), first, end);
 }
 
 const QStringList kCopy{"-c", "copy"};

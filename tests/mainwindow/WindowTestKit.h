@@ -5,6 +5,7 @@
 #include "controls/MyButton.h"
 #include "controls/MyOption.h"
 #include "controls/MyProgressBar.h"
+#include "cut/CutController.h"
 #include "engine/CVideoConv.h"
 #include "formats/FormatsPanel.h"
 #include "mainwindow/frmMain.h"
@@ -26,6 +27,18 @@
 #include <memory>
 
 namespace clip::test {
+
+// A control of the window by its object name (each carries its own name);
+// fails the test when the window has none of that name and kind.
+template <class T>
+T* Ctl(const QObject& window, const char* name)
+{
+    T* control = window.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_TRUE(control) << "no control " << name;
+    return control;
+}
+template <class T, class W>
+T* Ctl(const std::unique_ptr<W>& window, const char* name) { return Ctl<T>(*window, name); }
 
 // Every window of the test reads and writes a hive in a temporary folder.
 class HiveTest : public ::testing::Test {
@@ -52,22 +65,6 @@ protected:
     std::unique_ptr<frmMain> w;
 };
 
-// Ids of the encoder processes whose parent is this test process (zombies too).
-inline QStringList EncoderPids()
-{
-    QStringList pids;
-    for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile children("/proc/self/task/" + task + "/children");
-        for (const QString& pid : children.open(QIODevice::ReadOnly) ? QString(children.readAll()).split(' ', Qt::SkipEmptyParts) : QStringList()) {
-            QFile name("/proc/" + pid + "/comm");
-            if (name.open(QIODevice::ReadOnly) && name.readAll().startsWith("ffmpeg"))
-                pids << pid;
-        }
-    }
-    return pids;
-}
-inline int EncoderChildren() { return int(EncoderPids().size()); }
-
 // Selects `text` in a list; a list without it fails the test.
 inline void Pick(QComboBox* list, const QString& text)
 {
@@ -77,21 +74,21 @@ inline void Pick(QComboBox* list, const QString& text)
 
 inline void ChoosePreset(frmMain& w, const QString& category, const QString& label, const QString& extension)
 {
-    w.frFormats->optFormat[0]->setChecked(true);
-    Pick(w.frFormats->cmbCategory, category);
-    Pick(w.frFormats->cmbOutVCodec, label);
-    Pick(w.frFormats->cmbOutFormat, extension);
+    test::Ctl<FormatsPanel>(w, "frFormats")->optFormat[0]->setChecked(true);
+    Pick(test::Ctl<FormatsPanel>(w, "frFormats")->cmbCategory, category);
+    Pick(test::Ctl<FormatsPanel>(w, "frFormats")->cmbOutVCodec, label);
+    Pick(test::Ctl<FormatsPanel>(w, "frFormats")->cmbOutFormat, extension);
 }
 
 // Adds a preset of the test's own under "Test Jobs" and chooses it.
 inline void ChooseOwnPreset(frmMain& w, const QString& label, const QString& params, const QString& extension)
 {
-    w.Tables.Presets.resize(w.Tables.PresetCount);
-    w.Tables.Presets.append({label, params, extension, "Test Jobs", {}});
-    ++w.Tables.PresetCount;
-    if (w.frFormats->cmbCategory->findText("Test Jobs") < 0)
-        w.frFormats->cmbCategory->addItem("Test Jobs");
-    w.frFormats->cmbCategory->setCurrentIndex(-1);  // selecting it again refills the lists from the table
+    w.Catalogue().Presets.resize(w.Catalogue().PresetCount);
+    w.Catalogue().Presets.append({label, params, extension, "Test Jobs", {}});
+    ++w.Catalogue().PresetCount;
+    if (test::Ctl<FormatsPanel>(w, "frFormats")->cmbCategory->findText("Test Jobs") < 0)
+        test::Ctl<FormatsPanel>(w, "frFormats")->cmbCategory->addItem("Test Jobs");
+    test::Ctl<FormatsPanel>(w, "frFormats")->cmbCategory->setCurrentIndex(-1);  // selecting it again refills the lists from the table
     ChoosePreset(w, "Test Jobs", label, extension);
 }
 
@@ -99,16 +96,16 @@ inline void ChooseOwnPreset(frmMain& w, const QString& label, const QString& par
 inline void LoadForCutting(frmMain& w, const QString& input)
 {
     w.OpenVideoFile(input);
-    EXPECT_TRUE(WaitFor([&] { return !w.NoVideoLoaded; }));  // the load ends in the event loop
-    EXPECT_EQ(w.InputFilePath, input);
+    EXPECT_TRUE(WaitFor([&] { return w.IsVideoLoaded(); }));  // the load ends in the event loop
+    EXPECT_EQ(w.InputFile(), input);
     w.cmdStop_Click();
-    w.optSameFolder->setChecked(true);
+    test::Ctl<MyOption>(w, "optSameFolder")->setChecked(true);
 }
 
 inline void Select(frmMain& w, qint32 start, qint32 end)
 {
-    w.Slider->setSelectStart(start);
-    w.Slider->setSelectEnd(end);
+    test::Ctl<Slider>(w, "Slider")->setSelectStart(start);
+    test::Ctl<Slider>(w, "Slider")->setSelectEnd(end);
 }
 
 }  // namespace clip::test

@@ -143,4 +143,18 @@ bool WaitFor(const std::function<bool()>& done, int ms)
     return done();
 }
 
+QStringList EncoderPids()
+{
+    QStringList pids;
+    for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children("/proc/self/task/" + task + "/children");
+        for (const QString& pid : children.open(QIODevice::ReadOnly) ? QString(children.readAll()).split(' ', Qt::SkipEmptyParts) : QStringList()) {
+            QFile name("/proc/" + pid + "/comm");
+            if (name.open(QIODevice::ReadOnly) && name.readAll().startsWith("ffmpeg"))
+                pids << pid;
+        }
+    }
+    return pids;
+}
+
 }  // namespace clip::test

@@ -86,4 +86,8 @@ private:
     bool m_done = false;
 };
 
+// Ids of the encoder processes whose parent is this test process (zombies too), and their number.
+QStringList EncoderPids();
+inline int EncoderChildren() { return int(EncoderPids().size()); }
+
 }  // namespace clip::test

@@ -1,4 +1,4 @@
-#include "mainwindow/PartialOutput.h"
+#include "cut/PartialOutput.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "mainwindow/OutputNaming.h"
+#include "cut/OutputNaming.h"
 
 #include <QDir>
 #include <QFile>
