@@ -32,9 +32,7 @@ using test::Fake;
 
 FormatChoice Preset(const QString& category, const QString& label, const QString& extension)
 {
-    FormatChoice choice;
-    std::tie(choice.category, choice.label, choice.extension) = std::tie(category, label, extension);
-    return choice;
+    return {.category = category, .label = label, .extension = extension};
 }
 const FormatChoice kH264 = Preset("General Video", "H.264 (AVC) - Standard", "mp4");
 const FormatChoice kSlow = Preset("Test Jobs", "Slow", "mkv");
@@ -43,11 +41,9 @@ const QString kSmart = "Smart Cut (frame-exact, original quality)";
 // The custom route, with the first start's values in the other boxes.
 FormatChoice Custom(const QString& container, const QString& audioCodec = "MP3 (AVI, FLV, MOV, MP4, MPG)")
 {
-    FormatChoice c;
-    c.custom = true, c.container = container, c.audioCodec = audioCodec;
-    c.videoCodec = "MPEG-4 Part 2, DivX compatible (AVI, MP4, MOV)", c.videoSize = c.aspect = "[As Input]";
-    c.videoBitrate = "320", c.audioBitrate = "64", c.frameRate = "25", c.channels = "2", c.samplingRate = "44.1 KHz";
-    return c;
+    return {.custom = true, .container = container, .videoCodec = "MPEG-4 Part 2, DivX compatible (AVI, MP4, MOV)",
+            .videoBitrate = "320", .videoSize = "[As Input]", .aspect = "[As Input]", .frameRate = "25",
+            .audioCodec = audioCodec, .audioBitrate = "64", .samplingRate = "44.1 KHz", .channels = "2"};
 }
 
 class CutControl : public ::testing::Test {

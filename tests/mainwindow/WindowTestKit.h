@@ -65,13 +65,6 @@ protected:
     std::unique_ptr<frmMain> w;
 };
 
-// Selects `text` in a list; a list without it fails the test.
-inline void Pick(QComboBox* list, const QString& text)
-{
-    ASSERT_GE(list->findText(text), 0) << list->objectName().toStdString() << " has no " << text.toStdString();
-    list->setCurrentIndex(list->findText(text));
-}
-
 // Chooses a preset on the formats panel, as the user would (the category's cascade first).
 inline void ChoosePreset(frmMain& w, const QString& category, const QString& label, const QString& extension)
 {
