@@ -120,14 +120,6 @@ QString CVideoConv::MissingEncoderMessage() const
     return QStringLiteral("The encoder was not found: ") + LookedFor(QStringLiteral("ffmpeg")).join(QStringLiteral(", "));
 }
 
-bool CVideoConv::EncoderMissing()
-{
-    const QString missing = MissingEncoderMessage();
-    if (!missing.isEmpty())
-        Host().messageBox(missing, MsgCritical);
-    return !missing.isEmpty();
-}
-
 QString CVideoConv::ConversionError(const QString& cause) const
 {
     return QStringLiteral("Error converting file: ") + QFileInfo(m_inputFile).fileName() + kCrLf + cause;
@@ -344,14 +336,14 @@ void CVideoConv::StopConversion()
 bool CVideoConv::IsFileSupported(const QString& sMediaFile)
 {
     const QPointer<CVideoConv> self(this);
-    m_probeFailureShown = false;
+    m_failure = {};
     try {
-        if (EncoderMissing()) {
-            m_probeFailureShown = true;
+        if (const QString missing = MissingEncoderMessage(); !missing.isEmpty()) {
+            setFailure(missing, {});
             return false;
         }
         DOSOutputs* dos = runner();
-        dos->setShowsFailures(true);
+        dos->setShowsFailures(false);  // its failure is this probe's, for the owner to show
         dos->setCommand(EncoderPath(), {QStringLiteral("-i"), sMediaFile});
         Host().processEvents();
         if (!self)
@@ -359,6 +351,8 @@ bool CVideoConv::IsFileSupported(const QString& sMediaFile)
         const QString result = dos->ExecuteCommand();
         if (!self)
             return false;
+        if (!dos->WasStarted() && !dos->WasStopped())
+            setFailure(dos->FailureMessage(), {});
         return !ReportsUnreadableInput(result, sMediaFile);
     } catch (const std::exception& error) {
         if (self)

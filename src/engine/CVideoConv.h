@@ -84,10 +84,9 @@ public:
     // Asks a running job to stop; does nothing when no job runs.
     void StopConversion();
     // Asks the encoder whether it can read `sMediaFile`. A missing encoder
-    // is reported here ("The encoder was not found: <path>") and gives
-    // false; ProbeFailureShown() then tells the caller not to add its own.
+    // ("The encoder was not found: <path>", and false) or one that could not
+    // be started is kept in Failure() for the caller to show.
     bool IsFileSupported(const QString& sMediaFile);
-    bool ProbeFailureShown() const { return m_probeFailureShown; }
     // Where positions start in `path`, as the probe finds it; empty when the
     // probe could not tell.
     std::optional<TimeOrigin> ProbeTimeOrigin(const QString& path);
@@ -154,8 +153,6 @@ protected:
     // Runs the probe with `arguments` and returns its report; empty when it
     // could not run.
     QString RunProbe(const QStringList& arguments);
-    // Shows where the encoder was looked for, when it is not there.
-    bool EncoderMissing();
     // That text; empty when the encoder is there.
     QString MissingEncoderMessage() const;
     // A cut's failure box: "Error converting file: ", the input's name and
@@ -186,7 +183,6 @@ protected:
     bool m_inputNeedsExactSeek = true;
     std::optional<double> m_inputSeconds;  // the input's length before the run
     MediaLength m_outputLength;            // the output's, read by OutputProblem
-    bool m_probeFailureShown = false;
     double m_progressFrom = 0.0;
     double m_progressSpan = 100.0;
 };

@@ -246,7 +246,10 @@ void frmMain::OpenVideoFile(const QString& path)
         });
         watchdog.start(50);
         supported = probe->IsFileSupported(path) && !timedOut;
-        failureShown = probe->ProbeFailureShown();  // e.g. the encoder is missing
+        // The encoder missing, or not starting: said at once, as the probe's cause.
+        failureShown = !probe->Failure().message.isEmpty();
+        if (failureShown && self)
+            Host().messageBox(probe->Failure().message, MsgCritical);
         // Positions count from the first shown frame (TimeOrigin); the
         // engine converts its own clock from here on.
         if (supported && self && serial == m_openSerial && opening)

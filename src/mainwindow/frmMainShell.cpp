@@ -2,8 +2,6 @@
 // buttons, the links and the output-folder choice.
 #include "mainwindow/frmMain.h"
 
-#include "cut/CutController.h"
-
 #include "common/HostServices.h"
 #include "common/ResourceLocator.h"
 #include "common/Rounding.h"
@@ -13,6 +11,7 @@
 #include "controls/MyFrame.h"
 #include "controls/MyOption.h"
 #include "controls/MyProgressBar.h"
+#include "cut/CutController.h"
 #include "formats/FormatsPanel.h"
 #include "platform/NamedMutex.h"
 #include "player/PlaybackEngine.h"

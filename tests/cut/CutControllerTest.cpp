@@ -32,9 +32,7 @@ using test::Fake;
 
 FormatChoice Preset(const QString& category, const QString& label, const QString& extension)
 {
-    FormatChoice choice;
-    std::tie(choice.category, choice.label, choice.extension) = std::tie(category, label, extension);
-    return choice;
+    return {.category = category, .label = label, .extension = extension};
 }
 const FormatChoice kH264 = Preset("General Video", "H.264 (AVC) - Standard", "mp4");
 const FormatChoice kSlow = Preset("Test Jobs", "Slow", "mkv");
@@ -43,11 +41,9 @@ const QString kSmart = "Smart Cut (frame-exact, original quality)";
 // The custom route, with the first start's values in the other boxes.
 FormatChoice Custom(const QString& container, const QString& audioCodec = "MP3 (AVI, FLV, MOV, MP4, MPG)")
 {
-    FormatChoice c;
-    c.custom = true, c.container = container, c.audioCodec = audioCodec;
-    c.videoCodec = "MPEG-4 Part 2, DivX compatible (AVI, MP4, MOV)", c.videoSize = c.aspect = "[As Input]";
-    c.videoBitrate = "320", c.audioBitrate = "64", c.frameRate = "25", c.channels = "2", c.samplingRate = "44.1 KHz";
-    return c;
+    return {.custom = true, .container = container, .videoCodec = "MPEG-4 Part 2, DivX compatible (AVI, MP4, MOV)",
+            .videoBitrate = "320", .videoSize = "[As Input]", .aspect = "[As Input]", .frameRate = "25",
+            .audioCodec = audioCodec, .audioBitrate = "64", .samplingRate = "44.1 KHz", .channels = "2"};
 }
 
 class CutControl : public ::testing::Test {
@@ -265,27 +261,23 @@ TEST_F(CutControl, FailuresComeBackWithTheirCauseAndLeaveTheUserFiles)
     if (!root)
         std::cout << "[ SKIPPED ] the full disk: mounting a small one needs root" << std::endl;
     const QString kFailed = "Error converting file: party.mp4\r\n", kNoVideo = "The cut produced no video: ";
-    struct Case { std::function<CutResult(CutRequest&)> run; QString message, cause; bool encoderRan; };
-    const auto runs = [this](const std::function<void(CutRequest&)>& arrange) {
-        return [this, arrange](CutRequest& r) { return arrange(r), cut.Run(r); };
-    };
+    struct Case { std::function<void(CutRequest&)> arrange; QString message, cause; bool encoderRan; std::function<void()> whileRunning; };
     const Case cases[] = {
-        {runs([](CutRequest& r) { r.format = Custom("RM", "RealAudio 1.0 (RM; 8 KHz, 1 channel)"); }), kFailed, "Error while opening encoder", true},
-        {runs([&](CutRequest&) { Fake().folderOverride = emptyFolder.path(); }), kFailed + "The encoder was not found: ", emptyFolder.path(), false},
-        {runs([&](CutRequest&) { Fake().folderOverride = brokenFolder.path(); }), kFailed + "File or command not found", "", false},
-        {runs([this](CutRequest& r) {  // the selection lies beyond the new end
+        {[](CutRequest& r) { r.format = Custom("RM", "RealAudio 1.0 (RM; 8 KHz, 1 channel)"); }, kFailed, "Error while opening encoder", true},
+        {[&](CutRequest&) { Fake().folderOverride = emptyFolder.path(); }, kFailed + "The encoder was not found: ", emptyFolder.path(), false},
+        {[&](CutRequest&) { Fake().folderOverride = brokenFolder.path(); }, kFailed + "File or command not found", "", false},
+        {[this](CutRequest& r) {  // the selection lies beyond the new end
              QFile::remove(m_input), test::CopyClipTo(test::MakeClip(test::ClipRecipe{}), dir.path(), "party.mp4");
-             r.start = 5, r.end = 7; }), kNoVideo, "party_Converted.mp4 holds no picture and no sound", true},
-        {runs([this](CutRequest&) {  // the input ends early, its header still promising every second
+             r.start = 5, r.end = 7; }, kNoVideo, "party_Converted.mp4 holds no picture and no sound", true},
+        {[this](CutRequest&) {  // the input ends early, its header still promising every second
              QFile::remove(m_input), test::RunProgram(test::FfmpegPath(), {"-v", "error", "-i", m_source, "-c", "copy", "-movflags", "+faststart", m_input});
-             QFile::resize(m_input, QFileInfo(m_input).size() / 2); }), "The cut is shorter than the selection: ", "party.mp4 ended early or is damaged", true},
-        {[this](CutRequest& r) { r.output = {false, dir.filePath("gone")}, r.end = 3;
-             return WhileSlowJobRuns(r, [&] { QDir(dir.filePath("gone")).removeRecursively(); }); }, kNoVideo, "party.mkv does not exist", true},
-        {runs([&](CutRequest& r) {
+             QFile::resize(m_input, QFileInfo(m_input).size() / 2); }, "The cut is shorter than the selection: ", "party.mp4 ended early or is damaged", true},
+        {[this](CutRequest& r) { r.output = {false, dir.filePath("gone")}, r.end = 3; }, kNoVideo, "party.mkv does not exist", true,
+         [this] { QDir(dir.filePath("gone")).removeRecursively(); }},
+        {[&](CutRequest& r) {
              r.format = Preset("Test Jobs", "Raw", "mkv"), r.output = {false, full};
-             cat.Presets.append({"Raw", "-c:v rawvideo -an", "mkv", "Test Jobs", {}}), ++cat.PresetCount; }), kFailed, "No space left on device", true},
-        {[this](CutRequest& r) { return WhileSlowJobRuns(r, [&] { ::kill(test::EncoderPids().value(0).toInt(), SIGKILL); }); },
-         kFailed + "The encoder ended abnormally", "", true},
+             cat.Presets.append({"Raw", "-c:v rawvideo -an", "mkv", "Test Jobs", {}}), ++cat.PresetCount; }, kFailed, "No space left on device", true},
+        {[](CutRequest&) {}, kFailed + "The encoder ended abnormally", "", true, [] { ::kill(test::EncoderPids().value(0).toInt(), SIGKILL); }},
     };
     QFile keep(dir.filePath("party_Converted_7.avi"));  // a file that must survive whatever happens
     test::WriteFile(keep.fileName(), "mine");
@@ -298,7 +290,8 @@ TEST_F(CutControl, FailuresComeBackWithTheirCauseAndLeaveTheUserFiles)
         QFile::remove(m_input);
         m_input = test::CopyClipTo(m_source, dir.path(), "party.mp4");
         CutRequest request = Request();
-        const CutResult result = c.run(request);
+        c.arrange(request);
+        const CutResult result = c.whileRunning ? WhileSlowJobRuns(request, c.whileRunning) : cut.Run(request);
         Fake().folderOverride.clear();
 
         EXPECT_EQ(result.outcome, c.encoderRan ? CutOutcome::Failed : CutOutcome::NotRun);

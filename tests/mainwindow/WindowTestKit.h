@@ -65,30 +65,22 @@ protected:
     std::unique_ptr<frmMain> w;
 };
 
-// Selects `text` in a list; a list without it fails the test.
-inline void Pick(QComboBox* list, const QString& text)
-{
-    ASSERT_GE(list->findText(text), 0) << list->objectName().toStdString() << " has no " << text.toStdString();
-    list->setCurrentIndex(list->findText(text));
-}
-
+// Chooses a preset on the formats panel, as the user would (the category's cascade first).
 inline void ChoosePreset(frmMain& w, const QString& category, const QString& label, const QString& extension)
 {
-    test::Ctl<FormatsPanel>(w, "frFormats")->optFormat[0]->setChecked(true);
-    Pick(test::Ctl<FormatsPanel>(w, "frFormats")->cmbCategory, category);
-    Pick(test::Ctl<FormatsPanel>(w, "frFormats")->cmbOutVCodec, label);
-    Pick(test::Ctl<FormatsPanel>(w, "frFormats")->cmbOutFormat, extension);
+    FormatChoice choice = Ctl<FormatsPanel>(w, "frFormats")->Choice();
+    choice.custom = false, choice.category = category, choice.label = label, choice.extension = extension;
+    EXPECT_TRUE(Ctl<FormatsPanel>(w, "frFormats")->Restore(choice)) << label.toStdString();
 }
 
-// Adds a preset of the test's own under "Test Jobs" and chooses it.
+// Adds a preset of the test's own under "Test Jobs" to the catalogue and chooses it.
 inline void ChooseOwnPreset(frmMain& w, const QString& label, const QString& params, const QString& extension)
 {
-    w.Catalogue().Presets.resize(w.Catalogue().PresetCount);
-    w.Catalogue().Presets.append({label, params, extension, "Test Jobs", {}});
-    ++w.Catalogue().PresetCount;
-    if (test::Ctl<FormatsPanel>(w, "frFormats")->cmbCategory->findText("Test Jobs") < 0)
-        test::Ctl<FormatsPanel>(w, "frFormats")->cmbCategory->addItem("Test Jobs");
-    test::Ctl<FormatsPanel>(w, "frFormats")->cmbCategory->setCurrentIndex(-1);  // selecting it again refills the lists from the table
+    Catalogues& tables = w.Catalogue();
+    tables.Presets.resize(tables.PresetCount), ++tables.PresetCount;
+    tables.Presets.append({label, params, extension, "Test Jobs", {}});
+    if (Ctl<FormatsPanel>(w, "frFormats")->cmbCategory->findText("Test Jobs") < 0)
+        Ctl<FormatsPanel>(w, "frFormats")->cmbCategory->addItem("Test Jobs");
     ChoosePreset(w, "Test Jobs", label, extension);
 }
 
