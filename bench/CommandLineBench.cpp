@@ -28,9 +28,7 @@ bool CommandLineFigure(const QString& clip, int reps)
     QTemporaryDir out;
     // Figure 1's preset, its options as the cut hands them to the encoder.
     Catalogues catalogues;
-    FormatChoice choice;
-    choice.category = QStringLiteral("General Video"), choice.label = QStringLiteral("MPEG-4 (Xvid compatible)");
-    choice.extension = QStringLiteral("avi");
+    const FormatChoice choice = FormatChoice::Preset("General Video", "MPEG-4 (Xvid compatible)", "avi");
     if (!ReadPresets(catalogues) || !ChosenPreset(catalogues, choice))
         return false;
     const QString preset = choice.category + QLatin1Char('/') + choice.label + QLatin1Char('/') + choice.extension;

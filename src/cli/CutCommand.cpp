@@ -51,9 +51,7 @@ const PresetEntry* SmartCutInto(const Catalogues& catalogues, const QString& ext
 
 FormatChoice ChoiceOf(const PresetEntry& preset)
 {
-    FormatChoice choice;
-    choice.category = preset.Category, choice.label = preset.Label, choice.extension = preset.Extension;
-    return choice;
+    return FormatChoice::Preset(preset.Category, preset.Label, preset.Extension);
 }
 
 // One input's end, as --json reports it and the exit status counts it.

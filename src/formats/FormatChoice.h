@@ -31,6 +31,14 @@ struct FormatChoice {
     QString samplingRate;
     QString channels;
 
+    // A named format (the preset route).
+    static FormatChoice Preset(const QString& category, const QString& label, const QString& extension)
+    {
+        FormatChoice choice;
+        choice.category = category, choice.label = label, choice.extension = extension;
+        return choice;
+    }
+
     // The output's file type: the preset's extension or the custom container.
     QString OutputExtension() const { return custom ? container : extension; }
 

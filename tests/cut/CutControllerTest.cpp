@@ -30,12 +30,8 @@ namespace {
 using test::EncoderChildren;
 using test::Fake;
 
-FormatChoice Preset(const QString& category, const QString& label, const QString& extension)
-{
-    return {.category = category, .label = label, .extension = extension};
-}
-const FormatChoice kH264 = Preset("General Video", "H.264 (AVC) - Standard", "mp4");
-const FormatChoice kSlow = Preset("Test Jobs", "Slow", "mkv");
+const FormatChoice kH264 = FormatChoice::Preset("General Video", "H.264 (AVC) - Standard", "mp4");
+const FormatChoice kSlow = FormatChoice::Preset("Test Jobs", "Slow", "mkv");
 const QString kSmart = "Smart Cut (frame-exact, original quality)";
 
 // The custom route, with the first start's values in the other boxes.
@@ -149,7 +145,7 @@ TEST_F(CutControl, CutsLandBesideTheInputThenInANewFolderAndThePowerOffFollowsTh
                                    {"General Video", "MPEG-4 (Xvid compatible)", "avi", ".avi"}};
     qsizetype descriptorsAfterFirst = 0;
     for (const QStringList& p : presets) {
-        CutRequest request = Request(1, 3, Preset(p[0], p[1], p[2]));
+        CutRequest request = Request(1, 3, FormatChoice::Preset(p[0], p[1], p[2]));
         request.powerOff = false, highest = -1;
         const CutResult result = cut.Run(request);
         ASSERT_EQ(result.outcome, CutOutcome::Succeeded) << result.message.toStdString();
@@ -275,7 +271,7 @@ TEST_F(CutControl, FailuresComeBackWithTheirCauseAndLeaveTheUserFiles)
         {[this](CutRequest& r) { r.output = {false, dir.filePath("gone")}, r.end = 3; }, kNoVideo, "party.mkv does not exist", true,
          [this] { QDir(dir.filePath("gone")).removeRecursively(); }},
         {[&](CutRequest& r) {
-             r.format = Preset("Test Jobs", "Raw", "mkv"), r.output = {false, full};
+             r.format = FormatChoice::Preset("Test Jobs", "Raw", "mkv"), r.output = {false, full};
              cat.Presets.append({"Raw", "-c:v rawvideo -an", "mkv", "Test Jobs", {}}), ++cat.PresetCount; }, kFailed, "No space left on device", true},
         {[](CutRequest&) {}, kFailed + "The encoder ended abnormally", "", true, [] { ::kill(test::EncoderPids().value(0).toInt(), SIGKILL); }},
     };
@@ -319,7 +315,7 @@ TEST_F(CutControl, SmartCutOffersTheReencodeAndLeavesNothingWhenStopped)
     m_input = test::CopyClipTo(test::MakeClip(ffv1), dir.path(), "lossless.mkv");
     for (const bool yes : {false, true}) {
         Fake().messages.clear(), Fake().questionAnswers = {yes}, highest = -1;
-        const CutResult result = cut.Run(Request(1, 3, Preset("Lossless", kSmart, "mkv")));
+        const CutResult result = cut.Run(Request(1, 3, FormatChoice::Preset("Lossless", kSmart, "mkv")));
         ASSERT_EQ(Fake().messages.size(), 1);
         EXPECT_EQ(Fake().messages[0].text, "Smart cut cannot keep the original quality of this video (its video codec "
                                            "ffv1 has no matching encoder here). Cut it frame-exact by re-encoding instead?");
@@ -334,13 +330,13 @@ TEST_F(CutControl, SmartCutOffersTheReencodeAndLeavesNothingWhenStopped)
     // Without a re-encoding preset nothing is offered: the user is told to choose one.
     cat.Presets.removeIf([](const PresetEntry& p) { return p.Params.contains("libx264"); });
     cat.PresetCount = int(cat.Presets.size()), Fake().messages.clear();
-    const CutResult without = cut.Run(Request(1, 3, Preset("Lossless", kSmart, "mkv")));
+    const CutResult without = cut.Run(Request(1, 3, FormatChoice::Preset("Lossless", kSmart, "mkv")));
     EXPECT_TRUE(without.message.endsWith("(its video codec ffv1 has no matching encoder here). Choose a preset that re-encodes.")
                 && without.style == MsgExclamation && Fake().messages.isEmpty()) << without.message.toStdString();
 
     m_input = dir.filePath("party.mp4");
     test::Poller poller([&] { return EncoderChildren() > 0 && (cut.Stop(), true); });
-    const CutResult stopped = cut.Run(Request(2, 7, Preset("Lossless", kSmart, "mp4")));
+    const CutResult stopped = cut.Run(Request(2, 7, FormatChoice::Preset("Lossless", kSmart, "mp4")));
     EXPECT_TRUE(poller.done() && dynamic_cast<SmartCutJob*>(cut.Job().get()));
     EXPECT_TRUE(stopped.outcome == CutOutcome::Stopped && stopped.message.isEmpty() && EncoderChildren() == 0);
     EXPECT_EQ(QDir(dir.path()).entryList({"party*", ".clipwright*"}, QDir::AllEntries | QDir::Hidden), QStringList{"party.mp4"});
