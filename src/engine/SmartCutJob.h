@@ -66,6 +66,10 @@ private:
     // Why the output's container refuses the input's sound or subtitles
     // copied as they are; empty when it takes them.
     QString ContainerRefusal(bool mp4Family, bool* stopped);
+    // The encoder's arguments that copy `streams` into `target` with no
+    // length, to see whether its muxer (Matroska's where `matroska` is set)
+    // takes them.
+    QStringList TakesArguments(const QList<QPair<int, QString>>& streams, bool matroska, const QString& target) const;
     // Encoder options for the subtitle streams `subtitles` (in their output
     // order) where the target cannot take them as they are.
     static QStringList SubtitleCodecs(const QList<QPair<int, QString>>& subtitles, bool matroska);
