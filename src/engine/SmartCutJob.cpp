@@ -675,28 +675,38 @@ QString SmartCutJob::Analyse(bool* stopped)
                 candidates << k;
             return false;
         });
-        std::vector<std::unique_ptr<BesideRun>> looks;
-        std::vector<BesideRun*> lookRuns;
-        for (const int k : candidates) {
-            const double at = double(packets[k].pts * m_tbNum) / double(m_tbDen);
-            looks.push_back(std::make_unique<BesideRun>(
-                probe, QStringList{"-v", "error", "-select_streams", QString::number(videoIndex), "-show_entries",
-                                   "packet=pts,data", "-show_data", "-of", "json", "-read_intervals",
-                                   Secs(at) + QStringLiteral("%+#1"), m_inputFile}));
-            lookRuns.push_back(looks.back().get());
-        }
-        const bool looked = WaitForAll(lookRuns, stop, kProbeWaitMs);
-        if (!self)
-            return {};
-        if (!looked && stop()) {
-            *stopped = true;
-            return {};
-        }
-        for (qsizetype i = 0; i < candidates.size(); ++i) {
-            const QJsonArray found = ParseJson(looks[i]->Answer()).value(QLatin1String("packets")).toArray();
-            const QJsonObject packet = found.isEmpty() ? QJsonObject() : found.first().toObject();
-            startsSequence[candidates[i]] = packet.value(QLatin1String("pts")).toInteger(-1) == packets[candidates[i]].pts
-                && IsH264Idr(HexDumpBytes(packet.value(QLatin1String("data")).toString()));
+        // The first alone (most often an IDR picture), the others together.
+        for (qsizetype from = 0; from < candidates.size();) {
+            const qsizetype to = from == 0 ? 1 : candidates.size();
+            std::vector<std::unique_ptr<BesideRun>> looks;
+            std::vector<BesideRun*> lookRuns;
+            for (qsizetype i = from; i < to; ++i) {
+                const double at = double(packets[candidates[i]].pts * m_tbNum) / double(m_tbDen);
+                looks.push_back(std::make_unique<BesideRun>(
+                    probe, QStringList{"-v", "error", "-select_streams", QString::number(videoIndex), "-show_entries",
+                                       "packet=pts,data", "-show_data", "-of", "json", "-read_intervals",
+                                       Secs(at) + QStringLiteral("%+#1"), m_inputFile}));
+                lookRuns.push_back(looks.back().get());
+            }
+            const bool looked = WaitForAll(lookRuns, stop, kProbeWaitMs);
+            if (!self)
+                return {};
+            if (!looked && stop()) {
+                *stopped = true;
+                return {};
+            }
+            bool found = false;
+            for (qsizetype i = from; i < to; ++i) {
+                const int k = candidates[i];
+                const QJsonArray listed = ParseJson(looks[i - from]->Answer()).value(QLatin1String("packets")).toArray();
+                const QJsonObject packet = listed.isEmpty() ? QJsonObject() : listed.first().toObject();
+                startsSequence[k] = packet.value(QLatin1String("pts")).toInteger(-1) == packets[k].pts
+                    && IsH264Idr(HexDumpBytes(packet.value(QLatin1String("data")).toString()));
+                found = found || startsSequence[k];
+            }
+            if (found)
+                break;
+            from = to;
         }
     }
     const std::optional<SmartCutPlan> plan = PlanSmartCut(packets, ticks(start), ticks(end), !h264,
