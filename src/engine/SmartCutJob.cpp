@@ -3,6 +3,7 @@
 #include "common/HostServices.h"
 #include "common/SecondsToTime.h"
 #include "engine/DOSOutputs.h"
+#include "engine/ParameterSets.h"
 #include "platform/ChildLifetime.h"
 
 #include <QDir>
@@ -73,33 +74,6 @@ QByteArray HexDumpBytes(const QString& dump)
         hex += line.mid(colon + 2, text < 0 ? -1 : text - colon - 2).remove(QLatin1Char(' ')).toLatin1();
     }
     return QByteArray::fromHex(hex);
-}
-
-// True when the first picture slice of an H.264 packet (NAL units with
-// four-byte lengths, or with start codes) is that of an IDR picture.
-bool IsH264Idr(const QByteArray& data)
-{
-    const auto isVcl = [](int type) { return type >= 1 && type <= 5; };
-    const bool startCodes = data.startsWith(QByteArray("\0\0\1", 3)) || data.startsWith(QByteArray("\0\0\0\1", 4));
-    if (startCodes) {
-        for (qsizetype i = 0; i + 3 < data.size(); ++i) {
-            if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
-                const int type = data[i + 3] & 0x1f;
-                if (isVcl(type))
-                    return type == 5;
-            }
-        }
-        return false;
-    }
-    for (qsizetype i = 0; i + 4 < data.size();) {
-        const quint32 length = (quint32(quint8(data[i])) << 24) | (quint32(quint8(data[i + 1])) << 16)
-            | (quint32(quint8(data[i + 2])) << 8) | quint32(quint8(data[i + 3]));
-        const int type = data[i + 4] & 0x1f;
-        if (isVcl(type))
-            return type == 5;
-        i += 4 + qsizetype(length);
-    }
-    return false;
 }
 
 // The picture count of an encoder report's last status line; -1 without one.
@@ -429,6 +403,15 @@ void SmartCutJob::StartConversion()
             // the length.
             for (const QFileInfo& part : QDir(folder.path()).entryInfoList({QStringLiteral("*.ts")}, QDir::Files))
                 PadShortTransportStream(part.absoluteFilePath());
+            // An H.265 copy after a re-encoded head starts a new coded sequence,
+            // so that its own parameter sets, sent in front of it, replace the
+            // head's of the same ids where a decoder may take new ones.
+            QString error;
+            if (m_video.codec == QLatin1String("hevc") && m_plan.headFrames > 0 && m_plan.bodyFrames > 0
+                && !StartTransportStreamWithNewSequence(folder.filePath(QStringLiteral("body.ts")), &error)) {
+                Fail(ConversionError(QStringLiteral("The copied part could not be prepared for the join: ") + error), {});
+                return;
+            }
         }
         setProgressRange(1.0 + 98.0 * done / total, 98.0 * step.cost / total);
         QString report;
@@ -483,9 +466,9 @@ QString SmartCutJob::Analyse(bool* stopped)
     // The streams.
     if (!look({"-v", "error", "-show_entries",
               "format=format_name,start_time:stream=index,codec_type,start_time,codec_name,profile,level,pix_fmt,color_range,"
-              "color_space,color_transfer,color_primaries,field_order,time_base,has_b_frames:"
+              "color_space,color_transfer,color_primaries,field_order,time_base,has_b_frames,codec_tag_string,extradata:"
               "stream_disposition=attached_pic:stream_side_data=rotation",
-              "-of", "json", m_inputFile}))
+              "-show_data", "-of", "json", m_inputFile}))
         return *stopped || m_outcome == CutOutcome::Failed ? QString() : QStringLiteral("the probe could not read it");
     const QJsonObject info = ParseJson(report);
     const QJsonObject format = info.value(QLatin1String("format")).toObject();
@@ -518,6 +501,10 @@ QString SmartCutJob::Analyse(bool* stopped)
             m_video.colorPrimaries = s.value(QLatin1String("color_primaries")).toString();
             m_video.fieldOrder = s.value(QLatin1String("field_order")).toString();
             m_video.bFrames = s.value(QLatin1String("has_b_frames")).toInt() > 0;
+            m_codecTag = s.value(QLatin1String("codec_tag_string")).toString();
+            m_inputSetIds = codec == QLatin1String("h264")
+                ? H264ParameterSetIds(NalUnits(HexDumpBytes(s.value(QLatin1String("extradata")).toString()), false))
+                : QSet<int>();
             m_rotation = 0;
             for (const QJsonValue& side : s.value(QLatin1String("side_data_list")).toArray())
                 m_rotation = m_rotation ? m_rotation : side.toObject().value(QLatin1String("rotation")).toInt();
@@ -700,8 +687,10 @@ QString SmartCutJob::Analyse(bool* stopped)
                 const int k = candidates[i];
                 const QJsonArray listed = ParseJson(looks[i - from]->Answer()).value(QLatin1String("packets")).toArray();
                 const QJsonObject packet = listed.isEmpty() ? QJsonObject() : listed.first().toObject();
+                const QList<QByteArray> units = NalUnits(HexDumpBytes(packet.value(QLatin1String("data")).toString()), false);
                 startsSequence[k] = packet.value(QLatin1String("pts")).toInteger(-1) == packets[k].pts
-                    && IsH264Idr(HexDumpBytes(packet.value(QLatin1String("data")).toString()));
+                    && StartsWithH264Idr(units);
+                m_inputSetIds.unite(H264ParameterSetIds(units));  // sets sent with the key frame
                 found = found || startsSequence[k];
             }
             if (found)
@@ -716,6 +705,13 @@ QString SmartCutJob::Analyse(bool* stopped)
         return {};
     }
     m_plan = *plan;
+    // The re-encoded parts' H.264 parameter sets take an id the input's own
+    // do not use: every id in the output names one set throughout, in the
+    // stream and in the container's copy of the first part's sets alike.
+    if (h264) {
+        if (const int id = FreeParameterSetId(m_inputSetIds); id >= 0)
+            m_encoderOptions << "-x264-params" << QStringLiteral("sps-id=%1").arg(id);
+    }
     m_keyFrames.clear();
     for (const VideoPacket& p : packets) {
         if (p.key && !p.discard)
@@ -1038,8 +1034,18 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
     if (suffix != QLatin1String("mkv")) {
         args << "-movflags" << "+faststart" << "-video_track_timescale"
              << QString::number(m_tbNum == 1 ? m_tbDen : 90000);
-        if (m_video.codec == QLatin1String("h264"))
-            args << "-tag:v" << "avc3";
+        // The sample entry's own tag (avc1, hvc1) says every parameter set is
+        // in it: so where the output is the input's packets alone, whose sets
+        // all came with the input's entry; the copies of them sent in front of
+        // each key frame are left out. A re-encoded part brings sets of its
+        // own, sent in the stream (avc3, hev1).
+        const bool h264 = m_video.codec == QLatin1String("h264"), hevc = m_video.codec == QLatin1String("hevc");
+        const bool inputsSetsAlone = p.headFrames == 0 && p.tailFrames == 0
+            && (m_codecTag == QLatin1String(h264 ? "avc1" : "hvc1"));
+        if (h264 || hevc)
+            args << "-tag:v" << QLatin1String(inputsSetsAlone ? (h264 ? "avc1" : "hvc1") : (h264 ? "avc3" : "hev1"));
+        if (inputsSetsAlone)
+            args << "-bsf:v" << QLatin1String(h264 ? "filter_units=remove_types=7|8" : "filter_units=remove_types=32|33|34");
         if (m_rotation != 0)
             args << "-metadata:s:v:0" << QStringLiteral("rotate=%1").arg(m_rotation);
     }

@@ -4,6 +4,7 @@
 #include "engine/SmartCutPlan.h"
 
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 
 class QTemporaryDir;
@@ -99,7 +100,9 @@ private:
     int m_joinedPictures = -1;    // the picture's packets the join wrote
     double m_audioStart = 0.0;  // absolute seconds of the audio frame that covers the start
     bool m_hasAudioStart = false;
-    int m_rotation = 0;  // degrees the picture is turned when shown, as the probe reports it
+    int m_rotation = 0;
+    QString m_codecTag;       // the input's video sample entry ("avc1", "hvc1", ...)
+    QSet<int> m_inputSetIds;  // H.264 parameter set ids the input uses  // degrees the picture is turned when shown, as the probe reports it
 };
 
 }  // namespace clip
