@@ -550,9 +550,17 @@ QString SmartCutJob::Analyse(bool* stopped)
     // asked on the output's own name, and the Matroska muxer of the part
     // they travel through where the output is no Matroska file.
     const QList<QPair<int, QString>> kept = m_audioStreams + m_subtitleStreams;
+    // Sound that MP4, MOV and Matroska all take as it is needs no trial.
+    static const QStringList kTakenEverywhere{"aac", "mp3", "ac3"};
+    const QString container = QFileInfo(m_outputFile).suffix().toLower();
+    const bool certain = (container == QLatin1String("mp4") || container == QLatin1String("mov")
+                          || container == QLatin1String("mkv"))
+        && std::all_of(kept.begin(), kept.end(), [](const QPair<int, QString>& s) {
+        return kTakenEverywhere.contains(s.second);
+    }) && m_subtitleStreams.isEmpty();
     const bool outputExisted = QFile::exists(m_outputFile);
     const bool outputWasEmpty = outputExisted && QFileInfo(m_outputFile).size() == 0;
-    if (!kept.isEmpty()) {
+    if (!certain) {
         takes.emplace(encoder, TakesArguments(kept, !mp4Family, m_outputFile));
         if (mp4Family)
             takesMatroska.emplace(encoder, TakesArguments(kept, true, QStringLiteral("pipe:1")));
