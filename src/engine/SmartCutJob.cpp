@@ -717,6 +717,8 @@ QString SmartCutJob::Analyse(bool* stopped)
     // do not use: every id in the output names one set throughout, in the
     // stream and in the container's copy of the first part's sets alike.
     if (h264) {
+        if (m_inputSetIds.isEmpty())
+            m_inputSetIds.insert(0);  // not found: the id nearly every encoder gives
         if (const int id = FreeParameterSetId(m_inputSetIds); id >= 0)
             m_encoderOptions << "-x264-params" << QStringLiteral("sps-id=%1").arg(id);
     }
