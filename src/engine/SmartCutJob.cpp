@@ -21,7 +21,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -195,6 +197,44 @@ bool WaitForAll(const std::vector<BesideRun*>& runs, const std::function<bool()>
         }
     }
     return true;
+}
+
+// The video packets of the probe's listing ("pts,dts,flags" lines); empty,
+// with `noTimes` set, when a packet has no presentation time.
+QVector<VideoPacket> ParseListing(const QString& report, bool* noTimes)
+{
+    QVector<VideoPacket> packets;
+    *noTimes = false;
+    for (const QString& line : report.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList f = line.trimmed().split(QLatin1Char(','));
+        if (f.size() < 3)
+            continue;
+        bool ok = false;
+        VideoPacket p;
+        p.pts = f[0].toLongLong(&ok);
+        if (!ok) {
+            *noTimes = true;
+            return {};
+        }
+        p.dts = f[1] == QLatin1String("N/A") ? p.pts : f[1].toLongLong();
+        p.key = f[2].startsWith(QLatin1Char('K'));
+        p.discard = f[2].contains(QLatin1Char('D'));
+        packets << p;
+    }
+    return packets;
+}
+
+// Runs `work` (which shares nothing with the caller) on a worker thread and
+// waits for it in short slices with the window's events between them: a
+// selection of hours lists hundreds of thousands of packets, and reading and
+// planning them must not hold the window up.
+template <typename Work>
+auto OffTheWindow(Work work)
+{
+    std::future<decltype(work())> result = std::async(std::launch::async, std::move(work));
+    while (result.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+        Host().processEvents();
+    return result.get();
 }
 
 // Appends null packets to a transport stream shorter than the probe needs
@@ -629,21 +669,12 @@ QString SmartCutJob::Analyse(bool* stopped)
             *stopped = m_probesStopped;
             return *stopped ? QString() : QStringLiteral("the probe could not list its frames");
         }
-        packets.clear();
-        for (const QString& line : report.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            const QStringList f = line.trimmed().split(QLatin1Char(','));
-            if (f.size() < 3)
-                continue;
-            bool ok = false;
-            VideoPacket p;
-            p.pts = f[0].toLongLong(&ok);
-            if (!ok)
-                return QStringLiteral("its frames carry no presentation times");
-            p.dts = f[1] == QLatin1String("N/A") ? p.pts : f[1].toLongLong();
-            p.key = f[2].startsWith(QLatin1Char('K'));
-            p.discard = f[2].contains(QLatin1Char('D'));
-            packets << p;
-        }
+        bool noTimes = false;
+        packets = OffTheWindow([report, &noTimes] { return ParseListing(report, &noTimes); });
+        if (!self)
+            return {};
+        if (noTimes)
+            return QStringLiteral("its frames carry no presentation times");
         if (whole || m + 1 >= std::size(margins)
             || (!packets.isEmpty() && packets.first().key
                 && double(packets.first().pts * m_tbNum) / double(m_tbDen) <= start))
@@ -664,12 +695,17 @@ QString SmartCutJob::Analyse(bool* stopped)
     QHash<int, bool> startsSequence;
     const bool h264 = m_video.codec == QLatin1String("h264");
     if (h264) {
-        QVector<int> candidates;
-        PlanSmartCut(packets, ticks(start), ticks(end), false, [&](int k) {
-            if (candidates.size() < kMostKeyFramesAsked)
-                candidates << k;
-            return false;
+        const QVector<int> candidates = OffTheWindow([packets, from = ticks(start), to = ticks(end)] {
+            QVector<int> asked;
+            PlanSmartCut(packets, from, to, false, [&](int k) {
+                if (asked.size() < kMostKeyFramesAsked)
+                    asked << k;
+                return false;
+            });
+            return asked;
         });
+        if (!self)
+            return {};
         // The first alone (most often an IDR picture), the others together.
         for (qsizetype from = 0; from < candidates.size();) {
             const qsizetype to = from == 0 ? 1 : candidates.size();
@@ -706,8 +742,27 @@ QString SmartCutJob::Analyse(bool* stopped)
             from = to;
         }
     }
-    const std::optional<SmartCutPlan> plan = PlanSmartCut(packets, ticks(start), ticks(end), !h264,
-                                                          [&](int k) { return !h264 || startsSequence.value(k); });
+    // The plan, and the times of the key frames and of the frames it keeps.
+    struct Planned {
+        std::optional<SmartCutPlan> plan;
+        QVector<qint64> keyFrames, shownPts;
+    };
+    Planned planned = OffTheWindow([packets, from = ticks(start), to = ticks(end), h264, startsSequence] {
+        Planned made;
+        made.plan = PlanSmartCut(packets, from, to, !h264, [&](int k) { return !h264 || startsSequence.value(k); });
+        for (const VideoPacket& p : packets) {
+            if (p.key && !p.discard)
+                made.keyFrames << p.pts;
+            if (made.plan && !p.discard && p.pts >= made.plan->firstPts && p.pts < made.plan->endPts)
+                made.shownPts << p.pts;
+        }
+        std::sort(made.keyFrames.begin(), made.keyFrames.end());
+        std::sort(made.shownPts.begin(), made.shownPts.end());
+        return made;
+    });
+    if (!self)
+        return {};
+    const std::optional<SmartCutPlan>& plan = planned.plan;
     if (!plan) {
         Fail(QStringLiteral("The selection holds no picture of the video: nothing to cut."), {});
         return {};
@@ -722,18 +777,8 @@ QString SmartCutJob::Analyse(bool* stopped)
         if (const int id = FreeParameterSetId(m_inputSetIds); id >= 0)
             m_encoderOptions << "-x264-params" << QStringLiteral("sps-id=%1").arg(id);
     }
-    m_keyFrames.clear();
-    for (const VideoPacket& p : packets) {
-        if (p.key && !p.discard)
-            m_keyFrames << p.pts;
-    }
-    std::sort(m_keyFrames.begin(), m_keyFrames.end());
-    m_shownPts.clear();
-    for (const VideoPacket& p : packets) {
-        if (!p.discard && p.pts >= m_plan.firstPts && p.pts < m_plan.endPts)
-            m_shownPts << p.pts;
-    }
-    std::sort(m_shownPts.begin(), m_shownPts.end());
+    m_keyFrames = std::move(planned.keyFrames);
+    m_shownPts = std::move(planned.shownPts);
 
     // The audio frame that covers the start: the audio starts with it.
     m_hasAudioStart = false;
