@@ -354,6 +354,7 @@ TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
                            "-pix_fmt", "yuv420p", "-c:a", "aac"};
     const QStringList openGop = x264 + QStringList{"-g", "50", "-keyint_min", "50", "-x264-params", "open-gop=1"};
     const QStringList longGop = x264 + QStringList{"-g", "250", "-keyint_min", "250"};
+    const QString avc1 = MakeFile("avc1", "mp4", picture + sound + x264 + QStringList{"-g", "25", "-t", "5"});
     const QString hvc1 = MakeFile("hvc1", "mp4", picture + sound + QStringList{"-c:v", "libx265", "-x265-params",
         "keyint=25:min-keyint=25:scenecut=0:bframes=3:log-level=error", "-tag:v", "hvc1", "-c:a", "aac", "-t", "5"});
     QTemporaryDir dir;
@@ -385,8 +386,8 @@ TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
         {"H.265 hvc1, the copy alone, into MP4", hvc1, "mp4", 1.0, 3.04, true, {}, "hvc1"},
         {"H.265 hvc1, the copy alone, into MOV", hvc1, "mov", 2.0, 4.04, true, {}, "hvc1"},
         {"H.265 hvc1, a head before the copy, into MP4", hvc1, "mp4", 0.6, 3.2, true, {}, "hev1"},
-        {"H.264 avc1, a head before the copy, into MOV", MakeFile("avc1", "mp4", picture + sound + x264 + QStringList{"-g", "25", "-t", "5"}),
-         "mov", 0.6, 3.2, true, {}, "avc3"},
+        {"H.264 avc1, a head before the copy, into MOV", avc1, "mov", 0.6, 3.2, true, {}, "avc3"},
+        {"H.264 avc1, the copy alone, into MP4", avc1, "mp4", 1.0, 2.0, true, {}, "avc1"},
     };
     int n = 0;
     for (const Case& c : cases) {
