@@ -8,6 +8,7 @@
 #include "engine/OutputLength.h"
 #include "platform/ChildLifetime.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -157,9 +158,56 @@ QString CVideoConv::RunProbe(const QStringList& arguments)
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 ? report : QString();
 }
 
+namespace {
+
+// The input probe's last report and the file it was read from, as the file
+// stood just before: a cut of the file the window has just loaded takes the
+// load's report instead of probing again, but only while the file is the
+// same (path, size, modification and status-change times all unchanged; a
+// file replaced or written to since changes them).
+struct InputReport {
+    QString path;
+    qint64 size = -1;
+    QDateTime modified, changed;
+    QString report;
+};
+
+InputReport& LastInputReport()
+{
+    static InputReport last;
+    return last;
+}
+
+InputReport Stat(const QString& path)
+{
+    const QFileInfo file(path);
+    return {file.absoluteFilePath(), file.size(), file.fileTime(QFileDevice::FileModificationTime),
+            file.fileTime(QFileDevice::FileMetadataChangeTime), {}};
+}
+
+bool SameFile(const InputReport& a, const InputReport& b)
+{
+    return a.size >= 0 && a.path == b.path && a.size == b.size && a.modified.isValid() && a.modified == b.modified
+        && a.changed == b.changed;
+}
+
+}  // namespace
+
+QString CVideoConv::ProbeInputReport(const QString& path)
+{
+    InputReport now = Stat(path);
+    const InputReport& last = LastInputReport();
+    if (SameFile(now, last) && !last.report.isEmpty())
+        return last.report;
+    now.report = RunProbe(TimeOrigin::ProbeArguments(path));
+    if (!now.report.isEmpty())
+        LastInputReport() = now;
+    return now.report;
+}
+
 std::optional<TimeOrigin> CVideoConv::ProbeTimeOrigin(const QString& path)
 {
-    const QString report = RunProbe(TimeOrigin::ProbeArguments(path));
+    const QString report = ProbeInputReport(path);
     return report.isEmpty() ? std::nullopt : TimeOrigin::FromProbeReport(report);
 }
 
@@ -184,7 +232,7 @@ void CVideoConv::ProbeInput()
     m_origin = TimeOrigin();
     m_inputSeconds.reset();
     m_inputNeedsExactSeek = true;  // unknown: exact first
-    const QString report = RunProbe(TimeOrigin::ProbeArguments(m_inputFile));
+    const QString report = ProbeInputReport(m_inputFile);
     if (report.isEmpty())
         return;
     m_origin = TimeOrigin::FromProbeReport(report).value_or(TimeOrigin());

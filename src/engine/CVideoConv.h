@@ -150,6 +150,9 @@ protected:
     // that ended early or is damaged); empty when it holds it. After
     // OutputProblem.
     QString ShortOutput();
+    // The input probe's report on `path` (TimeOrigin::ProbeArguments): the
+    // last one taken while the file is unchanged since, else a new run.
+    QString ProbeInputReport(const QString& path);
     // Runs the probe with `arguments` and returns its report; empty when it
     // could not run.
     QString RunProbe(const QStringList& arguments);

@@ -3,9 +3,11 @@
 #include "common/HostServices.h"
 #include "common/SecondsToTime.h"
 #include "engine/DOSOutputs.h"
+#include "engine/ParameterSets.h"
 #include "platform/ChildLifetime.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -19,6 +21,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <chrono>
+#include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -48,6 +53,8 @@ constexpr double kTolerance = 5e-7;
 constexpr double kSubtitleLookBack = 60.0;
 // Key frames asked whether they start a sequence before the copy is given up.
 constexpr int kMostKeyFramesAsked = 4;
+// How long a probe may take to answer.
+constexpr int kProbeWaitMs = 60000;
 // Weights of the steps on the bar, per second of the selection.
 constexpr double kEncodeCost = 1.0, kCopyCost = 0.02, kJoinCost = 0.04, kCheckCost = 0.15;
 
@@ -69,33 +76,6 @@ QByteArray HexDumpBytes(const QString& dump)
         hex += line.mid(colon + 2, text < 0 ? -1 : text - colon - 2).remove(QLatin1Char(' ')).toLatin1();
     }
     return QByteArray::fromHex(hex);
-}
-
-// True when the first picture slice of an H.264 packet (NAL units with
-// four-byte lengths, or with start codes) is that of an IDR picture.
-bool IsH264Idr(const QByteArray& data)
-{
-    const auto isVcl = [](int type) { return type >= 1 && type <= 5; };
-    const bool startCodes = data.startsWith(QByteArray("\0\0\1", 3)) || data.startsWith(QByteArray("\0\0\0\1", 4));
-    if (startCodes) {
-        for (qsizetype i = 0; i + 3 < data.size(); ++i) {
-            if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
-                const int type = data[i + 3] & 0x1f;
-                if (isVcl(type))
-                    return type == 5;
-            }
-        }
-        return false;
-    }
-    for (qsizetype i = 0; i + 4 < data.size();) {
-        const quint32 length = (quint32(quint8(data[i])) << 24) | (quint32(quint8(data[i + 1])) << 16)
-            | (quint32(quint8(data[i + 2])) << 8) | quint32(quint8(data[i + 3]));
-        const int type = data[i + 4] & 0x1f;
-        if (isVcl(type))
-            return type == 5;
-        i += 4 + qsizetype(length);
-    }
-    return false;
 }
 
 // The picture count of an encoder report's last status line; -1 without one.
@@ -125,7 +105,8 @@ QString ListedFile(const QString& path)
 }  // namespace
 
 struct SmartCutJob::Step {
-    QString commandLine;
+    QString program;
+    QStringList args;
     double seconds = 0;   // of the selection this step goes through (its progress)
     double cost = 0;      // its share of the bar, relative to the others
     bool beside = false;  // a copy, run beside the encodes (no progress of its own)
@@ -133,29 +114,25 @@ struct SmartCutJob::Step {
 
 namespace {
 
-// A copy step run in the background while the runner encodes: the same
-// child handling as the runner's (no shell, input closed, ended with the
-// program), its output kept for a failure's message.
+// A run of the encoder or the probe beside others (a copy beside the
+// encodes, the probes of one question beside each other): the same child
+// handling as the runner's (no shell, input closed, ended with the
+// program), its output kept for its answer or a failure's message.
 class BesideRun {
 public:
-    explicit BesideRun(const QString& commandLine)
+    BesideRun(const QString& program, const QStringList& arguments)
     {
-        QStringList arguments = QProcess::splitCommand(commandLine);
-        if (arguments.isEmpty())
-            return;
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.setStandardInputFile(QProcess::nullDevice());
-        // Read as it comes (the runner's yields deliver it), so that a full
-        // pipe never holds the child up.
+        // Read as it comes (the waits deliver it), so that a full pipe never
+        // holds the child up.
         QObject::connect(&m_process, &QProcess::readyRead,
-                         [this] { m_output += QString::fromUtf8(m_process.readAll()); });
-        m_process.setProgram(arguments.takeFirst());
-        m_process.setArguments(arguments);
+                         [this] { m_output += m_process.readAll(); });
 #ifndef Q_OS_WIN
         const int parent = int(::getpid());
         m_process.setChildProcessModifier([parent] { platform::DieWithParent(parent); });
 #endif
-        m_process.start(QIODevice::ReadOnly);
+        m_process.start(program, arguments, QIODevice::ReadOnly);
         m_started = m_process.waitForStarted(-1);
 #ifdef Q_OS_WIN
         if (m_started)
@@ -169,14 +146,16 @@ public:
     {
         if (Running())
             m_process.waitForFinished(ms);
-        m_output += QString::fromUtf8(m_process.readAll());
+        m_output += m_process.readAll();
     }
     bool Succeeded() const
     {
         return m_started && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
     }
     bool Started() const { return m_started; }
-    const QString& Output() const { return m_output; }
+    QString Output() const { return QString::fromUtf8(m_output); }
+    // The output of a run that succeeded; empty otherwise.
+    QString Answer() const { return Succeeded() ? Output() : QString(); }
     void Kill()
     {
         if (Running()) {
@@ -187,9 +166,76 @@ public:
 
 private:
     QProcess m_process;
-    QString m_output;
+    QByteArray m_output;
     bool m_started = false;
 };
+
+// Waits for every run of `runs` (null ones are passed over) in short slices
+// with the window's events between them. False, with every run ended, when
+// `stop` says so or, given `limitMs`, when that time has passed.
+bool WaitForAll(const std::vector<BesideRun*>& runs, const std::function<bool()>& stop, int limitMs = -1)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (bool waiting = true; waiting;) {
+        waiting = false;
+        for (BesideRun* run : runs) {
+            if (run && run->Running()) {
+                run->Wait(waiting ? 1 : 20);
+                waiting = waiting || run->Running();
+            }
+        }
+        if (!waiting)
+            break;
+        Host().processEvents();
+        if (stop() || (limitMs >= 0 && clock.elapsed() > limitMs)) {
+            for (BesideRun* run : runs) {
+                if (run)
+                    run->Kill();
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
+// The video packets of the probe's listing ("pts,dts,flags" lines); empty,
+// with `noTimes` set, when a packet has no presentation time.
+QVector<VideoPacket> ParseListing(const QString& report, bool* noTimes)
+{
+    QVector<VideoPacket> packets;
+    *noTimes = false;
+    for (const QString& line : report.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList f = line.trimmed().split(QLatin1Char(','));
+        if (f.size() < 3)
+            continue;
+        bool ok = false;
+        VideoPacket p;
+        p.pts = f[0].toLongLong(&ok);
+        if (!ok) {
+            *noTimes = true;
+            return {};
+        }
+        p.dts = f[1] == QLatin1String("N/A") ? p.pts : f[1].toLongLong();
+        p.key = f[2].startsWith(QLatin1Char('K'));
+        p.discard = f[2].contains(QLatin1Char('D'));
+        packets << p;
+    }
+    return packets;
+}
+
+// Runs `work` (which shares nothing with the caller) on a worker thread and
+// waits for it in short slices with the window's events between them: a
+// selection of hours lists hundreds of thousands of packets, and reading and
+// planning them must not hold the window up.
+template <typename Work>
+auto OffTheWindow(Work work)
+{
+    std::future<decltype(work())> result = std::async(std::launch::async, std::move(work));
+    while (result.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+        Host().processEvents();
+    return result.get();
+}
 
 // Appends null packets to a transport stream shorter than the probe needs
 // to tell it by its packets.
@@ -245,7 +291,7 @@ SmartCutJob::StepResult SmartCutJob::RunStep(const Step& step, QString* report)
     m_fileTimeLength = float(step.seconds);
     m_pendingLine.clear();
     DOSOutputs* dos = runner();
-    *report = dos->ExecuteCommand(step.commandLine);
+    *report = dos->ExecuteCommand(Command(step.program, step.args));
     if (dos->WasStopped())
         return StepResult::Stopped;
     if (!dos->WasStarted()) {
@@ -335,12 +381,15 @@ void SmartCutJob::StartConversion()
              {});
         return;
     }
-    // The copies run beside the encodes (they read, the encodes compute);
-    // the join waits for all of them.
+    // The copies and the tail's encode run beside the head's encode (the
+    // copies read, the encodes compute); the join waits for all of them.
     std::vector<std::unique_ptr<BesideRun>> beside;
+    std::vector<BesideRun*> besideRuns;
     for (const Step& step : steps) {
-        if (step.beside)
-            beside.push_back(std::make_unique<BesideRun>(step.commandLine));
+        if (step.beside) {
+            beside.push_back(std::make_unique<BesideRun>(step.program, step.args));
+            besideRuns.push_back(beside.back().get());
+        }
     }
     const auto besideFailure = [&]() -> std::optional<QString> {
         for (const auto& run : beside) {
@@ -359,22 +408,14 @@ void SmartCutJob::StartConversion()
         if (step.beside)
             continue;
         if (i + 1 == steps.size()) {
-            // Before the join: the copies are done.
-            for (bool waiting = true; waiting;) {
-                waiting = false;
-                for (const auto& run : beside) {
-                    run->Wait(20);
-                    waiting = waiting || run->Running();
-                }
-                Host().processEvents();
+            // Before the join: the parts beside are done.
+            if (!WaitForAll(besideRuns, [&] { return !self || m_stopRequested; })) {
                 if (!self)
                     return;
-                if (m_stopRequested) {
-                    raiseStatus(QStringLiteral("Cancelled"));
-                    m_running = false;
-                    m_outcome = CutOutcome::Stopped;
-                    return;
-                }
+                raiseStatus(QStringLiteral("Cancelled"));
+                m_running = false;
+                m_outcome = CutOutcome::Stopped;
+                return;
             }
             if (const std::optional<QString> cause = besideFailure()) {
                 QString details;
@@ -385,13 +426,22 @@ void SmartCutJob::StartConversion()
                      details);
                 return;
             }
-        }
             // A part of a frame or two of a still picture may be too short for
             // the join to recognise it as a transport stream (it wants a dozen
             // packets); null packets, which every reader passes over, make up
             // the length.
             for (const QFileInfo& part : QDir(folder.path()).entryInfoList({QStringLiteral("*.ts")}, QDir::Files))
                 PadShortTransportStream(part.absoluteFilePath());
+            // An H.265 copy after a re-encoded head starts a new coded sequence,
+            // so that its own parameter sets, sent in front of it, replace the
+            // head's of the same ids where a decoder may take new ones.
+            QString error;
+            if (m_video.codec == QLatin1String("hevc") && m_plan.headFrames > 0 && m_plan.bodyFrames > 0
+                && !StartTransportStreamWithNewSequence(folder.filePath(QStringLiteral("body.ts")), &error)) {
+                Fail(ConversionError(QStringLiteral("The copied part could not be prepared for the join: ") + error), {});
+                return;
+            }
+        }
         setProgressRange(1.0 + 98.0 * done / total, 98.0 * step.cost / total);
         QString report;
         const StepResult result = RunStep(step, &report);
@@ -431,15 +481,9 @@ void SmartCutJob::StartConversion()
 
 QString SmartCutJob::Analyse(bool* stopped)
 {
+    const QPointer<SmartCutJob> self(this);
     const QString probe = ProbePath();
     QString report;
-    const auto run = [&](const QStringList& args) {
-        Step step;
-        step.commandLine = Command(probe, args);
-        const StepResult result = RunStep(step, &report);
-        *stopped = result == StepResult::Stopped;
-        return result == StepResult::Done;
-    };
     // A look at the header or at one packet, waited for without the
     // runner's yields after every chunk, which would cost more than the
     // probe itself; a Stop ends it too.
@@ -451,9 +495,9 @@ QString SmartCutJob::Analyse(bool* stopped)
     // The streams.
     if (!look({"-v", "error", "-show_entries",
               "format=format_name,start_time:stream=index,codec_type,start_time,codec_name,profile,level,pix_fmt,color_range,"
-              "color_space,color_transfer,color_primaries,field_order,time_base,has_b_frames:"
+              "color_space,color_transfer,color_primaries,field_order,time_base,has_b_frames,codec_tag_string,extradata:"
               "stream_disposition=attached_pic:stream_side_data=rotation",
-              "-of", "json", m_inputFile}))
+              "-show_data", "-of", "json", m_inputFile}))
         return *stopped || m_outcome == CutOutcome::Failed ? QString() : QStringLiteral("the probe could not read it");
     const QJsonObject info = ParseJson(report);
     const QJsonObject format = info.value(QLatin1String("format")).toObject();
@@ -486,6 +530,10 @@ QString SmartCutJob::Analyse(bool* stopped)
             m_video.colorPrimaries = s.value(QLatin1String("color_primaries")).toString();
             m_video.fieldOrder = s.value(QLatin1String("field_order")).toString();
             m_video.bFrames = s.value(QLatin1String("has_b_frames")).toInt() > 0;
+            m_codecTag = s.value(QLatin1String("codec_tag_string")).toString();
+            m_inputSetIds = codec == QLatin1String("h264")
+                ? H264ParameterSetIds(NalUnits(HexDumpBytes(s.value(QLatin1String("extradata")).toString()), false))
+                : QSet<int>();
             m_rotation = 0;
             for (const QJsonValue& side : s.value(QLatin1String("side_data_list")).toArray())
                 m_rotation = m_rotation ? m_rotation : side.toObject().value(QLatin1String("rotation")).toInt();
@@ -508,18 +556,82 @@ QString SmartCutJob::Analyse(bool* stopped)
         return QStringLiteral("it has no video stream");
     if (m_tbNum <= 0 || m_tbDen <= 0)
         return QStringLiteral("its video stream has no time base");
+    // What is left to ask is asked at once, each run beside the others: the
+    // first pictures' interlace flags, whether the output's containers take
+    // the sound and subtitles as they are, the video's packets around the
+    // selection and the sound's around its start. Their answers are taken in
+    // that order.
+    const double start = SelectionStartSeconds();
+    const double end = EndSeconds();
+    const QString encoder = EncoderPath();
     // Interlaced pictures need not say so in the stream's header: the first
     // pictures at the start tell, and a re-encoded part would otherwise come
     // out progressive in front of interlaced copied ones.
     const QString order = m_video.fieldOrder;
+    std::optional<BesideRun> interlace, takes, takesMatroska, listing, sound;
     if (order.isEmpty() || order == QLatin1String("progressive") || order == QLatin1String("unknown")) {
-        if (look({"-v", "error", "-select_streams", QString::number(videoIndex), "-read_intervals",
-                  Secs(SelectionStartSeconds()) + QStringLiteral("%+#8"), "-show_frames", "-show_entries",
-                  "frame=interlaced_frame,top_field_first", "-of", "csv=p=0", m_inputFile})) {
-            const QString first = report.section(QLatin1Char('\n'), 0, 0).trimmed();
-            if (first.startsWith(QLatin1String("1,")))
-                m_video.fieldOrder = first.endsWith(QLatin1String(",1")) ? QStringLiteral("tt") : QStringLiteral("bb");
-        }
+        interlace.emplace(probe, QStringList{"-v", "error", "-select_streams", QString::number(videoIndex),
+                                             "-read_intervals", Secs(start) + QStringLiteral("%+#8"), "-show_frames",
+                                             "-show_entries", "frame=interlaced_frame,top_field_first", "-of",
+                                             "csv=p=0", m_inputFile});
+    }
+    // The sound and subtitles are copied as they are: the output's muxer is
+    // asked on the output's own name, and the Matroska muxer of the part
+    // they travel through where the output is no Matroska file.
+    const QList<QPair<int, QString>> kept = m_audioStreams + m_subtitleStreams;
+    // Sound that MP4, MOV and Matroska all take as it is needs no trial.
+    static const QStringList kTakenEverywhere{"aac", "mp3", "ac3"};
+    const QString container = QFileInfo(m_outputFile).suffix().toLower();
+    const bool certain = (container == QLatin1String("mp4") || container == QLatin1String("mov")
+                          || container == QLatin1String("mkv"))
+        && std::all_of(kept.begin(), kept.end(), [](const QPair<int, QString>& s) {
+        return kTakenEverywhere.contains(s.second);
+    }) && m_subtitleStreams.isEmpty();
+    const bool outputExisted = QFile::exists(m_outputFile);
+    const bool outputWasEmpty = outputExisted && QFileInfo(m_outputFile).size() == 0;
+    if (!certain) {
+        takes.emplace(encoder, TakesArguments(kept, !mp4Family, m_outputFile));
+        if (mp4Family)
+            takesMatroska.emplace(encoder, TakesArguments(kept, true, QStringLiteral("pipe:1")));
+    }
+    // The video's packets around the selection, from a key frame at or before
+    // its start: listed from ever further back until one is found, so that
+    // a long GOP costs a longer listing, not the whole file's.
+    const auto listingArguments = [&](double margin, bool* whole) {
+        *whole = margin < 0 || start - margin <= m_origin.ContainerStart();
+        return QStringList{"-v", "error", "-select_streams", QString::number(videoIndex), "-show_entries",
+                           "packet=pts,dts,flags", "-of", "csv=p=0", "-read_intervals",
+                           (*whole ? QString() : Secs(start - margin)) + QLatin1Char('%') + Secs(end + 2.0),
+                           m_inputFile};
+    };
+    const double margins[] = {3.0, 30.0, 300.0, 3000.0, -1.0};
+    bool whole = false;
+    listing.emplace(probe, listingArguments(margins[0], &whole));
+    if (audioIndex >= 0) {
+        sound.emplace(probe, QStringList{"-v", "error", "-select_streams", QString::number(audioIndex),
+                                         "-show_entries", "packet=pts", "-of", "csv=p=0", "-read_intervals",
+                                         Secs(start - 3.0) + QLatin1Char('%') + Secs(start + 1.0), m_inputFile});
+    }
+    const auto asked = [](std::optional<BesideRun>& run) { return run ? &*run : nullptr; };
+    const auto stop = [&] { return !self || m_probesStopped || m_stopRequested; };
+    const bool answered = WaitForAll({asked(interlace), asked(takes), asked(takesMatroska), asked(listing), asked(sound)},
+                                     stop, kProbeWaitMs);
+    if (!self)
+        return {};
+    // The output's name is left as it was found: the re-encode offered
+    // instead must not meet the muxer's trial file there.
+    if (takes && !outputExisted)
+        QFile::remove(m_outputFile);
+    else if (takes && outputWasEmpty)
+        QFile::resize(m_outputFile, 0);
+    if (!answered) {
+        *stopped = true;
+        return {};
+    }
+    if (interlace) {
+        const QString first = interlace->Answer().section(QLatin1Char('\n'), 0, 0).trimmed();
+        if (first.startsWith(QLatin1String("1,")))
+            m_video.fieldOrder = first.endsWith(QLatin1String(",1")) ? QStringLiteral("tt") : QStringLiteral("bb");
     }
     QString reason;
     m_encoderOptions = SmartCutEncoderOptions(m_video, &reason);
@@ -532,44 +644,33 @@ QString SmartCutJob::Analyse(bool* stopped)
         return QStringLiteral("the %1 container cannot keep its rotation of %2 degrees")
             .arg(QFileInfo(m_outputFile).suffix().toUpper())
             .arg(m_rotation);
-    const QString refused = ContainerRefusal(mp4Family, stopped);
-    if (!refused.isEmpty() || *stopped || m_outcome == CutOutcome::Failed)
-        return refused;
+    if (takes && !(takes->Succeeded() && (!takesMatroska || takesMatroska->Succeeded()))) {
+        // Which of them is refused is asked of each alone.
+        const QString refused = ContainerRefusal(mp4Family, stopped);
+        if (!refused.isEmpty() || *stopped || m_outcome == CutOutcome::Failed)
+            return refused;
+    }
 
-    // The video's packets around the selection, from a key frame at or before
-    // its start: listed from ever further back until one is found, so that
-    // a long GOP costs a longer listing, not the whole file's.
-    const double start = SelectionStartSeconds();
-    const double end = EndSeconds();
     QVector<VideoPacket> packets;
-    for (const double margin : {3.0, 30.0, 300.0, 3000.0, -1.0}) {
-        QStringList args{"-v", "error", "-select_streams", QString::number(videoIndex), "-show_entries",
-                         "packet=pts,dts,flags", "-of", "csv=p=0"};
-        const bool whole = margin < 0 || start - margin <= m_origin.ContainerStart();
-        args << "-read_intervals"
-             << (whole ? QString() : Secs(start - margin)) + QLatin1Char('%') + Secs(end + 2.0);
-        args << m_inputFile;
-        if (!run(args))
-            return *stopped || m_outcome == CutOutcome::Failed ? QString()
-                                                               : QStringLiteral("the probe could not list its frames");
-        packets.clear();
-        for (const QString& line : report.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            const QStringList f = line.trimmed().split(QLatin1Char(','));
-            if (f.size() < 3)
-                continue;
-            bool ok = false;
-            VideoPacket p;
-            p.pts = f[0].toLongLong(&ok);
-            if (!ok)
-                return QStringLiteral("its frames carry no presentation times");
-            p.dts = f[1] == QLatin1String("N/A") ? p.pts : f[1].toLongLong();
-            p.key = f[2].startsWith(QLatin1Char('K'));
-            p.discard = f[2].contains(QLatin1Char('D'));
-            packets << p;
+    report = listing->Answer();
+    for (std::size_t m = 0;; ++m) {
+        if (report.isEmpty()) {
+            *stopped = m_probesStopped;
+            return *stopped ? QString() : QStringLiteral("the probe could not list its frames");
         }
-        if (whole || (!packets.isEmpty() && packets.first().key
-                      && double(packets.first().pts * m_tbNum) / double(m_tbDen) <= start))
+        bool noTimes = false;
+        packets = OffTheWindow([report, &noTimes] { return ParseListing(report, &noTimes); });
+        if (!self)
+            return {};
+        if (noTimes)
+            return QStringLiteral("its frames carry no presentation times");
+        if (whole || m + 1 >= std::size(margins)
+            || (!packets.isEmpty() && packets.first().key
+                && double(packets.first().pts * m_tbNum) / double(m_tbDen) <= start))
             break;
+        report = RunProbe(listingArguments(margins[m + 1], &whole));
+        if (!self)
+            return {};
     }
     const auto ticks = [&](double seconds) {
         return qint64(std::ceil((seconds - kTolerance) * double(m_tbDen) / double(m_tbNum)));
@@ -577,57 +678,105 @@ QString SmartCutJob::Analyse(bool* stopped)
     // An H.264 copy starts at an IDR picture only: a recovery-point key
     // frame continues the numbering of the pictures before it, which the
     // re-encoded head cannot continue, and the decoder drops what follows.
-    // Each key frame asked about costs a probe run; an open-GOP stream has
-    // no IDR picture after its first, so the asking stops after a few.
-    int asked = 0;
-    bool probeFailed = false;  // a look that did not answer: nothing more is asked
-    const auto startsSequence = [&](int k) {
-        if (m_video.codec != QLatin1String("h264"))
-            return true;
-        if (probeFailed || ++asked > kMostKeyFramesAsked)
-            return false;
-        const double at = double(packets[k].pts * m_tbNum) / double(m_tbDen);
-        if (!look({"-v", "error", "-select_streams", QString::number(videoIndex), "-show_entries",
-                  "packet=pts,data", "-show_data", "-of", "json", "-read_intervals", Secs(at) + QStringLiteral("%+#1"),
-                  m_inputFile})) {
-            probeFailed = true;
-            return false;
+    // The key frames the plan would copy from are looked at together, each
+    // at its first packet; an open-GOP stream has no IDR picture after its
+    // first, so a few are asked about, not all.
+    QHash<int, bool> startsSequence;
+    const bool h264 = m_video.codec == QLatin1String("h264");
+    if (h264) {
+        const QVector<int> candidates = OffTheWindow([packets, from = ticks(start), to = ticks(end)] {
+            QVector<int> asked;
+            PlanSmartCut(packets, from, to, false, [&](int k) {
+                if (asked.size() < kMostKeyFramesAsked)
+                    asked << k;
+                return false;
+            });
+            return asked;
+        });
+        if (!self)
+            return {};
+        // The first alone (most often an IDR picture), the others together.
+        for (qsizetype from = 0; from < candidates.size();) {
+            const qsizetype to = from == 0 ? 1 : candidates.size();
+            std::vector<std::unique_ptr<BesideRun>> looks;
+            std::vector<BesideRun*> lookRuns;
+            for (qsizetype i = from; i < to; ++i) {
+                const double at = double(packets[candidates[i]].pts * m_tbNum) / double(m_tbDen);
+                looks.push_back(std::make_unique<BesideRun>(
+                    probe, QStringList{"-v", "error", "-select_streams", QString::number(videoIndex), "-show_entries",
+                                       "packet=pts,data", "-show_data", "-of", "json", "-read_intervals",
+                                       Secs(at) + QStringLiteral("%+#1"), m_inputFile}));
+                lookRuns.push_back(looks.back().get());
+            }
+            const bool looked = WaitForAll(lookRuns, stop, kProbeWaitMs);
+            if (!self)
+                return {};
+            if (!looked && stop()) {
+                *stopped = true;
+                return {};
+            }
+            bool found = false;
+            for (qsizetype i = from; i < to; ++i) {
+                const int k = candidates[i];
+                const QJsonArray listed = ParseJson(looks[i - from]->Answer()).value(QLatin1String("packets")).toArray();
+                const QJsonObject packet = listed.isEmpty() ? QJsonObject() : listed.first().toObject();
+                const QList<QByteArray> units = NalUnits(HexDumpBytes(packet.value(QLatin1String("data")).toString()), false);
+                startsSequence[k] = packet.value(QLatin1String("pts")).toInteger(-1) == packets[k].pts
+                    && StartsWithH264Idr(units);
+                m_inputSetIds.unite(H264ParameterSetIds(units));  // sets sent with the key frame
+                found = found || startsSequence[k];
+            }
+            if (found)
+                break;
+            from = to;
         }
-        const QJsonArray found = ParseJson(report).value(QLatin1String("packets")).toArray();
-        const QJsonObject packet = found.isEmpty() ? QJsonObject() : found.first().toObject();
-        return packet.value(QLatin1String("pts")).toInteger(-1) == packets[k].pts
-            && IsH264Idr(HexDumpBytes(packet.value(QLatin1String("data")).toString()));
+    }
+    // The plan, and the times of the key frames and of the frames it keeps.
+    struct Planned {
+        std::optional<SmartCutPlan> plan;
+        QVector<qint64> keyFrames, shownPts;
     };
-    const std::optional<SmartCutPlan> plan = PlanSmartCut(packets, ticks(start), ticks(end),
-                                                          m_video.codec != QLatin1String("h264"), startsSequence);
+    Planned planned = OffTheWindow([packets, from = ticks(start), to = ticks(end), h264, startsSequence] {
+        Planned made;
+        made.plan = PlanSmartCut(packets, from, to, !h264, [&](int k) { return !h264 || startsSequence.value(k); });
+        for (const VideoPacket& p : packets) {
+            if (p.key && !p.discard)
+                made.keyFrames << p.pts;
+            if (made.plan && !p.discard && p.pts >= made.plan->firstPts && p.pts < made.plan->endPts)
+                made.shownPts << p.pts;
+        }
+        std::sort(made.keyFrames.begin(), made.keyFrames.end());
+        std::sort(made.shownPts.begin(), made.shownPts.end());
+        return made;
+    });
+    if (!self)
+        return {};
+    const std::optional<SmartCutPlan>& plan = planned.plan;
     if (!plan) {
         Fail(QStringLiteral("The selection holds no picture of the video: nothing to cut."), {});
         return {};
     }
     m_plan = *plan;
-    m_keyFrames.clear();
-    for (const VideoPacket& p : packets) {
-        if (p.key && !p.discard)
-            m_keyFrames << p.pts;
+    // The re-encoded parts' H.264 parameter sets take an id the input's own
+    // do not use: every id in the output names one set throughout, in the
+    // stream and in the container's copy of the first part's sets alike.
+    if (h264) {
+        if (m_inputSetIds.isEmpty())
+            m_inputSetIds.insert(0);  // not found: the id nearly every encoder gives
+        if (const int id = FreeParameterSetId(m_inputSetIds); id >= 0)
+            m_encoderOptions << "-x264-params" << QStringLiteral("sps-id=%1").arg(id);
     }
-    std::sort(m_keyFrames.begin(), m_keyFrames.end());
-    m_shownPts.clear();
-    for (const VideoPacket& p : packets) {
-        if (!p.discard && p.pts >= m_plan.firstPts && p.pts < m_plan.endPts)
-            m_shownPts << p.pts;
-    }
-    std::sort(m_shownPts.begin(), m_shownPts.end());
+    m_keyFrames = std::move(planned.keyFrames);
+    m_shownPts = std::move(planned.shownPts);
 
     // The audio frame that covers the start: the audio starts with it.
     m_hasAudioStart = false;
-    if (audioIndex >= 0) {
+    if (sound) {
+        report = sound->Answer();
+        if (report.isEmpty())
+            return QStringLiteral("the probe could not list its sound");
         const QStringList tb = audioTimeBase.split(QLatin1Char('/'));
         const double unit = tb.value(0).toDouble() / std::max(1.0, tb.value(1).toDouble());
-        if (!look({"-v", "error", "-select_streams", QString::number(audioIndex), "-show_entries", "packet=pts", "-of",
-                  "csv=p=0", "-read_intervals", Secs(start - 3.0) + QLatin1Char('%') + Secs(start + 1.0),
-                  m_inputFile}))
-            return *stopped || m_outcome == CutOutcome::Failed ? QString()
-                                                               : QStringLiteral("the probe could not list its sound");
         double covering = -1e300, after = 1e300;
         for (const QString& line : report.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
             bool ok = false;
@@ -680,6 +829,23 @@ QStringList SmartCutJob::SubtitleCodecs(const QList<QPair<int, QString>>& subtit
     return args;
 }
 
+QStringList SmartCutJob::TakesArguments(const QList<QPair<int, QString>>& streams, bool matroska,
+                                        const QString& target) const
+{
+    QStringList args{"-hide_banner", "-nostdin", "-v", "error", "-y", "-i", m_inputFile};
+    QList<QPair<int, QString>> subtitles;
+    for (const auto& s : streams) {
+        args << "-map" << QStringLiteral("0:%1").arg(s.first);
+        if (m_subtitleStreams.contains(s))
+            subtitles << s;
+    }
+    args << "-c" << "copy" << SubtitleCodecs(subtitles, matroska) << "-t" << "0";
+    if (matroska)
+        args << "-f" << "matroska";
+    args << target;
+    return args;
+}
+
 QString SmartCutJob::ContainerRefusal(bool mp4Family, bool* stopped)
 {
     // The sound and subtitles are copied as they are: the output's muxer is
@@ -690,19 +856,8 @@ QString SmartCutJob::ContainerRefusal(bool mp4Family, bool* stopped)
     // the join overwrites).
     *stopped = false;
     const auto takesInto = [&](const QList<QPair<int, QString>>& streams, bool matroska) {
-        QStringList args{"-hide_banner", "-nostdin", "-v", "error", "-y", "-i", m_inputFile};
-        QList<QPair<int, QString>> subtitles;
-        for (const auto& s : streams) {
-            args << "-map" << QStringLiteral("0:%1").arg(s.first);
-            if (m_subtitleStreams.contains(s))
-                subtitles << s;
-        }
-        args << "-c" << "copy" << SubtitleCodecs(subtitles, matroska) << "-t" << "0";
-        if (matroska)
-            args << "-f" << "matroska";
-        args << m_outputFile;
         DOSOutputs* dos = runner();
-        dos->ExecuteCommand(Command(EncoderPath(), args));
+        dos->ExecuteCommand(Command(EncoderPath(), TakesArguments(streams, matroska, m_outputFile)));
         *stopped = dos->WasStopped();
         if (!*stopped && !dos->WasStarted())
             Fail(ConversionError(dos->FailureMessage()), {});
@@ -760,13 +915,14 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         }
         const QString file = folder.filePath(name);
         Step step;
-        step.commandLine = Command(encoder, QStringList(common)
+        step.program = encoder;
+        step.args = QStringList(common)
                                                 << "-noautorotate" << "-ss" << Secs(seek) << "-i"
                                                 << m_inputFile << "-map"
                                                 << m_videoMap << m_encoderOptions
                                                 << "-ss" << Secs(relative(from) - seek - kSeekLead)
                                                 << "-frames:v" << QString::number(frames) << more << "-f"
-                                                << "mpegts" << file);
+                                                << "mpegts" << file;
         step.seconds = seconds(until) - seconds(from);
         step.cost = kEncodeCost * step.seconds;
         steps << step;
@@ -803,19 +959,22 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         filters << QStringLiteral("dump_extra=freq=keyframe");
         const QString file = folder.filePath(QStringLiteral("body.ts"));
         Step step;
-        step.commandLine = Command(encoder, QStringList(common)
+        step.program = encoder;
+        step.args = QStringList(common)
                                                 << "-copyts" << "-ss" << Secs(relative(p.bodyPts) - kSeekLead) << "-i"
                                                 << m_inputFile << "-map" << m_videoMap << "-c:v" << "copy"
                                                 << "-frames:v" << QString::number(p.bodyFrames) << "-bsf:v"
-                                                << filters.join(QLatin1Char(',')) << "-f" << "mpegts" << file);
+                                                << filters.join(QLatin1Char(',')) << "-f" << "mpegts" << file;
         step.seconds = seconds(bodyEnd) - seconds(p.bodyPts);
         step.cost = kCopyCost * step.seconds;
         step.beside = true;
         steps << step;
         parts << Part{file, p.bodyPts};
     }
-    if (p.tailFrames > 0)
+    if (p.tailFrames > 0) {
         encodePart(QStringLiteral("tail.ts"), p.tailPts, p.tailFrames, p.endPts, {});
+        steps.last().beside = true;  // a few frames: beside the head's encode, not after it
+    }
 
     // The sound from the audio frame that covers the start to the end.
     const double audioFrom = m_hasAudioStart ? m_audioStart : seconds(p.firstPts);
@@ -831,7 +990,8 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         args << "-c" << "copy" << "-ss" << Secs(audioFrom - m_origin.ContainerStart() - seek - kSeekLead) << "-t"
              << Secs(endAbsolute - audioFrom) << "-f" << "matroska" << sound;
         Step step;
-        step.commandLine = Command(encoder, args);
+        step.program = encoder;
+        step.args = args;
         step.seconds = endAbsolute - audioFrom;
         step.cost = kCopyCost * span;
         step.beside = true;
@@ -870,7 +1030,8 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         }
         args << "-f" << (mp4Subtitles ? "mp4" : "matroska") << subtitles;
         Step step;
-        step.commandLine = Command(encoder, args);
+        step.program = encoder;
+        step.args = args;
         step.seconds = 0;
         step.cost = kCopyCost * span;
         step.beside = true;
@@ -917,14 +1078,25 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
     if (suffix != QLatin1String("mkv")) {
         args << "-movflags" << "+faststart" << "-video_track_timescale"
              << QString::number(m_tbNum == 1 ? m_tbDen : 90000);
-        if (m_video.codec == QLatin1String("h264"))
-            args << "-tag:v" << "avc3";
+        // The sample entry's own tag (avc1, hvc1) says every parameter set is
+        // in it: so where the output is the input's packets alone, whose sets
+        // all came with the input's entry; the copies of them sent in front of
+        // each key frame are left out. A re-encoded part brings sets of its
+        // own, sent in the stream (avc3, hev1).
+        const bool h264 = m_video.codec == QLatin1String("h264"), hevc = m_video.codec == QLatin1String("hevc");
+        const bool inputsSetsAlone = p.headFrames == 0 && p.tailFrames == 0
+            && (m_codecTag == QLatin1String(h264 ? "avc1" : "hvc1"));
+        if (h264 || hevc)
+            args << "-tag:v" << QLatin1String(inputsSetsAlone ? (h264 ? "avc1" : "hvc1") : (h264 ? "avc3" : "hev1"));
+        if (inputsSetsAlone)
+            args << "-bsf:v" << QLatin1String(h264 ? "filter_units=remove_types=7|8" : "filter_units=remove_types=32|33|34");
         if (m_rotation != 0)
             args << "-metadata:s:v:0" << QStringLiteral("rotate=%1").arg(m_rotation);
     }
     args << m_outputFile;
     Step join;
-    join.commandLine = Command(encoder, args);
+    join.program = encoder;
+    join.args = args;
     join.seconds = span;
     join.cost = kJoinCost * span;
     steps << join;
@@ -941,14 +1113,6 @@ QString SmartCutJob::CheckOutput(bool* stopped)
     const SmartCutPlan& p = m_plan;
     setProgressRange(99, 0);
     QString report;
-    const auto run = [&](const QString& program, const QStringList& args, double span) {
-        Step step;
-        step.commandLine = Command(program, args);
-        step.seconds = span;
-        const StepResult result = RunStep(step, &report);
-        *stopped = result == StepResult::Stopped;
-        return result;
-    };
     // The join's own count of the picture's packets it wrote.
     if (m_joinedPictures != p.frames)
         return QStringLiteral("it holds %1 pictures instead of the %2 selected").arg(m_joinedPictures).arg(p.frames);
@@ -992,6 +1156,9 @@ QString SmartCutJob::CheckOutput(bool* stopped)
         return int(std::lower_bound(m_shownPts.begin(), m_shownPts.end(), to)
                    - std::lower_bound(m_shownPts.begin(), m_shownPts.end(), from));
     };
+    // The stretches are decoded side by side.
+    std::vector<std::unique_ptr<BesideRun>> decodes;
+    std::vector<BesideRun*> decodeRuns;
     for (const auto& [from, to] : stretches) {
         // From half a frame before the stretch's key frame to half a frame
         // before its end (the file's end for the last): the joined parts'
@@ -1008,9 +1175,25 @@ QString SmartCutJob::CheckOutput(bool* stopped)
         if (to < p.endPts)
             args << "-t" << Secs(videoDelay + seconds(to) - seconds(p.firstPts) - halfFrameBefore(to) - begin);
         args << "-i" << m_outputFile << "-map" << "0:v:0" << "-f" << "null" << "-";
-        const StepResult result = run(EncoderPath(), args, seconds(to) - seconds(from));
-        if (result != StepResult::Done)
-            return *stopped ? QString() : QStringLiteral("its picture could not be decoded");
+        decodes.push_back(std::make_unique<BesideRun>(EncoderPath(), args));
+        decodeRuns.push_back(decodes.back().get());
+    }
+    const QPointer<SmartCutJob> self(this);
+    if (!WaitForAll(decodeRuns, [&] { return !self || m_stopRequested; })) {
+        *stopped = true;
+        if (self)
+            raiseStatus(QStringLiteral("Cancelled"));
+        return {};
+    }
+    for (qsizetype i = 0; i < stretches.size(); ++i) {
+        const auto [from, to] = stretches[i];
+        if (!decodes[i]->Started()) {
+            Fail(ConversionError(QStringLiteral("The encoder could not be started: ") + EncoderPath()), {});
+            return {};
+        }
+        report = decodes[i]->Output();
+        if (!decodes[i]->Succeeded())
+            return QStringLiteral("its picture could not be decoded:\n") + EncoderErrorLines(report);
         QStringList complaints;
         for (const QString& line :
              report.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts)) {

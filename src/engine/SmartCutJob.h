@@ -4,6 +4,7 @@
 #include "engine/SmartCutPlan.h"
 
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 
 class QTemporaryDir;
@@ -68,6 +69,10 @@ private:
     // Why the output's container refuses the input's sound or subtitles
     // copied as they are; empty when it takes them.
     QString ContainerRefusal(bool mp4Family, bool* stopped);
+    // The encoder's arguments that copy `streams` into `target` with no
+    // length, to see whether its muxer (Matroska's where `matroska` is set)
+    // takes them.
+    QStringList TakesArguments(const QList<QPair<int, QString>>& streams, bool matroska, const QString& target) const;
     // Encoder options for the subtitle streams `subtitles` (in their output
     // order) where the target cannot take them as they are.
     static QStringList SubtitleCodecs(const QList<QPair<int, QString>>& subtitles, bool matroska);
@@ -97,7 +102,9 @@ private:
     int m_joinedPictures = -1;    // the picture's packets the join wrote
     double m_audioStart = 0.0;  // absolute seconds of the audio frame that covers the start
     bool m_hasAudioStart = false;
-    int m_rotation = 0;  // degrees the picture is turned when shown, as the probe reports it
+    int m_rotation = 0;
+    QString m_codecTag;       // the input's video sample entry ("avc1", "hvc1", ...)
+    QSet<int> m_inputSetIds;  // H.264 parameter set ids the input uses  // degrees the picture is turned when shown, as the probe reports it
 };
 
 }  // namespace clip

@@ -3,7 +3,9 @@
 // the window's tests, tests/mainwindow/CutJobTest, and TimeOriginTest.)
 #include "engine/CVideoConv.h"
 #include "engine/OutputLength.h"
+#include "support/TestClips.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace clip {
@@ -68,6 +70,20 @@ TEST(OutputLength, ReadsTheProbeAndAllowsTwoPicturesShort)
                         && problem.contains("/v/in put.mp4 ended early or is damaged")) << problem.toStdString();
         }
     }
+}
+
+// A cut takes the load's probe of its input only while the file is the one probed: a file put in its place
+// since is probed anew (here one whose time starts at 10 s).
+TEST(CVideoConv, ProbesAnInputReplacedSinceItsLastProbeAnew)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("in.mp4"), picture = "testsrc2=size=160x120:rate=25:duration=2";
+    const QString later = test::MakeFile("later", "mp4", {"-f", "lavfi", "-i", picture, "-output_ts_offset", "10"});
+    ASSERT_TRUE(QFile::copy(test::MakeFile("early", "mp4", {"-f", "lavfi", "-i", picture}), path));
+    CVideoConv load, cut;
+    EXPECT_EQ(load.ProbeTimeOrigin(path).value_or(TimeOrigin()).ContainerStart(), 0.0);
+    ASSERT_TRUE(QFile::remove(path) && QFile::copy(later, path));
+    EXPECT_NEAR(cut.ProbeTimeOrigin(path).value_or(TimeOrigin()).ContainerStart(), 10.0, 0.1);
 }
 
 }  // namespace

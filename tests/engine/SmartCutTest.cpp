@@ -89,6 +89,47 @@ void ExpectExactCut(SmartCutJob& job, const QStringList& want, int selected)
         ASSERT_EQ(got[i].toStdString(), want[i].toStdString()) << "copied picture " << i;
 }
 
+// Where the output's parameter sets (those of the container's entry first, then those in the stream) are not
+// consistent: an H.264 id given other contents, or an H.265 one given them in front of a picture that does not
+// start a new coded sequence (IDR or broken link). Empty when they are.
+std::string SeamFault(const QString& path, bool hevc)
+{
+    QString trace;
+    RunProgram(FfmpegPath(), {"-v", "trace", "-i", path, "-map", "0:v:0", "-c", "copy", "-bsf:v", "trace_headers", "-f", "null", "-"}, &trace);
+    QHash<QString, QString> sets;  // contents by kind and ids
+    QString unit, key, content, changed;
+    const auto close = [&] {
+        if (!key.isEmpty() && sets.contains(key) && sets[key] != content)
+            changed = key;
+        if (!key.isEmpty())
+            sets[key] = content;
+        key.clear(), content.clear();
+    };
+    for (const QString& line : trace.split('\n')) {
+        const QString text = line.section("] ", 1).trimmed();
+        if (!line.contains("[trace_headers") || text.isEmpty())
+            continue;
+        if (!text[0].isDigit()) {
+            close();
+            unit = text.endsWith("Parameter Set") ? text : QString();
+            continue;
+        }
+        const QStringList f = text.simplified().split(' ');  // position, name, bits, "=", value
+        if (f.size() < 5)
+            continue;
+        if (f[1] == "nal_unit_type" && f[4].toInt() <= (hevc ? 31 : 5) && (hevc || f[4].toInt() >= 1)) {
+            const bool starts = hevc ? f[4].toInt() >= 16 && f[4].toInt() <= 20 : f[4].toInt() == 5;
+            if (!changed.isEmpty() && (!hevc || !starts))
+                return QString("%1 changed in front of a picture of type %2").arg(changed, f[4]).toStdString();
+            changed.clear();
+        }
+        if (!unit.isEmpty() && f[1].endsWith("parameter_set_id") && content.count("parameter_set_id") == key.count('='))
+            key += QString(" %1=%2").arg(f[1], f[4]).prepend(key.isEmpty() ? unit : "");
+        content += f[1] + f[2];
+    }
+    return {};
+}
+
 // The plan on packet lists in decode order ("6K" is a key frame shown at 6): closed GOPs of six
 // frames with B-frames, and open ones whose key frames are followed by two leading frames.
 TEST(SmartCut, PlansTheHeadTheCopyAndTheTailFromUsableKeyFrames)
@@ -306,6 +347,9 @@ TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
                            "-pix_fmt", "yuv420p", "-c:a", "aac"};
     const QStringList openGop = x264 + QStringList{"-g", "50", "-keyint_min", "50", "-x264-params", "open-gop=1"};
     const QStringList longGop = x264 + QStringList{"-g", "250", "-keyint_min", "250"};
+    const QString avc1 = MakeFile("avc1", "mp4", picture + sound + x264 + QStringList{"-g", "25", "-t", "5"});
+    const QString hvc1 = MakeFile("hvc1", "mp4", picture + sound + QStringList{"-c:v", "libx265", "-x265-params",
+        "keyint=25:min-keyint=25:scenecut=0:bframes=3:log-level=error", "-tag:v", "hvc1", "-c:a", "aac", "-t", "5"});
     QTemporaryDir dir;
     const QString cues = dir.filePath("cues.srt");
     WriteFile(cues, "1\n00:00:00,500 --> 00:00:00,900\nover before the start\n\n"
@@ -316,6 +360,7 @@ TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
         double start, end;  // marks in seconds
         bool copies;        // an H.264 open GOP has no IDR picture to copy from
         QString subtitles = {};  // shown in the output, as "from-to" in seconds
+        QString tag = {};        // the output's video sample entry, where it has one
     } const cases[] = {
         {"open GOP, MKV", MakeFile("open", "mkv", QStringList{"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=16"} + sound + openGop),
          "mkv", 2.04, 13.28, false},
@@ -329,6 +374,13 @@ TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
          MakeFile("subtitled", "mkv", picture + sound + QStringList{"-i", cues} + x264
                                           + QStringList{"-g", "25", "-c:s", "srt", "-t", "5"}),
          "mkv", 2.0, 3.0, true, "0.00-0.50 0.60-1.00"},
+        // H.265 from an hvc1 entry, open GOPs: the copy alone keeps the entry's tag; after a head the copy's
+        // key frame becomes a broken link, starting a sequence whose own sets it brings.
+        {"H.265 hvc1, the copy alone, into MP4", hvc1, "mp4", 1.0, 3.04, true, {}, "hvc1"},
+        {"H.265 hvc1, the copy alone, into MOV", hvc1, "mov", 2.0, 4.04, true, {}, "hvc1"},
+        {"H.265 hvc1, a head before the copy, into MP4", hvc1, "mp4", 0.6, 3.2, true, {}, "hev1"},
+        {"H.264 avc1, a head before the copy, into MOV", avc1, "mov", 0.6, 3.2, true, {}, "avc3"},
+        {"H.264 avc1, the copy alone, into MP4", avc1, "mp4", 1.0, 2.0, true, {}, "avc1"},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -357,6 +409,10 @@ TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
             spans << QString::asprintf("%.2f-%.2f", from + 0.0, from + line.section(',', 1, 1).toDouble());
         }
         EXPECT_EQ(spans.join(" ").toStdString(), c.subtitles.toStdString());
+        EXPECT_EQ(SeamFault(job.OutputFile(), c.clip == hvc1), "");
+        if (!c.tag.isEmpty())
+            EXPECT_EQ(ProbeCsv(job.OutputFile(), {"-select_streams", "v", "-show_entries", "stream=codec_tag_string"}).trimmed().toStdString(),
+                      c.tag.toStdString());
     }
 }
 
