@@ -213,7 +213,7 @@ std::optional<TimeOrigin> CVideoConv::ProbeTimeOrigin(const QString& path)
 
 std::optional<double> CVideoConv::ProbePositionLength(const QString& path)
 {
-    const QString report = RunProbe(TimeOrigin::ProbeArguments(path));
+    const QString report = ProbeInputReport(path);
     const std::optional<TimeOrigin> origin = report.isEmpty() ? std::nullopt : TimeOrigin::FromProbeReport(report);
     const double seconds = QJsonDocument::fromJson(report.toUtf8())
                                .object()
