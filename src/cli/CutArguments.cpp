@@ -145,7 +145,7 @@ QString CutUsage()
         "                         (category/label/extension).\n"
         "  --smart [mp4|mkv|mov]  Smart cut: the original pictures, re-encoded only\n"
         "                         at the ends (default: the input's own container).\n"
-        "                         One of --preset and --smart is needed.\n"
+        "                         Without either: the named format the window last saved.\n"
         "  --if-not-smart reencode|skip\n"
         "                         When a smart cut cannot be made: re-encode the part\n"
         "                         instead, or skip the input as failed (default).\n"

@@ -2,6 +2,7 @@
 
 #include "cli/ConsoleHost.h"
 #include "cli/CutArguments.h"
+#include "cli/SavedFormat.h"
 #include "common/MediaTime.h"
 #include "cut/CutController.h"
 #include "formats/Catalogue.h"
@@ -62,8 +63,9 @@ struct InputReport {
 
 class CutRun {
 public:
-    CutRun(const CutArguments& arguments, const Catalogues& catalogues, ConsoleHost& host)
-        : m_arguments(arguments), m_catalogues(catalogues), m_host(host), m_controller(catalogues)
+    CutRun(const CutArguments& arguments, const Catalogues& catalogues, ConsoleHost& host,
+           std::optional<FormatChoice> saved)
+        : m_arguments(arguments), m_catalogues(catalogues), m_host(host), m_controller(catalogues), m_saved(saved)
     {
         m_showProgress = ::isatty(STDERR_FILENO) == 1;
         QObject::connect(&m_controller, &CutController::progress, &m_controller, [this](int percent) {
@@ -86,6 +88,8 @@ public:
         FormatChoice format;
         if (!m_arguments.preset.isEmpty()) {
             format = ChoiceOf(*PresetNamed(m_catalogues, m_arguments.preset));
+        } else if (!m_arguments.smart) {
+            format = *m_saved;
         } else {
             const QString into =
                 m_arguments.smartContainer.isEmpty() ? QFileInfo(input).suffix().toLower() : m_arguments.smartContainer;
@@ -167,6 +171,7 @@ private:
     const Catalogues& m_catalogues;
     ConsoleHost& m_host;
     CutController m_controller;
+    std::optional<FormatChoice> m_saved;  // the window's last named format
     EndRequests m_endRequests;
     QString m_current;
     QString m_details;
@@ -199,13 +204,18 @@ int RunCutCommand(const QStringList& arguments)
                           .arg(cut.preset));
         return 2;
     }
+    std::optional<FormatChoice> saved;
     if (cut.preset.isEmpty() && !cut.smart) {
-        print(stderr, QStringLiteral("clipwright: choose the format with --preset or --smart.\n%1").arg(CutUsage()));
-        return 2;
+        saved = SavedPresetChoice(catalogues);
+        if (!saved) {
+            print(stderr, QStringLiteral("clipwright: the window's last format is a custom one, which the command line "
+                                         "does not take; choose one with --preset or --smart.\n"));
+            return 2;
+        }
     }
     host->setAnswer(cut.ifNotSmart == NotSmartChoice::Reencode);
 
-    CutRun run(cut, catalogues, *host);
+    CutRun run(cut, catalogues, *host, saved);
     bool anyFailed = false;
     for (const QString& input : cut.inputs) {
         if (run.Interrupted())
