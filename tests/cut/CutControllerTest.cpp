@@ -37,7 +37,7 @@ const QString kSmart = "Smart Cut (frame-exact, original quality)";
 // The custom route, with the first start's values in the other boxes.
 FormatChoice Custom(const QString& container, const QString& audioCodec = "MP3 (AVI, FLV, MOV, MP4, MPG)")
 {
-    return {.custom = true, .container = container, .videoCodec = "MPEG-4 Part 2, DivX compatible (AVI, MP4, MOV)",
+    return {.custom = true, .category = {}, .label = {}, .extension = {}, .container = container, .videoCodec = "MPEG-4 Part 2, DivX compatible (AVI, MP4, MOV)",
             .videoBitrate = "320", .videoSize = "[As Input]", .aspect = "[As Input]", .frameRate = "25",
             .audioCodec = audioCodec, .audioBitrate = "64", .samplingRate = "44.1 KHz", .channels = "2"};
 }
@@ -257,7 +257,7 @@ TEST_F(CutControl, FailuresComeBackWithTheirCauseAndLeaveTheUserFiles)
     if (!root)
         std::cout << "[ SKIPPED ] the full disk: mounting a small one needs root" << std::endl;
     const QString kFailed = "Error converting file: party.mp4\r\n", kNoVideo = "The cut produced no video: ";
-    struct Case { std::function<void(CutRequest&)> arrange; QString message, cause; bool encoderRan; std::function<void()> whileRunning; };
+    struct Case { std::function<void(CutRequest&)> arrange; QString message, cause; bool encoderRan; std::function<void()> whileRunning = {}; };
     const Case cases[] = {
         {[](CutRequest& r) { r.format = Custom("RM", "RealAudio 1.0 (RM; 8 KHz, 1 channel)"); }, kFailed, "Error while opening encoder", true},
         {[&](CutRequest&) { Fake().folderOverride = emptyFolder.path(); }, kFailed + "The encoder was not found: ", emptyFolder.path(), false},

@@ -410,9 +410,10 @@ TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
         }
         EXPECT_EQ(spans.join(" ").toStdString(), c.subtitles.toStdString());
         EXPECT_EQ(SeamFault(job.OutputFile(), c.clip == hvc1), "");
-        if (!c.tag.isEmpty())
+        if (!c.tag.isEmpty()) {
             EXPECT_EQ(ProbeCsv(job.OutputFile(), {"-select_streams", "v", "-show_entries", "stream=codec_tag_string"}).trimmed().toStdString(),
                       c.tag.toStdString());
+        }
     }
 }
 
