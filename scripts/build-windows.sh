@@ -191,20 +191,37 @@ build_x264() {
     lowprio make -j "$JOBS" && make install)
 }
 
+# What the program's encoder needs to do. It opens any video the playback
+# engine can, so every demuxer, parser and bitstream filter stays; decoders
+# are the common video, sound and subtitle formats; encoders are those of the
+# output catalogue (resources/codecs.xml, presets.xml) that need nothing from
+# outside, plus libx264; filters are those the presets name and those the
+# encoder puts in by itself (scaling, resampling, rotation, trimming).
+FFMPEG_DECODERS="h264,hevc,mpeg4,mpeg1video,mpeg2video,mpegvideo,msmpeg4v1,msmpeg4v2,msmpeg4v3,wmv1,wmv2,wmv3,vc1,\
+h263,h263p,h263i,flv,vp6,vp6f,vp6a,vp8,vp9,mjpeg,theora,prores,ffv1,rawvideo,png,gif,dvvideo,huffyuv,qtrle,\
+rv10,rv20,rv30,rv40,svq1,svq3,cinepak,msvideo1,av1,aac,aac_latm,mp3,mp3float,mp2,mp2float,mp1,ac3,eac3,flac,\
+vorbis,opus,alac,wmav1,wmav2,wmapro,wmalossless,pcm_*,adpcm_*,dca,truehd,mlp,amrnb,amrwb,ra_144,ra_288,cook,\
+ass,ssa,subrip,srt,mov_text,webvtt,dvdsub,dvbsub,pgssub,text"
+FFMPEG_ENCODERS="libx264,mpeg4,msmpeg4v2,msmpeg4,wmv1,wmv2,mpeg1video,mpeg2video,flv,h263,h263p,rv10,rv20,\
+mjpeg,prores_ks,qtrle,huffyuv,ffv1,rawvideo,gif,aac,mp2,ac3,eac3,wmav1,wmav2,pcm_s16le,pcm_s24le,pcm_u8,\
+pcm_mulaw,alac,adpcm_ms,adpcm_ima_wav,adpcm_swf,real_144,flac,vorbis,opus,mov_text,ass,ssa,srt,subrip,webvtt"
+FFMPEG_FILTERS="buffer,buffersink,abuffer,abuffersink,format,aformat,null,anull,copy,acopy,scale,aresample,\
+fps,pad,crop,split,asplit,palettegen,paletteuse,trim,atrim,setpts,asetpts,transpose,hflip,vflip,rotate,\
+setsar,setdar,concat,apad,yadif,bwdif"
+
 build_ffmpeg() {
-  # Shared libraries, which ffmpeg.exe, ffprobe.exe and libmpv all use. Every
-  # decoder, demuxer, muxer, encoder and filter that needs nothing from outside
-  # stays in (the program opens any video and writes many formats); devices,
-  # network, hardware acceleration and the player are left out.
+  # Shared libraries, which ffmpeg.exe, ffprobe.exe and libmpv all use;
+  # devices, network, hardware acceleration and the player are left out.
   rm -rf "$WORK/ffmpeg" && mkdir -p "$WORK/ffmpeg"
   (cd "$WORK/ffmpeg" && export PKG_CONFIG_LIBDIR=$PREFIX/lib/pkgconfig &&
     lowprio "$(source_dir ffmpeg)/configure" --prefix="$PREFIX" \
       --target-os=mingw32 --arch=x86_64 --cross-prefix=$TRIPLE- --cc=$TRIPLE-gcc-posix --cxx=$TRIPLE-g++-posix \
       --pkg-config=pkg-config --pkg-config-flags=--static \
       --enable-shared --disable-static --enable-gpl --enable-libx264 \
-      --disable-autodetect --disable-doc --disable-ffplay --disable-debug \
-      --disable-network --disable-devices --disable-hwaccels --disable-protocols \
-      --enable-protocol=file,pipe &&
+      --disable-autodetect --disable-doc --disable-ffplay --disable-debug --disable-network \
+      --disable-everything \
+      --enable-decoder="$FFMPEG_DECODERS" --enable-encoder="$FFMPEG_ENCODERS" --enable-filter="$FFMPEG_FILTERS" \
+      --enable-demuxers --enable-muxers --enable-parsers --enable-bsfs --enable-protocol=file,pipe &&
     lowprio make -j "$JOBS" && make install)
 }
 
@@ -253,6 +270,7 @@ library_stamp() {
     echo "$pkg ${SOURCE_VERSION[$pkg]}"
     $TRIPLE-gcc-posix --version | head -1
     declare -f "build_$lib" meson_cross_file meson_static cross_env
+    [ "$lib" != ffmpeg ] || echo "$FFMPEG_DECODERS $FFMPEG_ENCODERS $FFMPEG_FILTERS"
     [ "$lib" != qt ] || cat "$ROOT/cmake/mingw-w64-x86_64.cmake"
     for dep in ${BUILT_ON[$lib]:-}; do library_stamp "$dep"; done
   } | sha256sum | cut -c1-16
