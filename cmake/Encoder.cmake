@@ -1,18 +1,20 @@
 # The program looks for the encoder only in its own folder. Link the system's
 # encoder (and its probe, used by tests) into the binary folder at configure
 # time; a machine without one is a configuration error, never a silent skip.
-# A Windows build copies the cross-built ffmpeg.exe and ffprobe.exe of its
-# prefix instead (scripts/build-windows.sh); their DLLs come with the package.
+# A Windows build copies ffmpeg.exe and ffprobe.exe instead: those of the
+# cross-built prefix (scripts/build-windows.sh, -DCLIP_WINDOWS_PREFIX), or
+# natively the ones on the PATH. Their DLLs must be found beside them or on
+# the PATH; the Windows package brings them.
 if(WIN32)
   foreach(tool ffmpeg ffprobe)
-    set(_exe ${CLIP_WINDOWS_PREFIX}/bin/${tool}.exe)
-    if(NOT CLIP_WINDOWS_PREFIX OR NOT EXISTS ${_exe})
-      message(FATAL_ERROR "The Windows encoder '${_exe}' was not found. "
-                          "Build it with: scripts/build-windows.sh prefix")
+    find_program(CLIP_WINDOWS_${tool} NAMES ${tool}.exe HINTS ${CLIP_WINDOWS_PREFIX}/bin NO_CMAKE_FIND_ROOT_PATH)
+    if(NOT CLIP_WINDOWS_${tool})
+      message(FATAL_ERROR "The Windows encoder '${tool}.exe' was not found. Build it with "
+                          "scripts/build-windows.sh prefix (cross build), or put it on the PATH.")
     endif()
-    file(COPY ${_exe} DESTINATION ${CLIP_BIN_DIR})
+    file(COPY ${CLIP_WINDOWS_${tool}} DESTINATION ${CLIP_BIN_DIR})
   endforeach()
-  message(STATUS "Encoder copied into ${CLIP_BIN_DIR} from ${CLIP_WINDOWS_PREFIX}/bin")
+  message(STATUS "Encoder copied into ${CLIP_BIN_DIR}: ${CLIP_WINDOWS_ffmpeg}")
   return()
 endif()
 find_program(CLIP_SYSTEM_FFMPEG ffmpeg)

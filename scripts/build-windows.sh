@@ -138,8 +138,8 @@ EOF
 meson_static() {
   local name=$1 src=$2
   shift 2
-  rm -rf "$WORK/$name"
-  lowprio meson setup "$WORK/$name" "$src" --cross-file "$(meson_cross_file)" \
+  [ -f "$WORK/$name/build.ninja" ] ||
+    lowprio meson setup "$WORK/$name" "$src" --cross-file "$(meson_cross_file)" \
     --prefix "$PREFIX" --libdir lib --buildtype release --default-library static \
     --wrap-mode nodownload "$@"
   lowprio ninja -C "$WORK/$name" -j "$JOBS" install
@@ -173,21 +173,21 @@ build_harfbuzz() {
 
 build_libass() {
   # Fonts come from DirectWrite, Windows' own font provider.
-  rm -rf "$WORK/libass" && mkdir -p "$WORK/libass"
+  mkdir -p "$WORK/libass"
   (cd "$WORK/libass" && cross_env &&
-    lowprio "$(source_dir libass)/configure" --host=$TRIPLE --prefix="$PREFIX" \
+    { [ -f Makefile ] || lowprio "$(source_dir libass)/configure" --host=$TRIPLE --prefix="$PREFIX" \
       --enable-static --disable-shared --disable-fontconfig --disable-libunibreak \
-      --enable-directwrite --disable-asm --disable-test --disable-compare --disable-profile &&
+      --enable-directwrite --disable-asm --disable-test --disable-compare --disable-profile; } &&
     lowprio make -j "$JOBS" && make install)
 }
 
 build_x264() {
   # The library only: ffmpeg's libx264 encoder is the program's H.264 encoder.
-  rm -rf "$WORK/x264" && mkdir -p "$WORK/x264"
+  mkdir -p "$WORK/x264"
   (cd "$WORK/x264" && export PKG_CONFIG_LIBDIR=$PREFIX/lib/pkgconfig &&
-    lowprio "$(source_dir x264)/configure" --host=$TRIPLE --cross-prefix=$TRIPLE- --prefix="$PREFIX" \
+    { [ -f config.mak ] || lowprio "$(source_dir x264)/configure" --host=$TRIPLE --cross-prefix=$TRIPLE- --prefix="$PREFIX" \
       --enable-static --disable-cli --disable-opencl --disable-avs --disable-swscale --disable-lavf \
-      --disable-ffms --disable-gpac --disable-lsmash --enable-pic &&
+      --disable-ffms --disable-gpac --disable-lsmash --enable-pic; } &&
     lowprio make -j "$JOBS" && make install)
 }
 
@@ -212,25 +212,25 @@ setsar,setdar,concat,apad,yadif,bwdif"
 build_ffmpeg() {
   # Shared libraries, which ffmpeg.exe, ffprobe.exe and libmpv all use;
   # devices, network, hardware acceleration and the player are left out.
-  rm -rf "$WORK/ffmpeg" && mkdir -p "$WORK/ffmpeg"
+  mkdir -p "$WORK/ffmpeg"
   (cd "$WORK/ffmpeg" && export PKG_CONFIG_LIBDIR=$PREFIX/lib/pkgconfig &&
-    lowprio "$(source_dir ffmpeg)/configure" --prefix="$PREFIX" \
+    { [ -f ffbuild/config.mak ] || lowprio "$(source_dir ffmpeg)/configure" --prefix="$PREFIX" \
       --target-os=mingw32 --arch=x86_64 --cross-prefix=$TRIPLE- --cc=$TRIPLE-gcc-posix --cxx=$TRIPLE-g++-posix \
       --pkg-config=pkg-config --pkg-config-flags=--static \
       --enable-shared --disable-static --enable-gpl --enable-libx264 \
       --disable-autodetect --disable-doc --disable-ffplay --disable-debug --disable-network \
       --disable-everything \
       --enable-decoder="$FFMPEG_DECODERS" --enable-encoder="$FFMPEG_ENCODERS" --enable-filter="$FFMPEG_FILTERS" \
-      --enable-demuxers --enable-muxers --enable-parsers --enable-bsfs --enable-protocol=file,pipe &&
+      --enable-demuxers --enable-muxers --enable-parsers --enable-bsfs --enable-protocol=file,pipe; } &&
     lowprio make -j "$JOBS" && make install)
 }
 
 build_mpv() {
   # libmpv alone, rendering through OpenGL into the program's own widget.
-  rm -rf "$WORK/mpv"
   local src
   src=$(source_dir mpv)
-  lowprio meson setup "$WORK/mpv" "$src" --cross-file "$(meson_cross_file)" \
+  [ -f "$WORK/mpv/build.ninja" ] ||
+    lowprio meson setup "$WORK/mpv" "$src" --cross-file "$(meson_cross_file)" \
     --prefix "$PREFIX" --libdir lib --buildtype release --default-library shared \
     --wrap-mode nodownload -Dauto_features=disabled \
     -Dlibmpv=true -Dcplayer=false -Dlua=disabled -Djavascript=disabled \
@@ -243,8 +243,8 @@ build_qt() {
   # Qt Core, Gui, Widgets, OpenGL and OpenGLWidgets with the Windows platform
   # plugin. The host's Qt tools (moc, rcc, uic) of the same version do the
   # build-time work.
-  rm -rf "$WORK/qt"
-  lowprio cmake -G Ninja -S "$(source_dir qt)" -B "$WORK/qt" \
+  [ -f "$WORK/qt/CMakeCache.txt" ] ||
+    lowprio cmake -G Ninja -S "$(source_dir qt)" -B "$WORK/qt" \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" -DCLIP_WINDOWS_PREFIX="$PREFIX" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
@@ -284,7 +284,15 @@ build_library() {
     return
   fi
   [ -d "$(source_dir "$lib")" ] || die "the sources of $lib are missing in $SRC: run $0 sources"
-  log "prefix: building $lib ($stamp)"
+  # A build folder left by an interrupted run of the same recipe is resumed;
+  # any other is started afresh.
+  if [ "$(cat "$WORK/$lib.stamp" 2>/dev/null)" != "$stamp" ]; then
+    rm -rf "${WORK:?}/$lib"
+    mkdir -p "$WORK" && echo "$stamp" > "$WORK/$lib.stamp"
+    log "prefix: building $lib ($stamp)"
+  else
+    log "prefix: resuming $lib ($stamp) in $WORK/$lib"
+  fi
   start=$(date +%s)
   rm -f "$STAMPS/$lib"
   "build_$lib"
