@@ -217,7 +217,7 @@ build_ffmpeg() {
     { [ -f ffbuild/config.mak ] || lowprio "$(source_dir ffmpeg)/configure" --prefix="$PREFIX" \
       --target-os=mingw32 --arch=x86_64 --cross-prefix=$TRIPLE- --cc=$TRIPLE-gcc-posix --cxx=$TRIPLE-g++-posix \
       --pkg-config=pkg-config --pkg-config-flags=--static \
-      --enable-shared --disable-static --enable-gpl --enable-libx264 \
+      --enable-shared --disable-static --enable-gpl --enable-libx264 --enable-zlib \
       --disable-autodetect --disable-doc --disable-ffplay --disable-debug --disable-network \
       --disable-everything \
       --enable-decoder="$FFMPEG_DECODERS" --enable-encoder="$FFMPEG_ENCODERS" --enable-filter="$FFMPEG_FILTERS" \

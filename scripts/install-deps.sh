@@ -29,7 +29,7 @@ for extra in "$@"; do
     # build Qt, ffmpeg and libmpv from Debian's sources, zip for the package,
     # and a virtual display for the smoke test under wine (its screenshot is
     # taken with the encoder's screen grabber).
-    windows-package) PACKAGES+=(gcc-mingw-w64-x86-64-posix meson ninja-build nasm cmake pkg-config perl
+    windows-package) PACKAGES+=(gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev meson ninja-build nasm cmake pkg-config perl
                                 python3 zip unzip xvfb xauth ffmpeg) ;;
     *) echo "install-deps: unknown package set '$extra'" >&2; exit 2 ;;
   esac
