@@ -227,14 +227,16 @@ build_ffmpeg() {
 
 build_mpv() {
   # libmpv alone, rendering through OpenGL into the program's own widget.
+  # libass and its font libraries are static: pkg-config is asked for what
+  # linking them needs (prefer_static).
   local src
   src=$(source_dir mpv)
   [ -f "$WORK/mpv/build.ninja" ] ||
     lowprio meson setup "$WORK/mpv" "$src" --cross-file "$(meson_cross_file)" \
     --prefix "$PREFIX" --libdir lib --buildtype release --default-library shared \
-    --wrap-mode nodownload -Dauto_features=disabled \
+    --wrap-mode nodownload -Dprefer_static=true -Dauto_features=disabled \
     -Dlibmpv=true -Dcplayer=false -Dlua=disabled -Djavascript=disabled \
-    -Dgl=enabled -Dgl-win32=enabled -Dwasapi=enabled -Dwin32-internal-pthreads=disabled \
+    -Dgl=enabled -Dgl-win32=enabled -Dwasapi=enabled -Dwin32-internal-pthreads=enabled \
     -Diconv=disabled -Dmanpage-build=disabled -Dhtml-build=disabled -Dpdf-build=disabled
   lowprio ninja -C "$WORK/mpv" -j "$JOBS" install
 }
