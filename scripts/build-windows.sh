@@ -300,7 +300,9 @@ build_library() {
   "build_$lib"
   mkdir -p "$STAMPS"
   echo "$stamp" > "$STAMPS/$lib"
-  log "prefix: $lib took $(( ($(date +%s) - start) / 60 )) min"
+  # Wall-clock time depends on what else the machine runs; the CPU time the
+  # builds used so far (children's user and system) does not.
+  log "prefix: $lib took $(( ($(date +%s) - start) / 60 )) min; CPU time of the run so far: $(times | tail -1)"
 }
 
 step_prefix() {
