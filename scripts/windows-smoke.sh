@@ -107,7 +107,7 @@ report=$(CLIPWRIGHT_SELF_CHECK=$(winpath "$TMP/out") timeout 300 wine "$APP" "$(
 echo "$report" | tee "$OUT/report.log"
 grep -Eq '^presets: [1-9]' <<<"$report" || fail "no presets loaded"
 grep -Eq '^codecs: [1-9]' <<<"$report" || fail "no codecs loaded"
-grep -Eiq '^encoder: .*\\ffmpeg\.exe$' <<<"$report" || fail "the packaged encoder was not found"
+grep -Eiq '^encoder: .*[\\/]ffmpeg\.exe$' <<<"$report" || fail "the packaged encoder was not found"
 grep -qx 'time: 00:00:00/00:00:03' <<<"$report" || fail "the clip's duration is not shown"
 ! grep -q '^message:' <<<"$report" || fail "a message was shown"
 cut=$(sed -n 's/^cut: //p' <<<"$report")
