@@ -2,6 +2,11 @@
 #   cmake -S <dir> -B <build> -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 # The executables are linked statically (libgcc, libstdc++, winpthreads), so
 # they need no DLL beside them and run under wine as they are.
+#
+# With -DCLIP_WINDOWS_PREFIX=<folder> (the cross-built Qt, libmpv and encoder
+# that scripts/build-windows.sh makes), packages are found in that folder as
+# well, and the runtime is linked as DLLs: the program and its Qt and libmpv
+# DLLs then share one C++ runtime, which the package ships beside them.
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
@@ -25,13 +30,18 @@ if(CLIP_MINGW_WINDRES)
   set(CMAKE_RC_COMPILER ${CLIP_MINGW_WINDRES})
 endif()
 
-set(CMAKE_FIND_ROOT_PATH /usr/${CLIP_MINGW_TRIPLE})
+# Try-compile projects read this file again; they get the prefix passed on.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES CLIP_WINDOWS_PREFIX)
+
+set(CMAKE_FIND_ROOT_PATH ${CLIP_WINDOWS_PREFIX} /usr/${CLIP_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+if(NOT CLIP_WINDOWS_PREFIX)
+  set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+endif()
 
 # Lets CTest and try_run start the Windows executables on this machine.
 if(NOT CMAKE_CROSSCOMPILING_EMULATOR)

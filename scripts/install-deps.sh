@@ -25,6 +25,12 @@ for extra in "$@"; do
     # which the test framework needs) and its tests run under wine; the test
     # framework is built from Debian's sources for the cross target.
     windows) PACKAGES+=(g++-mingw-w64-x86-64-posix wine wine64 googletest) ;;
+    # The whole program for Windows (scripts/build-windows.sh): the tools that
+    # build Qt, ffmpeg and libmpv from Debian's sources, zip for the package,
+    # and a virtual display for the smoke test under wine (its screenshot is
+    # taken with the encoder's screen grabber).
+    windows-package) PACKAGES+=(gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev meson ninja-build nasm cmake pkg-config perl
+                                python3 zip unzip xvfb xauth ffmpeg) ;;
     # Debian's package checker, run on the package scripts/package.sh makes.
     package) PACKAGES+=(lintian) ;;
     *) echo "install-deps: unknown package set '$extra'" >&2; exit 2 ;;

@@ -9,6 +9,10 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace clip {
 
 namespace {
@@ -65,6 +69,16 @@ std::optional<int> RunWindowlessCommand(const QStringList& arguments)
 
 int RunWindowlessProgram(int argc, char** argv)
 {
+#ifdef Q_OS_WIN
+    // A window program has no console of its own: a command started from
+    // one writes to it (unless its output already goes to a file or a pipe).
+    if (::AttachConsole(ATTACH_PARENT_PROCESS)) {
+        if (!::GetStdHandle(STD_OUTPUT_HANDLE) || std::ferror(stdout))
+            std::freopen("CONOUT$", "w", stdout);
+        if (!::GetStdHandle(STD_ERROR_HANDLE) || std::ferror(stderr))
+            std::freopen("CONOUT$", "w", stderr);
+    }
+#endif
     QCoreApplication app(argc, argv);
     SetProgramNames();
     ConsoleHost host;

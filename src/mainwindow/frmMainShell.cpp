@@ -22,6 +22,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -428,13 +429,15 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
 
 void frmMain::MyButton1_Click()
 {
+    QString helpFile = LocateDataFile(QStringLiteral("Help.html"));
 #ifdef Q_OS_WIN
-    const QString helpFile = QStringLiteral("Help.chm");
-#else
-    const QString helpFile = QStringLiteral("Help.html");
+    // The compiled help where it is shipped; the package built on Debian has
+    // only the HTML guide, there being no help compiler for it.
+    if (const QString compiled = LocateDataFile(QStringLiteral("Help.chm")); QFileInfo(compiled).isFile())
+        helpFile = compiled;
 #endif
     // A failure to open is not reported.
-    Host().openExternal(LocateDataFile(helpFile));
+    Host().openExternal(helpFile);
 }
 
 void frmMain::lblFFmpeg_Click()
