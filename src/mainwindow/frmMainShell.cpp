@@ -1,6 +1,7 @@
 // The window shell: start-up, the colour theme, the panel slide, the window
 // buttons, the links and the output-folder choice.
 #include "mainwindow/frmMain.h"
+#include "preview/VideoSession.h"
 
 #include "common/HostServices.h"
 #include "common/ResourceLocator.h"
@@ -92,8 +93,6 @@ void frmMain::connectHandlers()
 
 void frmMain::Form_Load()
 {
-    NoVideoLoaded = true;
-
     // A second instance starts normally; the mutex is only announced.
     platform::CreateNamedMutex(platform::kProgramMutexName);
 
@@ -342,7 +341,7 @@ void frmMain::closeEvent(QCloseEvent* event)
         return;
     }
     // A probe or load under way ends with the window, so the program can exit.
-    EndLoading();
+    m_session->EndLoading();
     Form_QueryUnload();
     event->accept();
 }
