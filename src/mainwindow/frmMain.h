@@ -2,6 +2,7 @@
 
 #include "cut/CutRequest.h"
 #include "formats/Catalogue.h"
+#include "settings/SettingsKeeper.h"
 
 #include <QKeySequence>
 #include <QList>
@@ -36,7 +37,6 @@ class CVideoConv;
 class CutController;
 class PlaybackEngine;
 class VideoSession;
-struct StoreReport;
 
 // The program's one window. It owns every control under its own name, the
 // window-level state, the slide animation of the two overlay panels (the
@@ -181,10 +181,8 @@ public:
     // "Restore Defaults" on the formats panel: forgets the stored settings
     // and gives every persisted control its default.
     void cmdDefaults_Click();
-    // How a failed settings save reaches the user: a box (at most once until
-    // a save succeeds again), or only the log, for the moments when nobody
-    // may be there to close a box (session end, before a power-off).
-    enum class SettingsFailure { Tell, LogOnly };
+    // How a failed settings save reaches the user (SettingsKeeper).
+    using SettingsFailure = SettingsKeeper::Failure;
     // Saves all seventeen settings now, as one write. Safe to call any number
     // of times: the window saves on close, when the application quits, when
     // the session manager asks, and the cut job calls it before a power-off.
@@ -304,7 +302,6 @@ private:
     void LayOutPanels();
     void LoadCatalogues();
     void LoadSettings();
-    void noteSettingsLoad(const StoreReport& report);
 
     void applyPanelLeft(MyFrame* panel);
 
@@ -328,10 +325,7 @@ private:
     bool m_summaryCopiesVideo = false;
 
     // ---- Settings ----
-    QString m_settingsLocation;          // the settings file, for messages
-    bool m_settingsUnreadable = false;   // the file was there but unreadable at the last load
-    bool m_settingsResetTold = false;    // the "reset to defaults" box was shown
-    bool m_settingsFailureTold = false;  // a save failure was shown and no save succeeded since
+    SettingsKeeper m_settings;
 
     // ---- Cut job ----
     void connectCutJobHandlers();

@@ -1,4 +1,4 @@
-#include "mainwindow/CommandLine.h"
+#include "app/CommandLine.h"
 
 #include "common/HostServices.h"
 #include "mainwindow/frmMain.h"
