@@ -66,11 +66,6 @@ QLabel* MakeLink(const QString& text, const QString& name, QWidget* parent)
 
 }  // namespace
 
-QString frmMain::VersionText(int major, int minor, int revision)
-{
-    return QStringLiteral("%1.%2.0.%3").arg(major).arg(minor).arg(revision);
-}
-
 frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("frmMain"));

@@ -12,10 +12,7 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
-#include <memory>
 #include <optional>
-#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -33,7 +30,6 @@ class MyOption;
 class MyProgressBar;
 class Slider;
 class VideoPane;
-class CVideoConv;
 class CutController;
 class PlaybackEngine;
 class VideoSession;
@@ -67,9 +63,6 @@ public:
 
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
-
-    // "major.minor.0.revision", as lblVer shows the program version.
-    static QString VersionText(int major, int minor, int revision);
 
     // ---- Window state ----
     bool IsVideoLoaded() const;
