@@ -11,4 +11,9 @@ void SetProgramNames()
     QCoreApplication::setOrganizationName(QStringLiteral("Norvane"));
 }
 
+QString VersionText(int major, int minor, int revision)
+{
+    return QStringLiteral("%1.%2.0.%3").arg(major).arg(minor).arg(revision);
+}
+
 }  // namespace clip

@@ -1,5 +1,7 @@
 #include "cut/OutputNaming.h"
 
+#include "common/HostServices.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -128,6 +130,16 @@ QString FirstFreeOutputName(const QString& folder, const QString& baseName, cons
         }
     }
     return {};
+}
+
+bool IsOutputFolderDriveAccepted(const QString& folder)
+{
+#ifdef Q_OS_WIN
+    const QString root = folder.left(3);
+#else
+    const QString root = folder;
+#endif
+    return Host().driveType(root) == DriveKind::Fixed;
 }
 
 }  // namespace clip

@@ -27,6 +27,11 @@ Reservation ReserveOutputPath(const QString& path, QString* error);
 // cannot be created.
 bool EnsureOutputFolder(const QString& folder);
 
+// Whether `folder`, chosen in the folder dialog, may take the outputs: only
+// a fixed drive's (on Windows the drive of its root, such as "D:\\"; else
+// the folder's own file system), asked through the host services.
+bool IsOutputFolderDriveAccepted(const QString& folder);
+
 // The longest file name `folder`'s file system takes (bytes of the encoded
 // name; UTF-16 units on Windows).
 qsizetype FileNameLimit(const QString& folder);

@@ -1,5 +1,6 @@
 // Construction and layout of the main window's controls.
 #include "mainwindow/frmMain.h"
+#include "preview/VideoSession.h"
 
 #include "common/Twips.h"
 #include "controls/MyButton.h"
@@ -65,11 +66,6 @@ QLabel* MakeLink(const QString& text, const QString& name, QWidget* parent)
 
 }  // namespace
 
-QString frmMain::VersionText(int major, int minor, int revision)
-{
-    return QStringLiteral("%1.%2.0.%3").arg(major).arg(minor).arg(revision);
-}
-
 frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -90,12 +86,17 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
     connectHandlers();
     connectFormatsHandlers();
     connectSettingsHandlers();
+    m_session = new VideoSession(this);
     connectPreviewHandlers();
     connectCutJobHandlers();
     Form_Load();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The engine goes before the pane that shows it.
+    delete m_session;
+}
 
 void frmMain::buildMainPanel()
 {

@@ -2,6 +2,7 @@
 
 #include "cut/CutRequest.h"
 #include "formats/Catalogue.h"
+#include "settings/SettingsKeeper.h"
 
 #include <QKeySequence>
 #include <QList>
@@ -11,10 +12,7 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
-#include <memory>
 #include <optional>
-#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -23,7 +21,6 @@ class QTimer;
 namespace clip {
 
 class FormatsController;
-class KeyFrameScan;
 class KeyFrameTicks;
 class FormatsPanel;
 class MyButton;
@@ -33,10 +30,9 @@ class MyOption;
 class MyProgressBar;
 class Slider;
 class VideoPane;
-class CVideoConv;
 class CutController;
 class PlaybackEngine;
-struct StoreReport;
+class VideoSession;
 
 // The program's one window. It owns every control under its own name, the
 // window-level state, the slide animation of the two overlay panels (the
@@ -68,13 +64,10 @@ public:
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
 
-    // "major.minor.0.revision", as lblVer shows the program version.
-    static QString VersionText(int major, int minor, int revision);
-
     // ---- Window state ----
-    bool IsVideoLoaded() const { return !NoVideoLoaded; }
+    bool IsVideoLoaded() const;
     // The loaded (or last chosen) video's path.
-    QString InputFile() const { return InputFilePath; }
+    QString InputFile() const;
     // The preset and codec tables, filled at start-up for the whole run: the
     // model the formats panel and the cut read.
     Catalogues& Catalogue() { return Tables; }
@@ -137,19 +130,11 @@ public:
                            bool explorerStyle);
     // The video chosen in the dialog, or an empty text.
     QString SelectVideoFile();
-    // Makes `path` the current video: stops the preview, resets the timeline
-    // and the labels, and (regular files only) probes the file, within
-    // ProbeTimeLimitMs, while a new engine opens it; the file is taken when
-    // the probe agrees and the engine has it, refused if either refuses.
+    // Makes `path` the current video (VideoSession::Open): the preview
+    // stops, the timeline and the labels are reset.
     void OpenVideoFile(const QString& path);
-    // Starts loading `path` into a new playback engine (m_opening) and
-    // returns at once; false when the load could not start. Once the engine
-    // is the player, its loaded() runs PlayerLoaded() and a failure is shown.
-    bool LoadVideo(const QString& path);
-    // The rest of a load once the engine has the file: timeline, labels, play.
-    void PlayerLoaded();
     // The longest the probe of a chosen file may take (milliseconds).
-    void setProbeTimeLimit(int ms) { ProbeTimeLimitMs = ms; }
+    void setProbeTimeLimit(int ms);
     void cmdAddVideoFile_Click();
     void cmdPlay_Click();
     // Stops and rewinds the preview (nothing while no video is loaded). The
@@ -175,35 +160,22 @@ public:
     void ShowPosition();
     // The key-frame times of the current video (seconds, ascending), read in
     // the background after each load; empty until the scan has ended.
-    const QList<double>& KeyFrames() const { return KeyFrameTimes; }
-    // Where a cut from `seconds` starts with a stream copy: the key frame at
-    // or before it (0 when there is none before, or the times are unknown).
-    double KeyFrameAtOrBefore(double seconds) const;
+    const QList<double>& KeyFrames() const;
     // Files dropped on the video pane: the first local file is opened when
     // its extension is a video one.
     void picVideoWindow_OLEDragDrop(const QList<QUrl>& urls);
-    // True when the text after the last "." of `fileName` is one of the
-    // video extensions a drop accepts (any case).
-    static bool IsVideoFileName(const QString& fileName);
-    // Says so, and gives true, when `path` names a file whose name is not
-    // valid text in the system's file name encoding (UTF-8 here): it reaches
-    // the program with its undecodable bytes replaced (U+FFFD), so no file
-    // of that name is found, and no tool could be handed the real one.
-    static bool RefuseUnreadableName(const QString& path);
     // The engine of the current (or last attempted) load; nullptr before
     // the first load.
-    PlaybackEngine* Player() const { return m_player.get(); }
+    PlaybackEngine* Player() const;
     // The engine opening a file the probe has not agreed to yet.
-    PlaybackEngine* OpeningPlayer() const { return m_opening.get(); }
+    PlaybackEngine* OpeningPlayer() const;
 
     // ---- Settings ----
     // "Restore Defaults" on the formats panel: forgets the stored settings
     // and gives every persisted control its default.
     void cmdDefaults_Click();
-    // How a failed settings save reaches the user: a box (at most once until
-    // a save succeeds again), or only the log, for the moments when nobody
-    // may be there to close a box (session end, before a power-off).
-    enum class SettingsFailure { Tell, LogOnly };
+    // How a failed settings save reaches the user (SettingsKeeper).
+    using SettingsFailure = SettingsKeeper::Failure;
     // Saves all seventeen settings now, as one write. Safe to call any number
     // of times: the window saves on close, when the application quits, when
     // the session manager asks, and the cut job calls it before a power-off.
@@ -295,16 +267,7 @@ private:
     QTimer* tmrVideo = nullptr;
 
     // ---- Window state ----
-    bool NoVideoLoaded = true;
-    QString InputFilePath;
-    QString DurationText;
     Catalogues Tables;
-    QList<double> KeyFrameTimes;
-    // The longest the probe of a chosen file may take: as long as the
-    // engine's own load (PlaybackEngine::kLoadLimitMs), generous for files
-    // on slow storage (only regular files are probed; the window stays
-    // responsive while it waits).
-    int ProbeTimeLimitMs = 60000;
     // The panel's behaviour: route, cascades, key filters, closing check.
     // Created before the catalogues are loaded, so their first selections
     // already run the cascades.
@@ -332,7 +295,6 @@ private:
     void LayOutPanels();
     void LoadCatalogues();
     void LoadSettings();
-    void noteSettingsLoad(const StoreReport& report);
 
     void applyPanelLeft(MyFrame* panel);
 
@@ -341,37 +303,22 @@ private:
     int m_formatsTopTwips = kMainHeightTwips;
     int m_aboutTopTwips = kMainHeightTwips;
 
-    // ---- Video preview ----
-    std::shared_ptr<PlaybackEngine> m_player;
-    std::shared_ptr<PlaybackEngine> m_opening;  // opening a file the probe has not yet agreed to
-    std::optional<QString> m_openingFailure;     // m_opening's reason, should it fail
-    quint64 m_openSerial = 0;  // counts OpenVideoFile calls
-    std::shared_ptr<CVideoConv> m_probe;  // the probe under way, if any
-    KeyFrameScan* m_keyFrameScan = nullptr;
-    // The exact marks, in seconds, beside the timeline's whole seconds.
-    std::optional<double> m_markStart;
-    std::optional<double> m_markEnd;
-    bool m_sliderReleasing = false;  // a release on the timeline, its click still to come
-    // Set by the window's own seeks and frame steps, cleared by Play, Pause,
-    // Stop, the end and a new file: while set (and paused), each new picture
-    // brings lblTime and the timeline to its time.
-    bool m_pictureShowsPosition = false;
     void connectKeyboard();
     QList<QKeySequence> m_windowKeys;  // the window's shortcuts (Space aside)
     // The window's keys act: no panel is up and no cut runs.
     bool WindowKeysActive() const;
-    // Ends a probe or load under way (the window is closing).
-    void EndLoading();
+    // The file, its engine, key frames and marks.
+    VideoSession* m_session = nullptr;
+    bool m_sliderReleasing = false;  // a release on the timeline, its click still to come
+    // Seeks to `seconds` (none: nothing) and shows the position.
+    void SeekAndShow(std::optional<double> seconds);
 
     // The summarised format: its text and whether it copies the video.
     QString m_formatSummary;
     bool m_summaryCopiesVideo = false;
 
     // ---- Settings ----
-    QString m_settingsLocation;          // the settings file, for messages
-    bool m_settingsUnreadable = false;   // the file was there but unreadable at the last load
-    bool m_settingsResetTold = false;    // the "reset to defaults" box was shown
-    bool m_settingsFailureTold = false;  // a save failure was shown and no save succeeded since
+    SettingsKeeper m_settings;
 
     // ---- Cut job ----
     void connectCutJobHandlers();

@@ -43,7 +43,7 @@ void frmMain::connectCutJobHandlers()
 CutRequest frmMain::CurrentCutRequest() const
 {
     CutRequest request;
-    request.input = NoVideoLoaded ? QString() : InputFilePath;
+    request.input = IsVideoLoaded() ? InputFile() : QString();
     request.start = SelectionStartSeconds();
     request.end = SelectionEndSeconds();
     request.format = frFormats->Choice();

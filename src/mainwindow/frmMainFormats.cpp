@@ -1,6 +1,7 @@
 // The formats panel on the window: its controller, "Save && Close" and the
 // format summary.
 #include "mainwindow/frmMain.h"
+#include "preview/VideoSession.h"
 
 #include "common/SecondsToTime.h"
 #include "controls/MyButton.h"
@@ -42,10 +43,10 @@ void frmMain::ShowCutStartNote()
     lblFormat->setTextFormat(Qt::PlainText);
     QString text = m_formatSummary;
     // A copied video can only start at a key frame: say which one.
-    if (!NoVideoLoaded && !KeyFrameTimes.isEmpty() && m_summaryCopiesVideo) {
+    if (IsVideoLoaded() && !KeyFrames().isEmpty() && m_summaryCopiesVideo) {
         const double start = SelectionStartSeconds();
         text += QStringLiteral("\nThe cut starts at the key frame at %1, at or before the start mark.")
-                    .arg(MillisecondsToTime(MediaMilliseconds(KeyFrameAtOrBefore(start))));
+                    .arg(MillisecondsToTime(MediaMilliseconds(m_session->KeyFrameAtOrBefore(start))));
     }
     lblFormat->setText(text);
 }

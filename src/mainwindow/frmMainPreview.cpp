@@ -1,6 +1,6 @@
-// The video preview of the main window: choosing and loading the video,
-// play, pause, stop, seeking on the timeline, the selection marks and files
-// dropped on the video pane.
+// The video preview of the main window: the wiring of the preview's controls
+// (the buttons, the timeline, the labels, the video pane, the keys) to the
+// video session, which owns the file, its engine, key frames and marks.
 #include "mainwindow/frmMain.h"
 
 #include "common/HostServices.h"
@@ -8,28 +8,20 @@
 #include "common/SecondsToTime.h"
 #include "controls/MyButton.h"
 #include "controls/MyProgressBar.h"
-#include "engine/CVideoConv.h"
-#include "engine/KeyFrameScan.h"
 #include "formats/FormatsPanel.h"
 #include "player/PlaybackEngine.h"
 #include "player/VideoPane.h"
+#include "preview/VideoSession.h"
 #include "slider/KeyFrameTicks.h"
 #include "slider/Slider.h"
 
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPointer>
 #include <QShortcut>
 #include <QTimer>
 
-#include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <system_error>
 #include <exception>
 #include <functional>
 #include <utility>
@@ -38,49 +30,12 @@ namespace clip {
 
 namespace {
 
-const QString kNotSupported = QStringLiteral("File is not supported");
 const QString kSelectionCleared = QStringLiteral("00.00.00");
-
-// The extensions a dropped file may have, as one list: every entry is
-// preceded by a ".".
-constexpr const char* kDropExtensions =
-    ".wmv.asf.avi.mpg.mpe.mp2.mpeg.mp4.mov.dat.flv.rm.rmvb.yuv.mkv.m4v.m1v.m2v.mpv2.mp2v.ts.tp.tpr.pva.pss.divx"
-    ".webm.mts.m2ts.m2t.3gp.3g2.ogv.vob.mxf.f4v.wtv";
-
-// "*.a;*.b;..." for the dialog's filter list.
-QString Patterns(std::initializer_list<const char*> extensions)
-{
-    QStringList out;
-    for (const char* e : extensions)
-        out << QStringLiteral("*.") + QString::fromLatin1(e);
-    return out.join(QLatin1Char(';'));
-}
-
-// Whole seconds of a media time, for the timeline and the labels.
-std::optional<qint32> WholeSeconds(double seconds)
-{
-    return RoundToInt32(seconds);
-}
 
 // A mark's label: whole seconds as "hh:mm:ss", else with milliseconds.
 QString MarkText(double seconds)
 {
     return MillisecondsToTime(MediaMilliseconds(seconds));
-}
-
-// With CLIPWRIGHT_MPV_LOG set, the steps of opening a video are logged with
-// the milliseconds since the file was chosen (or dropped).
-QElapsedTimer& OpenClock()
-{
-    static QElapsedTimer clock;
-    return clock;
-}
-
-void LogOpenStep(const char* step)
-{
-    static const bool wanted = !qEnvironmentVariableIsEmpty("CLIPWRIGHT_MPV_LOG");
-    if (wanted && OpenClock().isValid())
-        std::fprintf(stderr, "[open] %6.1f ms %s\n", OpenClock().nsecsElapsed() / 1e6, step);
 }
 
 }  // namespace
@@ -96,23 +51,51 @@ void frmMain::connectPreviewHandlers()
     connect(tmrVideo, &QTimer::timeout, this, &frmMain::tmrVideo_Timer);
     connect(Slider, &clip::Slider::MouseUp, this, &frmMain::Slider_MouseUp, Qt::DirectConnection);
     connect(picVideoWindow, &VideoPane::filesDropped, this, &frmMain::picVideoWindow_OLEDragDrop);
-    m_keyFrameScan = new KeyFrameScan(this);
-    connect(m_keyFrameScan, &KeyFrameScan::finished, this, [this](const QString& path, const QList<double>& times) {
-        if (path != InputFilePath || !m_player)
-            return;
-        // The probe lists the file's own times; the window keeps positions.
-        // Key frames before position 0 (left out by an edit list) are none
-        // the timeline can show.
-        const TimeOrigin& origin = m_player->timeOrigin();
-        KeyFrameTimes.clear();
-        for (const double t : times)
-            if (origin.PositionOfFileTime(t) > -0.0005)
-                KeyFrameTimes << std::max(0.0, origin.PositionOfFileTime(t));
-        KeyFrameMarks->setTimes(KeyFrameTimes);
-        ShowCutStartNote();
+
+    connect(m_session, &VideoSession::cleared, this, [this] {
+        cmdStop_Click();
+        lblTime->setText(QStringLiteral("00:00/00:00"));
+        Slider->setValue(0);
+        Slider->setSelectEnd(0);
+        Slider->setSelectStart(0);
+        lblStartSelect->setText(kSelectionCleared);
+        lblEndSelect->setText(kSelectionCleared);
+        lblProgress->hide();
+        progress->setValue(0);
+        progress->hide();
+    });
+    connect(m_session, &VideoSession::showEngine, picVideoWindow, &VideoPane::setEngine);
+    connect(m_session, &VideoSession::playerTaken, this, [this] { Slider->setSliderEnabled(true); });
+    connect(m_session, &VideoSession::started, this, [this](qint32 length) {
+        Slider->setMax(length);
+        Slider->setValue(0);
+        tmrVideo->start();
+        m_session->Player()->Run();
+        cmdPlay->setText(QStringLiteral("Pause"));
+        lblTime->setText(QStringLiteral("00:00:00/") + m_session->DurationText());
+    });
+    connect(m_session, &VideoSession::positionPictured, this, [this] {
+        if (!tmrVideo->isActive())
+            ShowPosition();
+    });
+    connect(m_session, &VideoSession::keyFramesChanged, this, [this](bool scanned) {
+        KeyFrameMarks->setTimes(m_session->KeyFrames());
+        if (scanned)
+            ShowCutStartNote();
     });
     connectKeyboard();
 }
+
+// ------------------------------------------------------- the session's view
+
+bool frmMain::IsVideoLoaded() const { return m_session->IsLoaded(); }
+QString frmMain::InputFile() const { return m_session->InputFile(); }
+PlaybackEngine* frmMain::Player() const { return m_session->Player(); }
+PlaybackEngine* frmMain::OpeningPlayer() const { return m_session->OpeningPlayer(); }
+const QList<double>& frmMain::KeyFrames() const { return m_session->KeyFrames(); }
+void frmMain::setProbeTimeLimit(int ms) { m_session->setProbeTimeLimit(ms); }
+double frmMain::SelectionStartSeconds() const { return m_session->SelectionStart(Slider->SelectStart()); }
+double frmMain::SelectionEndSeconds() const { return m_session->SelectionEnd(Slider->SelectEnd()); }
 
 // ---------------------------------------------------------------- choosing
 
@@ -138,261 +121,66 @@ QString frmMain::ShowOpenDialog(QWidget* ownerWindow, const QStringList& filter,
 
 QString frmMain::SelectVideoFile()
 {
-    const QStringList filter{
-        QStringLiteral("Common Video Files|")
-            + Patterns({"wmv", "asf", "avi", "mpg", "mpe", "mp2", "mpeg", "mp4", "mov", "dat", "flv", "rm", "rmvb",
-                        "yuv", "mkv", "m4v", "m1v", "m2v", "mpv2", "mp2v", "ts", "tp", "tpr", "pva", "pss", "divx",
-                        "webm", "mts", "m2ts", "m2t", "3gp", "3g2", "ogv", "vob", "mxf", "f4v", "wtv"}),
-        QStringLiteral("MPEG Files(.mpg,*.mpeg,*.mp2,*.mp4,*.mpe,*.m4v)|")
-            + Patterns({"mpg", "mp2", "mpeg", "mp4", "mpe", "m4v", "m1v", "m2v", "mpv2", "mp2v", "dat", "ts", "tp",
-                        "tpr", "pva", "pss"}),
-        QStringLiteral("Windows Media Files(*.wmv,*.asf)|*.wmv;*.asf"),
-        QStringLiteral("AVI Files(*.avi)|*.avi"),
-        QStringLiteral("QuickTime Files-Ver2 or less(*.mov)|*.mov"),
-        QStringLiteral("All Files(*.*)|*.*"),
-    };
-    const QString result = ShowOpenDialog(this, filter, QStringLiteral("Select a video file"), true);
+    const QString result =
+        ShowOpenDialog(this, VideoSession::VideoFileFilter(), QStringLiteral("Select a video file"), true);
     return result == QLatin1String("Cancel") ? QString() : result;
 }
 
 void frmMain::cmdAddVideoFile_Click()
 {
     const QString path = SelectVideoFile();
-    OpenClock().start();
+    VideoSession::StartOpenClock();
     if (!path.isEmpty())
         OpenVideoFile(path);
 }
 
-// ----------------------------------------------------------------- loading
-
-bool frmMain::RefuseUnreadableName(const QString& path)
-{
-    const QFileInfo info(path);
-    if (!path.contains(QChar::ReplacementCharacter) || info.exists() || info.isSymLink())
-        return false;
-    Host().messageBox(QStringLiteral("The name of this file cannot be read: \"%1\" is not valid text in this "
-                                     "system's file name encoding (UTF-8), so it cannot be opened. Rename the file "
-                                     "and open it again.")
-                          .arg(info.fileName()),
-                      MsgExclamation);
-    return true;
-}
-
 void frmMain::OpenVideoFile(const QString& path)
 {
-    // Before anything changes: the video shown stays.
-    if (RefuseUnreadableName(path))
-        return;
-    const QPointer<frmMain> self(this);
-    const quint64 serial = ++m_openSerial;
-    LogOpenStep("open");
-
-    cmdStop_Click();
-    // A load still under way is given up: it must not finish over this one.
-    m_opening.reset();
-    if (m_player && m_player->isLoading()) {
-        picVideoWindow->setEngine(nullptr);
-        m_player.reset();
-    }
-    NoVideoLoaded = true;
-    m_pictureShowsPosition = false;
-    m_keyFrameScan->cancel();
-    KeyFrameTimes.clear();
-    KeyFrameMarks->setTimes({});
-    m_markStart.reset();
-    m_markEnd.reset();
-    lblTime->setText(QStringLiteral("00:00/00:00"));
-    Slider->setValue(0);
-    Slider->setSelectEnd(0);
-    Slider->setSelectStart(0);
-    lblStartSelect->setText(kSelectionCleared);
-    lblEndSelect->setText(kSelectionCleared);
-    lblProgress->hide();
-    progress->setValue(0);
-    progress->hide();
-    InputFilePath = path;
-
-    // Only a regular file is probed: the encoder would wait forever on a
-    // FIFO or a device, and the window with it.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(QFileInfo(path).filesystemFilePath(), error)) {
-        Host().messageBox(kNotSupported, MsgExclamation);
-        return;
-    }
-
-    // The player opens the file while the probe looks at it; the file is
-    // taken once both agree. Until then the previous video stays.
-    LogOpenStep("engine");
-    const bool opened = LoadVideo(path);
-    const std::shared_ptr<PlaybackEngine> opening = m_opening;
-    LogOpenStep("probe");
-    bool supported = false;
-    bool failureShown = false;
-    bool timedOut = false;
-    {
-        // A throwaway job object, gone right after the question. It is
-        // stopped (and the file refused) when the time limit runs out, and
-        // stopped when the window closes or another file takes over.
-        auto probe = std::make_shared<CVideoConv>();
-        m_probe = probe;
-        const int limitMs = ProbeTimeLimitMs;
-        QElapsedTimer clock;
-        clock.start();
-        QTimer watchdog;
-        connect(&watchdog, &QTimer::timeout, probe.get(), [&] {
-            timedOut = timedOut || clock.elapsed() >= limitMs;
-            if (timedOut || !self || serial != m_openSerial)
-                probe->StopConversion();
-        });
-        watchdog.start(50);
-        supported = probe->IsFileSupported(path) && !timedOut;
-        // The encoder missing, or not starting: said at once, as the probe's cause.
-        failureShown = !probe->Failure().message.isEmpty();
-        if (failureShown && self)
-            Host().messageBox(probe->Failure().message, MsgCritical);
-        // Positions count from the first shown frame (TimeOrigin); the
-        // engine converts its own clock from here on.
-        if (supported && self && serial == m_openSerial && opening)
-            opening->setTimeOrigin(probe->ProbeTimeOrigin(path).value_or(TimeOrigin()));
-        if (self && m_probe == probe)
-            m_probe.reset();
-    }
-    LogOpenStep("probe done");
-    // The probe keeps the window alive; a file dropped meanwhile has taken
-    // over, or the window was closed, and this choice is dropped.
-    if (!self || serial != m_openSerial)
-        return;
-    m_opening.reset();
-    if (timedOut) {
-        // Slow or disconnected storage, not a verdict on the file.
-        Host().messageBox(QStringLiteral("The file did not answer in time: %1 gave no answer within %2 seconds. It "
-                                         "may lie on slow or disconnected storage; copy it to a local disk and open "
-                                         "it from there.")
-                              .arg(QDir::toNativeSeparators(path))
-                              .arg(ProbeTimeLimitMs / 1000),
-                          MsgExclamation);
-        return;
-    }
-    if (!supported) {
-        if (!failureShown)
-            Host().messageBox(kNotSupported, MsgExclamation);
-        return;
-    }
-    // The previous engine goes; the new one is the window's player from now on.
-    picVideoWindow->setEngine(nullptr);
-    m_player = opening;
-    Slider->setSliderEnabled(true);
-    if (!opened)
-        Host().messageBox(kNotSupported, MsgExclamation);
-    else if (m_openingFailure)
-        Host().messageBox(kNotSupported + QStringLiteral("\n\n") + *m_openingFailure, MsgExclamation);
-    else if (opening->isLoaded())
-        PlayerLoaded();  // the engine was quicker than the probe
+    m_session->Open(path, picVideoWindow->pixelSize());
 }
 
-bool frmMain::LoadVideo(const QString& path)
+void frmMain::picVideoWindow_OLEDragDrop(const QList<QUrl>& urls)
 {
-    // A fresh engine for every file. The engine reports the outcome; nothing
-    // waits for it here. While the probe has not agreed it is m_opening, and
-    // its outcome is kept for OpenVideoFile.
-    m_opening = std::make_shared<PlaybackEngine>();
-    m_openingFailure.reset();
-    PlaybackEngine* engine = m_opening.get();
-    // The first picture is drawn at the pane's size already, so that the
-    // pane shows it as soon as it takes the engine (on the GPU path this
-    // also compiles the renderer's shaders while the probe runs).
-    engine->setRenderSize(picVideoWindow->pixelSize());
-    connect(engine, &PlaybackEngine::loaded, this, [this, engine] {
-        if (engine == m_player.get())
-            PlayerLoaded();
-    });
-    // After a seek or a frame step of the window's own, the picture it
-    // brings shows its time; Stop, Pause and the end leave lblTime alone.
-    connect(engine, &PlaybackEngine::frameReady, this, [this, engine] {
-        if (engine == m_player.get() && !NoVideoLoaded && !tmrVideo->isActive() && m_pictureShowsPosition)
-            ShowPosition();
-    });
-    connect(engine, &PlaybackEngine::loadFailed, this, [this, engine](const QString& reason) {
-        if (engine == m_opening.get())
-            m_openingFailure = reason;
-        else if (engine == m_player.get())
-            Host().messageBox(kNotSupported + QStringLiteral("\n\n") + reason, MsgExclamation);
-    });
-    return engine->Load(path);
-}
-
-void frmMain::PlayerLoaded()
-{
-    PlaybackEngine* engine = m_player.get();
-    if (!engine || !engine->isLoaded())
+    // Loading now would reset the selection under the running cut.
+    if (IsConverting())
         return;
-    LogOpenStep("first picture");
-    OpenClock().invalidate();
-    // Volume, balance and rate are extras: one the engine refuses is skipped.
-    engine->setVolume(0);
-    engine->setBalance(0);
-    picVideoWindow->setEngine(engine);
-    engine->setRate(1.0);
-
-    const std::optional<qint32> length = WholeSeconds(engine->Duration());
-    if (!length) {
-        Host().messageBox(kNotSupported, MsgExclamation);
+    const QString path = VideoSession::DroppedVideoPath(urls);
+    if (path.isEmpty())
         return;
-    }
-    Slider->setMax(*length);
-    Slider->setValue(0);
-
-    tmrVideo->start();
-    engine->Run();
-    cmdPlay->setText(QStringLiteral("Pause"));
-
-    DurationText = SecondsToTime(WholeSeconds(engine->Duration()).value_or(*length));
-    lblTime->setText(QStringLiteral("00:00:00/") + DurationText);
-    NoVideoLoaded = false;
-    // The key frames are read meanwhile; the window does not wait for them.
-    m_keyFrameScan->start(InputFilePath);
-}
-
-void frmMain::EndLoading()
-{
-    ++m_openSerial;  // the probe under way is stopped, and its OpenVideoFile gives up
-    if (m_probe)
-        m_probe->StopConversion();
-    m_opening.reset();
-    if (m_player && !m_player->isLoaded()) {
-        picVideoWindow->setEngine(nullptr);
-        m_player.reset();
-    }
+    VideoSession::StartOpenClock();
+    OpenVideoFile(path);
 }
 
 // ---------------------------------------------------------------- playback
 
 void frmMain::cmdPlay_Click()
 {
-    if (NoVideoLoaded || !m_player)
+    PlaybackEngine* player = m_session->Player();
+    if (!IsVideoLoaded() || !player)
         return;
-    m_pictureShowsPosition = false;
+    m_session->PlaybackMoved();
     if (cmdPlay->text() != QLatin1String("Play")) {
-        m_player->Pause();
+        player->Pause();
         cmdPlay->setText(QStringLiteral("Play"));
         tmrVideo->stop();
         return;
     }
     // At the end (same whole seconds, rounded down): start again from 0.
-    if (std::floor(m_player->Duration()) == std::floor(m_player->CurrentPosition()))
+    if (std::floor(player->Duration()) == std::floor(player->CurrentPosition()))
         cmdStop_Click();
     tmrVideo->start();
-    m_player->Run();
+    player->Run();
     cmdPlay->setText(QStringLiteral("Pause"));
 }
 
 void frmMain::cmdStop_Click()
 {
-    if (NoVideoLoaded || !m_player)
+    PlaybackEngine* player = m_session->Player();
+    if (!IsVideoLoaded() || !player)
         return;
-    m_pictureShowsPosition = false;
-    m_player->Stop();
-    m_player->setCurrentPosition(0.0);
+    m_session->PlaybackMoved();
+    player->Stop();
+    player->setCurrentPosition(0.0);
     Slider->setValue(0);
     cmdPlay->setText(QStringLiteral("Play"));
     tmrVideo->stop();
@@ -401,41 +189,38 @@ void frmMain::cmdStop_Click()
 void frmMain::tmrVideo_Timer()
 {
     picVideoWindow->update();
-    if (m_player && m_player->isLoaded()) {
-        if (const std::optional<qint32> now = WholeSeconds(m_player->CurrentPosition()))
-            lblTime->setText(SecondsToTime(*now) + QLatin1Char('/') + DurationText);
-        if (const std::optional<qint32> now = WholeSeconds(m_player->CurrentPosition()))
+    PlaybackEngine* player = m_session->Player();
+    if (player && player->isLoaded()) {
+        if (const std::optional<qint32> now = RoundToInt32(player->CurrentPosition())) {
+            lblTime->setText(SecondsToTime(*now) + QLatin1Char('/') + m_session->DurationText());
             Slider->setValue(*now);
+        }
     }
     // The end is found by polling: the timeline has reached its end.
     if (Slider->Value() == Slider->Max()) {
-        m_pictureShowsPosition = false;
+        m_session->PlaybackMoved();
         tmrVideo->stop();
         cmdPlay->setText(QStringLiteral("Play"));
     }
 }
 
-void frmMain::Slider_MouseUp(qint16 Button, qint16 Shift, float X, float Y)
+void frmMain::Slider_MouseUp(qint16, qint16, float, float)
 {
-    Q_UNUSED(Button);
-    Q_UNUSED(Shift);
-    Q_UNUSED(X);
-    Q_UNUSED(Y);
     // Acts on whatever the window holds, also a previous video left in place
     // by an unsupported choice; nothing without a loaded file.
-    if (!m_player || !m_player->isLoaded())
+    const std::shared_ptr<PlaybackEngine> engine = m_session->SharedPlayer();
+    if (!engine || !engine->isLoaded())
         return;
     const qint32 sought = Slider->Value();
-    m_player->setCurrentPosition(static_cast<double>(sought));
-    m_pictureShowsPosition = true;
+    m_session->Seek(static_cast<double>(sought));
     ShowPosition();
     // The timeline raises MouseUp before a click moves its value; once the
     // click has been handled, the player follows the value it produced.
     // Until then no picture moves the timeline back to the old position.
     m_sliderReleasing = true;
-    QTimer::singleShot(0, this, [this, sought, engine = m_player] {
+    QTimer::singleShot(0, this, [this, sought, engine] {
         m_sliderReleasing = false;
-        if (engine == m_player && engine->isLoaded() && Slider->Value() != sought) {
+        if (engine == m_session->SharedPlayer() && engine->isLoaded() && Slider->Value() != sought) {
             engine->setCurrentPosition(static_cast<double>(Slider->Value()));
             ShowPosition();
         }
@@ -444,123 +229,70 @@ void frmMain::Slider_MouseUp(qint16 Button, qint16 Shift, float X, float Y)
 
 void frmMain::ShowPosition()
 {
-    if (!m_player || !m_player->isLoaded())
+    PlaybackEngine* player = m_session->Player();
+    if (!player || !player->isLoaded())
         return;
-    const double now = m_player->CurrentPosition();
-    const std::optional<qint32> whole = WholeSeconds(now);
+    const double now = player->CurrentPosition();
+    const std::optional<qint32> whole = RoundToInt32(now);
     if (!whole)
         return;
     const bool playing = tmrVideo->isActive();
-    lblTime->setText((playing ? SecondsToTime(*whole) : MarkText(now)) + QLatin1Char('/') + DurationText);
+    lblTime->setText((playing ? SecondsToTime(*whole) : MarkText(now)) + QLatin1Char('/') + m_session->DurationText());
     if (!playing && !m_sliderReleasing)
         Slider->setValue(*whole);
 }
 
 void frmMain::StepFrame(bool back)
 {
-    if (NoVideoLoaded || !m_player)
+    if (!IsVideoLoaded() || !m_session->Player())
         return;
     if (tmrVideo->isActive())
         cmdPlay_Click();  // a step starts from a still picture
-    m_pictureShowsPosition = true;
-    m_player->StepFrame(back);
+    m_session->StepFrame(back);
+}
+
+void frmMain::SeekAndShow(std::optional<double> seconds)
+{
+    if (!IsVideoLoaded() || !m_session->Player() || !seconds)
+        return;
+    m_session->Seek(*seconds);
+    ShowPosition();
 }
 
 void frmMain::JumpToKeyFrame(bool forward)
 {
-    if (NoVideoLoaded || !m_player)
-        return;
-    // Half a millisecond apart counts as the same frame.
-    const double now = m_player->CurrentPosition();
-    std::optional<double> target;
-    if (forward) {
-        const auto it = std::upper_bound(KeyFrameTimes.cbegin(), KeyFrameTimes.cend(), now + 0.0005);
-        if (it != KeyFrameTimes.cend())
-            target = *it;
-    } else {
-        const auto it = std::lower_bound(KeyFrameTimes.cbegin(), KeyFrameTimes.cend(), now - 0.0005);
-        if (it != KeyFrameTimes.cbegin())
-            target = *std::prev(it);
-    }
-    if (!target)
-        return;
-    m_player->setCurrentPosition(*target);
-    m_pictureShowsPosition = true;
-    ShowPosition();
+    if (IsVideoLoaded())
+        SeekAndShow(m_session->KeyFrameBeside(forward));
 }
 
 void frmMain::GoToEdge(bool end)
 {
-    if (NoVideoLoaded || !m_player)
-        return;
-    m_player->setCurrentPosition(end ? m_player->Duration() : 0.0);
-    m_pictureShowsPosition = true;
-    ShowPosition();
-}
-
-double frmMain::KeyFrameAtOrBefore(double seconds) const
-{
-    const auto it = std::upper_bound(KeyFrameTimes.cbegin(), KeyFrameTimes.cend(), seconds + 0.0005);
-    return it == KeyFrameTimes.cbegin() ? 0.0 : *std::prev(it);
+    if (IsVideoLoaded() && m_session->Player())
+        SeekAndShow(end ? m_session->Player()->Duration() : 0.0);
 }
 
 // --------------------------------------------------------------- selection
 
-namespace {
-
-// The time of the frame on screen, when the timeline shows it: paused, the
-// timeline holds its rounded seconds; playing, the timeline follows once a
-// second and may lag behind by up to that second and its rounding. A
-// timeline moved away from the picture (by its arrow keys, which do not
-// seek) marks its own whole seconds instead: nothing is returned.
-std::optional<double> FrameOnScreen(const PlaybackEngine* player, qint32 timeline, bool playing)
-{
-    if (!player || !player->isLoaded())
-        return std::nullopt;
-    const double now = player->CurrentPosition();
-    const std::optional<qint32> whole = WholeSeconds(now);
-    if (!whole)
-        return std::nullopt;
-    const double ahead = now - double(timeline);
-    const bool shown = playing ? ahead >= -0.5 && ahead < 2.0 : *whole == timeline;
-    return shown ? std::optional<double>(now) : std::nullopt;
-}
-
-// The exact mark while the timeline still holds its whole seconds.
-double MarkOrTimeline(const std::optional<double>& mark, qint32 timeline)
-{
-    return mark && WholeSeconds(*mark) == timeline ? *mark : double(timeline);
-}
-
-}  // namespace
-
 void frmMain::cmdStartSelect_Click()
 {
-    if (NoVideoLoaded)
+    if (!IsVideoLoaded())
         return;
-    m_markStart = FrameOnScreen(m_player.get(), Slider->Value(), tmrVideo->isActive());
-    Slider->setSelectStart(m_markStart ? *WholeSeconds(*m_markStart) : Slider->Value());
+    Slider->setSelectStart(m_session->MarkStart(Slider->Value(), tmrVideo->isActive()));
     lblStartSelect->setText(MarkText(SelectionStartSeconds()));
     ShowCutStartNote();
 }
 
 void frmMain::cmdEndSelect_Click()
 {
-    if (NoVideoLoaded)
+    if (!IsVideoLoaded())
         return;
-    m_markEnd = FrameOnScreen(m_player.get(), Slider->Value(), tmrVideo->isActive());
-    Slider->setSelectEnd(m_markEnd ? *WholeSeconds(*m_markEnd) : Slider->Value());
+    Slider->setSelectEnd(m_session->MarkEnd(Slider->Value(), tmrVideo->isActive()));
     lblEndSelect->setText(MarkText(SelectionEndSeconds()));
 }
 
-double frmMain::SelectionStartSeconds() const { return MarkOrTimeline(m_markStart, Slider->SelectStart()); }
-
-double frmMain::SelectionEndSeconds() const { return MarkOrTimeline(m_markEnd, Slider->SelectEnd()); }
-
 void frmMain::cmdDeleteSelect_Click()
 {
-    m_markStart.reset();
-    m_markEnd.reset();
+    m_session->ClearMarks();
     Slider->setSelectStart(0);
     Slider->setSelectEnd(0);
     lblStartSelect->setText(kSelectionCleared);
@@ -624,43 +356,6 @@ void frmMain::keyPressEvent(QKeyEvent* event)
         return;
     }
     QWidget::keyPressEvent(event);
-}
-
-// ------------------------------------------------------------------- drops
-
-bool frmMain::IsVideoFileName(const QString& fileName)
-{
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0)
-        return false;
-    const QString extension = fileName.mid(dot + 1);
-    if (extension.isEmpty())
-        return false;
-    const QStringList accepted =
-        QString::fromLatin1(kDropExtensions).split(QLatin1Char('.'), Qt::SkipEmptyParts);
-    return accepted.contains(extension, Qt::CaseInsensitive);
-}
-
-void frmMain::picVideoWindow_OLEDragDrop(const QList<QUrl>& urls)
-{
-    // Loading now would reset the selection under the running cut.
-    if (IsConverting())
-        return;
-    // Only files on this machine count; of several, the first is used.
-    QString path;
-    for (const QUrl& url : urls) {
-        if (url.isLocalFile()) {
-            path = QDir::toNativeSeparators(url.toLocalFile());
-            break;
-        }
-    }
-    if (path.isEmpty())
-        return;
-    const QFileInfo info(path);
-    if (info.isDir() || !IsVideoFileName(info.fileName()))
-        return;
-    OpenClock().start();
-    OpenVideoFile(path);
 }
 
 }  // namespace clip

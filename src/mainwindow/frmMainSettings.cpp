@@ -7,8 +7,6 @@
 
 #include "mainwindow/frmMain.h"
 
-#include "common/HostServices.h"
-
 #include "controls/MyButton.h"
 #include "controls/MyFrame.h"
 #include "controls/MyOption.h"
@@ -138,56 +136,18 @@ void frmMain::connectSettingsHandlers()
 void frmMain::LoadSettings()
 {
     frmMainSettingsControls controls(*this);
-    noteSettingsLoad(clip::LoadSettings(controls));
-}
-
-void frmMain::noteSettingsLoad(const StoreReport& report)
-{
-    m_settingsLocation = QString::fromStdString(report.location);
-    m_settingsUnreadable = report.condition == StoreCondition::Unreadable;
-    if (report.condition == StoreCondition::Damaged && !m_settingsResetTold) {
-        m_settingsResetTold = true;
-        Host().messageBox(QStringLiteral("The settings could not be read and were reset to their defaults.\n\n"
-                                         "The settings file %1 is damaged. Before the settings are next saved, "
-                                         "it is kept as %1.damaged-<date>.")
-                              .arg(m_settingsLocation),
-                          MsgExclamation);
-    }
+    m_settings.Load(controls);
 }
 
 bool frmMain::SaveSettings(SettingsFailure onFailure)
 {
-    QString reason;
-    if (m_settingsUnreadable) {
-        reason = QStringLiteral("The settings file could not be read when Clipwright started. It is left as it "
-                                "is, so that the settings it holds are not replaced by the defaults.");
-    } else {
-        frmMainSettingsControls controls(*this);
-        const RegStatus status = clip::SaveSettings(controls);
-        if (status == reg::kSuccess) {
-            m_settingsFailureTold = false;
-            return true;
-        }
-        reason = status == reg::kLockViolation
-                     ? QStringLiteral("The settings file is locked by another program.")
-                     : QStringLiteral("The settings file or its folder cannot be written.");
-    }
-    QString text = QStringLiteral("The settings could not be saved.\n\n") + reason;
-    if (!m_settingsLocation.isEmpty())
-        text += QStringLiteral("\n\nSettings file: ") + m_settingsLocation;
-    if (onFailure == SettingsFailure::Tell && !m_settingsFailureTold) {
-        m_settingsFailureTold = true;
-        Host().messageBox(text, MsgExclamation);
-    } else {
-        qWarning("%s", qPrintable(text));
-    }
-    return false;
+    return m_settings.Save(frmMainSettingsControls(*this), onFailure);
 }
 
 void frmMain::cmdDefaults_Click()
 {
     frmMainSettingsControls controls(*this);
-    noteSettingsLoad(RestoreDefaultSettings(controls));
+    m_settings.RestoreDefaults(controls);
 }
 
 }  // namespace clip

@@ -1,6 +1,10 @@
 // The window shell: start-up, the colour theme, the panel slide, the window
 // buttons, the links and the output-folder choice.
 #include "mainwindow/frmMain.h"
+#include "common/ProgramNames.h"
+#include "cut/OutputNaming.h"
+#include "settings/WindowPlacement.h"
+#include "preview/VideoSession.h"
 
 #include "common/HostServices.h"
 #include "common/ResourceLocator.h"
@@ -93,8 +97,6 @@ void frmMain::connectHandlers()
 
 void frmMain::Form_Load()
 {
-    NoVideoLoaded = true;
-
     // A second instance starts normally; the mutex is only announced.
     platform::CreateNamedMutex(platform::kProgramMutexName);
 
@@ -301,35 +303,26 @@ Qt::Edges frmMain::ResizeEdgesAt(const QPoint& pos) const
 QString frmMain::WindowGeometryText() const
 {
     const QRect r = normalGeometry().isValid() ? normalGeometry() : geometry();
-    QString text = QStringLiteral("%1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
-    if (windowState() & Qt::WindowMaximized)
-        text += QStringLiteral(",max");
-    return text;
+    return WindowPlacement{r, bool(windowState() & Qt::WindowMaximized)}.Text();
 }
 
 void frmMain::RestoreWindowGeometry(const QString& text)
 {
-    const QStringList parts = text.split(QLatin1Char(','));
-    if (parts.size() < 4 || parts.size() > 5 || (parts.size() == 5 && parts[4] != QLatin1String("max")))
+    const std::optional<WindowPlacement> placement = WindowPlacement::FromText(text);
+    if (!placement)
         return;
-    int n[4];
-    for (int i = 0; i < 4; ++i) {
-        bool ok = false;
-        n[i] = parts[i].trimmed().toInt(&ok);
-        if (!ok)
-            return;
-    }
-    resize(qMax(n[2], minimumWidth()), qMax(n[3], minimumHeight()));
+    const QRect& r = placement->rect;
+    resize(qMax(r.width(), minimumWidth()), qMax(r.height(), minimumHeight()));
     // A place where no screen shows the caption bar any more (a screen
     // removed since) is not taken.
-    const QPoint caption(n[0] + width() / 2, n[1] + 8);
+    const QPoint caption(r.x() + width() / 2, r.y() + 8);
     for (const QScreen* screen : QGuiApplication::screens()) {
         if (screen->availableGeometry().contains(caption)) {
-            move(n[0], n[1]);
+            move(r.x(), r.y());
             break;
         }
     }
-    if (parts.size() == 5)
+    if (placement->maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
 }
 
@@ -343,7 +336,7 @@ void frmMain::closeEvent(QCloseEvent* event)
         return;
     }
     // A probe or load under way ends with the window, so the program can exit.
-    EndLoading();
+    m_session->EndLoading();
     Form_QueryUnload();
     event->accept();
 }
@@ -475,14 +468,7 @@ void frmMain::cmdBrowse_Click()
     const QString folder = BrowseForFolder(this, QStringLiteral("Select folder to add"), true);
     if (folder.isEmpty())
         return;
-#ifdef Q_OS_WIN
-    // The drive's root, such as "D:\".
-    const QString root = folder.left(3);
-#else
-    // Without drive letters the folder itself tells its file system.
-    const QString root = folder;
-#endif
-    if (Host().driveType(root) != DriveKind::Fixed) {
+    if (!IsOutputFolderDriveAccepted(folder)) {
         Host().messageBox(QStringLiteral("You can't choose this drive!"), MsgExclamation);
         return;
     }

@@ -5,6 +5,7 @@
 // and 50 frames a second: TimeOriginTest.)
 #include "mainwindow/WindowTestKit.h"
 #include "player/VideoPane.h"
+#include "preview/VideoSession.h"
 #include "slider/KeyFrameTicks.h"
 
 #include <QTest>
@@ -84,7 +85,7 @@ TEST_F(FrameExact, MoreContainersAreAcceptedByTheDropListAndTheDialog)
     w->SelectVideoFile();  // cancelled
     const QString common = test::Fake().lastFilters.value(0);
     for (const char* ext : {"webm", "mts", "m2ts", "m2t", "3gp", "3g2", "ogv", "vob", "mxf", "f4v", "wtv"}) {
-        EXPECT_TRUE(frmMain::IsVideoFileName(QString("clip.") + ext)) << ext;
+        EXPECT_TRUE(VideoSession::IsVideoFileName(QString("clip.") + ext)) << ext;
         EXPECT_TRUE(common.endsWith(QString("*.") + ext) || common.contains(QString("*.") + ext + ";")) << ext;
     }
     EXPECT_TRUE(common.contains("*.divx;*.webm;"));

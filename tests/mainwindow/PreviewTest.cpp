@@ -2,7 +2,7 @@
 // loading, play, pause, stop, seeking, the end, the selection marks, the
 // picture in the pane, dropped files, and files that must not hang a load.
 #include "common/SecondsToTime.h"
-#include "mainwindow/CommandLine.h"
+#include "app/CommandLine.h"
 #include "mainwindow/WindowTestKit.h"
 #include "player/PlayerTestSupport.h"
 #include "player/VideoPane.h"

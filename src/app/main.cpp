@@ -1,8 +1,8 @@
 // Clipwright's window: cuts a marked part of a video into a new file.
 #include "cli/Commands.h"
 #include "common/ProgramNames.h"
-#include "mainwindow/CommandLine.h"
-#include "mainwindow/SelfCheck.h"
+#include "app/CommandLine.h"
+#include "app/SelfCheck.h"
 #include "mainwindow/frmMain.h"
 #include "platform/EndRequests.h"
 #include "platform/QtHostServices.h"

@@ -1,4 +1,4 @@
-#include "mainwindow/SelfCheck.h"
+#include "app/SelfCheck.h"
 
 #include "common/ResourceLocator.h"
 #include "controls/MyButton.h"

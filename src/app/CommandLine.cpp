@@ -1,7 +1,8 @@
-#include "mainwindow/CommandLine.h"
+#include "app/CommandLine.h"
 
 #include "common/HostServices.h"
 #include "mainwindow/frmMain.h"
+#include "preview/VideoSession.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -69,10 +70,10 @@ StartupRequest ReadCommandLine(const QStringList& arguments, bool beforeToolkit)
 
 void OpenAtStartUp(frmMain& window, const QString& path)
 {
-    if (frmMain::RefuseUnreadableName(path))
+    if (VideoSession::RefuseUnreadableName(path))
         return;
     const QFileInfo info(path);
-    if (!info.isFile() || !frmMain::IsVideoFileName(info.fileName())) {
+    if (!info.isFile() || !VideoSession::IsVideoFileName(info.fileName())) {
         // The text of the preview's own message.
         Host().messageBox(QStringLiteral("File is not supported"), MsgExclamation);
         return;
