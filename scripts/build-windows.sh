@@ -302,7 +302,11 @@ build_library() {
   echo "$stamp" > "$STAMPS/$lib"
   # Wall-clock time depends on what else the machine runs; the CPU time the
   # builds used so far (children's user and system) does not.
-  log "prefix: $lib took $(( ($(date +%s) - start) / 60 )) min; CPU time of the run so far: $(times | tail -1)"
+  # `times` reports the shell it runs in: not inside $(...), whose subshell has used none.
+  local cpu_file; cpu_file=$(mktemp)
+  times > "$cpu_file"
+  log "prefix: $lib took $(( ($(date +%s) - start) / 60 )) min; CPU time of the run so far (children): $(tail -1 "$cpu_file")"
+  rm -f "$cpu_file"
 }
 
 step_prefix() {
