@@ -3,9 +3,13 @@
 #include "common/HostServices.h"
 #include "engine/CVideoConv.h"
 #include "formats/FormatChoice.h"
+#include "segments/Segment.h"
 
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
+
+#include <vector>
 
 namespace clip {
 
@@ -26,6 +30,11 @@ struct CutRequest {
     FormatChoice format;
     OutputFolderRule output;
     bool powerOff = false;
+    // The parts to write, in time order (KeptParts of the window's segments);
+    // empty: the selection [start, end) alone, as one output. With parts,
+    // `start` and `end` are not used.
+    std::vector<Segment> parts;
+    SegmentExport exportAs = SegmentExport::Join;
 };
 
 // How a cut ended, and what the user is to be told about it: `message`
@@ -34,6 +43,9 @@ struct CutRequest {
 struct CutResult {
     CutOutcome outcome = CutOutcome::NotRun;
     QString outputFile;  // the reserved name; where a success now lies
+    // Every output a success left, in order (one file per segment: each
+    // part's; otherwise outputFile alone).
+    QStringList outputFiles;
     QString message;
     QString details;
     MsgBoxStyle style = MsgCritical;
