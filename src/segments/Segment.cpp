@@ -75,8 +75,7 @@ int SegmentList::Add(const Segment& segment, QString* error)
             *error = problem;
         return -1;
     }
-    auto place = std::upper_bound(m_segments.begin(), m_segments.end(), segment, EarlierStart);
-    return static_cast<int>(m_segments.insert(place, segment) - m_segments.begin());
+    return Insert(segment);
 }
 
 int SegmentList::Replace(int index, const Segment& segment, QString* error)
@@ -93,8 +92,15 @@ int SegmentList::Replace(int index, const Segment& segment, QString* error)
         return -1;
     }
     m_segments.erase(m_segments.begin() + index);
-    auto place = std::upper_bound(m_segments.begin(), m_segments.end(), segment, EarlierStart);
-    return static_cast<int>(m_segments.insert(place, segment) - m_segments.begin());
+    return Insert(segment);
+}
+
+int SegmentList::Insert(const Segment& segment)
+{
+    const auto place = std::upper_bound(m_segments.begin(), m_segments.end(), segment, EarlierStart);
+    const auto index = place - m_segments.begin();
+    m_segments.insert(place, segment);
+    return static_cast<int>(index);
 }
 
 void SegmentList::Remove(int index)

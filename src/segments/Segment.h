@@ -63,6 +63,8 @@ private:
     // Why `segment` cannot stand beside every segment but the one at `skip`;
     // empty when it can.
     QString Problem(const Segment& segment, int skip) const;
+    // Puts a checked segment in its place; its index.
+    int Insert(const Segment& segment);
 
     std::vector<Segment> m_segments;
 };
