@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "common/ConsoleText.h"
 #include "common/HostServices.h"
 #include "mainwindow/frmMain.h"
 #include "preview/VideoSession.h"
@@ -33,12 +34,6 @@ const char* const kHelpText =
     "  cut            Cut each INPUT into a new file ('clipwright cut --help').\n"
     "  presets        List the named formats: category, label and extension.\n";
 
-void print(FILE* stream, const QString& text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
-
 }  // namespace
 
 StartupRequest ReadCommandLine(const QStringList& arguments, bool beforeToolkit)
@@ -51,16 +46,16 @@ StartupRequest ReadCommandLine(const QStringList& arguments, bool beforeToolkit)
 
     StartupRequest request;
     if (parser.isSet(help)) {
-        print(stdout, QString::fromLatin1(kHelpText));
+        PrintText(stdout, QString::fromLatin1(kHelpText));
         request.exitCode = 0;
     } else if (parser.isSet(version)) {
-        print(stdout, QStringLiteral("Clipwright %1\n").arg(QStringLiteral(CLIP_VERSION_TEXT)));
+        PrintText(stdout, QStringLiteral("Clipwright %1\n").arg(QStringLiteral(CLIP_VERSION_TEXT)));
         request.exitCode = 0;
     } else if (beforeToolkit) {
         return request;
     } else if (!parsed || parser.positionalArguments().size() > 1) {
         const QString cause = parsed ? QStringLiteral("Only one video can be opened.") : parser.errorText();
-        print(stderr, QStringLiteral("clipwright: %1\nTry 'clipwright --help'.\n").arg(cause));
+        PrintText(stderr, QStringLiteral("clipwright: %1\nTry 'clipwright --help'.\n").arg(cause));
         request.exitCode = 2;
     } else if (!parser.positionalArguments().isEmpty()) {
         request.video = parser.positionalArguments().constFirst();

@@ -2,6 +2,7 @@
 
 #include "cli/ConsoleHost.h"
 #include "cli/CutCommand.h"
+#include "common/ConsoleText.h"
 #include "common/ProgramNames.h"
 #include "formats/Catalogue.h"
 
@@ -17,17 +18,11 @@ namespace clip {
 
 namespace {
 
-void print(FILE* stream, const QString& text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
-
 int ListPresets(const QStringList& options)
 {
     if (!options.isEmpty()) {
         const bool help = options.constFirst() == QLatin1String("--help") || options.constFirst() == QLatin1String("-h");
-        print(help ? stdout : stderr,
+        PrintText(help ? stdout : stderr,
               (help ? QString() : QStringLiteral("clipwright: presets takes no arguments.\n"))
                   + QStringLiteral("Usage: clipwright presets\n"
                                    "Lists the named formats, one a line: category, label and extension,\n"
@@ -46,7 +41,7 @@ int ListPresets(const QStringList& options)
             lines += preset.Category + QLatin1Char('\t') + preset.Label + QLatin1Char('\t') + preset.Extension
                      + QLatin1Char('\n');
     }
-    print(stdout, lines);
+    PrintText(stdout, lines);
     return 0;
 }
 

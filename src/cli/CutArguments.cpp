@@ -102,10 +102,16 @@ std::variant<CutArguments, UsageError> ReadCutArguments(const QStringList& argum
             if (!text || text->isEmpty())
                 return missing();
             cut.outputDir = *text;
-        } else if (name == QLatin1String("--json")) {
+        } else if (name == QLatin1String("--segments")) {
+            const std::optional<QString> text = value();
+            if (!text || text->isEmpty())
+                return missing();
+            cut.segmentsFile = *text;
+        } else if (name == QLatin1String("--json") || name == QLatin1String("--cut-out")
+                   || name == QLatin1String("--join")) {
             if (auto error = noValue())
                 return *error;
-            cut.json = true;
+            (name == QLatin1String("--json") ? cut.json : name == QLatin1String("--join") ? cut.join : cut.cutOut) = true;
         } else if (name == QLatin1String("--if-not-smart")) {
             const std::optional<QString> text = value();
             if (!text)
@@ -124,6 +130,11 @@ std::variant<CutArguments, UsageError> ReadCutArguments(const QStringList& argum
         return UsageError{QStringLiteral("no input video given.")};
     if (cut.smart && !cut.preset.isEmpty())
         return UsageError{QStringLiteral("--preset and --smart choose the format twice; give one of them.")};
+    if (!cut.segmentsFile.isEmpty() && (cut.from || cut.to))
+        return UsageError{QStringLiteral("--segments and --from/--to choose the part twice; give one of them.")};
+    if (cut.segmentsFile.isEmpty() && (cut.cutOut || cut.join))
+        return UsageError{QStringLiteral("%1 needs a segment list (--segments FILE).")
+                              .arg(cut.cutOut ? QStringLiteral("--cut-out") : QStringLiteral("--join"))};
     if (cut.from && cut.to && *cut.to <= *cut.from)
         return UsageError{QStringLiteral("--to must lie after --from.")};
     return cut;
@@ -141,6 +152,14 @@ QString CutUsage()
         "  --to TIME              End of the part (default: the video's end).\n"
         "                         TIME: seconds (75.5) or hh:mm:ss.mmm (00:01:15.500),\n"
         "                         counted from the first picture, as the window shows.\n"
+        "  --segments FILE        Cut the segments of a list instead: one line\n"
+        "                         start,end,label per segment (seconds; the label\n"
+        "                         optional, quoted where it holds a comma), as the\n"
+        "                         window's \"Export List...\" writes it.\n"
+        "  --cut-out              Keep everything but the listed segments.\n"
+        "  --join                 Join the parts into one file (with a chapter per\n"
+        "                         part in MKV and MP4); default: one file per part,\n"
+        "                         named <name>_Converted_Part01, _Part02, ...\n"
         "  --preset C/L/E         A named format, as 'clipwright presets' lists it\n"
         "                         (category/label/extension).\n"
         "  --smart [mp4|mkv|mov]  Smart cut: the original pictures, re-encoded only\n"
@@ -159,7 +178,8 @@ QString CutUsage()
         "Examples:\n"
         "  clipwright cut --from 1:05 --to 2:30 --smart talk.mp4\n"
         "  clipwright cut --preset \"General Video/H.264 (AVC) - High Quality/mp4\" \\\n"
-        "      --output-dir ~/cuts --json *.mkv\n");
+        "      --output-dir ~/cuts --json *.mkv\n"
+        "  clipwright cut --segments adverts.csv --cut-out --join --smart recording.ts\n");
 }
 
 }  // namespace clip

@@ -29,6 +29,12 @@ struct CutArguments {
     bool smart = false;
     QString smartContainer;  // "mp4", "mkv", "mov"; empty: the input's own
     QString outputDir;       // empty: each input's own folder
+    // A segment list (the window's CSV) to cut instead of --from/--to: its
+    // segments kept, or with --cut-out the rest; one file each, or with
+    // --join one file. Empty: no list.
+    QString segmentsFile;
+    bool cutOut = false;
+    bool join = false;
     bool json = false;
     NotSmartChoice ifNotSmart = NotSmartChoice::Skip;
     bool help = false;  // --help: nothing else was looked at

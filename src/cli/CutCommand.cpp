@@ -3,14 +3,17 @@
 #include "cli/ConsoleHost.h"
 #include "cli/CutArguments.h"
 #include "cli/SavedFormat.h"
+#include "common/ConsoleText.h"
 #include "common/MediaTime.h"
 #include "cut/CutController.h"
 #include "formats/Catalogue.h"
 #include "platform/EndRequests.h"
+#include "segments/SegmentCsv.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -20,12 +23,6 @@
 namespace clip {
 
 namespace {
-
-void print(FILE* stream, const QString& text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
 
 // The named format "CATEGORY/LABEL/EXTENSION" (the three texts may hold "/"
 // themselves: the whole text is compared).
@@ -57,20 +54,22 @@ FormatChoice ChoiceOf(const PresetEntry& preset)
 
 // One input's end, as --json reports it and the exit status counts it.
 struct InputReport {
-    QString input, output, outcome = QStringLiteral("failed"), message;
+    QString input, outcome = QStringLiteral("failed"), message;
+    QStringList outputs;
     double selectionSeconds = 0.0;
 };
 
 class CutRun {
 public:
     CutRun(const CutArguments& arguments, const Catalogues& catalogues, ConsoleHost& host,
-           std::optional<FormatChoice> saved)
-        : m_arguments(arguments), m_catalogues(catalogues), m_host(host), m_controller(catalogues), m_saved(saved)
+           std::optional<FormatChoice> saved, std::vector<Segment> segments)
+        : m_arguments(arguments), m_catalogues(catalogues), m_host(host), m_controller(catalogues), m_saved(saved),
+          m_segments(std::move(segments))
     {
         m_showProgress = ::isatty(STDERR_FILENO) == 1;
         QObject::connect(&m_controller, &CutController::progress, &m_controller, [this](int percent) {
             if (m_showProgress)
-                print(stderr, QStringLiteral("\r%1: %2 %").arg(m_current).arg(percent, 3));
+                PrintText(stderr, QStringLiteral("\r%1: %2 %").arg(m_current).arg(percent, 3));
         });
         // Ctrl+C, a termination: the running cut stops as a Stop would stop it.
         QObject::connect(&m_endRequests, &EndRequests::received, &m_controller, [this] {
@@ -120,34 +119,20 @@ public:
             report.outcome = m_interrupted ? QStringLiteral("stopped") : report.outcome;
             return report;
         }
-        const double start = m_arguments.from.value_or(0.0);
-        double end = m_arguments.to.value_or(length.value_or(0.0));
-        if (length && end > *length)
-            end = *length;  // as the window's end mark stops at the video's end
-        if (!length && !m_arguments.to) {
-            report.message = QStringLiteral("The video's length could not be read; give the end with --to.");
-            return report;
-        }
-        if (end <= start) {
-            report.message = QStringLiteral("The part from %1 s lies past the video's end (%2 s).")
-                                 .arg(start, 0, 'f', 3)
-                                 .arg(end, 0, 'f', 3);
-            return report;
-        }
-
         CutRequest request;
         request.input = path;
-        request.start = start, request.end = end, request.format = format;
+        request.format = format;
         if (!m_arguments.outputDir.isEmpty())
             request.output = OutputFolderRule{false, QDir(m_arguments.outputDir).absolutePath()};
-        report.selectionSeconds = end - start;
+        if (!Select(request, length, report))
+            return report;
         const CutResult result = m_controller.Run(request);
         if (m_showProgress)
-            print(stderr, QStringLiteral("\r\033[K"));
+            PrintText(stderr, QStringLiteral("\r\033[K"));
         switch (result.outcome) {
         case CutOutcome::Succeeded:
             report.outcome = QStringLiteral("succeeded");
-            report.output = result.outputFile;
+            report.outputs = result.outputFiles.isEmpty() ? QStringList{result.outputFile} : result.outputFiles;
             break;
         case CutOutcome::Stopped: report.outcome = QStringLiteral("stopped"); break;
         default:
@@ -164,6 +149,53 @@ public:
     }
 
     bool Interrupted() const { return m_interrupted; }
+
+private:
+    // What of the video of `length` seconds (empty: unknown) `request` cuts:
+    // --from/--to, or the parts of the segment list. False with the reason
+    // in `report` when nothing can be cut.
+    bool Select(CutRequest& request, const std::optional<double>& length, InputReport& report) const
+    {
+        if (!m_segments.empty()) {
+            if (!length) {
+                report.message = QStringLiteral("The video's length could not be read, which a segment list needs.");
+                return false;
+            }
+            request.parts = KeptParts(m_segments, m_arguments.cutOut ? SegmentMode::CutOut : SegmentMode::Keep, *length);
+            request.exportAs = m_arguments.join ? SegmentExport::Join : SegmentExport::OneFilePerSegment;
+            if (request.parts.empty()) {
+                report.message = m_arguments.cutOut
+                                     ? QStringLiteral("The segments cover the whole video; nothing is left to keep.")
+                                     : QStringLiteral("Every segment lies past the video's end (%1 s).").arg(*length, 0, 'f', 3);
+                return false;
+            }
+            request.start = request.parts.front().start;
+            request.end = request.parts.back().end;
+            for (const Segment& part : request.parts)
+                report.selectionSeconds += part.length();
+            return true;
+        }
+        const double start = m_arguments.from.value_or(0.0);
+        double end = m_arguments.to.value_or(length.value_or(0.0));
+        if (length && end > *length)
+            end = *length;  // as the window's end mark stops at the video's end
+        if (!length && !m_arguments.to) {
+            report.message = QStringLiteral("The video's length could not be read; give the end with --to.");
+            return false;
+        }
+        if (end <= start) {
+            report.message = QStringLiteral("The part from %1 s lies past the video's end (%2 s).")
+                                 .arg(start, 0, 'f', 3)
+                                 .arg(end, 0, 'f', 3);
+            return false;
+        }
+        request.start = start;
+        request.end = end;
+        report.selectionSeconds = end - start;
+        return true;
+    }
+
+public:
     QString TakeDetails() { return std::exchange(m_details, QString()); }
 
 private:
@@ -172,6 +204,7 @@ private:
     ConsoleHost& m_host;
     CutController m_controller;
     std::optional<FormatChoice> m_saved;  // the window's last named format
+    std::vector<Segment> m_segments;      // --segments' list; empty without one
     EndRequests m_endRequests;
     QString m_current;
     QString m_details;
@@ -185,12 +218,12 @@ int RunCutCommand(const QStringList& arguments)
 {
     const auto read = ReadCutArguments(arguments);
     if (const auto* error = std::get_if<UsageError>(&read)) {
-        print(stderr, QStringLiteral("clipwright: %1\n%2").arg(error->reason, CutUsage()));
+        PrintText(stderr, QStringLiteral("clipwright: %1\n%2").arg(error->reason, CutUsage()));
         return 2;
     }
     const CutArguments& cut = std::get<CutArguments>(read);
     if (cut.help) {
-        print(stdout, CutUsage());
+        PrintText(stdout, CutUsage());
         return 0;
     }
     auto* host = dynamic_cast<ConsoleHost*>(&Host());
@@ -200,7 +233,7 @@ int RunCutCommand(const QStringList& arguments)
     if (!ReadPresets(catalogues))
         return 1;  // the host has said why
     if (!cut.preset.isEmpty() && !PresetNamed(catalogues, cut.preset)) {
-        print(stderr, QStringLiteral("clipwright: --preset: there is no named format \"%1\"; 'clipwright presets' lists them.\n")
+        PrintText(stderr, QStringLiteral("clipwright: --preset: there is no named format \"%1\"; 'clipwright presets' lists them.\n")
                           .arg(cut.preset));
         return 2;
     }
@@ -208,14 +241,24 @@ int RunCutCommand(const QStringList& arguments)
     if (cut.preset.isEmpty() && !cut.smart) {
         saved = SavedPresetChoice(catalogues);
         if (!saved) {
-            print(stderr, QStringLiteral("clipwright: the window's last format is a custom one, which the command line "
+            PrintText(stderr, QStringLiteral("clipwright: the window's last format is a custom one, which the command line "
                                          "does not take; choose one with --preset or --smart.\n"));
             return 2;
         }
     }
     host->setAnswer(cut.ifNotSmart == NotSmartChoice::Reencode);
+    std::vector<Segment> segments;
+    if (!cut.segmentsFile.isEmpty()) {
+        const SegmentCsvRead list = ReadSegmentsCsvFile(cut.segmentsFile);
+        if (!list.ok() || list.segments.empty()) {
+            PrintText(stderr, QStringLiteral("clipwright: --segments %1: %2\n")
+                              .arg(cut.segmentsFile, list.ok() ? QStringLiteral("the list holds no segment.") : list.error));
+            return 2;
+        }
+        segments = list.segments;
+    }
 
-    CutRun run(cut, catalogues, *host, saved);
+    CutRun run(cut, catalogues, *host, saved, std::move(segments));
     bool anyFailed = false;
     for (const QString& input : cut.inputs) {
         if (run.Interrupted())
@@ -226,19 +269,20 @@ int RunCutCommand(const QStringList& arguments)
         anyFailed = anyFailed || report.outcome == QLatin1String("failed");
         if (cut.json) {
             QJsonObject object{{QStringLiteral("input"), report.input},
-                               {QStringLiteral("output"), report.output.isEmpty() ? QJsonValue() : QJsonValue(report.output)},
+                               {QStringLiteral("output"), report.outputs.isEmpty() ? QJsonValue() : QJsonValue(report.outputs.first())},
+                               {QStringLiteral("outputs"), QJsonArray::fromStringList(report.outputs)},
                                {QStringLiteral("outcome"), report.outcome},
                                {QStringLiteral("selection_seconds"), report.selectionSeconds},
                                {QStringLiteral("wall_seconds"), double(wall.elapsed()) / 1000.0}};
             if (!report.message.isEmpty())
                 object.insert(QStringLiteral("message"), report.message);
-            print(stdout, QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
-        } else if (!report.output.isEmpty()) {
-            print(stdout, report.output + QLatin1Char('\n'));
+            PrintText(stdout, QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
+        } else if (!report.outputs.isEmpty()) {
+            PrintText(stdout, report.outputs.join(QLatin1Char('\n')) + QLatin1Char('\n'));
         }
         if (!report.message.isEmpty()) {
             const QString details = run.TakeDetails();
-            print(stderr, QStringLiteral("clipwright: %1: %2\n%3").arg(input, report.message,
+            PrintText(stderr, QStringLiteral("clipwright: %1: %2\n%3").arg(input, report.message,
                                                                      details.isEmpty() ? QString() : details.trimmed() + QLatin1Char('\n')));
         }
     }

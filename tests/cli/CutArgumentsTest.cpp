@@ -40,6 +40,8 @@ TEST(CutArguments, OptionsAndInputsAsAScriptWritesThem)
               "General Video/H.264 (AVC) - High Quality/mp4");
     EXPECT_EQ(read({"x.mp4"}).ifNotSmart, NotSmartChoice::Skip);
     EXPECT_TRUE(read({"x", "--help", "--from", "zz"}).help);
+    const CutArguments list = read({"--segments=l.csv", "--join", "x", "--cut-out"});
+    EXPECT_TRUE(list.segmentsFile == "l.csv" && list.join && list.cutOut && !list.json);
 }
 
 TEST(CutArguments, UsageErrorsNameTheirCause)
@@ -54,6 +56,9 @@ TEST(CutArguments, UsageErrorsNameTheirCause)
         {{"--if-not-smart", "ask", "x"}, "not reencode or skip"},
         {{"--json=yes", "x"}, "--json takes no value"},
         {{"--frm", "1", "x"}, "unknown option --frm"},
+        {{"--segments", "l.csv", "--to", "5", "x"}, "choose the part twice"},
+        {{"--join", "x"}, "--join needs a segment list"},
+        {{"--segments", "l.csv", "--cut-out=yes", "x"}, "--cut-out takes no value"},
     };
     for (const auto& [arguments, reason] : bad) {
         const auto result = ReadCutArguments(arguments);
