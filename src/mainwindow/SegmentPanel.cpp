@@ -8,6 +8,7 @@
 #include "segments/SegmentStore.h"
 
 #include <QAbstractTableModel>
+#include <QButtonGroup>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -107,6 +108,7 @@ SegmentPanel::SegmentPanel(QWidget* parent) : QScrollArea(parent)
 {
     setObjectName(QStringLiteral("frSegments"));
     setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::NoFocus);  // its controls take the focus, not the area
     setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The panel's gradient shows through.
@@ -116,7 +118,12 @@ SegmentPanel::SegmentPanel(QWidget* parent) : QScrollArea(parent)
     buildControls();
 }
 
-SegmentPanel::~SegmentPanel() = default;
+SegmentPanel::~SegmentPanel()
+{
+    // The table reads the list through its model to the end: it goes
+    // before the list does.
+    delete takeWidget();
+}
 
 void SegmentPanel::buildControls()
 {
@@ -173,7 +180,10 @@ void SegmentPanel::buildControls()
     buttons->addWidget(cmdPlaySegments, 1, 1);
     column->addLayout(buttons);
 
-    // Each pair is a group of its own.
+    // Each pair is a button group of its own: as plain options under the
+    // window's panel, focusing the folder options would take the Tab stop
+    // from these (the toolkit looks for a focused option's group among all
+    // the options below its parent, not only its siblings).
     auto* modeBox = new QWidget(content);
     auto* modeColumn = new QVBoxLayout(modeBox);
     modeColumn->setContentsMargins(0, 2, 0, 0);
@@ -196,6 +206,12 @@ void SegmentPanel::buildControls()
     optJoinSegments = MakeOption(QStringLiteral("Join into one file"), QStringLiteral("optJoinSegments"),
                                  QStringLiteral("The kept parts are joined into one file"), exportBox);
     optJoinSegments->setChecked(true);
+    for (const auto& [first, second] : {std::pair{optKeepSegments, optCutSegments}, {optFilePerSegment, optJoinSegments}}) {
+        auto* group = new QButtonGroup(this);
+        group->addButton(first), group->addButton(second);
+        connect(group, &QButtonGroup::buttonToggled, this, &SegmentPanel::MakeCheckedOptionsTabStops);
+    }
+    MakeCheckedOptionsTabStops();
     exportColumn->addWidget(optFilePerSegment);
     exportColumn->addWidget(optJoinSegments);
     column->addWidget(exportBox);
@@ -223,7 +239,9 @@ void SegmentPanel::buildControls()
         else if (m_window.playSegments)
             m_window.playSegments();
     });
-    connect(tblSegments, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+    // Not `activated`: where the desktop activates on a single click, a
+    // click that only chooses a row would move the preview.
+    connect(tblSegments, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         EditSegment(index.row());
     });
     Refresh(-1);
@@ -233,6 +251,14 @@ QList<QWidget*> SegmentPanel::TabOrder() const
 {
     return {tblSegments,     cmdAddSegment,     cmdUpdateSegment, cmdRemoveSegment, cmdPlaySegments, optKeepSegments,
             optCutSegments, optFilePerSegment, optJoinSegments,  cmdImportList,    cmdExportList};
+}
+
+void SegmentPanel::MakeCheckedOptionsTabStops()
+{
+    // As the toolkit does once the focus has been in a group: its checked
+    // option is its one Tab stop.
+    for (MyOption* option : {optKeepSegments, optCutSegments, optFilePerSegment, optJoinSegments})
+        option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::FocusPolicy(Qt::StrongFocus & ~Qt::TabFocus));
 }
 
 SegmentMode SegmentPanel::Mode() const
@@ -357,10 +383,16 @@ void SegmentPanel::Relabel(int row, const QString& label)
 
 bool SegmentPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == tblSegments && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-        // A label being edited has the keys to itself; this is the table's own.
-        cmdRemoveSegment_Click();
+    // A label being edited has the keys to itself; these are the table's own.
+    if (watched == tblSegments && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const int row = tblSegments->currentIndex().isValid() ? tblSegments->currentIndex().row() : -1;
+        if (key == Qt::Key_Delete)
+            cmdRemoveSegment_Click();
+        else if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            EditSegment(row);
+        else
+            return QScrollArea::eventFilter(watched, event);
         return true;
     }
     return QScrollArea::eventFilter(watched, event);

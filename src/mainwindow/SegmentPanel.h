@@ -76,7 +76,7 @@ public:
     void Keep() const;
 
 protected:
-    // Delete in the table removes the current segment.
+    // In the table, Delete removes the current segment and Enter takes it back.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -84,6 +84,7 @@ private:
     // The table shows the list anew, with `row` current (-1: none).
     void Refresh(int row);
     std::optional<Segment> MarksOrTell() const;
+    void MakeCheckedOptionsTabStops();
     void Tell(const QString& message) const;
 
     Window m_window;

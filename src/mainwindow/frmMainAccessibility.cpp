@@ -93,7 +93,10 @@ bool frmMain::focusNextPrevChild(bool next)
     for (int step = 0; step < controls; ++step) {
         if (!QWidget::focusNextPrevChild(next))
             return false;
-        const QWidget* focused = focusWidget();
+        QWidget* focused = focusWidget();
+        // The segment panel's lower rows scroll into sight.
+        if (focused && m_segments->isAncestorOf(focused))
+            m_segments->ensureWidgetVisible(focused);
         if (!focused || rect().intersects(QRect(focused->mapTo(this, QPoint(0, 0)), focused->size())))
             return true;
     }
