@@ -63,6 +63,8 @@ public:
         const Segment& s = m_panel.List().at(index.row());
         if (role == Qt::TextAlignmentRole)
             return index.column() == LabelColumn ? QVariant() : QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        if (role == Qt::ToolTipRole)
+            return s.label.isEmpty() ? QVariant() : QVariant(s.label);
         if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::AccessibleTextRole)
             return {};
         switch (index.column()) {
@@ -148,12 +150,21 @@ void SegmentPanel::buildControls()
     tblSegments->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     tblSegments->setTabKeyNavigation(false);
     tblSegments->verticalHeader()->hide();
-    const int rowHeight = fontMetrics().height() + 6;
+    // A little smaller than the window's text: three times and a label fit
+    // the column at the window's smallest size.
+    QFont small = tblSegments->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    tblSegments->setFont(small);
+    tblSegments->horizontalHeader()->setFont(small);
+    const int rowHeight = QFontMetrics(small).height() + 4;
     tblSegments->verticalHeader()->setDefaultSectionSize(rowHeight);
     QHeaderView* header = tblSegments->horizontalHeader();
     for (int c = 0; c < SegmentTableModel::LabelColumn; ++c)
         header->setSectionResizeMode(c, QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(SegmentTableModel::LabelColumn, QHeaderView::Stretch);
+    // The label fills what the times leave, but stays wide enough to read;
+    // at the window's smallest size the table then scrolls sideways to it.
+    header->setStretchLastSection(true);
+    header->resizeSection(SegmentTableModel::LabelColumn, QFontMetrics(small).horizontalAdvance(QStringLiteral("Label")) * 3);
     header->setHighlightSections(false);
     tblSegments->setMinimumHeight(rowHeight * 4 + 4);  // the header and three segments
     {

@@ -55,6 +55,10 @@ CutRequest frmMain::CurrentCutRequest() const
     if (IsVideoLoaded() && Player()) {
         request.parts = m_segments->Parts(Player()->Duration());
         request.exportAs = m_segments->ExportAs();
+        // The marks are free once segments are added: the span the parts
+        // cover stands for the selection in the checks every request meets.
+        if (!request.parts.empty())
+            request.start = request.parts.front().start, request.end = request.parts.back().end;
     }
     return request;
 }

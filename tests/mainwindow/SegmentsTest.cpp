@@ -91,6 +91,7 @@ TEST_F(Segments, TheRequestCarriesTheKeptPartsAndNothingLeftIsRefused)
     Add(1, 2), Add(3, 4);
     request = w->CurrentCutRequest();
     EXPECT_TRUE(SpansOf(request.parts) == (Spans{{1, 2}, {3, 4}}) && request.exportAs == SegmentExport::Join);
+    EXPECT_TRUE(request.start == 1 && request.end == 4 && CutController::Refusal(request).message.isEmpty());  // the marks were freed
     Click("optCutSegments"), Click("optFilePerSegment");
     request = w->CurrentCutRequest();
     EXPECT_TRUE(SpansOf(request.parts) == (Spans{{0, 1}, {2, 3}}) && request.exportAs == SegmentExport::OneFilePerSegment);
