@@ -191,41 +191,33 @@ void SegmentPanel::buildControls()
     buttons->addWidget(cmdPlaySegments, 1, 1);
     column->addLayout(buttons);
 
-    // Each pair is a button group of its own: as plain options under the
-    // window's panel, focusing the folder options would take the Tab stop
-    // from these (the toolkit looks for a focused option's group among all
-    // the options below its parent, not only its siblings).
-    auto* modeBox = new QWidget(content);
-    auto* modeColumn = new QVBoxLayout(modeBox);
-    modeColumn->setContentsMargins(0, 2, 0, 0);
-    modeColumn->setSpacing(2);
-    optKeepSegments = MakeOption(QStringLiteral("Keep the segments"), QStringLiteral("optKeepSegments"),
-                                 QStringLiteral("The cut keeps the segments"), modeBox);
-    optCutSegments = MakeOption(QStringLiteral("Cut the segments out"), QStringLiteral("optCutSegments"),
-                                QStringLiteral("The cut keeps everything but the segments"), modeBox);
-    optKeepSegments->setChecked(true);
-    modeColumn->addWidget(optKeepSegments);
-    modeColumn->addWidget(optCutSegments);
-    column->addWidget(modeBox);
-
-    auto* exportBox = new QWidget(content);
-    auto* exportColumn = new QVBoxLayout(exportBox);
-    exportColumn->setContentsMargins(0, 2, 0, 0);
-    exportColumn->setSpacing(2);
-    optFilePerSegment = MakeOption(QStringLiteral("One file per segment"), QStringLiteral("optFilePerSegment"),
-                                   QStringLiteral("Each kept part becomes a file of its own"), exportBox);
-    optJoinSegments = MakeOption(QStringLiteral("Join into one file"), QStringLiteral("optJoinSegments"),
-                                 QStringLiteral("The kept parts are joined into one file"), exportBox);
-    optJoinSegments->setChecked(true);
+    const struct {
+        MyOption** slot;
+        const char* caption;
+        const char* name;
+        const char* description;
+    } options[] = {
+        {&optKeepSegments, "Keep the segments", "optKeepSegments", "The cut keeps the segments"},
+        {&optCutSegments, "Cut the segments out", "optCutSegments", "The cut keeps everything but the segments"},
+        {&optFilePerSegment, "One file per segment", "optFilePerSegment", "Each kept part becomes a file of its own"},
+        {&optJoinSegments, "Join into one file", "optJoinSegments", "The kept parts are joined into one file"},
+    };
+    for (const auto& o : options) {
+        *o.slot = MakeOption(QString::fromLatin1(o.caption), QString::fromLatin1(o.name),
+                             QString::fromLatin1(o.description), content);
+        column->addWidget(*o.slot);
+    }
+    // Each pair is a button group of its own (siblings would otherwise be
+    // one group of four). Plain options under the window's panel would also
+    // lose their Tab stop whenever a folder option takes the focus: the
+    // toolkit looks for an option's fellows among all the options below its
+    // parent, not only its siblings.
     for (const auto& [first, second] : {std::pair{optKeepSegments, optCutSegments}, {optFilePerSegment, optJoinSegments}}) {
         auto* group = new QButtonGroup(this);
         group->addButton(first), group->addButton(second);
         connect(group, &QButtonGroup::buttonToggled, this, &SegmentPanel::MakeCheckedOptionsTabStops);
     }
-    MakeCheckedOptionsTabStops();
-    exportColumn->addWidget(optFilePerSegment);
-    exportColumn->addWidget(optJoinSegments);
-    column->addWidget(exportBox);
+    optKeepSegments->setChecked(true), optJoinSegments->setChecked(true);
 
     auto* lists = new QHBoxLayout;
     lists->setSpacing(4);
