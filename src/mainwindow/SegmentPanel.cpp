@@ -131,7 +131,6 @@ void SegmentPanel::buildControls()
 {
     auto* content = new QWidget(this);
     content->setObjectName(QStringLiteral("SegmentControls"));
-    content->setAutoFillBackground(false);
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(4);
@@ -230,6 +229,7 @@ void SegmentPanel::buildControls()
     lists->addStretch(1);
     column->addLayout(lists);
     setWidget(content);
+    content->setAutoFillBackground(false);  // setWidget turns it on
 
     connect(cmdAddSegment, &QAbstractButton::clicked, this, &SegmentPanel::cmdAddSegment_Click);
     connect(cmdUpdateSegment, &QAbstractButton::clicked, this, &SegmentPanel::cmdUpdateSegment_Click);
