@@ -154,7 +154,7 @@ TEST_F(Segments, PlaySegmentsJumpsOverWhatIsNotKept)
     ASSERT_TRUE(WaitFor([&] { return Ctl<MyButton>(w, "cmdPlay")->text() == "Play"; }));
     EXPECT_TRUE(std::none_of(seen.begin(), seen.end(), [](double t) { return t > 1.5 && t < 1.95; }));
     EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](double t) { return t > 2.2 && t < 2.8; }));
-    EXPECT_TRUE(Engine().state() == PlaybackEngine::State::Paused && Engine().CurrentPosition() >= 2.96 && Engine().CurrentPosition() < 3.3)
+    EXPECT_TRUE(Engine().state() == PlaybackEngine::State::Paused && Engine().CurrentPosition() >= 2.99 && Engine().CurrentPosition() < 3.5)
         << Engine().CurrentPosition();
 }
 
