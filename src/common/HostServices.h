@@ -76,6 +76,19 @@ public:
     // Returns the chosen path, or an empty text when cancelled.
     virtual QString openFileDialog(QWidget* owner, const QString& title, const QStringList& filters) = 0;
 
+    // Save-file dialog (it asks before a chosen file is replaced): `filters`
+    // as for openFileDialog, `suggested` the name offered. The chosen path,
+    // or an empty text when cancelled; a host without one cancels.
+    virtual QString saveFileDialog(QWidget* owner, const QString& title, const QStringList& filters,
+                                   const QString& suggested)
+    {
+        Q_UNUSED(owner);
+        Q_UNUSED(title);
+        Q_UNUSED(filters);
+        Q_UNUSED(suggested);
+        return {};
+    }
+
     // Folder dialog; the chosen folder, or an empty text when cancelled.
     virtual QString browseForFolder(QWidget* owner, const QString& title) = 0;
 

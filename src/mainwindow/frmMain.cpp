@@ -1,5 +1,6 @@
 // Construction and layout of the main window's controls.
 #include "mainwindow/frmMain.h"
+#include "mainwindow/SegmentPanel.h"
 #include "preview/VideoSession.h"
 
 #include "common/Twips.h"
@@ -89,6 +90,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWi
     m_session = new VideoSession(this);
     connectPreviewHandlers();
     connectCutJobHandlers();
+    connectSegmentHandlers();
     Form_Load();
 }
 
@@ -236,7 +238,10 @@ void frmMain::buildMainPanel()
     chkShutdown = new MyCheck(QStringLiteral("Shutdown after task complete"), MyFrame1);
     chkShutdown->setObjectName(QStringLiteral("chkShutdown"));
     right->addWidget(chkShutdown);
-    right->addStretch(1);
+    // The segments take the rest of the column.
+    right->addSpacing(4);
+    m_segments = new SegmentPanel(MyFrame1);
+    right->addWidget(m_segments, 1);
     steps->addLayout(right, 0, 1);
     steps->setColumnStretch(0, 0);
     steps->setColumnStretch(1, 1);

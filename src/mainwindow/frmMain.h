@@ -33,6 +33,8 @@ class VideoPane;
 class CutController;
 class PlaybackEngine;
 class VideoSession;
+class SegmentPanel;
+class SegmentPlayback;
 
 // The program's one window. It owns every control under its own name, the
 // window-level state, the slide animation of the two overlay panels (the
@@ -319,6 +321,16 @@ private:
 
     // ---- Settings ----
     SettingsKeeper m_settings;
+
+    // ---- Segments ----
+    SegmentPanel* m_segments = nullptr;
+    SegmentPlayback* m_segmentPlay = nullptr;
+    void connectSegmentHandlers();
+    // Seeks to the segment's start and makes its ends the marks.
+    void PutMarks(const Segment& segment);
+    void PlaySegments();
+    // Says so, and gives true, when the segments leave nothing to cut.
+    bool RefuseEmptyParts();
 
     // ---- Cut job ----
     void connectCutJobHandlers();

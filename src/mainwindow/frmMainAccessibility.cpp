@@ -10,6 +10,7 @@
 #include "controls/MyOption.h"
 #include "controls/MyProgressBar.h"
 #include "formats/FormatsPanel.h"
+#include "mainwindow/SegmentPanel.h"
 #include "player/PlaybackEngine.h"
 #include "player/VideoPane.h"
 #include "slider/Slider.h"
@@ -77,6 +78,11 @@ void frmMain::SetAccessibleTexts()
                               txtOutPath,    cmdBrowse,       chkShutdown,     cmdConvert};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
+    // The segments stand between the check box and the Start button.
+    QWidget* previous = chkShutdown;
+    for (QWidget* control : m_segments->TabOrder())
+        setTabOrder(previous, control), previous = control;
+    setTabOrder(previous, cmdConvert);
 }
 
 bool frmMain::focusNextPrevChild(bool next)
@@ -87,7 +93,10 @@ bool frmMain::focusNextPrevChild(bool next)
     for (int step = 0; step < controls; ++step) {
         if (!QWidget::focusNextPrevChild(next))
             return false;
-        const QWidget* focused = focusWidget();
+        QWidget* focused = focusWidget();
+        // The segment panel's lower rows scroll into sight.
+        if (focused && m_segments->isAncestorOf(focused))
+            m_segments->ensureWidgetVisible(focused);
         if (!focused || rect().intersects(QRect(focused->mapTo(this, QPoint(0, 0)), focused->size())))
             return true;
     }

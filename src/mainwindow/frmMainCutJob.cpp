@@ -11,6 +11,8 @@
 #include "controls/MyProgressBar.h"
 #include "cut/CutController.h"
 #include "formats/FormatsPanel.h"
+#include "mainwindow/SegmentPanel.h"
+#include "player/PlaybackEngine.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -49,11 +51,22 @@ CutRequest frmMain::CurrentCutRequest() const
     request.format = frFormats->Choice();
     request.output = {optSameFolder->isChecked(), txtOutPath->text()};
     request.powerOff = chkShutdown->checkState() == Qt::Checked;
+    // With segments, they say what is written; without, the marks do.
+    if (IsVideoLoaded() && Player()) {
+        request.parts = m_segments->Parts(Player()->Duration());
+        request.exportAs = m_segments->ExportAs();
+        // The marks are free once segments are added: the span the parts
+        // cover stands for the selection in the checks every request meets.
+        if (!request.parts.empty())
+            request.start = request.parts.front().start, request.end = request.parts.back().end;
+    }
     return request;
 }
 
 void frmMain::cmdConvert_Click()
 {
+    if (cmdConvert->text() != kCaptionStop && RefuseEmptyParts())
+        return;
     // The click's own checks refuse the Stop action too.
     if (const CutResult refusal = CutController::Refusal(CurrentCutRequest()); !refusal.message.isEmpty()) {
         Host().messageBox(refusal.message, refusal.style);
@@ -65,8 +78,20 @@ void frmMain::cmdConvert_Click()
         RunCutJob();
 }
 
+bool frmMain::RefuseEmptyParts()
+{
+    const QString nothing = IsVideoLoaded() && Player() ? m_segments->NothingLeft(Player()->Duration()) : QString();
+    if (!nothing.isEmpty())
+        Host().messageBox(nothing, MsgInformation);
+    return !nothing.isEmpty();
+}
+
 CutOutcome frmMain::RunCutJob()
 {
+    // Without this, empty parts would mean the marks alone.
+    if (RefuseEmptyParts())
+        return CutOutcome::NotRun;
+    m_segments->Keep();
     lblProgress->setText(kTaskProgress);
     // The bar belongs to this cut from its first step: one that ends before
     // the encoder runs must not show the previous cut's result.
@@ -109,6 +134,7 @@ bool frmMain::IsConverting() const
 void frmMain::SaveBeforeAbruptEnd()
 {
     SaveSettings(SettingsFailure::LogOnly);
+    m_segments->Keep();
     m_cut->DiscardUnfinished();
 }
 
@@ -122,6 +148,7 @@ void frmMain::SetControlsEnabled(bool enabled)
 {
     for (QWidget* control : CutJobLockedControls())
         control->setEnabled(enabled);
+    m_segments->setEnabled(enabled);
 }
 
 void frmMain::cConvert_Progress(int iProgress)

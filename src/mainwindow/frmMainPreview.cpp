@@ -11,6 +11,7 @@
 #include "formats/FormatsPanel.h"
 #include "player/PlaybackEngine.h"
 #include "player/VideoPane.h"
+#include "mainwindow/SegmentPanel.h"
 #include "preview/VideoSession.h"
 #include "slider/KeyFrameTicks.h"
 #include "slider/Slider.h"
@@ -312,6 +313,7 @@ void frmMain::connectKeyboard()
         {QKeySequence(Qt::CTRL | Qt::Key_Right), [this] { JumpToKeyFrame(true); }},
         {QKeySequence(Qt::Key_I), [this] { cmdStartSelect_Click(); }},
         {QKeySequence(Qt::Key_O), [this] { cmdEndSelect_Click(); }},
+        {QKeySequence(Qt::Key_A), [this] { m_segments->cmdAddSegment_Click(); }},
         {QKeySequence(Qt::Key_Home), [this] { GoToEdge(false); }},
         {QKeySequence(Qt::Key_End), [this] { GoToEdge(true); }},
     };

@@ -3,6 +3,7 @@
 #include "mainwindow/frmMain.h"
 #include "common/ProgramNames.h"
 #include "cut/OutputNaming.h"
+#include "mainwindow/SegmentPanel.h"
 #include "settings/WindowPlacement.h"
 #include "preview/VideoSession.h"
 
@@ -32,6 +33,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScrollArea>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -73,7 +75,7 @@ bool IsLine(const QWidget* w)
 // Widgets whose children are controls of the window in their own right.
 bool IsContainer(const QWidget* w)
 {
-    return qobject_cast<const MyFrame*>(w) || qobject_cast<const QGroupBox*>(w) ||
+    return qobject_cast<const MyFrame*>(w) || qobject_cast<const QGroupBox*>(w) || qobject_cast<const QScrollArea*>(w) ||
            w->metaObject() == &QWidget::staticMetaObject;
 }
 
@@ -368,6 +370,7 @@ void frmMain::StopAndClose()
 
 void frmMain::Form_QueryUnload()
 {
+    m_segments->Keep();
     // Ended from outside, nobody may be there to close a box.
     SaveSettings(m_endRequested ? SettingsFailure::LogOnly : SettingsFailure::Tell);
 }

@@ -71,6 +71,18 @@ QString QtHostServices::openFileDialog(QWidget* owner, const QString& title, con
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
+QString QtHostServices::saveFileDialog(QWidget* owner, const QString& title, const QStringList& filters,
+                                      const QString& suggested)
+{
+    QFileDialog dialog(owner, title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(ToQtNameFilters(filters));
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
 QString QtHostServices::browseForFolder(QWidget* owner, const QString& title)
 {
     const QString folder = QFileDialog::getExistingDirectory(owner, title);

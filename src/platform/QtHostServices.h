@@ -12,6 +12,8 @@ public:
     void messageBoxWithDetails(const QString& text, const QString& details, int style) override;
     bool askYesNo(const QString& text) override;
     QString openFileDialog(QWidget* owner, const QString& title, const QStringList& filters) override;
+    QString saveFileDialog(QWidget* owner, const QString& title, const QStringList& filters,
+                           const QString& suggested) override;
     QString browseForFolder(QWidget* owner, const QString& title) override;
     bool openExternal(const QString& target) override;
     bool powerOff(int mode) override;

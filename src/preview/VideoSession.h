@@ -84,6 +84,8 @@ public:
     qint32 MarkStart(qint32 timeline, bool playing);
     qint32 MarkEnd(qint32 timeline, bool playing);
     void ClearMarks();
+    // Sets both marks exactly (a segment taken back for editing).
+    void SetMarks(double start, double end) { m_markStart = start, m_markEnd = end; }
     // A selection end in seconds: the exact mark while the timeline's
     // mark (`timelineMark`) still holds its whole seconds, else those.
     double SelectionStart(qint32 timelineMark) const;

@@ -33,6 +33,8 @@ TEST_F(Accessibility, EveryControlHasItsOwnNameAndRole)
         {test::Ctl<VideoPane>(w, "picVideoWindow"), "Video preview", QAccessible::Client}, {test::Ctl<Slider>(w, "Slider"), "Timeline", QAccessible::Client},
         {f->cmbCategory, "Output Category", QAccessible::ComboBox}, {f->cmbCASmapleRate, "Sampling Rate", QAccessible::ComboBox},
         {f->txtCVBitrate, "Bitrate", QAccessible::EditableText}, {f->txtCABirate, "Bitrate", QAccessible::EditableText},
+        {test::Ctl<QWidget>(w, "tblSegments"), "Segments", QAccessible::Table}, {test::Ctl<MyButton>(w, "cmdAddSegment"), "Add Segment", QAccessible::Button},
+        {test::Ctl<MyOption>(w, "optCutSegments"), "Cut the segments out", QAccessible::RadioButton}, {test::Ctl<MyButton>(w, "cmdImportList"), "Import List...", QAccessible::Button},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.control->objectName().toStdString());
@@ -83,8 +85,9 @@ TEST_F(Accessibility, TabVisitsTheControlsInSightInReadingOrder)
         return visited.join(' ').toStdString();
     };
     // The checked option is the group's one stop; the resting panels get none.
-    EXPECT_EQ(tabs(test::Ctl<Slider>(w, "Slider"), 13), "cmdAddVideoFile cmdPlay cmdStop cmdStartSelect cmdEndSelect cmdDeleteSelect "
-                                  "cmdChangeFormat optSameFolder txtOutPath cmdBrowse chkShutdown cmdConvert Slider");
+    EXPECT_EQ(tabs(test::Ctl<Slider>(w, "Slider"), 21), "cmdAddVideoFile cmdPlay cmdStop cmdStartSelect cmdEndSelect cmdDeleteSelect "
+                                  "cmdChangeFormat optSameFolder txtOutPath cmdBrowse chkShutdown tblSegments cmdAddSegment cmdRemoveSegment "
+                                  "cmdPlaySegments optKeepSegments optJoinSegments cmdImportList cmdExportList cmdConvert Slider");
     w.setPanelTopTwips(test::Ctl<FormatsPanel>(w, "frFormats"), frmMain::kPanelRestTopTwips);
     EXPECT_EQ(tabs(test::Ctl<MyButton>(w, "cmdConvert"), 2), "optFormat cmbCategory");
 }

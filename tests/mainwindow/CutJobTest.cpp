@@ -22,7 +22,7 @@ void ExpectIdle(const frmMain& w)
 {
     EXPECT_FALSE(w.IsConverting());
     EXPECT_EQ(test::Ctl<MyButton>(w, "cmdConvert")->text(), "Start");
-    for (QWidget* c : w.CutJobLockedControls())
+    for (QWidget* c : w.CutJobLockedControls() + QList<QWidget*>{test::Ctl<QWidget>(w, "frSegments")})
         EXPECT_TRUE(c->isEnabled()) << c->objectName().toStdString();
 }
 
@@ -94,7 +94,7 @@ TEST_F(CutJob, StopThenANestedStartLeavesOnlyTheFinishedCut)
     test::Poller poller([&] {
         if (!(w->Cut().Job() && w->Cut().Job()->IsRunning() && EncoderChildren() && test::Ctl<MyProgressBar>(w, "progress")->Value() > 0))
             return false;
-        for (QWidget* c : w->CutJobLockedControls())
+        for (QWidget* c : w->CutJobLockedControls() + QList<QWidget*>{test::Ctl<QWidget>(w, "frSegments")})
             EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
         EXPECT_FALSE(w->close());
         QTest::keyClick(test::Ctl<QLabel>(w, "lblTime"), Qt::Key_Space);  // the window's keys rest while a cut runs

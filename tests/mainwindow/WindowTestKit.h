@@ -10,6 +10,7 @@
 #include "formats/FormatsPanel.h"
 #include "mainwindow/frmMain.h"
 #include "player/PlaybackEngine.h"
+#include "segments/SegmentStore.h"
 #include "settings/FileHiveRegistry.h"
 #include "settings/RegistryBackend.h"
 #include "slider/Slider.h"
@@ -40,15 +41,16 @@ T* Ctl(const QObject& window, const char* name)
 template <class T, class W>
 T* Ctl(const std::unique_ptr<W>& window, const char* name) { return Ctl<T>(*window, name); }
 
-// Every window of the test reads and writes a hive in a temporary folder.
+// Every window of the test reads and writes a hive, and keeps segment lists, in a temporary folder.
 class HiveTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
         SetDefaultRegistryBackend(hive);
+        SegmentStore::SetDefaultFolder(dir.filePath("segments"));
     }
-    void TearDown() override { SetDefaultRegistryBackend(nullptr); }
+    void TearDown() override { SetDefaultRegistryBackend(nullptr), SegmentStore::SetDefaultFolder({}); }
     QString InDir(const QString& name) const { return dir.filePath(name); }
 
     QTemporaryDir dir;

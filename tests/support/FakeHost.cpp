@@ -31,6 +31,10 @@ QString FakeHost::openFileDialog(QWidget*, const QString&, const QStringList& fi
     return dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
 }
 
+QString FakeHost::saveFileDialog(QWidget* owner, const QString& title, const QStringList& filters, const QString&)
+{
+    return openFileDialog(owner, title, filters);
+}
 QString FakeHost::browseForFolder(QWidget* owner, const QString& title) { return openFileDialog(owner, title, {}); }
 bool FakeHost::openExternal(const QString&) { return true; }
 DriveKind FakeHost::driveType(const QString&) { return drive; }

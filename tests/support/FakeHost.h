@@ -29,6 +29,8 @@ public:
     void processEvents() override;
     QString programFolder() const override;
     QString openFileDialog(QWidget* owner, const QString& title, const QStringList& filters) override;
+    QString saveFileDialog(QWidget* owner, const QString& title, const QStringList& filters,
+                           const QString& suggested) override;
     QString browseForFolder(QWidget* owner, const QString& title) override;
     bool openExternal(const QString& target) override;
     DriveKind driveType(const QString& path) override;
