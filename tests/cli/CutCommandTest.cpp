@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <csignal>
 
 namespace clip {
@@ -80,6 +82,23 @@ TEST(CutCommand, ScriptedCutsOfHostileNamesWithABrokenInputAmongThem)
     // The smart cut into the input's own container, then an interrupt in a batch: exit 130, nothing left.
     ASSERT_EQ(RunCli({"cut", "--smart", "--from", "0.52", "--", inputs[1]}, &out, &err), 0) << err.toStdString();
     EXPECT_EQ(Frames(out.trimmed()), 87);  // 0.52 s to the end at 4 s
+    // A segment list: joined, one file a part, cut out; a bad line names itself and nothing runs.
+    test::WriteFile(dir.filePath("list.csv"), "start,end,label\n2,3.04,\"B, two\"\n0.52,1.52,A\n");
+    ASSERT_EQ(RunCli({"cut", "--smart", "--segments", dir.filePath("list.csv"), "--join", "--", inputs[1]}, &out, &err), 0)
+        << err.toStdString();
+    EXPECT_EQ(Frames(out.trimmed()), 25 + 26);
+    ASSERT_EQ(RunCli({"cut", "--json", "--smart", "mkv", "--cut-out", "--segments", dir.filePath("list.csv"), "--", inputs[1]},
+                     &out, &err), 0) << err.toStdString();
+    const QJsonArray parts = QJsonDocument::fromJson(out.toUtf8()).object()["outputs"].toArray();
+    ASSERT_EQ(parts.size(), 3) << out.toStdString();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(parts[i].toString().endsWith(QStringLiteral("_Converted_Part0%1.mkv").arg(i + 1))) << out.toStdString();
+        EXPECT_EQ(Frames(parts[i].toString()), (std::array{13, 12, 24})[i]);  // 0-0.52, 1.52-2, 3.04-4
+    }
+    test::WriteFile(dir.filePath("bad.csv"), "0,1\n1,x\n");
+    EXPECT_EQ(RunCli({"cut", "--smart", "--segments", dir.filePath("bad.csv"), inputs[1]}, &out, &err), 2);
+    EXPECT_TRUE(err.contains("Line 2:")) << err.toStdString();
+
     QProcess interrupted;
     interrupted.start(Program(), {"cut", "--preset", "General Video/H.264 (AVC) - High Quality/mkv", "--output-dir",
                                   dir.filePath("stopped"), inputs[0], inputs[1]});
