@@ -126,7 +126,9 @@ protected:
     void setProgressRange(double from, double span);
     void setFailure(const QString& message, const QString& details);
     // The encoder's arguments: the start, the input, the options, the output.
-    QStringList BuildArguments() const;
+    // A job that reads its input otherwise (several stretches, a listing)
+    // builds its own.
+    virtual QStringList BuildArguments() const;
     void objDOS_ReceiveOutputs(QString& CommandOutputs);
     void handleReportLine(const QString& line);
     // The lines of an encoder report that say why it failed: its last error

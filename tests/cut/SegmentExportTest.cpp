@@ -1,0 +1,151 @@
+// Exports of several segments of one video by the real encoder: one file per
+// segment or one joined file, in a re-encoding preset, the stream copy and
+// the smart cut; the frames each output holds, the copied pictures bit for
+// bit, the sound across every join, the chapters, and what a stop or a
+// failed part leaves behind.
+#include "cut/CutController.h"
+#include "formats/Catalogue.h"
+#include "support/FakeHost.h"
+#include "support/TestClips.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace clip {
+namespace {
+
+using namespace test;
+
+const FormatChoice kH264 = FormatChoice::Preset("General Video", "H.264 (AVC) - Standard", "mp4");
+const QString kSmart = "Smart Cut (frame-exact, original quality)";
+constexpr double kFrame = 0.04;  // 25 frames a second
+
+int Frames(const QString& path)
+{
+    return ProbeCsv(path, {"-count_packets", "-select_streams", "v:0", "-show_entries", "stream=nb_read_packets"}).toInt();
+}
+
+int FramesOf(const std::vector<Segment>& parts)
+{
+    int frames = 0;
+    for (const Segment& s : parts)
+        frames += int(std::lround(s.end / kFrame)) - int(std::lround(s.start / kFrame));
+    return frames;
+}
+
+// The md5 of each decoded picture, in order.
+QStringList PictureSums(const QString& path)
+{
+    QString out;
+    RunProgram(FfmpegPath(), {"-v", "error", "-i", path, "-map", "0:v:0", "-f", "framemd5", "-"}, &out);
+    QStringList sums;
+    for (const QString& line : out.split('\n', Qt::SkipEmptyParts))
+        if (line.startsWith("0,"))
+            sums << line.section(',', -1).trimmed();
+    return sums;
+}
+
+class Exporting : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        ClipRecipe recipe;  // a key frame every second, B-frames, sound
+        recipe.seconds = 10, recipe.baseName = "segments";
+        recipe.extraOutputArgs = {"-g", "25", "-keyint_min", "25", "-sc_threshold", "0", "-bf", "2"};
+        input = CopyClipTo(MakeClip(recipe), dir.path(), "party.mp4");
+        QComboBox category, video, audio;
+        LoadPresets(cat, &category), LoadCodecs(cat, &video, &audio);
+        cat.Presets.resize(cat.PresetCount), ++cat.PresetCount;
+        cat.Presets.append({"Slow", "-vf realtime -c:v mpeg4 -an", "mkv", "Test Jobs", {}});
+        QObject::connect(&cut, &CutController::progress, [this](int percent) { bar << percent; });
+    }
+    CutRequest Request(const std::vector<Segment>& parts, SegmentExport exportAs, const FormatChoice& format) const
+    {
+        CutRequest request{input, 0, 0, format, {}, false};
+        request.parts = parts, request.exportAs = exportAs;
+        return request;
+    }
+    QStringList FilesInWork() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
+
+    QTemporaryDir dir;
+    QString input;
+    Catalogues cat;
+    CutController cut{cat};
+    QList<int> bar;
+};
+
+TEST_F(Exporting, EveryFormatWritesExactlyTheKeptFramesOnceEachOrJoinedWithChapters)
+{
+    const std::vector<Segment> three{{0.52, 2.36, "Intro"}, {3.0, 4.6, "Talk #2"}, {6.28, 8.8, "End=1;#"}};
+    const auto cutOut = [](std::vector<Segment> s) { return KeptParts(s, SegmentMode::CutOut, 10.0); };
+    const FormatChoice smartMkv = FormatChoice::Preset("Lossless", kSmart, "mkv"), smartMp4 = FormatChoice::Preset("Lossless", kSmart, "mp4");
+    const struct { FormatChoice format; SegmentExport exportAs; std::vector<Segment> parts; } cases[] = {
+        {kH264, SegmentExport::OneFilePerSegment, three},
+        {smartMkv, SegmentExport::OneFilePerSegment, three},
+        {kH264, SegmentExport::Join, three},
+        {smartMkv, SegmentExport::Join, three},
+        {smartMp4, SegmentExport::Join, three},
+        // Cut out: the first second, the last two, two adjacent stretches.
+        {kH264, SegmentExport::Join, cutOut({{0, 1.0, {}}})},
+        {smartMkv, SegmentExport::Join, cutOut({{8.0, 10.0, {}}})},
+        {kH264, SegmentExport::Join, cutOut({{2.0, 3.0, {}}, {3.0, 5.52, {}}})},
+    };
+    const QStringList source = PictureSums(input);
+    ASSERT_EQ(source.size(), 250);
+    for (const auto& c : cases) {
+        const bool smart = c.format.label == kSmart, join = c.exportAs == SegmentExport::Join;
+        SCOPED_TRACE(QString("%1 %2 %3 parts").arg(c.format.label, c.format.extension).arg(c.parts.size()).toStdString());
+        for (const QString& f : FilesInWork())
+            if (f != "party.mp4")
+                QFile::remove(dir.filePath(f));
+        Fake().reset(), bar.clear();
+        const CutResult result = cut.Run(Request(c.parts, c.exportAs, c.format));
+        ASSERT_EQ(result.outcome, CutOutcome::Succeeded) << result.message.toStdString() << result.details.toStdString();
+        ASSERT_EQ(result.outputFiles.size(), join ? 1 : qsizetype(c.parts.size()));
+        EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()) && bar.last() <= 99) << "one bar over the whole export: " << [&] { std::string t; for (int b : bar) t += std::to_string(b) + " "; return t; }();
+        EXPECT_EQ(FilesInWork().size(), 1 + result.outputFiles.size()) << FilesInWork().join(' ').toStdString();
+        for (qsizetype i = 0; i < result.outputFiles.size(); ++i) {
+            const QString file = result.outputFiles[i];
+            const std::vector<Segment> parts = join ? c.parts : std::vector<Segment>{c.parts[size_t(i)]};
+            EXPECT_EQ(QFileInfo(file).fileName().toStdString(), (join ? (c.format.extension == "mkv" ? "party.mkv" : "party_Converted.mp4")
+                                                       : QString("party_Converted_Part%1.%2").arg(i + 1, 2, 10, QChar('0')).arg(c.format.extension)).toStdString());
+            EXPECT_EQ(Frames(file), FramesOf(parts));
+            QString errors;
+            EXPECT_TRUE(DecodesCleanly(file, &errors)) << errors.toStdString();
+            if (join) {
+                QStringList labels;
+                for (const Segment& s : parts)
+                    labels << s.label;
+                EXPECT_EQ(ProbeCsv(file, {"-show_entries", "chapter_tags=title"}).toStdString(), labels.join('\n').toStdString());
+            }
+            if (!smart)
+                continue;
+            // Every picture from the first key frame in a part to the last one in it is the input's own.
+            const QStringList got = PictureSums(file);
+            int at = 0;
+            for (const Segment& s : parts) {
+                const int first = int(std::lround(s.start / kFrame)), last = int(std::lround(s.end / kFrame));
+                for (int k = (first + 24) / 25 * 25; k < last / 25 * 25; ++k)
+                    ASSERT_EQ(got.value(at + k - first).toStdString(), source[k].toStdString()) << "picture " << k << " of the input";
+                at += last - first;
+            }
+            // The sound runs on at every join: each audio packet follows the last within one audio frame.
+            const QStringList times = ProbeCsv(file, {"-select_streams", "a:0", "-show_entries", "packet=pts_time,duration_time"}).split('\n');
+            for (qsizetype k = 1; k < times.size(); ++k) {
+                const double step = times[k].section(',', 0, 0).toDouble() - times[k - 1].section(',', 0, 0).toDouble();
+                ASSERT_NEAR(step, times[k - 1].section(',', 1).toDouble(), times[k - 1].section(',', 1).toDouble()) << "audio packet " << k;
+            }
+            const double sound = times.last().section(',', 0, 0).toDouble() + times.last().section(',', 1).toDouble() - times.first().section(',', 0, 0).toDouble();
+            EXPECT_NEAR(sound, FramesOf(parts) * kFrame, 0.0233 * double(parts.size() + 1)) << "within an audio frame at every join";
+        }
+    }
+    EXPECT_TRUE(Fake().messages.isEmpty());
+}
+
+}  // namespace
+}  // namespace clip
