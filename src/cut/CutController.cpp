@@ -47,6 +47,18 @@ bool CopiesAStream(const QStringList& options)
     return false;
 }
 
+// Puts which of `parts` failed in front of the message that says why.
+void NamePartThatFailed(const std::vector<Segment>& parts, std::size_t failed, CutResult& result)
+{
+    if (result.message.isEmpty() || parts.size() < 2)
+        return;
+    result.message.prepend(QStringLiteral("Segment %1 of %2 (%3 - %4) could not be made.\r\n")
+                               .arg(failed + 1)
+                               .arg(parts.size())
+                               .arg(MillisecondsToTime(MediaMilliseconds(parts[failed].start)),
+                                    MillisecondsToTime(MediaMilliseconds(parts[failed].end))));
+}
+
 double TotalLength(const std::vector<Segment>& parts)
 {
     double total = 0.0;
@@ -258,13 +270,7 @@ CutOutcome CutController::RunOnePerSegment(Flow& flow, QStringList& outputs, Cut
             return outcome;
         if (outcome != CutOutcome::Succeeded) {
             // Which part failed leads the message; what made it fail follows.
-            if (!result.message.isEmpty() && parts.size() > 1)
-                result.message = QStringLiteral("Segment %1 of %2 (%3 - %4) could not be made.\r\n")
-                                     .arg(i + 1)
-                                     .arg(parts.size())
-                                     .arg(MillisecondsToTime(MediaMilliseconds(parts[i].start)),
-                                          MillisecondsToTime(MediaMilliseconds(parts[i].end)))
-                    + result.message;
+            NamePartThatFailed(parts, i, result);
             return outcome;
         }
         done += parts[i].length();
@@ -461,13 +467,7 @@ CutOutcome CutController::RunSmartJoin(Flow& flow, const std::vector<Segment>& p
             return RunAsCurrent(reencode, result);
         }
         if (outcome != CutOutcome::Succeeded) {
-            if (!result.message.isEmpty() && parts.size() > 1)
-                result.message = QStringLiteral("Segment %1 of %2 (%3 - %4) could not be made.\r\n")
-                                     .arg(i + 1)
-                                     .arg(parts.size())
-                                     .arg(MillisecondsToTime(MediaMilliseconds(parts[i].start)),
-                                          MillisecondsToTime(MediaMilliseconds(parts[i].end)))
-                    + result.message;
+            NamePartThatFailed(parts, i, result);
             return outcome;
         }
         files << file;

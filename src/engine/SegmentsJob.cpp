@@ -18,6 +18,9 @@ namespace clip {
 
 namespace {
 
+// How far past a copied stretch's end a key frame to end it at is looked for.
+constexpr int kEndKeyFrameSearch = 30;
+
 // A time on a command line or in a listing: seconds with microseconds.
 QString Secs(double seconds) { return QString::number(seconds, 'f', 6); }
 
@@ -149,27 +152,39 @@ QString SegmentsJob::Prepare()
         }
         m_outputOptions = maps + options;
     } else if (m_route == Route::CopyInput) {
-        // Each stretch starts at the key frame at or before its start: the
-        // probe's seek lands there, and its first packet tells the time.
-        const std::optional<TimeOrigin> origin = ProbeTimeOrigin(m_inputFile);
-        const TimeOrigin o = origin.value_or(TimeOrigin());
+        // Each stretch is copied from the key frame at or before its start to
+        // the key frame at or after its end (left out): a copy cut anywhere
+        // else would hold pictures that refer to pictures it lacks, or that
+        // are shown after the next stretch has begun. The probe's seek lands
+        // on the first; the packets listed from the end tell the second.
+        const TimeOrigin o = ProbeTimeOrigin(m_inputFile).value_or(TimeOrigin());
+        const auto packets = [&](double from, const QString& count) {
+            return RunProbe({"-v", "error", "-select_streams", "v:0", "-show_entries", "packet=pts_time,dts_time,flags",
+                             "-read_intervals", Secs(from) + "%" + count, "-of", "csv=p=0", m_inputFile})
+                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        };
+        const auto keyFrame = [](const QString& line) { return line.section(QLatin1Char(','), 2).startsWith(QLatin1Char('K')); };
+        const auto time = [](const QString& line, int field) { return line.section(QLatin1Char(','), field, field).toDouble(); };
         QString listing = QStringLiteral("ffconcat version 1.0\n");
         for (const JoinSpan& span : m_spans) {
             const double from = o.FileTimeOfPosition(span.start), to = o.FileTimeOfPosition(span.end);
-            const QString first = RunProbe({"-v", "error", "-select_streams", "v:0", "-show_entries",
-                                            "packet=pts_time,flags", "-read_intervals", Secs(from) + "%+#1", "-of",
-                                            "csv=p=0", m_inputFile})
-                                      .section(QLatin1Char('\n'), 0, 0)
-                                      .trimmed();
+            const QStringList first = packets(from, QStringLiteral("+#1"));
+            const QStringList after = packets(to, QStringLiteral("+%1").arg(kEndKeyFrameSearch));
             if (m_probesStopped)
                 return {};
-            bool ok = false;
-            const double key = first.section(QLatin1Char(','), 0, 0).toDouble(&ok);
-            const double in = ok && first.section(QLatin1Char(','), 1).startsWith(QLatin1Char('K')) && key <= from + 1e-6
-                ? key
-                : from;
-            listing += ListedFile(m_inputFile) + QStringLiteral("inpoint %1\noutpoint %2\n").arg(Secs(in), Secs(to));
-            lengths.push_back(to - in);
+            const bool onKey = !first.isEmpty() && keyFrame(first.front()) && time(first.front(), 0) <= from + 1e-6;
+            const double in = onKey ? time(first.front(), 0) : from;
+            listing += ListedFile(m_inputFile) + QStringLiteral("inpoint %1\n").arg(Secs(in));
+            const auto end = std::find_if(after.begin(), after.end(), [&](const QString& line) {
+                return keyFrame(line) && time(line, 0) >= to - 1e-6;
+            });
+            // Without a key frame there, the stretch runs to the input's end.
+            if (end != after.end()) {
+                listing += QStringLiteral("outpoint %1\nduration %2\n")
+                               .arg(Secs(end->section(QLatin1Char(','), 1, 1) == QLatin1String("N/A") ? time(*end, 0) : time(*end, 1)),
+                                    Secs(time(*end, 0) - in));
+            }
+            lengths.push_back((end != after.end() ? time(*end, 0) : to) - in);
         }
         if (const QString error = WriteFile(QStringLiteral("spans.ffconcat"), listing, &m_listing); !error.isEmpty())
             return error;
