@@ -151,6 +151,15 @@ TEST_F(Exporting, EveryFormatWritesExactlyTheKeptFramesOnceEachOrJoinedWithChapt
         }
     }
     EXPECT_TRUE(Fake().messages.isEmpty());
+
+    // An input the encoder cannot seek in exactly (MPEG-TS) is read once, its parts trimmed out by time.
+    ClipRecipe ts;
+    std::tie(ts.container, ts.seconds, ts.baseName) = std::tuple("ts", 6.0, "segments-ts");
+    input = CopyClipTo(MakeClip(ts), dir.path(), "stream.ts");
+    const CutResult trimmed = cut.Run(Request({{0.52, 2.36, "a"}, {3.0, 4.6, "b"}}, SegmentExport::Join, kH264));
+    ASSERT_EQ(trimmed.outcome, CutOutcome::Succeeded) << trimmed.message.toStdString();
+    EXPECT_EQ(Frames(trimmed.outputFile), 46 + 40);
+    EXPECT_TRUE(DecodesCleanly(trimmed.outputFile));
 }
 
 // A stop at any point of an export, or a part that fails, leaves none of its files (neither parts made before
