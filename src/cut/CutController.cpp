@@ -430,6 +430,7 @@ CutOutcome CutController::RunSmartJoin(Flow& flow, const std::vector<Segment>& p
     const QPointer<CutController> self(this);
     QStringList files;
     std::vector<JoinSpan> spans;
+    int pictures = 0;
     double done = 0.0;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (flow.Stopped(m_stops))
@@ -472,6 +473,7 @@ CutOutcome CutController::RunSmartJoin(Flow& flow, const std::vector<Segment>& p
         }
         files << file;
         spans.push_back({0.0, job->PlannedSeconds(), parts[i].label});
+        pictures += job->Plan().frames;
         done += parts[i].length();
     }
     double planned = 0.0;
@@ -496,6 +498,7 @@ CutOutcome CutController::RunSmartJoin(Flow& flow, const std::vector<Segment>& p
         job->setSpans(spans);
         job->setFiles(from);
         job->setChapters(into == partialPath);
+        job->setExpectedPictures(pictures);
         return RunAsCurrent(job, result);
     };
     if (!viaStream)

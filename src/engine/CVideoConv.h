@@ -179,6 +179,7 @@ protected:
     TimeOrigin m_origin;                // of the input, read when the job starts
     std::unique_ptr<DOSOutputs> objDOS;
     QString m_pendingLine;  // the report's last line, not yet complete
+    QString m_lastReport;   // the encoder's whole report of the last run
     CutOutcome m_outcome = CutOutcome::NotRun;
     JobFailure m_failure;
     bool m_running = false;

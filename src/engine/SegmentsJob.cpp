@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -355,6 +356,20 @@ void SegmentsJob::StartConversion()
         raiseStatus(QStringLiteral("Error"));
     } else {
         CVideoConv::StartConversion();
+        // The join's own count of the picture's packets it wrote (its last status line).
+        static const QRegularExpression counted(QStringLiteral("frame=\\s*(\\d+)"));
+        int written = -1;
+        for (auto m = counted.globalMatch(m_lastReport); m.hasNext();)
+            written = m.next().captured(1).toInt();
+        if (m_outcome == CutOutcome::Succeeded && m_expectedPictures > 0 && written != m_expectedPictures) {
+            m_outcome = CutOutcome::Failed;
+            setFailure(ConversionError(QStringLiteral("The cut produced no usable video: the joined parts hold %1 "
+                                                      "pictures instead of the %2 selected")
+                                           .arg(written)
+                                           .arg(m_expectedPictures)),
+                       m_lastReport);
+            raiseStatus(QStringLiteral("Error"));
+        }
     }
     m_folder.reset();
 }

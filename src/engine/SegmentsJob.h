@@ -51,6 +51,9 @@ public:
     void setSpans(std::vector<JoinSpan> spans) { m_spans = std::move(spans); }
     // JoinFiles: the made files, one per stretch.
     void setFiles(const QStringList& files) { m_files = files; }
+    // JoinFiles: how many pictures the files hold together; the join must
+    // write exactly these (0: not checked).
+    void setExpectedPictures(int pictures) { m_expectedPictures = pictures; }
     // False: no chapters, whatever the container (a step on the way).
     void setChapters(bool chapters) { m_withChapters = chapters; }
 
@@ -83,6 +86,7 @@ private:
     QStringList m_outputOptions;
     bool m_video = true, m_audio = true;
     bool m_withChapters = true;
+    int m_expectedPictures = 0;
 };
 
 }  // namespace clip
