@@ -82,6 +82,9 @@ CutResult CutController::Refusal(const CutRequest& request)
 {
     if (request.input.isEmpty())
         return CutResult::Refused(QStringLiteral("No video file loaded"), MsgInformation);
+    // An export of segments writes its parts; the two marks do not count.
+    if (!request.parts.empty())
+        return {};
     // In milliseconds of the exact marks (64-bit: no pair of stored marks
     // can overflow the difference).
     const qint64 span = MediaMilliseconds(request.end) - MediaMilliseconds(request.start);

@@ -39,8 +39,9 @@ public:
     ~CutController() override;
 
     // Why a request cannot be started or stopped at all (no video, an empty
-    // or reversed selection), as the message that says so; empty when it
-    // can. The Start/Stop button checks this before either action.
+    // or reversed selection where no parts are given), as the message that
+    // says so; empty when it can. The Start/Stop button checks this before
+    // either action.
     static CutResult Refusal(const CutRequest& request);
 
     // Runs the cut to its end. The result carries what the user is to be

@@ -108,6 +108,7 @@ TEST_F(Exporting, EveryFormatWritesExactlyTheKeptFramesOnceEachOrJoinedWithChapt
             if (f != "party.mp4")
                 QFile::remove(dir.filePath(f));
         Fake().reset(), bar.clear();
+        EXPECT_TRUE(CutController::Refusal(Request(c.parts, c.exportAs, c.format)).message.isEmpty()) << "the marks do not count";
         const CutResult result = cut.Run(Request(c.parts, c.exportAs, c.format));
         ASSERT_EQ(result.outcome, CutOutcome::Succeeded) << result.message.toStdString() << result.details.toStdString();
         ASSERT_EQ(result.outputFiles.size(), join ? 1 : qsizetype(c.parts.size()));
