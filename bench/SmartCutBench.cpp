@@ -63,16 +63,22 @@ QString SweepClip()
     return path;
 }
 
+// The catalogue's presets loaded into `cat`, and its MP4 stream copy among them.
+const PresetEntry* CopyPreset(Catalogues& cat)
+{
+    QComboBox categories;
+    LoadPresets(cat, &categories);
+    return FindPreset(cat, QStringLiteral("Lossless"), QStringLiteral("Copy Streams (No Re-encoding)"),
+                      QStringLiteral("mp4"));
+}
+
 }  // namespace
 
 bool SmartCutLengthSweep(int reps)
 {
     const QString clip = SweepClip();
     Catalogues cat;
-    QComboBox categories;
-    LoadPresets(cat, &categories);
-    const PresetEntry* copy = FindPreset(cat, QStringLiteral("Lossless"),
-                                         QStringLiteral("Copy Streams (No Re-encoding)"), QStringLiteral("mp4"));
+    const PresetEntry* copy = CopyPreset(cat);
     QTemporaryDir out;
     if (clip.isEmpty() || !copy || !out.isValid())
         return false;
@@ -121,10 +127,7 @@ bool SegmentsJoinFigure(int reps)
 {
     const QString clip = SweepClip();
     Catalogues cat;
-    QComboBox categories;
-    LoadPresets(cat, &categories);
-    const PresetEntry* copy = FindPreset(cat, QStringLiteral("Lossless"),
-                                         QStringLiteral("Copy Streams (No Re-encoding)"), QStringLiteral("mp4"));
+    const PresetEntry* copy = CopyPreset(cat);
     QTemporaryDir out;
     if (clip.isEmpty() || !copy || !out.isValid())
         return false;

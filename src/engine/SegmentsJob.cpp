@@ -110,6 +110,163 @@ QString SegmentsJob::WriteFile(const QString& name, const QString& text, QString
     return {};
 }
 
+QString SegmentsJob::PrepareReencode(std::vector<double>* lengths)
+{
+    // Which kinds of stream there are to join (every stretch has the same).
+    const QString report = RunProbe({"-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", m_inputFile});
+    if (m_probesStopped)
+        return {};
+    QString videoFilter, audioFilter;
+    const QStringList options = WithoutLengthAndFilters(m_options, &videoFilter, &audioFilter);
+    m_video = report.contains(QLatin1String("video")) && !options.contains(QLatin1String("-vn"));
+    m_audio = report.contains(QLatin1String("audio")) && !options.contains(QLatin1String("-an"));
+    if (!m_video && !m_audio)
+        return QStringLiteral("it holds neither picture nor sound to write");
+    for (const JoinSpan& span : m_spans)
+        lengths->push_back(double(MediaMilliseconds(span.end - span.start)) / 1000.0);
+    // The graph's tail: the format's own filters after the join.
+    m_graph.clear();
+    QStringList maps;
+    if (m_video) {
+        if (!videoFilter.isEmpty())
+            m_graph += QStringLiteral(";[cv]%1[vo]").arg(videoFilter);
+        maps << "-map" << (videoFilter.isEmpty() ? "[cv]" : "[vo]");
+    }
+    if (m_audio) {
+        if (!audioFilter.isEmpty())
+            m_graph += QStringLiteral(";[ca]%1[ao]").arg(audioFilter);
+        maps << "-map" << (audioFilter.isEmpty() ? "[ca]" : "[ao]");
+    }
+    m_outputOptions = maps + options;
+    return {};
+}
+
+QString SegmentsJob::PrepareCopy(std::vector<double>* lengths)
+{
+    // Each stretch is copied from the key frame at or before its start to
+    // the key frame at or after its end (left out): a copy cut anywhere
+    // else would hold pictures that refer to pictures it lacks, or that
+    // are shown after the next stretch has begun. The probe's seek lands
+    // on the first; the packets listed from the end tell the second.
+    const TimeOrigin o = ProbeTimeOrigin(m_inputFile).value_or(TimeOrigin());
+    const auto packets = [&](double from, const QString& count) {
+        return RunProbe({"-v", "error", "-select_streams", "v:0", "-show_entries", "packet=pts_time,dts_time,flags",
+                         "-read_intervals", Secs(from) + "%" + count, "-of", "csv=p=0", m_inputFile})
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    };
+    const auto keyFrame = [](const QString& line) { return line.section(QLatin1Char(','), 2).startsWith(QLatin1Char('K')); };
+    const auto time = [](const QString& line, int field) { return line.section(QLatin1Char(','), field, field).toDouble(); };
+    QString listing = QStringLiteral("ffconcat version 1.0\n");
+    for (const JoinSpan& span : m_spans) {
+        const double from = o.FileTimeOfPosition(span.start), to = o.FileTimeOfPosition(span.end);
+        const QStringList first = packets(from, QStringLiteral("+#1"));
+        const QStringList after = packets(to, QStringLiteral("+%1").arg(kEndKeyFrameSearch));
+        if (m_probesStopped)
+            return {};
+        const bool onKey = !first.isEmpty() && keyFrame(first.front()) && time(first.front(), 0) <= from + 1e-6;
+        const double in = onKey ? time(first.front(), 0) : from;
+        listing += ListedFile(m_inputFile) + QStringLiteral("inpoint %1\n").arg(Secs(in));
+        const auto end = std::find_if(after.begin(), after.end(), [&](const QString& line) {
+            return keyFrame(line) && time(line, 0) >= to - 1e-6;
+        });
+        // Without a key frame there, the stretch runs to the input's end.
+        if (end != after.end()) {
+            listing += QStringLiteral("outpoint %1\nduration %2\n")
+                           .arg(Secs(end->section(QLatin1Char(','), 1, 1) == QLatin1String("N/A") ? time(*end, 0) : time(*end, 1)),
+                                Secs(time(*end, 0) - in));
+        }
+        lengths->push_back((end != after.end() ? time(*end, 0) : to) - in);
+    }
+    if (const QString error = WriteFile(QStringLiteral("spans.ffconcat"), listing, &m_listing); !error.isEmpty())
+        return error;
+    // A copy has no filters to run.
+    QString unusedVideo, unusedAudio;
+    m_outputOptions = WithoutLengthAndFilters(m_options, &unusedVideo, &unusedAudio);
+    return {};
+}
+
+QString SegmentsJob::PrepareJoin(const QString& extension, std::vector<double>* lengths)
+{
+    const bool oneFile = m_files.size() == 1;
+    // Each made file lasts its picture's length, measured from where its
+    // picture starts: the sound in front of a picture (less than an
+    // audio frame) plays before it, across the join, as it does in the
+    // file. The file's last audio frames that would start where the
+    // next file's sound has begun are left out (its out point), so no
+    // sound overlaps; never a picture's packet.
+    std::vector<double> starts, delays, lastPictures;
+    QString codec;
+    for (const QString& file : std::as_const(m_files)) {
+        const QJsonObject info = QJsonDocument::fromJson(
+            RunProbe({"-v", "error", "-show_entries",
+                      "stream=index,codec_type,codec_name,start_time:format=start_time,duration", "-of", "json", file})
+                .toUtf8()).object();
+        if (m_probesStopped)
+            return {};
+        const QJsonObject format = info.value(QLatin1String("format")).toObject();
+        const double start = format.value(QLatin1String("start_time")).toString().toDouble();
+        const double end = start + format.value(QLatin1String("duration")).toString().toDouble();
+        double delay = 0.0;
+        QStringList videoStreams;
+        for (const QJsonValue& value : info.value(QLatin1String("streams")).toArray()) {
+            const QJsonObject stream = value.toObject();
+            if (stream.value(QLatin1String("codec_type")).toString() != QLatin1String("video"))
+                continue;
+            if (codec.isEmpty())
+                codec = stream.value(QLatin1String("codec_name")).toString();
+            if (videoStreams.isEmpty())
+                delay = std::max(0.0, stream.value(QLatin1String("start_time")).toString().toDouble() - start);
+            videoStreams << QString::number(stream.value(QLatin1String("index")).toInt());
+        }
+        // The last picture packets' decode times, read from a second before the file's end.
+        double lastPicture = start;
+        if (oneFile)
+            videoStreams.clear();
+        const QString packets = videoStreams.isEmpty() ? QString() : RunProbe({"-v", "error", "-show_entries",
+            "packet=stream_index,dts_time,pts_time", "-read_intervals", Secs(std::max(start, end - 1.0)) + "%",
+            "-of", "csv=p=0", file});
+        if (m_probesStopped)
+            return {};
+        for (const QString& line : packets.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            if (!videoStreams.contains(line.section(QLatin1Char(','), 0, 0)))
+                continue;
+            const QString dts = line.section(QLatin1Char(','), 2, 2);
+            lastPicture = std::max(lastPicture, (dts == QLatin1String("N/A") ? line.section(QLatin1Char(','), 1, 1) : dts).toDouble());
+        }
+        starts.push_back(start);
+        delays.push_back(delay);
+        lastPictures.push_back(lastPicture);
+    }
+    QString listing = QStringLiteral("ffconcat version 1.0\n");
+    if (oneFile)
+        listing += ListedFile(m_files.front());  // already joined: copied as it is, the chapters added
+    for (std::size_t i = 0; i < m_spans.size(); ++i) {
+        const double picture = m_spans[i].end - m_spans[i].start;
+        if (!oneFile && i + 1 < m_spans.size()) {
+            const double next = picture + delays[i] - delays[i + 1];
+            listing += ListedFile(m_files[qsizetype(i)])
+                + QStringLiteral("duration %1\noutpoint %2\n")
+                      .arg(Secs(next), Secs(std::max(starts[i] + next, lastPictures[i] + 0.0005)));
+        } else if (!oneFile) {
+            listing += ListedFile(m_files[qsizetype(i)]);
+        }
+        lengths->push_back(picture);
+    }
+    if (const QString error = WriteFile(QStringLiteral("parts.ffconcat"), listing, &m_listing); !error.isEmpty())
+        return error;
+    QString unusedVideo, unusedAudio;
+    m_outputOptions = QStringList{"-map", "0"} + WithoutLengthAndFilters(m_options, &unusedVideo, &unusedAudio);
+    // The parts' parameter sets differ (re-encoded heads, copied bodies)
+    // and travel in the stream: MP4 and MOV say so by the sample entry.
+    if (QStringList{"mp4", "mov", "m4v"}.contains(extension.toLower())) {
+        if (codec == QLatin1String("h264"))
+            m_outputOptions << "-tag:v" << "avc3";
+        else if (codec == QLatin1String("hevc"))
+            m_outputOptions << "-tag:v" << "hev1";
+    }
+    return {};
+}
+
 QString SegmentsJob::Prepare()
 {
     m_listing.clear(), m_chapters.clear(), m_outputOptions.clear();
@@ -125,155 +282,15 @@ QString SegmentsJob::Prepare()
     for (const JoinSpan& span : m_spans)
         labels << span.label;
 
-    if (m_route == Route::Reencode) {
-        // Which kinds of stream there are to join (every stretch has the same).
-        const QString report = RunProbe({"-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", m_inputFile});
-        if (m_probesStopped)
-            return {};
-        QString videoFilter, audioFilter;
-        const QStringList options = WithoutLengthAndFilters(m_options, &videoFilter, &audioFilter);
-        m_video = report.contains(QLatin1String("video")) && !options.contains(QLatin1String("-vn"));
-        m_audio = report.contains(QLatin1String("audio")) && !options.contains(QLatin1String("-an"));
-        if (!m_video && !m_audio)
-            return QStringLiteral("it holds neither picture nor sound to write");
-        for (const JoinSpan& span : m_spans)
-            lengths.push_back(double(MediaMilliseconds(span.end - span.start)) / 1000.0);
-        // The graph's tail: the format's own filters after the join.
-        m_graph.clear();
-        QStringList maps;
-        if (m_video) {
-            if (!videoFilter.isEmpty())
-                m_graph += QStringLiteral(";[cv]%1[vo]").arg(videoFilter);
-            maps << "-map" << (videoFilter.isEmpty() ? "[cv]" : "[vo]");
-        }
-        if (m_audio) {
-            if (!audioFilter.isEmpty())
-                m_graph += QStringLiteral(";[ca]%1[ao]").arg(audioFilter);
-            maps << "-map" << (audioFilter.isEmpty() ? "[ca]" : "[ao]");
-        }
-        m_outputOptions = maps + options;
-    } else if (m_route == Route::CopyInput) {
-        // Each stretch is copied from the key frame at or before its start to
-        // the key frame at or after its end (left out): a copy cut anywhere
-        // else would hold pictures that refer to pictures it lacks, or that
-        // are shown after the next stretch has begun. The probe's seek lands
-        // on the first; the packets listed from the end tell the second.
-        const TimeOrigin o = ProbeTimeOrigin(m_inputFile).value_or(TimeOrigin());
-        const auto packets = [&](double from, const QString& count) {
-            return RunProbe({"-v", "error", "-select_streams", "v:0", "-show_entries", "packet=pts_time,dts_time,flags",
-                             "-read_intervals", Secs(from) + "%" + count, "-of", "csv=p=0", m_inputFile})
-                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        };
-        const auto keyFrame = [](const QString& line) { return line.section(QLatin1Char(','), 2).startsWith(QLatin1Char('K')); };
-        const auto time = [](const QString& line, int field) { return line.section(QLatin1Char(','), field, field).toDouble(); };
-        QString listing = QStringLiteral("ffconcat version 1.0\n");
-        for (const JoinSpan& span : m_spans) {
-            const double from = o.FileTimeOfPosition(span.start), to = o.FileTimeOfPosition(span.end);
-            const QStringList first = packets(from, QStringLiteral("+#1"));
-            const QStringList after = packets(to, QStringLiteral("+%1").arg(kEndKeyFrameSearch));
-            if (m_probesStopped)
-                return {};
-            const bool onKey = !first.isEmpty() && keyFrame(first.front()) && time(first.front(), 0) <= from + 1e-6;
-            const double in = onKey ? time(first.front(), 0) : from;
-            listing += ListedFile(m_inputFile) + QStringLiteral("inpoint %1\n").arg(Secs(in));
-            const auto end = std::find_if(after.begin(), after.end(), [&](const QString& line) {
-                return keyFrame(line) && time(line, 0) >= to - 1e-6;
-            });
-            // Without a key frame there, the stretch runs to the input's end.
-            if (end != after.end()) {
-                listing += QStringLiteral("outpoint %1\nduration %2\n")
-                               .arg(Secs(end->section(QLatin1Char(','), 1, 1) == QLatin1String("N/A") ? time(*end, 0) : time(*end, 1)),
-                                    Secs(time(*end, 0) - in));
-            }
-            lengths.push_back((end != after.end() ? time(*end, 0) : to) - in);
-        }
-        if (const QString error = WriteFile(QStringLiteral("spans.ffconcat"), listing, &m_listing); !error.isEmpty())
-            return error;
-        // A copy has no filters to run.
-        QString unusedVideo, unusedAudio;
-        m_outputOptions = WithoutLengthAndFilters(m_options, &unusedVideo, &unusedAudio);
-    } else {
-        // Each made file lasts its picture's length, measured from where its
-        // picture starts: the sound in front of a picture (less than an
-        // audio frame) plays before it, across the join, as it does in the
-        // file. The file's last audio frames that would start where the
-        // next file's sound has begun are left out (its out point), so no
-        // sound overlaps; never a picture's packet.
-        std::vector<double> starts, delays, lastPictures;
-        QString codec;
-        for (const QString& file : std::as_const(m_files)) {
-            const QJsonObject info = QJsonDocument::fromJson(
-                RunProbe({"-v", "error", "-show_entries",
-                          "stream=index,codec_type,codec_name,start_time:format=start_time,duration", "-of", "json", file})
-                    .toUtf8()).object();
-            if (m_probesStopped)
-                return {};
-            const QJsonObject format = info.value(QLatin1String("format")).toObject();
-            const double start = format.value(QLatin1String("start_time")).toString().toDouble();
-            const double end = start + format.value(QLatin1String("duration")).toString().toDouble();
-            double delay = 0.0;
-            QStringList videoStreams;
-            for (const QJsonValue& value : info.value(QLatin1String("streams")).toArray()) {
-                const QJsonObject stream = value.toObject();
-                if (stream.value(QLatin1String("codec_type")).toString() != QLatin1String("video"))
-                    continue;
-                if (codec.isEmpty())
-                    codec = stream.value(QLatin1String("codec_name")).toString();
-                if (videoStreams.isEmpty())
-                    delay = std::max(0.0, stream.value(QLatin1String("start_time")).toString().toDouble() - start);
-                videoStreams << QString::number(stream.value(QLatin1String("index")).toInt());
-            }
-            // The last picture packets' decode times, read from a second before the file's end.
-            double lastPicture = start;
-            if (oneFile)
-                videoStreams.clear();
-            const QString packets = videoStreams.isEmpty() ? QString() : RunProbe({"-v", "error", "-show_entries",
-                "packet=stream_index,dts_time,pts_time", "-read_intervals", Secs(std::max(start, end - 1.0)) + "%",
-                "-of", "csv=p=0", file});
-            if (m_probesStopped)
-                return {};
-            for (const QString& line : packets.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-                if (!videoStreams.contains(line.section(QLatin1Char(','), 0, 0)))
-                    continue;
-                const QString dts = line.section(QLatin1Char(','), 2, 2);
-                lastPicture = std::max(lastPicture, (dts == QLatin1String("N/A") ? line.section(QLatin1Char(','), 1, 1) : dts).toDouble());
-            }
-            starts.push_back(start);
-            delays.push_back(delay);
-            lastPictures.push_back(lastPicture);
-        }
-        QString listing = QStringLiteral("ffconcat version 1.0\n");
-        if (oneFile)
-            listing += ListedFile(m_files.front());  // already joined: copied as it is, the chapters added
-        for (std::size_t i = 0; i < m_spans.size(); ++i) {
-            const double picture = m_spans[i].end - m_spans[i].start;
-            if (!oneFile && i + 1 < m_spans.size()) {
-                const double next = picture + delays[i] - delays[i + 1];
-                listing += ListedFile(m_files[qsizetype(i)])
-                    + QStringLiteral("duration %1\noutpoint %2\n")
-                          .arg(Secs(next), Secs(std::max(starts[i] + next, lastPictures[i] + 0.0005)));
-            } else if (!oneFile) {
-                listing += ListedFile(m_files[qsizetype(i)]);
-            }
-            lengths.push_back(picture);
-        }
-        if (const QString error = WriteFile(QStringLiteral("parts.ffconcat"), listing, &m_listing); !error.isEmpty())
-            return error;
-        QString unusedVideo, unusedAudio;
-        m_outputOptions = QStringList{"-map", "0"} + WithoutLengthAndFilters(m_options, &unusedVideo, &unusedAudio);
-        // The parts' parameter sets differ (re-encoded heads, copied bodies)
-        // and travel in the stream: MP4 and MOV say so by the sample entry.
-        if (QStringList{"mp4", "mov", "m4v"}.contains(extension.toLower())) {
-            if (codec == QLatin1String("h264"))
-                m_outputOptions << "-tag:v" << "avc3";
-            else if (codec == QLatin1String("hevc"))
-                m_outputOptions << "-tag:v" << "hev1";
-        }
-    }
+    const QString error = m_route == Route::Reencode ? PrepareReencode(&lengths)
+        : m_route == Route::CopyInput                 ? PrepareCopy(&lengths)
+                                                      : PrepareJoin(extension, &lengths);
+    if (!error.isEmpty() || m_probesStopped)
+        return error;
     if (m_withChapters && KeepsChapters(extension)) {
-        if (const QString error = WriteFile(QStringLiteral("chapters.txt"), ChapterListing(lengths, labels), &m_chapters);
-            !error.isEmpty())
-            return error;
+        if (const QString failed = WriteFile(QStringLiteral("chapters.txt"), ChapterListing(lengths, labels), &m_chapters);
+            !failed.isEmpty())
+            return failed;
     }
     return {};
 }

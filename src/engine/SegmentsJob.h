@@ -75,6 +75,10 @@ protected:
 private:
     // Writes the listing and chapters the run reads; a failure's cause, or empty.
     QString Prepare();
+    // Each route's part of it, with the parts' lengths in the output (for the chapters).
+    QString PrepareReencode(std::vector<double>* lengths);
+    QString PrepareCopy(std::vector<double>* lengths);
+    QString PrepareJoin(const QString& extension, std::vector<double>* lengths);
     QString WriteFile(const QString& name, const QString& text, QString* path);
 
     Route m_route = Route::Reencode;
