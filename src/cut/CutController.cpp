@@ -434,6 +434,7 @@ CutOutcome CutController::RunSmartJoin(Flow& flow, const std::vector<Segment>& p
     QStringList files;
     std::vector<JoinSpan> spans;
     int pictures = 0;
+    QString codec;
     double done = 0.0;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (flow.Stopped(m_stops))
@@ -477,6 +478,7 @@ CutOutcome CutController::RunSmartJoin(Flow& flow, const std::vector<Segment>& p
         files << file;
         spans.push_back({0.0, job->PlannedSeconds(), parts[i].label});
         pictures += job->Plan().frames;
+        codec = job->VideoCodec();
         done += parts[i].length();
     }
     double planned = 0.0;
@@ -488,7 +490,10 @@ CutOutcome CutController::RunSmartJoin(Flow& flow, const std::vector<Segment>& p
     // joined into an MPEG transport stream first, whose rate is read from
     // its timestamps, and then copied into place (a second copy, of the
     // output alone; subtitles, which that stream cannot carry, are left out).
-    const bool viaStream = extension == QLatin1String("mkv");
+    // Not for H.265: on its way into a transport stream each key frame gets
+    // the first part's parameter sets put in front of it, which share their
+    // ids with the copied pictures' own and would replace them.
+    const bool viaStream = extension == QLatin1String("mkv") && codec != QLatin1String("hevc");
     const auto join = [&](const QStringList& from, const QString& into, const QStringList& joinOptions, double bar) {
         setBarRange(bar, 100.0 - bar);
         const auto job = std::make_shared<SegmentsJob>();
