@@ -10,10 +10,13 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 namespace clip {
 namespace {
@@ -49,15 +52,51 @@ QStringList PictureSums(const QString& path)
     return sums;
 }
 
+// The sound of `path` from its start, decoded: mono samples at 44.1 kHz, each where its timestamp puts it (as a
+// player places them: a gap filled, an overlap dropped).
+std::vector<qint16> Sound(const QString& path)
+{
+    QProcess decode;
+    decode.start(FfmpegPath(), {"-v", "error", "-i", path, "-map", "0:a:0", "-af", "aresample=async=1:min_hard_comp=0.001:first_pts=0",
+                                "-ac", "1", "-ar", "44100", "-f", "s16le", "-"});
+    decode.waitForFinished(60000);
+    const QByteArray bytes = decode.readAllStandardOutput();
+    std::vector<qint16> samples(size_t(bytes.size() / 2));
+    std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
+    return samples;
+}
+
+// How many samples later than in `want` (at `from`) the same 0.1 s of sound stands in `got` (at `at`): the best
+// match within 20 ms either way.
+int SoundLag(const std::vector<qint16>& got, qint64 at, const std::vector<qint16>& want, qint64 from)
+{
+    constexpr int kWindow = 4410, kSearch = 882;
+    int best = 0;
+    double bestScore = -1e300;
+    for (int lag = -kSearch; lag <= kSearch; ++lag) {
+        double score = 0;
+        for (int n = 0; n < kWindow; ++n) {
+            const qint64 g = at + lag + n, w = from + n;
+            if (g >= 0 && g < qint64(got.size()) && w < qint64(want.size()))
+                score += double(got[size_t(g)]) * double(want[size_t(w)]);
+        }
+        if (score > bestScore)
+            bestScore = score, best = lag;
+    }
+    return best;
+}
+
 class Exporting : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        ClipRecipe recipe;  // a key frame every second, B-frames, sound
-        recipe.seconds = 10, recipe.baseName = "segments";
-        recipe.extraOutputArgs = {"-g", "25", "-keyint_min", "25", "-sc_threshold", "0", "-bf", "2"};
-        input = CopyClipTo(MakeClip(recipe), dir.path(), "party.mp4");
+        // A key frame every second, B-frames, and noise for sound: where a stretch of it lies tells its time.
+        input = CopyClipTo(MakeFile("segments-noise", "mp4", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=10",
+                                                              "-f", "lavfi", "-i", "anoisesrc=d=10:c=pink:r=44100:a=0.5", "-c:v", "libx264",
+                                                              "-g", "25", "-keyint_min", "25", "-sc_threshold", "0", "-bf", "2",
+                                                              "-pix_fmt", "yuv420p", "-c:a", "aac", "-ac", "1"}),
+                           dir.path(), "party.mp4");
         QComboBox category, video, audio;
         LoadPresets(cat, &category), LoadCodecs(cat, &video, &audio);
         cat.Presets.resize(cat.PresetCount), ++cat.PresetCount;
@@ -149,6 +188,16 @@ TEST_F(Exporting, EveryFormatWritesExactlyTheKeptFramesOnceEachOrJoinedWithChapt
             for (qsizetype k = 1; k < times.size(); ++k) {
                 const double step = times[k].section(',', 0, 0).toDouble() - times[k - 1].section(',', 0, 0).toDouble();
                 ASSERT_NEAR(step, times[k - 1].section(',', 1).toDouble(), times[k - 1].section(',', 1).toDouble()) << "audio packet " << k;
+            }
+            // Each part's sound lies where its picture starts, as in the input (a tenth of a second in).
+            const std::vector<qint16> heard = Sound(file), original = Sound(input);
+            const double pictureStart = ProbeCsv(file, {"-select_streams", "v:0", "-show_entries", "stream=start_time"}).toDouble()
+                - ProbeCsv(file, {"-show_entries", "format=start_time"}).toDouble();
+            double in = pictureStart;
+            for (const Segment& s : parts) {
+                const int lag = SoundLag(heard, std::llround((in + 0.1) * 44100), original, std::llround((s.start + 0.1) * 44100));
+                EXPECT_LE(std::abs(lag), 88) << "(2 ms) the sound of the part from " << s.start << " s lies " << lag << " samples off";
+                in += s.length();
             }
             const double sound = times.last().section(',', 0, 0).toDouble() + times.last().section(',', 1).toDouble() - times.first().section(',', 0, 0).toDouble();
             EXPECT_NEAR(sound, FramesOf(parts) * kFrame, 0.0233 * double(parts.size() + 1)) << "within an audio frame at every join";
