@@ -13,10 +13,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QPointer>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <exception>

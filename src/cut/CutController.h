@@ -19,7 +19,9 @@ class PartialOutput;
 // its reservation, the choice of job (re-encode, stream copy, smart cut), the
 // re-encode a smart cut offers (asked through the host), the run into a
 // hidden working file, the outcome, the clean-up and the power-off the
-// request wished for. A window and a command line are two views of it: they
+// request wished for. A request with parts is an export of several segments
+// (one file each, or joined into one) with one bar, one outcome and one
+// clean-up for the whole export. A window and a command line are two views of it: they
 // build the request, show the progress and tell the user what the result
 // says.
 //
