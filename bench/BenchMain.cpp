@@ -19,11 +19,12 @@
 //
 //   12. a smart cut against the frame-exact re-encode and the stream copy;
 //   13. the resident set after 50 loads against that after 2 (MemoryBench.cpp);
-//   14. "clipwright cut" against the bare encoder, and its start (CommandLineBench.cpp).
+//   14. "clipwright cut" against the bare encoder, and its start (CommandLineBench.cpp);
+//   15. a joined smart cut of five segments against one stream copy of their length (SmartCutBench.cpp).
 //
 // Usage: clipwright-bench [--reps N] [--key-frames-only | --preview-only | --smart-cut-only |
 //                          --smart-cut-sweep-only | --memory-only | --plain-cut-only |
-//                          --command-line-only]
+//                          --command-line-only | --segments-only]
 // (scripts/bench.sh builds and runs it)
 #include "BenchSupport.h"
 #include "CommandLineBench.h"
@@ -209,6 +210,12 @@ int main(int argc, char** argv)
     // Figure 14 alone, on request.
     if (args.contains(QStringLiteral("--command-line-only"))) {
         const bool done = CommandLineFigure(clip, reps);
+        SetHost(nullptr);
+        return done ? 0 : 2;
+    }
+    // Figure 15 alone, on request.
+    if (args.contains(QStringLiteral("--segments-only"))) {
+        const bool done = SegmentsJoinFigure(qMin(reps, 3));
         SetHost(nullptr);
         return done ? 0 : 2;
     }
@@ -477,7 +484,7 @@ int main(int argc, char** argv)
     // ---- 7: the key-frame scan of the two-hour clip.
     if (ok && (twoHours.isEmpty() || !KeyFrameFigure(twoHours, reps, &keyFrameStall)))
         ok = Fail("the key-frame scan of the two-hour clip failed");
-    if (ok && !(SmartCutFigure(clip, qMin(reps, 3)) && SmartCutLengthSweep(qMin(reps, 3))))
+    if (ok && !(SmartCutFigure(clip, qMin(reps, 3)) && SmartCutLengthSweep(qMin(reps, 3)) && SegmentsJoinFigure(qMin(reps, 3))))
         ok = Fail("a cut of the smart-cut figure failed");
     if (ok && !CommandLineFigure(clip, reps))
         ok = Fail("a cut of the command-line figure failed");

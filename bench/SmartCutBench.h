@@ -17,4 +17,10 @@ bool SmartCutFigure(const QString& clip, int reps);
 // of `reps`, printed. False when a cut failed.
 bool SmartCutLengthSweep(int reps);
 
+// Figure 15: a joined smart cut of five segments of 60 s of the sweep's
+// 20-minute clip, run through the cut controller as the window runs it,
+// against one stream copy of the same total length (300 s), medians of
+// `reps`, printed. False when a cut failed.
+bool SegmentsJoinFigure(int reps);
+
 }  // namespace clip::bench

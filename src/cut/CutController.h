@@ -19,7 +19,9 @@ class PartialOutput;
 // its reservation, the choice of job (re-encode, stream copy, smart cut), the
 // re-encode a smart cut offers (asked through the host), the run into a
 // hidden working file, the outcome, the clean-up and the power-off the
-// request wished for. A window and a command line are two views of it: they
+// request wished for. A request with parts is an export of several segments
+// (one file each, or joined into one) with one bar, one outcome and one
+// clean-up for the whole export. A window and a command line are two views of it: they
 // build the request, show the progress and tell the user what the result
 // says.
 //
@@ -39,8 +41,9 @@ public:
     ~CutController() override;
 
     // Why a request cannot be started or stopped at all (no video, an empty
-    // or reversed selection), as the message that says so; empty when it
-    // can. The Start/Stop button checks this before either action.
+    // or reversed selection where no parts are given), as the message that
+    // says so; empty when it can. The Start/Stop button checks this before
+    // either action.
     static CutResult Refusal(const CutRequest& request);
 
     // Runs the cut to its end. The result carries what the user is to be
@@ -83,10 +86,31 @@ signals:
 
 private:
     struct Flow;
-    // A free name, reserved; empty with the message in `result` otherwise.
-    QString GetOutputFileName(const CutRequest& request, bool* reserved, CutResult& result);
-    CutOutcome RunIntoPartialFile(Flow& flow, const QString& outFile, CutResult& result);
-    CutOutcome ConvertVideo(Flow& flow, const QString& partialPath, const QString& outFile, CutResult& result);
+    // A free name, reserved (for the numbered part `part` of an export of
+    // one file per segment where `part` > 0); empty with the message in
+    // `result` otherwise. Reserved names are noted in the flow.
+    QString GetOutputFileName(Flow& flow, int part, CutResult& result);
+    // Writes `parts` (joined when `join`, else the one part) under a hidden
+    // name beside `outFile`; the working file is handed to `kept` on a
+    // success, for its owner to commit.
+    CutOutcome RunIntoPartialFile(Flow& flow, const std::vector<Segment>& parts, bool join, const QString& outFile,
+                                  std::vector<std::unique_ptr<PartialOutput>>& kept, CutResult& result);
+    // One file per segment: every part is made before any gets its name, so
+    // a stop or a failure at any point leaves none of them.
+    CutOutcome RunOnePerSegment(Flow& flow, QStringList& outputs, CutResult& result);
+    CutOutcome ConvertVideo(Flow& flow, const std::vector<Segment>& parts, bool join, const QString& partialPath,
+                            const QString& outFile, CutResult& result);
+    // The joined smart cut: each part smart-cut on its own, then the parts
+    // joined as they are.
+    CutOutcome RunSmartJoin(Flow& flow, const std::vector<Segment>& parts, const QStringList& options,
+                            const QString& partialPath, const QString& outFile, CutResult& result);
+    // The options of the frame-exact re-encode a smart cut offers, once the
+    // user has taken it (asked once per flow); empty with `outcome` set when
+    // not.
+    QString TakenFallback(Flow& flow, const QString& offer, const QString& extension, CutResult& result,
+                          CutOutcome* outcome);
+    // The bar's stretch the next job moves over, in percent.
+    void setBarRange(double from, double span) { m_barFrom = from, m_barSpan = span; }
     // Runs `job` as the current one and takes its outcome and failure.
     CutOutcome RunAsCurrent(const std::shared_ptr<CVideoConv>& job, CutResult& result);
     void onJobProgress(CVideoConv* job, qint16 percent);
@@ -103,6 +127,9 @@ private:
     std::vector<PartialOutput*> m_runningPartials;  // their working files, owned by the flows
     std::function<bool(const QString&)> m_nameTaken;
     bool m_powerOffAllowed = true;
+    double m_barFrom = 0.0, m_barSpan = 100.0;
+    int m_barFloor = 0;          // the bar's last value in an export
+    bool m_barMonotone = false;  // an export of several parts is running
 };
 
 }  // namespace clip

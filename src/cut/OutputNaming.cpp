@@ -132,6 +132,26 @@ QString FirstFreeOutputName(const QString& folder, const QString& baseName, cons
     return {};
 }
 
+QString FirstFreePartName(const QString& folder, const QString& baseName, const QString& extension, int part,
+                          const std::function<bool(const QString&)>& taken)
+{
+    QString dir = QDir::toNativeSeparators(folder);
+    if (!dir.endsWith(QDir::separator()))
+        dir += QDir::separator();
+    const qsizetype limit = FileNameLimit(folder);
+    const QString stem = (baseName.endsWith(kConverted) ? QString() : kConverted)
+        + QStringLiteral("_Part%1").arg(part, 2, 10, QLatin1Char('0'));
+    const QString ext = QLatin1Char('.') + extension;
+    const auto name = [&](const QString& tail) { return dir + FitBase(baseName, tail, limit) + tail; };
+    if (const QString path = name(stem + ext); !taken(path))
+        return path;
+    for (int n = 0; n <= kLastOutputNumber; ++n) {
+        if (const QString path = name(stem + QLatin1Char('_') + QString::number(n) + ext); !taken(path))
+            return path;
+    }
+    return {};
+}
+
 bool IsOutputFolderDriveAccepted(const QString& folder)
 {
 #ifdef Q_OS_WIN

@@ -48,4 +48,12 @@ QString FirstFreeOutputName(const QString& folder, const QString& baseName, cons
                             const std::function<bool(const QString&)>& taken,
                             const std::function<void()>& beforeNumbered = {});
 
+// The first free path for the part numbered `part` of an export of one file
+// per segment: "<base>_Converted_Part01.<ext>" (no second "_Converted" where
+// the base ends in it), then "<base>_Converted_Part01_0.<ext>" up to
+// "_10000", shortened to fit as FirstFreeOutputName's. Empty when every name
+// is taken.
+QString FirstFreePartName(const QString& folder, const QString& baseName, const QString& extension, int part,
+                          const std::function<bool(const QString&)>& taken);
+
 }  // namespace clip

@@ -298,6 +298,7 @@ void CVideoConv::StartConversion()
     m_stopRequested = false;
     m_probesStopped = false;
     m_pendingLine.clear();
+    m_lastReport.clear();
     m_running = true;
     try {
         if (const QString missing = MissingEncoderMessage(); !missing.isEmpty()) {
@@ -329,6 +330,7 @@ void CVideoConv::StartConversion()
         const QString result = dos->ExecuteCommand();
         if (!self)
             return;  // the job was deleted by a handler while the encoder ran
+        m_lastReport = result;
         if (dos->WasStopped()) {
             // The runner has raised "Cancelled"; the owner shows the stop.
             m_running = false;

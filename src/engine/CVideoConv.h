@@ -126,7 +126,9 @@ protected:
     void setProgressRange(double from, double span);
     void setFailure(const QString& message, const QString& details);
     // The encoder's arguments: the start, the input, the options, the output.
-    QStringList BuildArguments() const;
+    // A job that reads its input otherwise (several stretches, a listing)
+    // builds its own.
+    virtual QStringList BuildArguments() const;
     void objDOS_ReceiveOutputs(QString& CommandOutputs);
     void handleReportLine(const QString& line);
     // The lines of an encoder report that say why it failed: its last error
@@ -177,6 +179,7 @@ protected:
     TimeOrigin m_origin;                // of the input, read when the job starts
     std::unique_ptr<DOSOutputs> objDOS;
     QString m_pendingLine;  // the report's last line, not yet complete
+    QString m_lastReport;   // the encoder's whole report of the last run
     CutOutcome m_outcome = CutOutcome::NotRun;
     JobFailure m_failure;
     bool m_running = false;

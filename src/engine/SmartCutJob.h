@@ -58,6 +58,10 @@ public:
 
     // The last run's plan (frames of each part), for the tests and the bench.
     const SmartCutPlan& Plan() const { return m_plan; }
+    // The video codec of the last run's input, as the probe names it ("h264", "hevc", ...).
+    const QString& VideoCodec() const { return m_video.codec; }
+    // How long the last run's picture lasts (its frames' span), in seconds.
+    double PlannedSeconds() const { return double((m_plan.endPts - m_plan.firstPts) * m_tbNum) / double(m_tbDen); }
 
 private:
     struct Step;

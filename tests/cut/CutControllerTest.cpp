@@ -64,7 +64,7 @@ protected:
     // `start` .. `end` of the input in `format`, beside the input, power-off wished.
     CutRequest Request(double start = 2, double end = 7, const FormatChoice& format = kH264) const
     {
-        return {m_input, start, end, format, {}, true};
+        return {m_input, start, end, format, {}, true, {}, SegmentExport::Join};
     }
     QStringList FilesInWork() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
     // Runs `request` (a slow job) and `act` once its encoder is under way.
