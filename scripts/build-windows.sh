@@ -195,7 +195,8 @@ build_x264() {
 # engine can, so every demuxer, parser and bitstream filter stays; decoders
 # are the common video, sound and subtitle formats; encoders are those of the
 # output catalogue (resources/codecs.xml, presets.xml) that need nothing from
-# outside, plus libx264; filters are those the presets name and those the
+# outside, plus libx264, and the null output's wrapped_avframe (the smart cut's
+# check decodes its output into it); filters are those the presets name and those the
 # encoder puts in by itself (scaling, resampling, rotation, trimming).
 FFMPEG_DECODERS="h264,hevc,mpeg4,mpeg1video,mpeg2video,mpegvideo,msmpeg4v1,msmpeg4v2,msmpeg4v3,wmv1,wmv2,wmv3,vc1,\
 h263,h263p,h263i,flv,vp6,vp6f,vp6a,vp8,vp9,mjpeg,theora,prores,ffv1,rawvideo,png,gif,dvvideo,huffyuv,qtrle,\
@@ -204,7 +205,7 @@ vorbis,opus,alac,wmav1,wmav2,wmapro,wmalossless,pcm_*,adpcm_*,dca,truehd,mlp,amr
 ass,ssa,subrip,srt,mov_text,webvtt,dvdsub,dvbsub,pgssub,text"
 FFMPEG_ENCODERS="libx264,mpeg4,msmpeg4v2,msmpeg4,wmv1,wmv2,mpeg1video,mpeg2video,flv,h263,h263p,rv10,rv20,\
 mjpeg,prores_ks,qtrle,huffyuv,ffv1,rawvideo,gif,aac,mp2,ac3,eac3,wmav1,wmav2,pcm_s16le,pcm_s24le,pcm_u8,\
-pcm_mulaw,alac,adpcm_ms,adpcm_ima_wav,adpcm_swf,real_144,flac,vorbis,opus,mov_text,ass,ssa,srt,subrip,webvtt"
+pcm_mulaw,alac,adpcm_ms,adpcm_ima_wav,adpcm_swf,real_144,flac,vorbis,opus,mov_text,ass,ssa,srt,subrip,webvtt,wrapped_avframe"
 FFMPEG_FILTERS="buffer,buffersink,abuffer,abuffersink,format,aformat,null,anull,copy,acopy,scale,aresample,\
 fps,pad,crop,split,asplit,palettegen,paletteuse,trim,atrim,setpts,asetpts,transpose,hflip,vflip,rotate,\
 setsar,setdar,concat,apad,yadif,bwdif"

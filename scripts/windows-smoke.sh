@@ -12,7 +12,10 @@
 #      registry;
 #   3. runs it with the self-check hook: it loads the clip, cuts its first
 #      second through the window's own buttons with the packaged encoder, and
-#      the cut must decode and last about a second.
+#      the cut must decode and last about a second;
+#   4. runs "cut" on a segment list: two segments smart-cut and joined, which
+#      needs every step of the smart cut (its check too) from the packaged
+#      encoder; the joined file must hold exactly the listed frames.
 # The screenshot and the logs are kept in $CLIP_SMOKE_OUT (default
 # build-windows/smoke).
 set -euo pipefail
@@ -119,6 +122,16 @@ errors=$(ffmpeg -v error -i "$cut" -f null - 2>&1)
 length=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$cut")
 awk -v d="$length" 'BEGIN { exit !(d > 0.5 && d < 1.5) }' || fail "the cut lasts $length s"
 echo "cut: $(basename "$cut"), $length s"
+
+step "4. a joined smart cut of a segment list from the command line"
+printf 'start,end,label\n0.5,1.2,One\n2,2.8,"Two, last"\n' >"$TMP/my clips/list.csv"
+json=$(cd "$TMP/my clips" && timeout 300 wine "$APP" cut --smart --join --segments list.csv --json party.mp4 2>"$OUT/segments.log" | tr -d '\r') || true
+echo "$json" | tee -a "$OUT/segments.log"
+grep -q '"outcome":"succeeded"' <<<"$json" || fail "the joined smart cut failed (see $OUT/segments.log)"
+joined="$TMP/my clips/party_Converted.mp4"
+frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$joined")
+[ "$frames" = 15 ] || fail "the joined file holds $frames frames, not 7 + 8"
+echo "joined: $(basename "$joined"), $frames frames"
 
 echo
 echo "windows smoke test: all checks passed"

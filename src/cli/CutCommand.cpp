@@ -17,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
 #include <cstdio>
 #include <unistd.h>
 
@@ -272,7 +273,7 @@ int RunCutCommand(const QStringList& arguments)
                                {QStringLiteral("output"), report.outputs.isEmpty() ? QJsonValue() : QJsonValue(report.outputs.first())},
                                {QStringLiteral("outputs"), QJsonArray::fromStringList(report.outputs)},
                                {QStringLiteral("outcome"), report.outcome},
-                               {QStringLiteral("selection_seconds"), report.selectionSeconds},
+                               {QStringLiteral("selection_seconds"), std::round(report.selectionSeconds * 1000.0) / 1000.0},
                                {QStringLiteral("wall_seconds"), double(wall.elapsed()) / 1000.0}};
             if (!report.message.isEmpty())
                 object.insert(QStringLiteral("message"), report.message);
