@@ -21,7 +21,14 @@ namespace clip {
 
 namespace {
 
-QString TimeText(double seconds) { return MillisecondsToTime(MediaMilliseconds(seconds)); }
+// Always with milliseconds, so the column's times line up.
+QString TableTime(qint64 milliseconds)
+{
+    const QString text = MillisecondsToTime(milliseconds);
+    return text.contains(QLatin1Char('.')) ? text : text + QStringLiteral(".000");
+}
+
+QString TimeText(double seconds) { return TableTime(MediaMilliseconds(seconds)); }
 
 const QStringList kListFilter{QStringLiteral("Segment Lists (*.csv)|*.csv"), QStringLiteral("All Files(*.*)|*.*")};
 
@@ -70,7 +77,7 @@ public:
         switch (index.column()) {
         case StartColumn: return TimeText(s.start);
         case EndColumn: return TimeText(s.end);
-        case LengthColumn: return MillisecondsToTime(MediaMilliseconds(s.end) - MediaMilliseconds(s.start));
+        case LengthColumn: return TableTime(MediaMilliseconds(s.end) - MediaMilliseconds(s.start));
         default: return s.label;
         }
     }

@@ -66,7 +66,7 @@ TEST_F(Segments, AddRefuseTakeBackUpdateAndRemoveThroughTheControls)
     auto* table = Ctl<QTableView>(w, "tblSegments");
     QAbstractItemModel* model = table->model();
     EXPECT_EQ(QStringList({model->index(1, 0).data().toString(), model->index(1, 1).data().toString(), model->index(1, 2).data().toString()}),
-              QStringList({"00:00:03", "00:00:04", "00:00:01"}));
+              QStringList({"00:00:03.000", "00:00:04.000", "00:00:01.000"}));
     model->setData(model->index(1, 3), "Outro");
     table->setFocus(), table->selectRow(1), QTest::keyClick(table, Qt::Key_Return);  // as a double click does
     EXPECT_TRUE(Engine().CurrentPosition() == 3.0 && w->SelectionStartSeconds() == 3.0 && w->SelectionEndSeconds() == 4.0);
