@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
@@ -35,6 +36,10 @@
 namespace clip {
 
 namespace {
+
+// The steps' times, for measuring where a cut's time goes:
+// QT_LOGGING_RULES="clipwright.smartcut.steps.debug=true".
+Q_LOGGING_CATEGORY(lcSteps, "clipwright.smartcut.steps", QtWarningMsg)
 
 // A time on a command line: seconds with microseconds, never negative.
 QString Secs(double seconds)
@@ -154,6 +159,8 @@ public:
     }
     bool Started() const { return m_started; }
     QString Output() const { return QString::fromUtf8(m_output); }
+    // What it has written so far.
+    const QByteArray& OutputSoFar() const { return m_output; }
     // The output of a run that succeeded; empty otherwise.
     QString Answer() const { return Succeeded() ? Output() : QString(); }
     void Kill()
@@ -171,9 +178,11 @@ private:
 };
 
 // Waits for every run of `runs` (null ones are passed over) in short slices
-// with the window's events between them. False, with every run ended, when
-// `stop` says so or, given `limitMs`, when that time has passed.
-bool WaitForAll(const std::vector<BesideRun*>& runs, const std::function<bool()>& stop, int limitMs = -1)
+// with the window's events between them, and `meanwhile` after each slice.
+// False, with every run ended, when `stop` says so or, given `limitMs`, when
+// that time has passed.
+bool WaitForAll(const std::vector<BesideRun*>& runs, const std::function<bool()>& stop, int limitMs = -1,
+                const std::function<void()>& meanwhile = {})
 {
     QElapsedTimer clock;
     clock.start();
@@ -187,6 +196,8 @@ bool WaitForAll(const std::vector<BesideRun*>& runs, const std::function<bool()>
         }
         if (!waiting)
             break;
+        if (meanwhile)
+            meanwhile();
         Host().processEvents();
         if (stop() || (limitMs >= 0 && clock.elapsed() > limitMs)) {
             for (BesideRun* run : runs) {
@@ -307,6 +318,11 @@ SmartCutJob::StepResult SmartCutJob::RunStep(const Step& step, QString* report)
     return StepResult::Failed;
 }
 
+void SmartCutJob::StepDone(const char* step)
+{
+    qCDebug(lcSteps, "%s: %.3f s", step, double(m_stepClock.nsecsElapsed()) / 1e9);
+}
+
 void SmartCutJob::Fail(const QString& message, const QString& details)
 {
     m_running = false;
@@ -327,6 +343,7 @@ void SmartCutJob::StartConversion()
     m_pendingLine.clear();
     setProgressRange(0, 100);
     m_running = true;
+    m_stepClock.start();
     runner()->setShowsFailures(false);  // this job's box says it
     if (const QString missing = MissingEncoderMessage(); !missing.isEmpty()) {
         m_running = false;
@@ -409,6 +426,7 @@ void SmartCutJob::StartConversion()
             continue;
         if (i + 1 == steps.size()) {
             // Before the join: the parts beside are done.
+            StepDone("encode");
             if (!WaitForAll(besideRuns, [&] { return !self || m_stopRequested; })) {
                 if (!self)
                     return;
@@ -432,6 +450,7 @@ void SmartCutJob::StartConversion()
             // the length.
             for (const QFileInfo& part : QDir(folder.path()).entryInfoList({QStringLiteral("*.ts")}, QDir::Files))
                 PadShortTransportStream(part.absoluteFilePath());
+            StepDone("beside");
             // An H.265 copy after a re-encoded head starts a new coded sequence,
             // so that its own parameter sets, sent in front of it, replace the
             // head's of the same ids where a decoder may take new ones.
@@ -461,9 +480,11 @@ void SmartCutJob::StartConversion()
         if (i + 1 == steps.size())
             m_joinedPictures = LastCount(report);
     }
+    StepDone("join");
     const QString problem = CheckOutput(&stopped);
     if (!self)
         return;
+    StepDone("check");
     if (stopped) {
         m_running = false;
         m_outcome = CutOutcome::Stopped;
@@ -483,28 +504,65 @@ QString SmartCutJob::Analyse(bool* stopped)
 {
     const QPointer<SmartCutJob> self(this);
     const QString probe = ProbePath();
+    const auto stop = [&] { return !self || m_probesStopped || m_stopRequested; };
+    const auto asked = [](std::optional<BesideRun>& run) { return run ? &*run : nullptr; };
     QString report;
-    // A look at the header or at one packet, waited for without the
-    // runner's yields after every chunk, which would cost more than the
-    // probe itself; a Stop ends it too.
-    const auto look = [&](const QStringList& args) {
-        report = RunProbe(args);
-        *stopped = *stopped || m_probesStopped;
-        return !report.isEmpty();
+    // Where the input's times start: most often the window's load has just
+    // read it (the same file, unchanged since). With it, the questions about
+    // the selection's packets need nothing of the full stream look, so all
+    // of them run at once, each process beside the others.
+    m_origin = ProbeTimeOrigin(m_inputFile).value_or(TimeOrigin());
+    if (stop()) {
+        *stopped = true;
+        return {};
+    }
+    const double start = SelectionStartSeconds();
+    const double end = EndSeconds();
+    // The picture is the first video stream that is no attached picture
+    // ("V"), the sound's start is that of the first audio stream.
+    std::optional<BesideRun> streams, interlace, takes, takesMatroska, listing, sound;
+    streams.emplace(probe, QStringList{"-v", "error", "-show_entries",
+                                       "format=format_name,start_time:stream=index,codec_type,start_time,codec_name,profile,level,"
+                                       "pix_fmt,color_range,color_space,color_transfer,color_primaries,field_order,time_base,"
+                                       "has_b_frames,codec_tag_string,extradata:stream_disposition=attached_pic:"
+                                       "stream_side_data=rotation",
+                                       "-show_data", "-of", "json", m_inputFile});
+    // Interlaced pictures need not say so in the stream's header: the first
+    // pictures at the start tell, and a re-encoded part would otherwise come
+    // out progressive in front of interlaced copied ones.
+    interlace.emplace(probe, QStringList{"-v", "error", "-select_streams", "V:0", "-read_intervals",
+                                         Secs(start) + QStringLiteral("%+#8"), "-show_frames", "-show_entries",
+                                         "frame=interlaced_frame,top_field_first", "-of", "csv=p=0", m_inputFile});
+    // The video's packets around the selection, from a key frame at or before
+    // its start: listed from ever further back until one is found, so that
+    // a long GOP costs a longer listing, not the whole file's.
+    const auto listingArguments = [&](double margin, bool* whole) {
+        *whole = margin < 0 || start - margin <= m_origin.ContainerStart();
+        return QStringList{"-v", "error", "-select_streams", "V:0", "-show_entries", "packet=pts,dts,flags", "-of",
+                           "csv=p=0", "-read_intervals",
+                           (*whole ? QString() : Secs(start - margin)) + QLatin1Char('%') + Secs(end + 2.0),
+                           m_inputFile};
     };
-    // The streams.
-    if (!look({"-v", "error", "-show_entries",
-              "format=format_name,start_time:stream=index,codec_type,start_time,codec_name,profile,level,pix_fmt,color_range,"
-              "color_space,color_transfer,color_primaries,field_order,time_base,has_b_frames,codec_tag_string,extradata:"
-              "stream_disposition=attached_pic:stream_side_data=rotation",
-              "-show_data", "-of", "json", m_inputFile}))
-        return *stopped || m_outcome == CutOutcome::Failed ? QString() : QStringLiteral("the probe could not read it");
+    const double margins[] = {3.0, 30.0, 300.0, 3000.0, -1.0};
+    bool whole = false;
+    listing.emplace(probe, listingArguments(margins[0], &whole));
+    sound.emplace(probe, QStringList{"-v", "error", "-select_streams", "a:0", "-show_entries", "packet=pts", "-of",
+                                     "csv=p=0", "-read_intervals",
+                                     Secs(start - 3.0) + QLatin1Char('%') + Secs(start + 1.0), m_inputFile});
+    // The streams' answer first, while the others go on.
+    if (!WaitForAll({asked(streams)}, stop, kProbeWaitMs)) {
+        *stopped = self && stop();
+        return *stopped || !self ? QString() : QStringLiteral("the probe could not read it");
+    }
+    report = streams->Answer();
+    if (report.isEmpty())
+        return QStringLiteral("the probe could not read it");
+    StepDone("stream look");
     const QJsonObject info = ParseJson(report);
     const QJsonObject format = info.value(QLatin1String("format")).toObject();
     const QStringList formats = format.value(QLatin1String("format_name")).toString().split(QLatin1Char(','));
     if (formats.contains(QLatin1String("mpegts")) || formats.contains(QLatin1String("mpeg")))
         return QStringLiteral("its container, an MPEG transport or program stream, has no index to find frames by");
-    m_origin = TimeOrigin::FromProbeJson(info).value_or(TimeOrigin());
     int videoIndex = -1, audioIndex = -1;
     QString audioTimeBase;
     m_audioStreams.clear();
@@ -556,25 +614,11 @@ QString SmartCutJob::Analyse(bool* stopped)
         return QStringLiteral("it has no video stream");
     if (m_tbNum <= 0 || m_tbDen <= 0)
         return QStringLiteral("its video stream has no time base");
-    // What is left to ask is asked at once, each run beside the others: the
-    // first pictures' interlace flags, whether the output's containers take
-    // the sound and subtitles as they are, the video's packets around the
-    // selection and the sound's around its start. Their answers are taken in
-    // that order.
-    const double start = SelectionStartSeconds();
-    const double end = EndSeconds();
+    // What is left to ask is asked beside the questions already running:
+    // whether the output's containers take the sound and subtitles as they
+    // are. The answers are taken in order: the interlace flags, the
+    // containers, the video's packets, the sound's.
     const QString encoder = EncoderPath();
-    // Interlaced pictures need not say so in the stream's header: the first
-    // pictures at the start tell, and a re-encoded part would otherwise come
-    // out progressive in front of interlaced copied ones.
-    const QString order = m_video.fieldOrder;
-    std::optional<BesideRun> interlace, takes, takesMatroska, listing, sound;
-    if (order.isEmpty() || order == QLatin1String("progressive") || order == QLatin1String("unknown")) {
-        interlace.emplace(probe, QStringList{"-v", "error", "-select_streams", QString::number(videoIndex),
-                                             "-read_intervals", Secs(start) + QStringLiteral("%+#8"), "-show_frames",
-                                             "-show_entries", "frame=interlaced_frame,top_field_first", "-of",
-                                             "csv=p=0", m_inputFile});
-    }
     // The sound and subtitles are copied as they are: the output's muxer is
     // asked on the output's own name, and the Matroska muxer of the part
     // they travel through where the output is no Matroska file.
@@ -594,30 +638,40 @@ QString SmartCutJob::Analyse(bool* stopped)
         if (mp4Family)
             takesMatroska.emplace(encoder, TakesArguments(kept, true, QStringLiteral("pipe:1")));
     }
-    // The video's packets around the selection, from a key frame at or before
-    // its start: listed from ever further back until one is found, so that
-    // a long GOP costs a longer listing, not the whole file's.
-    const auto listingArguments = [&](double margin, bool* whole) {
-        *whole = margin < 0 || start - margin <= m_origin.ContainerStart();
-        return QStringList{"-v", "error", "-select_streams", QString::number(videoIndex), "-show_entries",
-                           "packet=pts,dts,flags", "-of", "csv=p=0", "-read_intervals",
-                           (*whole ? QString() : Secs(start - margin)) + QLatin1Char('%') + Secs(end + 2.0),
-                           m_inputFile};
+    const auto ticks = [&](double seconds) {
+        return qint64(std::ceil((seconds - kTolerance) * double(m_tbDen) / double(m_tbNum)));
     };
-    const double margins[] = {3.0, 30.0, 300.0, 3000.0, -1.0};
-    bool whole = false;
-    listing.emplace(probe, listingArguments(margins[0], &whole));
-    if (audioIndex >= 0) {
-        sound.emplace(probe, QStringList{"-v", "error", "-select_streams", QString::number(audioIndex),
-                                         "-show_entries", "packet=pts", "-of", "csv=p=0", "-read_intervals",
-                                         Secs(start - 3.0) + QLatin1Char('%') + Secs(start + 1.0), m_inputFile});
-    }
-    const auto asked = [](std::optional<BesideRun>& run) { return run ? &*run : nullptr; };
-    const auto stop = [&] { return !self || m_probesStopped || m_stopRequested; };
+    // One key frame's first packet with its bytes: whether it is an IDR picture.
+    const auto keyFrameLook = [&](qint64 pts) {
+        return std::make_unique<BesideRun>(
+            probe, QStringList{"-v", "error", "-select_streams", QString::number(videoIndex), "-show_entries",
+                               "packet=pts,data", "-show_data", "-of", "json", "-read_intervals",
+                               Secs(double(pts * m_tbNum) / double(m_tbDen)) + QStringLiteral("%+#1"), m_inputFile});
+    };
+    // An H.264 copy starts only at an IDR picture (below): the first key
+    // frame from the start on, most often the one the copy starts at, is
+    // looked at as soon as the listing names it, beside the other questions.
+    const bool h264 = m_video.codec == QLatin1String("h264");
+    std::unique_ptr<BesideRun> firstKeyLook;
+    qint64 firstKeyPts = -1;
+    qsizetype listed = 0;
+    const auto watchListing = [&, from = ticks(start)] {
+        const QByteArray& so = listing->OutputSoFar();
+        for (qsizetype eol; h264 && !firstKeyLook && (eol = so.indexOf('\n', listed)) >= 0; listed = eol + 1) {
+            const QList<QByteArray> f = so.mid(listed, eol - listed).trimmed().split(',');
+            bool ok = false;
+            const qint64 pts = f.value(0).toLongLong(&ok);
+            if (ok && f.size() >= 3 && f[2].startsWith('K') && !f[2].contains('D') && pts >= from) {
+                firstKeyPts = pts;
+                firstKeyLook = keyFrameLook(pts);
+            }
+        }
+    };
     const bool answered = WaitForAll({asked(interlace), asked(takes), asked(takesMatroska), asked(listing), asked(sound)},
-                                     stop, kProbeWaitMs);
+                                     stop, kProbeWaitMs, watchListing);
     if (!self)
         return {};
+    StepDone("questions");
     // The output's name is left as it was found: the re-encode offered
     // instead must not meet the muxer's trial file there.
     if (takes && !outputExisted)
@@ -628,7 +682,8 @@ QString SmartCutJob::Analyse(bool* stopped)
         *stopped = true;
         return {};
     }
-    if (interlace) {
+    const QString order = m_video.fieldOrder;
+    if (order.isEmpty() || order == QLatin1String("progressive") || order == QLatin1String("unknown")) {
         const QString first = interlace->Answer().section(QLatin1Char('\n'), 0, 0).trimmed();
         if (first.startsWith(QLatin1String("1,")))
             m_video.fieldOrder = first.endsWith(QLatin1String(",1")) ? QStringLiteral("tt") : QStringLiteral("bb");
@@ -672,9 +727,6 @@ QString SmartCutJob::Analyse(bool* stopped)
         if (!self)
             return {};
     }
-    const auto ticks = [&](double seconds) {
-        return qint64(std::ceil((seconds - kTolerance) * double(m_tbDen) / double(m_tbNum)));
-    };
     // An H.264 copy starts at an IDR picture only: a recovery-point key
     // frame continues the numbering of the pictures before it, which the
     // re-encoded head cannot continue, and the decoder drops what follows.
@@ -682,7 +734,6 @@ QString SmartCutJob::Analyse(bool* stopped)
     // at its first packet; an open-GOP stream has no IDR picture after its
     // first, so a few are asked about, not all.
     QHash<int, bool> startsSequence;
-    const bool h264 = m_video.codec == QLatin1String("h264");
     if (h264) {
         const QVector<int> candidates = OffTheWindow([packets, from = ticks(start), to = ticks(end)] {
             QVector<int> asked;
@@ -701,11 +752,8 @@ QString SmartCutJob::Analyse(bool* stopped)
             std::vector<std::unique_ptr<BesideRun>> looks;
             std::vector<BesideRun*> lookRuns;
             for (qsizetype i = from; i < to; ++i) {
-                const double at = double(packets[candidates[i]].pts * m_tbNum) / double(m_tbDen);
-                looks.push_back(std::make_unique<BesideRun>(
-                    probe, QStringList{"-v", "error", "-select_streams", QString::number(videoIndex), "-show_entries",
-                                       "packet=pts,data", "-show_data", "-of", "json", "-read_intervals",
-                                       Secs(at) + QStringLiteral("%+#1"), m_inputFile}));
+                const qint64 pts = packets[candidates[i]].pts;
+                looks.push_back(firstKeyLook && pts == firstKeyPts ? std::move(firstKeyLook) : keyFrameLook(pts));
                 lookRuns.push_back(looks.back().get());
             }
             const bool looked = WaitForAll(lookRuns, stop, kProbeWaitMs);
@@ -731,6 +779,7 @@ QString SmartCutJob::Analyse(bool* stopped)
             from = to;
         }
     }
+    StepDone("listing read, IDR look");
     // The plan, and the times of the key frames and of the frames it keeps.
     struct Planned {
         std::optional<SmartCutPlan> plan;
@@ -771,7 +820,7 @@ QString SmartCutJob::Analyse(bool* stopped)
 
     // The audio frame that covers the start: the audio starts with it.
     m_hasAudioStart = false;
-    if (sound) {
+    if (audioIndex >= 0) {
         report = sound->Answer();
         if (report.isEmpty())
             return QStringLiteral("the probe could not list its sound");
@@ -791,6 +840,7 @@ QString SmartCutJob::Analyse(bool* stopped)
         m_hasAudioStart = covering > -1e300 || after < 1e300;
         m_audioStart = covering > -1e300 ? covering : after;
     }
+    StepDone("plan");
     raiseProgress(1);
     return {};
 }
@@ -1122,6 +1172,7 @@ QString SmartCutJob::CheckOutput(bool* stopped)
         *stopped = m_probesStopped;
         return *stopped ? QString() : QStringLiteral("its picture could not be read");
     }
+    StepDone("check's probe");
     const QJsonObject info = ParseJson(report);
     const QJsonObject stream = info.value(QLatin1String("streams")).toArray().at(0).toObject();
     // A seek into the output counts from the file's start, which the sound may set.

@@ -3,6 +3,7 @@
 #include "engine/CVideoConv.h"
 #include "engine/SmartCutPlan.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSet>
 #include <QStringList>
@@ -89,8 +90,11 @@ private:
     double SelectionStartSeconds() const;
     double EndSeconds() const;
     void Fail(const QString& message, const QString& details);
+    // Logs the time since the start of the run at the end of `step`.
+    void StepDone(const char* step);
 
     qint64 m_length = 0;  // milliseconds
+    QElapsedTimer m_stepClock;
     QString m_reencodeOffer;
     SmartCutPlan m_plan;
     VideoProperties m_video;

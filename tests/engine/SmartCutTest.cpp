@@ -246,6 +246,31 @@ TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
     }
 }
 
+// A re-encoded part damaged on its way to the join (bytes overwritten in the middle of the head, by an
+// encoder that wraps the real one): the output check refuses the result, and no parts are left behind.
+TEST(SmartCut, RefusesAnOutputWhoseHeadWasDamagedOnItsWayToTheJoin)
+{
+    QTemporaryDir tools;
+    const QString clip = MakeFile("damaged", "mp4", {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=4",
+                                                     "-c:v", "libx264", "-g", "25"});
+    WriteFile(tools.filePath("ffmpeg"),
+              QString("#!/bin/sh\n\"%1\" \"$@\" || exit $?\nfor last; do :; done\n"
+                      "case \"$last\" in */head.ts) head -c 6000 /dev/zero | tr '\\0' U | dd of=\"$last\" bs=1 "
+                      "seek=$(($(stat -c %s \"$last\") / 3)) conv=notrunc 2>/dev/null ;; esac\n")
+                  .arg(FfmpegPath())
+                  .toUtf8(),
+              true);
+    ASSERT_TRUE(QFile::link(FfprobePath(), tools.filePath("ffprobe")));
+    SmartCutJob job;
+    Aim(job, clip, tools.filePath("cut.mp4"), 0.2, 2.4);
+    Fake().folderOverride = tools.path();
+    job.StartConversion();
+    EXPECT_EQ(job.Outcome(), CutOutcome::Failed);
+    EXPECT_GT(job.Plan().headFrames, 10);
+    EXPECT_TRUE(job.Failure().message.contains("The cut produced no usable video")) << Said(job);
+    EXPECT_EQ(QDir(tools.path()).entryList({".clipwright-smartcut-*"}, QDir::Dirs | QDir::Hidden), QStringList());
+}
+
 struct ClipKind {
     const char* name;
     QString container, codec;
