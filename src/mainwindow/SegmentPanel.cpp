@@ -32,22 +32,16 @@ QString TimeText(double seconds) { return TableTime(MediaMilliseconds(seconds));
 
 const QStringList kListFilter{QStringLiteral("Segment Lists (*.csv)|*.csv"), QStringLiteral("All Files(*.*)|*.*")};
 
-MyButton* MakeButton(const QString& caption, const QString& name, const QString& description, QWidget* parent)
+// A button or an option with its object name and the accessible texts
+// screen readers give it (its caption is its name).
+template <typename Control>
+Control* MakeControl(const QString& caption, const QString& name, const QString& description, QWidget* parent)
 {
-    auto* button = new MyButton(caption, parent);
-    button->setObjectName(name);
-    button->setAccessibleName(caption);
-    button->setAccessibleDescription(description);
-    return button;
-}
-
-MyOption* MakeOption(const QString& caption, const QString& name, const QString& description, QWidget* parent)
-{
-    auto* option = new MyOption(caption, parent);
-    option->setObjectName(name);
-    option->setAccessibleName(caption);
-    option->setAccessibleDescription(description);
-    return option;
+    auto* control = new Control(caption, parent);
+    control->setObjectName(name);
+    control->setAccessibleName(caption);
+    control->setAccessibleDescription(description);
+    return control;
 }
 
 }  // namespace
@@ -183,13 +177,13 @@ void SegmentPanel::buildControls()
 
     auto* buttons = new QGridLayout;
     buttons->setSpacing(4);
-    cmdAddSegment = MakeButton(QStringLiteral("Add Segment"), QStringLiteral("cmdAddSegment"),
+    cmdAddSegment = MakeControl<MyButton>(QStringLiteral("Add Segment"), QStringLiteral("cmdAddSegment"),
                                QStringLiteral("Add the marked part as a segment (key A)"), content);
-    cmdUpdateSegment = MakeButton(QStringLiteral("Update Segment"), QStringLiteral("cmdUpdateSegment"),
+    cmdUpdateSegment = MakeControl<MyButton>(QStringLiteral("Update Segment"), QStringLiteral("cmdUpdateSegment"),
                                   QStringLiteral("Put the edited marks back into the segment taken back"), content);
-    cmdRemoveSegment = MakeButton(QStringLiteral("Remove Segment"), QStringLiteral("cmdRemoveSegment"),
+    cmdRemoveSegment = MakeControl<MyButton>(QStringLiteral("Remove Segment"), QStringLiteral("cmdRemoveSegment"),
                                   QStringLiteral("Remove the chosen segment (Delete)"), content);
-    cmdPlaySegments = MakeButton(QStringLiteral("Play Segments"), QStringLiteral("cmdPlaySegments"),
+    cmdPlaySegments = MakeControl<MyButton>(QStringLiteral("Play Segments"), QStringLiteral("cmdPlaySegments"),
                                  QStringLiteral("Play only what the cut keeps"), content);
     buttons->addWidget(cmdAddSegment, 0, 0);
     buttons->addWidget(cmdUpdateSegment, 0, 1);
@@ -209,7 +203,7 @@ void SegmentPanel::buildControls()
         {&optJoinSegments, "Join into one file", "optJoinSegments", "The kept parts are joined into one file"},
     };
     for (const auto& o : options) {
-        *o.slot = MakeOption(QString::fromLatin1(o.caption), QString::fromLatin1(o.name),
+        *o.slot = MakeControl<MyOption>(QString::fromLatin1(o.caption), QString::fromLatin1(o.name),
                              QString::fromLatin1(o.description), content);
         column->addWidget(*o.slot);
     }
@@ -227,9 +221,9 @@ void SegmentPanel::buildControls()
 
     auto* lists = new QHBoxLayout;
     lists->setSpacing(4);
-    cmdImportList = MakeButton(QStringLiteral("Import List..."), QStringLiteral("cmdImportList"),
+    cmdImportList = MakeControl<MyButton>(QStringLiteral("Import List..."), QStringLiteral("cmdImportList"),
                                QStringLiteral("Replace the segments with a list read from a CSV file"), content);
-    cmdExportList = MakeButton(QStringLiteral("Export List..."), QStringLiteral("cmdExportList"),
+    cmdExportList = MakeControl<MyButton>(QStringLiteral("Export List..."), QStringLiteral("cmdExportList"),
                                QStringLiteral("Write the segments to a CSV file"), content);
     lists->addWidget(cmdImportList);
     lists->addWidget(cmdExportList);

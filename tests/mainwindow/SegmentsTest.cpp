@@ -4,6 +4,7 @@
 #include "controls/MyOption.h"
 #include "mainwindow/SegmentPanel.h"
 #include "mainwindow/WindowTestKit.h"
+#include "support/SegmentSpans.h"
 
 #include <QTableView>
 #include <QTest>
@@ -14,15 +15,8 @@ namespace {
 using test::Ctl;
 using test::Fake;
 using test::WaitFor;
-using Spans = std::vector<std::pair<double, double>>;
-
-Spans SpansOf(const std::vector<Segment>& segments)
-{
-    Spans spans;
-    for (const Segment& s : segments)
-        spans.emplace_back(s.start, s.end);
-    return spans;
-}
+using test::Spans;
+using test::SpansOf;
 
 class Segments : public test::WindowTest {
 protected:

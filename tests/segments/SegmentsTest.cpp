@@ -1,5 +1,6 @@
 // The segment list's rules, the parts an export writes, and the CSV list.
 #include "segments/SegmentCsv.h"
+#include "support/SegmentSpans.h"
 
 #include <QTemporaryDir>
 
@@ -8,15 +9,8 @@
 namespace clip {
 namespace {
 
-using Spans = std::vector<std::pair<double, double>>;
-
-Spans SpansOf(const std::vector<Segment>& segments)
-{
-    Spans spans;
-    for (const Segment& s : segments)
-        spans.emplace_back(s.start, s.end);
-    return spans;
-}
+using test::Spans;
+using test::SpansOf;
 
 std::vector<Segment> Make(const Spans& spans)
 {
