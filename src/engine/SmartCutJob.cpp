@@ -30,6 +30,7 @@
 #include <vector>
 
 #ifndef Q_OS_WIN
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -56,6 +57,15 @@ constexpr qint64 kHalfMillisecond = 45;
 constexpr double kTolerance = 5e-7;
 // How far before the start the subtitles are read, for one shown across it.
 constexpr double kSubtitleLookBack = 60.0;
+// How far the picture's start in the output may lie off the one the join
+// aimed at for the check's decodes to find their stretches: far below the
+// half frame they allow either side.
+constexpr double kDelayTolerance = 0.002;
+// Packets each input of the join may hold ready.
+constexpr int kJoinQueuePackets = 1024;
+// The length of a copied body from which on it goes through a pipe into the
+// join (a shorter one is made beside the head's encode at no cost).
+constexpr double kStreamedBodySeconds = 120.0;
 // Key frames asked whether they start a sequence before the copy is given up.
 constexpr int kMostKeyFramesAsked = 4;
 // How long a probe may take to answer.
@@ -115,6 +125,7 @@ struct SmartCutJob::Step {
     double seconds = 0;   // of the selection this step goes through (its progress)
     double cost = 0;      // its share of the bar, relative to the others
     bool beside = false;  // a copy, run beside the encodes (no progress of its own)
+    bool streamed = false;  // writes into a pipe the join reads as it comes (beside the join)
 };
 
 namespace {
@@ -144,7 +155,11 @@ public:
             platform::EndWithThisProgram(static_cast<unsigned long>(m_process.processId()));
 #endif
     }
-    ~BesideRun() { Kill(); }
+    ~BesideRun()
+    {
+        QObject::disconnect(&m_process, nullptr, nullptr, nullptr);
+        Kill();
+    }
     bool Running() { return m_started && m_process.state() != QProcess::NotRunning; }
     // Waits up to `ms` for the end, collecting the output.
     void Wait(int ms)
@@ -158,6 +173,13 @@ public:
         return m_started && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
     }
     bool Started() const { return m_started; }
+    // Calls `ended` when the run ends, from the event loop.
+    void WhenEnded(const std::function<void()>& ended)
+    {
+        QObject::connect(&m_process, &QProcess::finished, [ended] { ended(); });
+        if (m_started && m_process.state() == QProcess::NotRunning)
+            ended();
+    }
     QString Output() const { return QString::fromUtf8(m_output); }
     // What it has written so far.
     const QByteArray& OutputSoFar() const { return m_output; }
@@ -400,22 +422,51 @@ void SmartCutJob::StartConversion()
     }
     // The copies and the tail's encode run beside the head's encode (the
     // copies read, the encodes compute); the join waits for all of them.
+    // A streamed copy writes into a pipe that the join reads when it comes
+    // to it: it ends with the join, not before it.
+    bool streamFailed = false, joining = false;
     std::vector<std::unique_ptr<BesideRun>> beside;
-    std::vector<BesideRun*> besideRuns;
+    std::vector<BesideRun*> besideRuns, streamedRuns;
     for (const Step& step : steps) {
+        qCDebug(lcSteps, "%s", qPrintable(Command(step.program, step.args)));
         if (step.beside) {
             beside.push_back(std::make_unique<BesideRun>(step.program, step.args));
-            besideRuns.push_back(beside.back().get());
+            (step.streamed ? streamedRuns : besideRuns).push_back(beside.back().get());
         }
+    }
+    // A streamed copy that fails ends the join, which would otherwise wait
+    // for its pipe for ever (a copy that never opens it).
+    // One that fails before is told before the join starts.
+    for (BesideRun* run : streamedRuns) {
+        run->WhenEnded([&streamFailed, &joining, run, self] {
+            if (self && joining && !run->Succeeded()) {
+                streamFailed = true;
+                self->runner()->setStopConvert(true);
+            }
+        });
     }
     const auto besideFailure = [&]() -> std::optional<QString> {
         for (const auto& run : beside) {
+            if (run->Started() && run->Running())
+                continue;  // a streamed copy, before the join
             if (!run->Succeeded()) {
                 return run->Started() ? EncoderErrorLines(run->Output())
                                       : QStringLiteral("The encoder could not be started: ") + EncoderPath();
             }
         }
         return std::nullopt;
+    };
+    const auto reportBesideFailure = [&] {
+        const std::optional<QString> cause = besideFailure();
+        if (!cause)
+            return false;
+        QString details;
+        for (const auto& run : beside)
+            details += run->Output();
+        Fail(QStringLiteral("Error converting file: ") + QFileInfo(m_inputFile).fileName() + QStringLiteral("\r\n")
+                 + *cause,
+             details);
+        return true;
     };
     double total = 0, done = 0;
     for (const Step& step : steps)
@@ -435,21 +486,16 @@ void SmartCutJob::StartConversion()
                 m_outcome = CutOutcome::Stopped;
                 return;
             }
-            if (const std::optional<QString> cause = besideFailure()) {
-                QString details;
-                for (const auto& run : beside)
-                    details += run->Output();
-                Fail(QStringLiteral("Error converting file: ") + QFileInfo(m_inputFile).fileName()
-                         + QStringLiteral("\r\n") + *cause,
-                     details);
+            if (reportBesideFailure())
                 return;
-            }
             // A part of a frame or two of a still picture may be too short for
             // the join to recognise it as a transport stream (it wants a dozen
             // packets); null packets, which every reader passes over, make up
-            // the length.
-            for (const QFileInfo& part : QDir(folder.path()).entryInfoList({QStringLiteral("*.ts")}, QDir::Files))
-                PadShortTransportStream(part.absoluteFilePath());
+            // the length. A pipe is no file to pad.
+            for (const QFileInfo& part : QDir(folder.path()).entryInfoList({QStringLiteral("*.ts")}, QDir::Files)) {
+                if (part.isFile())
+                    PadShortTransportStream(part.absoluteFilePath());
+            }
             StepDone("beside");
             // An H.265 copy after a re-encoded head starts a new coded sequence,
             // so that its own parameter sets, sent in front of it, replace the
@@ -462,10 +508,25 @@ void SmartCutJob::StartConversion()
             }
         }
         setProgressRange(1.0 + 98.0 * done / total, 98.0 * step.cost / total);
+        joining = i + 1 == steps.size();
         QString report;
         const StepResult result = RunStep(step, &report);
         if (!self)
             return;
+        if (i + 1 == steps.size() && !streamedRuns.empty()) {
+            // The join has read the streamed copies to their end, or has
+            // ended without them: they end with it. A copy that failed first
+            // says why the join ended.
+            const bool copyFailedFirst = streamFailed && !m_stopRequested;
+            for (BesideRun* run : streamedRuns) {
+                if (result == StepResult::Done)
+                    run->Wait(kProbeWaitMs);
+                run->Kill();
+            }
+            runner()->setStopConvert(false);
+            if ((copyFailedFirst || result == StepResult::Done) && reportBesideFailure())
+                return;
+        }
         if (result == StepResult::Stopped) {
             m_running = false;
             m_outcome = CutOutcome::Stopped;
@@ -949,6 +1010,11 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
     };
     QList<Part> parts;
     const QStringList common{"-hide_banner", "-nostdin", "-y"};
+#ifdef Q_OS_WIN
+    const auto MakePipe = [](const QString&) { return false; };
+#else
+    const auto MakePipe = [](const QString& path) { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; };
+#endif
 
     // A re-encoded part decodes from the last key frame shown at or before
     // its first frame (an open GOP's leading frames, shown before their own
@@ -1009,6 +1075,14 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         filters << QStringLiteral("dump_extra=freq=keyframe");
         const QString file = folder.filePath(QStringLiteral("body.ts"));
         Step step;
+        // A long copy goes through a pipe straight into the join: the body's
+        // packets are then written once, into the output, instead of into a
+        // part first and read back (the two passes the selection's length
+        // would cost twice). A short one is made beside the head's encode,
+        // where it costs nothing, and an H.265 one after a re-encoded head is
+        // changed in place before the join.
+        const bool changedInPlace = m_video.codec == QLatin1String("hevc") && p.headFrames > 0;
+        step.streamed = seconds(bodyEnd) - seconds(p.bodyPts) >= kStreamedBodySeconds && !changedInPlace && MakePipe(file);
         step.program = encoder;
         step.args = QStringList(common)
                                                 << "-copyts" << "-ss" << Secs(relative(p.bodyPts) - kSeekLead) << "-i"
@@ -1104,18 +1178,24 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
     // after the sound's first, and the sound as much after the picture where
     // it starts later (no audio frame covers the start).
     const double soundLead = seconds(p.firstPts) - audioFrom;
+    m_expectedVideoDelay = withSound ? std::max(0.0, soundLead) : 0.0;
     if (withSound && soundLead > 0)
         args << "-itsoffset" << Secs(soundLead);
-    args << "-f" << "concat" << "-safe" << "0" << "-i" << listing.fileName();
+    // With more than one input, the encoder reads each on a thread of its
+    // own and hands its packets over one by one through a queue; a queue
+    // that holds a second's packets, not eight, keeps the threads from
+    // waking each other for every packet (a third of the join's time).
+    const QStringList queue{"-thread_queue_size", QString::number(kJoinQueuePackets)};
+    args << queue << "-f" << "concat" << "-safe" << "0" << "-i" << listing.fileName();
     if (withSound && soundLead < 0)
         args << "-itsoffset" << Secs(-soundLead);
     if (withSound)
-        args << "-i" << sound;
+        args << queue << "-i" << sound;
     // The subtitles keep the input's times: they move back to the output's
     // first picture or sound, whichever comes first.
     if (withSubtitles) {
         const double origin = withSound ? std::min(audioFrom, seconds(p.firstPts)) : seconds(p.firstPts);
-        args << "-itsoffset" << QString::number(-origin, 'f', 6) << "-i" << subtitles;
+        args << "-itsoffset" << QString::number(-origin, 'f', 6) << queue << "-i" << subtitles;
     }
     args << "-map" << "0:v:0";
     if (withSound)
@@ -1166,19 +1246,6 @@ QString SmartCutJob::CheckOutput(bool* stopped)
     // The join's own count of the picture's packets it wrote.
     if (m_joinedPictures != p.frames)
         return QStringLiteral("it holds %1 pictures instead of the %2 selected").arg(m_joinedPictures).arg(p.frames);
-    report = RunProbe({"-v", "error", "-select_streams", "v:0", "-show_entries",
-                       "stream=start_time:format=start_time", "-of", "json", m_outputFile});
-    if (report.isEmpty()) {
-        *stopped = m_probesStopped;
-        return *stopped ? QString() : QStringLiteral("its picture could not be read");
-    }
-    StepDone("check's probe");
-    const QJsonObject info = ParseJson(report);
-    const QJsonObject stream = info.value(QLatin1String("streams")).toArray().at(0).toObject();
-    // A seek into the output counts from the file's start, which the sound may set.
-    const double videoDelay =
-        stream.value(QLatin1String("start_time")).toString().toDouble()
-        - info.value(QLatin1String("format")).toObject().value(QLatin1String("start_time")).toString().toDouble();
 
     // The stretches to decode, as times of the input's frames [from, to).
     const qint64 bodyEnd = p.tailFrames > 0 ? p.tailPts : p.endPts;
@@ -1207,34 +1274,68 @@ QString SmartCutJob::CheckOutput(bool* stopped)
         return int(std::lower_bound(m_shownPts.begin(), m_shownPts.end(), to)
                    - std::lower_bound(m_shownPts.begin(), m_shownPts.end(), from));
     };
-    // The stretches are decoded side by side.
+    // The stretches are decoded side by side, found in the output by the
+    // time its picture starts after the file's start: the join set that
+    // (the sound's lead), the probe beside the decodes says what the
+    // container made of it, and the decodes run again in the rare case that
+    // it differs.
     std::vector<std::unique_ptr<BesideRun>> decodes;
-    std::vector<BesideRun*> decodeRuns;
-    for (const auto& [from, to] : stretches) {
-        // From half a frame before the stretch's key frame to half a frame
-        // before its end (the file's end for the last): the joined parts'
-        // times may lie a little off the input's.
-        const auto halfFrameBefore = [&](qint64 t) {
-            const auto k = std::lower_bound(m_shownPts.begin(), m_shownPts.end(), t);
-            return k == m_shownPts.begin() ? kSeekLead : (seconds(t) - seconds(*(k - 1))) / 2.0;
-        };
-        const double begin = from > p.firstPts ? videoDelay + seconds(from) - seconds(p.firstPts) - halfFrameBefore(from)
-                                               : 0.0;
-        QStringList args{"-hide_banner", "-nostdin", "-v", "error", "-stats"};
-        if (from > p.firstPts)
-            args << "-ss" << Secs(begin);
-        if (to < p.endPts)
-            args << "-t" << Secs(videoDelay + seconds(to) - seconds(p.firstPts) - halfFrameBefore(to) - begin);
-        args << "-i" << m_outputFile << "-map" << "0:v:0" << "-f" << "null" << "-";
-        decodes.push_back(std::make_unique<BesideRun>(EncoderPath(), args));
-        decodeRuns.push_back(decodes.back().get());
-    }
+    const auto startDecodes = [&](double videoDelay) {
+        decodes.clear();
+        for (const auto& [from, to] : stretches) {
+            // From half a frame before the stretch's key frame to half a frame
+            // before its end (the file's end for the last): the joined parts'
+            // times may lie a little off the input's.
+            const auto halfFrameBefore = [&](qint64 t) {
+                const auto k = std::lower_bound(m_shownPts.begin(), m_shownPts.end(), t);
+                return k == m_shownPts.begin() ? kSeekLead : (seconds(t) - seconds(*(k - 1))) / 2.0;
+            };
+            const double begin = from > p.firstPts
+                ? videoDelay + seconds(from) - seconds(p.firstPts) - halfFrameBefore(from)
+                : 0.0;
+            QStringList args{"-hide_banner", "-nostdin", "-v", "error", "-stats"};
+            if (from > p.firstPts)
+                args << "-ss" << Secs(begin);
+            // The length counts from the first picture decoded, which is the
+            // stretch's first: the picture's delay in the file is no part of it.
+            if (to < p.endPts)
+                args << "-t" << Secs(seconds(to) - seconds(from) - halfFrameBefore(to));
+            args << "-i" << m_outputFile << "-map" << "0:v:0" << "-f" << "null" << "-";
+            decodes.push_back(std::make_unique<BesideRun>(EncoderPath(), args));
+        }
+    };
     const QPointer<SmartCutJob> self(this);
-    if (!WaitForAll(decodeRuns, [&] { return !self || m_stopRequested; })) {
+    const auto waitForDecodes = [&](BesideRun* beside) {
+        std::vector<BesideRun*> runs{beside};
+        for (const auto& run : decodes)
+            runs.push_back(run.get());
+        if (WaitForAll(runs, [&] { return !self || m_stopRequested; }))
+            return true;
         *stopped = true;
         if (self)
             raiseStatus(QStringLiteral("Cancelled"));
+        return false;
+    };
+    BesideRun starts(ProbePath(), {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                   "stream=start_time:format=start_time", "-of", "json", m_outputFile});
+    startDecodes(m_expectedVideoDelay);
+    if (!waitForDecodes(&starts))
         return {};
+    report = starts.Answer();
+    if (report.isEmpty())
+        return QStringLiteral("its picture could not be read");
+    const QJsonObject info = ParseJson(report);
+    const QJsonObject stream = info.value(QLatin1String("streams")).toArray().at(0).toObject();
+    // A seek into the output counts from the file's start, which the sound may set.
+    const double videoDelay =
+        stream.value(QLatin1String("start_time")).toString().toDouble()
+        - info.value(QLatin1String("format")).toObject().value(QLatin1String("start_time")).toString().toDouble();
+    if (std::abs(videoDelay - m_expectedVideoDelay) > kDelayTolerance) {
+        qCDebug(lcSteps, "picture starts %.6f s after the file, not %.6f s: decoding again", videoDelay,
+                m_expectedVideoDelay);
+        startDecodes(videoDelay);
+        if (!waitForDecodes(nullptr))
+            return {};
     }
     for (qsizetype i = 0; i < stretches.size(); ++i) {
         const auto [from, to] = stretches[i];

@@ -108,6 +108,7 @@ private:
     QVector<qint64> m_keyFrames;  // presentation times of the listed key frames
     QVector<qint64> m_shownPts;   // of the frames in the output, in order
     int m_joinedPictures = -1;    // the picture's packets the join wrote
+    double m_expectedVideoDelay = 0.0;  // how much after the file's start the join puts the picture
     double m_audioStart = 0.0;  // absolute seconds of the audio frame that covers the start
     bool m_hasAudioStart = false;
     int m_rotation = 0;

@@ -246,29 +246,51 @@ TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
     }
 }
 
-// A re-encoded part damaged on its way to the join (bytes overwritten in the middle of the head, by an
-// encoder that wraps the real one): the output check refuses the result, and no parts are left behind.
-TEST(SmartCut, RefusesAnOutputWhoseHeadWasDamagedOnItsWayToTheJoin)
+// Two minutes at 10 fps with sound: long enough for the copied body to go through a pipe into the join.
+QString LongClip()
 {
-    QTemporaryDir tools;
-    const QString clip = MakeFile("damaged", "mp4", {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=4",
-                                                     "-c:v", "libx264", "-g", "25"});
-    WriteFile(tools.filePath("ffmpeg"),
-              QString("#!/bin/sh\n\"%1\" \"$@\" || exit $?\nfor last; do :; done\n"
-                      "case \"$last\" in */head.ts) head -c 6000 /dev/zero | tr '\\0' U | dd of=\"$last\" bs=1 "
-                      "seek=$(($(stat -c %s \"$last\") / 3)) conv=notrunc 2>/dev/null ;; esac\n")
-                  .arg(FfmpegPath())
-                  .toUtf8(),
-              true);
-    ASSERT_TRUE(QFile::link(FfprobePath(), tools.filePath("ffprobe")));
-    SmartCutJob job;
-    Aim(job, clip, tools.filePath("cut.mp4"), 0.2, 2.4);
-    Fake().folderOverride = tools.path();
-    job.StartConversion();
-    EXPECT_EQ(job.Outcome(), CutOutcome::Failed);
-    EXPECT_GT(job.Plan().headFrames, 10);
-    EXPECT_TRUE(job.Failure().message.contains("The cut produced no usable video")) << Said(job);
-    EXPECT_EQ(QDir(tools.path()).entryList({".clipwright-smartcut-*"}, QDir::Dirs | QDir::Hidden), QStringList());
+    return MakeFile("long-selection", "mp4",
+                    {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=10:duration=130", "-f", "lavfi", "-i",
+                     "sine=sample_rate=44100:duration=130", "-c:v", "libx264", "-g", "25", "-bf", "2", "-c:a", "aac"});
+}
+
+// Parts that go wrong on their way to the join, by an encoder that wraps the real one: a re-encoded head with
+// bytes overwritten in its middle (the output check refuses the result), and a copy into the join's pipe that
+// fails, never having opened it, while the join waits for it (it must not wait for ever). No parts are left behind.
+TEST(SmartCut, RefusesAnOutputWhosePartsWentWrongOnTheirWayToTheJoin)
+{
+    const struct {
+        const char* part;
+        QString fault, clip;
+        double start, length;
+        const char* says;
+    } cases[] = {
+        {"head", "head -c 6000 /dev/zero | tr '\\0' U | dd of=\"$last\" bs=1 seek=$(($(stat -c %s \"$last\") / 3)) "
+                 "conv=notrunc 2>/dev/null",
+         MakeFile("damaged", "mp4", {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=4", "-c:v", "libx264",
+                                     "-g", "25"}),
+         0.2, 2.4, "The cut produced no usable video"},
+        {"body", "sleep 2; exit 1", LongClip(), 0.3, 127.0, "Error converting file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.part);
+        QTemporaryDir tools;
+        const QString run = QString("\"%1\" \"$@\" || exit $?\n").arg(FfmpegPath());
+        const QString fault = QString("case \"$last\" in */%1.ts) %2 ;; esac\n").arg(c.part, c.fault);
+        // The head is damaged after it is made, the copy fails before it starts.
+        WriteFile(tools.filePath("ffmpeg"),
+                  ("#!/bin/sh\nfor last; do :; done\n" + (QString(c.part) == "head" ? run + fault : fault + run)).toUtf8(),
+                  true);
+        ASSERT_TRUE(QFile::link(FfprobePath(), tools.filePath("ffprobe")));
+        SmartCutJob job;
+        Aim(job, c.clip, tools.filePath("cut.mp4"), c.start, c.length);
+        Fake().folderOverride = tools.path();
+        job.StartConversion();
+        EXPECT_EQ(job.Outcome(), CutOutcome::Failed);
+        EXPECT_GT(job.Plan().headFrames, 1);
+        EXPECT_TRUE(job.Failure().message.contains(c.says)) << Said(job);
+        EXPECT_EQ(QDir(tools.path()).entryList({".clipwright-smartcut-*"}, QDir::Dirs | QDir::Hidden), QStringList());
+    }
 }
 
 struct ClipKind {
@@ -406,6 +428,7 @@ TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
         {"H.265 hvc1, a head before the copy, into MP4", hvc1, "mp4", 0.6, 3.2, true, {}, "hev1"},
         {"H.264 avc1, a head before the copy, into MOV", avc1, "mov", 0.6, 3.2, true, {}, "avc3"},
         {"H.264 avc1, the copy alone, into MP4", avc1, "mp4", 1.0, 2.0, true, {}, "avc1"},
+        {"two minutes, the copy piped into the join", LongClip(), "mp4", 0.35, 127.65, true},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -420,11 +443,12 @@ TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
                                                selected));
         EXPECT_EQ(job.Plan().bodyFrames > 0, c.copies);
         EXPECT_LE(job.Plan().tailFrames, 3);  // at most the B-frames of one group
-        // The sound starts with the audio frame under the first picture, or as much after it as in the source.
+        // The sound starts with the audio frame under the start mark (at 10 fps, more than half a frame before the
+        // first picture), or as much after the picture as in the source.
         const auto [sourceVideo, sourceAudio] = StreamStarts(c.clip);
         const auto [video, audio] = StreamStarts(job.OutputFile());
-        const double late = std::max(0.0, sourceAudio - sourceVideo - c.start);
-        EXPECT_TRUE(audio - video <= late + 0.001 && audio - video >= late - (late > 0 ? 0.001 : 0.045))
+        const double late = std::max(0.0, sourceAudio - sourceVideo - c.start), early = first->time - c.start;
+        EXPECT_TRUE(audio - video <= late + 0.001 && audio - video >= late - (late > 0 ? 0.001 : early + 0.045))
             << video << " " << audio;
         QStringList spans;
         const QString shown =
