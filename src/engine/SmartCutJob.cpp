@@ -128,8 +128,6 @@ struct SmartCutJob::Step {
     bool streamed = false;  // writes into a pipe the join reads as it comes (beside the join)
 };
 
-namespace {
-
 // A run of the encoder or the probe beside others (a copy beside the
 // encodes, the probes of one question beside each other): the same child
 // handling as the runner's (no shell, input closed, ended with the
@@ -199,6 +197,8 @@ private:
     bool m_started = false;
 };
 
+namespace {
+
 // Waits for every run of `runs` (null ones are passed over) in short slices
 // with the window's events between them, and `meanwhile` after each slice.
 // False, with every run ended, when `stop` says so or, given `limitMs`, when
@@ -255,6 +255,18 @@ QVector<VideoPacket> ParseListing(const QString& report, bool* noTimes)
         packets << p;
     }
     return packets;
+}
+
+// Whether the look at one H.264 key frame's first packet (`look`, of the key
+// frame shown at `pts`) found an IDR picture; the parameter set ids sent
+// with it are added to `ids`.
+bool StartsSequence(const BesideRun& look, qint64 pts, QSet<int>* ids)
+{
+    const QJsonArray listed = ParseJson(look.Answer()).value(QLatin1String("packets")).toArray();
+    const QJsonObject packet = listed.isEmpty() ? QJsonObject() : listed.first().toObject();
+    const QList<QByteArray> units = NalUnits(HexDumpBytes(packet.value(QLatin1String("data")).toString()), false);
+    ids->unite(H264ParameterSetIds(units));
+    return packet.value(QLatin1String("pts")).toInteger(-1) == pts && StartsWithH264Idr(units);
 }
 
 // Runs `work` (which shares nothing with the caller) on a worker thread and
@@ -374,23 +386,31 @@ void SmartCutJob::StartConversion()
         return;
     }
     raiseStatus(QStringLiteral("Starting..."));
+    m_mayAssumeIdr = true;
+    while (self && MakeOutput()) {
+    }
+}
+
+bool SmartCutJob::MakeOutput()
+{
+    const QPointer<SmartCutJob> self(this);
     bool stopped = false;
     const QString unsupported = Analyse(&stopped);
     if (!self)
-        return;
+        return false;
     if (stopped || m_stopRequested) {
         m_running = false;
         m_outcome = CutOutcome::Stopped;
-        return;
+        return false;
     }
     if (m_outcome == CutOutcome::Failed)
-        return;
+        return false;
     if (!unsupported.isEmpty()) {
         // Nothing has been made; the owner decides about the re-encode.
         m_running = false;
         m_reencodeOffer =
             QStringLiteral("Smart cut cannot keep the original quality of this video (%1).").arg(unsupported);
-        return;
+        return false;
     }
 
     // The parts go into a private folder beside the output (the same disk,
@@ -402,7 +422,7 @@ void SmartCutJob::StartConversion()
     const QTemporaryDir& folder = *parts;
     if (!folder.isValid()) {
         Fail(QStringLiteral("The smart cut could not create its working folder: ") + folder.errorString(), {});
-        return;
+        return false;
     }
     // The lock says the folder is in use while this process lives; a folder
     // whose owner died (killed, crashed, powered off) is removed by the next
@@ -418,7 +438,7 @@ void SmartCutJob::StartConversion()
         Fail(QStringLiteral("The smart cut could not write its list of parts in %1.")
                  .arg(QDir::toNativeSeparators(folder.path())),
              {});
-        return;
+        return false;
     }
     // The copies and the tail's encode run beside the head's encode (the
     // copies read, the encodes compute); the join waits for all of them.
@@ -476,18 +496,40 @@ void SmartCutJob::StartConversion()
         if (step.beside)
             continue;
         if (i + 1 == steps.size()) {
-            // Before the join: the parts beside are done.
             StepDone("encode");
+            // The first key frame taken for an IDR picture before its look
+            // answered: where it is none, or it brings parameter sets of ids
+            // the plan did not know (the head's own may share one), the parts
+            // are made again from a plan that waits for the answer.
+            if (m_pendingLook) {
+                const std::unique_ptr<BesideRun> look = std::move(m_pendingLook);
+                if (!WaitForAll({look.get()}, [&] { return !self || m_stopRequested; }, kProbeWaitMs) && (!self || m_stopRequested)) {
+                    if (self) {
+                        raiseStatus(QStringLiteral("Cancelled"));
+                        m_running = false;
+                        m_outcome = CutOutcome::Stopped;
+                    }
+                    return false;
+                }
+                QSet<int> ids;
+                if (!StartsSequence(*look, m_pendingLookPts, &ids) || !m_inputSetIds.contains(ids)) {
+                    qCDebug(lcSteps, "the key frame at %lld is no IDR picture or brings new parameter sets: planning again",
+                            m_pendingLookPts);
+                    m_mayAssumeIdr = false;
+                    return true;
+                }
+            }
+            // Before the join: the parts beside are done.
             if (!WaitForAll(besideRuns, [&] { return !self || m_stopRequested; })) {
                 if (!self)
-                    return;
+                    return false;
                 raiseStatus(QStringLiteral("Cancelled"));
                 m_running = false;
                 m_outcome = CutOutcome::Stopped;
-                return;
+                return false;
             }
             if (reportBesideFailure())
-                return;
+                return false;
             // A part of a frame or two of a still picture may be too short for
             // the join to recognise it as a transport stream (it wants a dozen
             // packets); null packets, which every reader passes over, make up
@@ -504,7 +546,7 @@ void SmartCutJob::StartConversion()
             if (m_video.codec == QLatin1String("hevc") && m_plan.headFrames > 0 && m_plan.bodyFrames > 0
                 && !StartTransportStreamWithNewSequence(folder.filePath(QStringLiteral("body.ts")), &error)) {
                 Fail(ConversionError(QStringLiteral("The copied part could not be prepared for the join: ") + error), {});
-                return;
+                return false;
             }
         }
         setProgressRange(1.0 + 98.0 * done / total, 98.0 * step.cost / total);
@@ -512,7 +554,7 @@ void SmartCutJob::StartConversion()
         QString report;
         const StepResult result = RunStep(step, &report);
         if (!self)
-            return;
+            return false;
         if (i + 1 == steps.size() && !streamedRuns.empty()) {
             // The join has read the streamed copies to their end, or has
             // ended without them: they end with it. A copy that failed first
@@ -525,17 +567,17 @@ void SmartCutJob::StartConversion()
             }
             runner()->setStopConvert(false);
             if ((copyFailedFirst || result == StepResult::Done) && reportBesideFailure())
-                return;
+                return false;
         }
         if (result == StepResult::Stopped) {
             m_running = false;
             m_outcome = CutOutcome::Stopped;
-            return;
+            return false;
         }
         if (result == StepResult::Failed) {
             if (m_outcome != CutOutcome::Failed)
                 Fail({}, {});
-            return;
+            return false;
         }
         done += step.cost;
         if (i + 1 == steps.size())
@@ -544,21 +586,22 @@ void SmartCutJob::StartConversion()
     StepDone("join");
     const QString problem = CheckOutput(&stopped);
     if (!self)
-        return;
+        return false;
     StepDone("check");
     if (stopped) {
         m_running = false;
         m_outcome = CutOutcome::Stopped;
-        return;
+        return false;
     }
     if (m_outcome == CutOutcome::Failed)
-        return;  // shown where it failed
+        return false;  // shown where it failed
     if (!problem.isEmpty()) {
         Fail(QStringLiteral("The cut produced no usable video: ") + problem, {});
-        return;
+        return false;
     }
     m_running = false;
     m_outcome = CutOutcome::Succeeded;
+    return false;
 }
 
 QString SmartCutJob::Analyse(bool* stopped)
@@ -572,6 +615,7 @@ QString SmartCutJob::Analyse(bool* stopped)
     // read it (the same file, unchanged since). With it, the questions about
     // the selection's packets need nothing of the full stream look, so all
     // of them run at once, each process beside the others.
+    m_pendingLook.reset();
     m_origin = ProbeTimeOrigin(m_inputFile).value_or(TimeOrigin());
     if (stop()) {
         *stopped = true;
@@ -732,6 +776,8 @@ QString SmartCutJob::Analyse(bool* stopped)
                                      stop, kProbeWaitMs, watchListing);
     if (!self)
         return {};
+    if (answered)
+        watchListing();  // the listing's last lines may have come with its end
     StepDone("questions");
     // The output's name is left as it was found: the re-encode offered
     // instead must not meet the muxer's trial file there.
@@ -810,6 +856,16 @@ QString SmartCutJob::Analyse(bool* stopped)
         // The first alone (most often an IDR picture), the others together.
         for (qsizetype from = 0; from < candidates.size();) {
             const qsizetype to = from == 0 ? 1 : candidates.size();
+            // The first key frame's look, where it has not answered yet, is
+            // taken for a yes: the parts are started meanwhile, and made
+            // again in the rare case that it says otherwise.
+            if (from == 0 && m_mayAssumeIdr && firstKeyLook && firstKeyLook->Running()
+                && packets[candidates[0]].pts == firstKeyPts) {
+                startsSequence[candidates[0]] = true;
+                m_pendingLook = std::move(firstKeyLook);
+                m_pendingLookPts = firstKeyPts;
+                break;
+            }
             std::vector<std::unique_ptr<BesideRun>> looks;
             std::vector<BesideRun*> lookRuns;
             for (qsizetype i = from; i < to; ++i) {
@@ -827,12 +883,7 @@ QString SmartCutJob::Analyse(bool* stopped)
             bool found = false;
             for (qsizetype i = from; i < to; ++i) {
                 const int k = candidates[i];
-                const QJsonArray listed = ParseJson(looks[i - from]->Answer()).value(QLatin1String("packets")).toArray();
-                const QJsonObject packet = listed.isEmpty() ? QJsonObject() : listed.first().toObject();
-                const QList<QByteArray> units = NalUnits(HexDumpBytes(packet.value(QLatin1String("data")).toString()), false);
-                startsSequence[k] = packet.value(QLatin1String("pts")).toInteger(-1) == packets[k].pts
-                    && StartsWithH264Idr(units);
-                m_inputSetIds.unite(H264ParameterSetIds(units));  // sets sent with the key frame
+                startsSequence[k] = StartsSequence(*looks[i - from], packets[k].pts, &m_inputSetIds);
                 found = found || startsSequence[k];
             }
             if (found)

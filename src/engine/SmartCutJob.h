@@ -8,9 +8,13 @@
 #include <QSet>
 #include <QStringList>
 
+#include <memory>
+
 class QTemporaryDir;
 
 namespace clip {
+
+class BesideRun;
 
 // A smart cut: the frames of the selection [start, end) in the output's
 // container, the picture copied from the input wherever it can be (from the
@@ -71,6 +75,9 @@ private:
     // Probes the input and plans; a text why the video cannot be smart-cut,
     // or empty. Sets `stopped` when a Stop ended it.
     QString Analyse(bool* stopped);
+    // Plans and makes the output; true when the plan must be made again
+    // (a key frame taken for an IDR picture before its look answered is none).
+    bool MakeOutput();
     // Why the output's container refuses the input's sound or subtitles
     // copied as they are; empty when it takes them.
     QString ContainerRefusal(bool mp4Family, bool* stopped);
@@ -108,7 +115,12 @@ private:
     QVector<qint64> m_keyFrames;  // presentation times of the listed key frames
     QVector<qint64> m_shownPts;   // of the frames in the output, in order
     int m_joinedPictures = -1;    // the picture's packets the join wrote
-    double m_expectedVideoDelay = 0.0;  // how much after the file's start the join puts the picture
+    double m_expectedVideoDelay = 0.0;
+    // The look at the first key frame the copy starts at, still running when
+    // the plan took it for an IDR picture; whether the plan may do so.
+    std::unique_ptr<BesideRun> m_pendingLook;
+    qint64 m_pendingLookPts = 0;
+    bool m_mayAssumeIdr = true;  // how much after the file's start the join puts the picture
     double m_audioStart = 0.0;  // absolute seconds of the audio frame that covers the start
     bool m_hasAudioStart = false;
     int m_rotation = 0;

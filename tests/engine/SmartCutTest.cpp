@@ -293,6 +293,37 @@ TEST(SmartCut, RefusesAnOutputWhosePartsWentWrongOnTheirWayToTheJoin)
     }
 }
 
+// The first key frame's look answering late, and no: the parts are made on the guess that it is an IDR picture,
+// then made again from a plan that waits for the look (wrappers of the real probe and encoder: the first look
+// answers after a second with a failure, the encoder counts the heads it makes).
+TEST(SmartCut, MakesThePartsAgainWhereAKeyFrameTakenForIdrIsNone)
+{
+    QTemporaryDir tools;
+    const QString said = tools.filePath("looked"), heads = tools.filePath("heads");
+    WriteFile(tools.filePath("ffprobe"),
+              QString("#!/bin/sh\ncase \"$*\" in *packet=pts,data*) [ -e '%1' ] || { touch '%1'; sleep 1; exit 1; } ;; "
+                      "esac\nexec \"%2\" \"$@\"\n")
+                  .arg(said, FfprobePath())
+                  .toUtf8(),
+              true);
+    WriteFile(tools.filePath("ffmpeg"),
+              QString("#!/bin/sh\nfor last; do :; done\ncase \"$last\" in */head.ts) echo >> '%1' ;; esac\n"
+                      "exec \"%2\" \"$@\"\n")
+                  .arg(heads, FfmpegPath())
+                  .toUtf8(),
+              true);
+    const QString clip = MakeFile("late-look", "mp4", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=6",
+                                                       "-c:v", "libx264", "-bf", "3", "-g", "25"});
+    SmartCutJob job;
+    Aim(job, clip, tools.filePath("cut.mp4"), 0.6, 3.4);
+    Fake().folderOverride = tools.path();
+    ASSERT_NO_FATAL_FAILURE(ExpectExactCut(job, PictureSums({"-i", clip, "-ss", "0.600", "-t", "3.400"}), 85));
+    EXPECT_GT(job.Plan().bodyFrames, 0);  // the second look said yes
+    QFile made(heads);
+    EXPECT_TRUE(made.open(QIODevice::ReadOnly));
+    EXPECT_EQ(made.readAll().count('\n'), 2);
+}
+
 struct ClipKind {
     const char* name;
     QString container, codec;
