@@ -266,7 +266,7 @@ TEST(SmartCut, RefusesAnOutputWhosePartsWentWrongOnTheirWayToTheJoin)
         const char* says;
     } cases[] = {
         {"head", "head -c 6000 /dev/zero | tr '\\0' U | dd of=\"$last\" bs=1 seek=$(($(stat -c %s \"$last\") / 3)) "
-                 "conv=notrunc 2>/dev/null",
+                 "conv=notrunc 2>/dev/null; exit 0",
          MakeFile("damaged", "mp4", {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=4", "-c:v", "libx264",
                                      "-g", "25"}),
          0.2, 2.4, "The cut produced no usable video"},
@@ -275,11 +275,13 @@ TEST(SmartCut, RefusesAnOutputWhosePartsWentWrongOnTheirWayToTheJoin)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.part);
         QTemporaryDir tools;
-        const QString run = QString("\"%1\" \"$@\" || exit $?\n").arg(FfmpegPath());
-        const QString fault = QString("case \"$last\" in */%1.ts) %2 ;; esac\n").arg(c.part, c.fault);
-        // The head is damaged after it is made, the copy fails before it starts.
+        // The head is damaged after it is made, the copy fails before it starts; the other runs are the
+        // encoder itself, so that a run the job ends ends the encoder.
+        const QString make = QString(c.part) == "head" ? QString("\"%1\" \"$@\" || exit $?; ").arg(FfmpegPath()) : "";
         WriteFile(tools.filePath("ffmpeg"),
-                  ("#!/bin/sh\nfor last; do :; done\n" + (QString(c.part) == "head" ? run + fault : fault + run)).toUtf8(),
+                  QString("#!/bin/sh\nfor last; do :; done\ncase \"$last\" in */%1.ts) %2%3 ;; esac\nexec \"%4\" \"$@\"\n")
+                      .arg(c.part, make, c.fault, FfmpegPath())
+                      .toUtf8(),
                   true);
         ASSERT_TRUE(QFile::link(FfprobePath(), tools.filePath("ffprobe")));
         SmartCutJob job;
