@@ -454,9 +454,9 @@ bool SmartCutJob::MakeOutput()
             (step.streamed ? streamedRuns : besideRuns).push_back(beside.back().get());
         }
     }
-    // A streamed copy that fails ends the join, which would otherwise wait
-    // for its pipe for ever (a copy that never opens it).
-    // One that fails before is told before the join starts.
+    // A streamed copy that fails while the join runs ends the join, which
+    // would otherwise wait for its pipe for ever (a copy that never opens
+    // it); one that fails before is told before the join starts.
     for (BesideRun* run : streamedRuns) {
         run->WhenEnded([&streamFailed, &joining, run, self] {
             if (self && joining && !run->Succeeded()) {
@@ -501,9 +501,10 @@ bool SmartCutJob::MakeOutput()
             // answered: where it is none, or it brings parameter sets of ids
             // the plan did not know (the head's own may share one), the parts
             // are made again from a plan that waits for the answer.
-            if (m_pendingLook) {
-                const std::unique_ptr<BesideRun> look = std::move(m_pendingLook);
-                if (!WaitForAll({look.get()}, [&] { return !self || m_stopRequested; }, kProbeWaitMs) && (!self || m_stopRequested)) {
+            if (const std::unique_ptr<BesideRun> look = std::move(m_pendingLook);
+                look && m_plan.bodyFrames > 0 && m_plan.bodyPts == m_pendingLookPts) {
+                if (!WaitForAll({look.get()}, [&] { return !self || m_stopRequested; }, kProbeWaitMs)
+                    && (!self || m_stopRequested)) {
                     if (self) {
                         raiseStatus(QStringLiteral("Cancelled"));
                         m_running = false;
@@ -513,8 +514,8 @@ bool SmartCutJob::MakeOutput()
                 }
                 QSet<int> ids;
                 if (!StartsSequence(*look, m_pendingLookPts, &ids) || !m_inputSetIds.contains(ids)) {
-                    qCDebug(lcSteps, "the key frame at %lld is no IDR picture or brings new parameter sets: planning again",
-                            m_pendingLookPts);
+                    qCDebug(lcSteps, "the key frame at %lld is no IDR picture or brings new parameter sets: "
+                            "planning again", m_pendingLookPts);
                     m_mayAssumeIdr = false;
                     return true;
                 }
@@ -1064,7 +1065,9 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
 #ifdef Q_OS_WIN
     const auto MakePipe = [](const QString&) { return false; };
 #else
-    const auto MakePipe = [](const QString& path) { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; };
+    const auto MakePipe = [](const QString& path) {
+        return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+    };
 #endif
 
     // A re-encoded part decodes from the last key frame shown at or before
@@ -1133,7 +1136,8 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         // where it costs nothing, and an H.265 one after a re-encoded head is
         // changed in place before the join.
         const bool changedInPlace = m_video.codec == QLatin1String("hevc") && p.headFrames > 0;
-        step.streamed = seconds(bodyEnd) - seconds(p.bodyPts) >= kStreamedBodySeconds && !changedInPlace && MakePipe(file);
+        step.streamed =
+            seconds(bodyEnd) - seconds(p.bodyPts) >= kStreamedBodySeconds && !changedInPlace && MakePipe(file);
         step.program = encoder;
         step.args = QStringList(common)
                                                 << "-copyts" << "-ss" << Secs(relative(p.bodyPts) - kSeekLead) << "-i"
