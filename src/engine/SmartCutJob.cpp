@@ -1374,54 +1374,64 @@ QString SmartCutJob::CheckOutput(bool* stopped)
             raiseStatus(QStringLiteral("Cancelled"));
         return false;
     };
+    // What the decodes found wrong, or empty.
+    const auto judge = [&]() -> QString {
+        for (qsizetype i = 0; i < stretches.size(); ++i) {
+            const auto [from, to] = stretches[i];
+            if (!decodes[i]->Started()) {
+                Fail(ConversionError(QStringLiteral("The encoder could not be started: ") + EncoderPath()), {});
+                return {};
+            }
+            report = decodes[i]->Output();
+            if (!decodes[i]->Succeeded())
+                return QStringLiteral("its picture could not be decoded:\n") + EncoderErrorLines(report);
+            QStringList complaints;
+            for (const QString& line :
+                 report.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts)) {
+                if (!line.trimmed().isEmpty() && !IsStatus(line))
+                    complaints << line.trimmed();
+            }
+            if (!complaints.isEmpty())
+                return QStringLiteral("the decoder reports errors in its picture:\n") + complaints.mid(0, 10).join('\n');
+            // The decoder's own count of the pictures it made.
+            const int frames = LastCount(report);
+            const int expected = shown(from, to);
+            if (frames != expected)
+                return QStringLiteral("it shows %1 pictures instead of %2 from %3 s on")
+                    .arg(frames)
+                    .arg(expected)
+                    .arg(seconds(from) - seconds(p.firstPts), 0, 'f', 2);
+        }
+        return {};
+    };
+    startDecodes(m_expectedVideoDelay);
+    if (!waitForDecodes(nullptr))
+        return {};
+    QString problem = judge();
+    if (problem.isEmpty() || m_outcome == CutOutcome::Failed || stretches.size() < 2)
+        return problem;
+    // A stretch found in the wrong place counts wrong: where the output's
+    // picture starts elsewhere than the join aimed (a container of its own
+    // mind), the stretches are decoded again from there before the cut
+    // counts as failed.
     BesideRun starts(ProbePath(), {"-v", "error", "-select_streams", "v:0", "-show_entries",
                                    "stream=start_time:format=start_time", "-of", "json", m_outputFile});
-    startDecodes(m_expectedVideoDelay);
     if (!waitForDecodes(&starts))
         return {};
-    report = starts.Answer();
-    if (report.isEmpty())
-        return QStringLiteral("its picture could not be read");
-    const QJsonObject info = ParseJson(report);
+    const QJsonObject info = ParseJson(starts.Answer());
     const QJsonObject stream = info.value(QLatin1String("streams")).toArray().at(0).toObject();
     // A seek into the output counts from the file's start, which the sound may set.
     const double videoDelay =
         stream.value(QLatin1String("start_time")).toString().toDouble()
         - info.value(QLatin1String("format")).toObject().value(QLatin1String("start_time")).toString().toDouble();
-    if (std::abs(videoDelay - m_expectedVideoDelay) > kDelayTolerance) {
-        qCDebug(lcSteps, "picture starts %.6f s after the file, not %.6f s: decoding again", videoDelay,
-                m_expectedVideoDelay);
-        startDecodes(videoDelay);
-        if (!waitForDecodes(nullptr))
-            return {};
-    }
-    for (qsizetype i = 0; i < stretches.size(); ++i) {
-        const auto [from, to] = stretches[i];
-        if (!decodes[i]->Started()) {
-            Fail(ConversionError(QStringLiteral("The encoder could not be started: ") + EncoderPath()), {});
-            return {};
-        }
-        report = decodes[i]->Output();
-        if (!decodes[i]->Succeeded())
-            return QStringLiteral("its picture could not be decoded:\n") + EncoderErrorLines(report);
-        QStringList complaints;
-        for (const QString& line :
-             report.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts)) {
-            if (!line.trimmed().isEmpty() && !IsStatus(line))
-                complaints << line.trimmed();
-        }
-        if (!complaints.isEmpty())
-            return QStringLiteral("the decoder reports errors in its picture:\n") + complaints.mid(0, 10).join('\n');
-        // The decoder's own count of the pictures it made.
-        const int frames = LastCount(report);
-        const int expected = shown(from, to);
-        if (frames != expected)
-            return QStringLiteral("it shows %1 pictures instead of %2 from %3 s on")
-                .arg(frames)
-                .arg(expected)
-                .arg(seconds(from) - seconds(p.firstPts), 0, 'f', 2);
-    }
-    return {};  // the packets counted are a video of the planned length
+    if (info.isEmpty() || std::abs(videoDelay - m_expectedVideoDelay) <= kDelayTolerance)
+        return problem;
+    qCDebug(lcSteps, "picture starts %.6f s after the file, not %.6f s: decoding again", videoDelay,
+            m_expectedVideoDelay);
+    startDecodes(videoDelay);
+    if (!waitForDecodes(nullptr))
+        return {};
+    return judge();
 }
 
 }  // namespace clip

@@ -326,6 +326,30 @@ TEST(SmartCut, MakesThePartsAgainWhereAKeyFrameTakenForIdrIsNone)
     EXPECT_EQ(made.readAll().count('\n'), 2);
 }
 
+// The join's picture put 0.2 s after the sound instead of where the job aimed it (an encoder wrapper adds its own
+// offset): the check's seek misses its stretch at first, finds where the picture starts and decodes again.
+TEST(SmartCut, FindsTheCheckedStretchesWhereTheOutputsPictureStartsElsewhere)
+{
+    QTemporaryDir tools;
+    WriteFile(tools.filePath("ffmpeg"),
+              QString("#!/bin/sh\ncase \"$*\" in *parts.ffconcat*)\n  for a do shift\n"
+                      "    [ \"$a\" = -f ] && [ -z \"$moved\" ] && { set -- \"$@\" -itsoffset 0.2; moved=1; }\n"
+                      "    set -- \"$@\" \"$a\"\n  done ;;\nesac\nexec \"%1\" \"$@\"\n")
+                  .arg(FfmpegPath())
+                  .toUtf8(),
+              true);
+    ASSERT_TRUE(QFile::link(FfprobePath(), tools.filePath("ffprobe")));
+    const QString clip = MakeFile("moved", "mp4", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=6", "-f",
+                                                   "lavfi", "-i", "sine=sample_rate=44100:duration=6", "-c:v", "libx264",
+                                                   "-bf", "3", "-g", "25", "-c:a", "aac"});
+    SmartCutJob job;
+    Aim(job, clip, tools.filePath("cut.mp4"), 0.6, 3.4);
+    Fake().folderOverride = tools.path();
+    ASSERT_NO_FATAL_FAILURE(ExpectExactCut(job, PictureSums({"-i", clip, "-ss", "0.600", "-t", "3.400"}), 85));
+    const auto [video, audio] = StreamStarts(job.OutputFile());
+    EXPECT_NEAR(video - audio, 0.2, 0.002);  // the wrapper's offset took effect
+}
+
 struct ClipKind {
     const char* name;
     QString container, codec;
