@@ -1155,27 +1155,11 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         steps.last().beside = true;  // a few frames: beside the head's encode, not after it
     }
 
-    // The sound from the audio frame that covers the start to the end.
+    // The sound from the audio frame that covers the start to the end: the
+    // join takes it straight from the input (below).
     const double audioFrom = m_hasAudioStart ? m_audioStart : seconds(p.firstPts);
     const double endAbsolute = EndSeconds();
     const bool withSound = !m_audioStreams.isEmpty();
-    const QString sound = folder.filePath(QStringLiteral("sound.mka"));
-    if (withSound) {
-        const double seek = std::max(0.0, audioFrom - m_origin.ContainerStart() - 3.0);
-        QStringList args(common);
-        args << "-ss" << Secs(seek) << "-i" << m_inputFile;
-        for (const auto& s : m_audioStreams)
-            args << "-map" << QStringLiteral("0:%1").arg(s.first);
-        args << "-c" << "copy" << "-ss" << Secs(audioFrom - m_origin.ContainerStart() - seek - kSeekLead) << "-t"
-             << Secs(endAbsolute - audioFrom) << "-f" << "matroska" << sound;
-        Step step;
-        step.program = encoder;
-        step.args = args;
-        step.seconds = endAbsolute - audioFrom;
-        step.cost = kCopyCost * span;
-        step.beside = true;
-        steps << step;
-    }
     // The subtitles shown in the selection, in the input's own times: one
     // shown across the start begins there, one shown across the end ends
     // there (copied as it is, it would make the file last until its own end),
@@ -1233,31 +1217,39 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
     // after the sound's first, and the sound as much after the picture where
     // it starts later (no audio frame covers the start).
     const double soundLead = seconds(p.firstPts) - audioFrom;
-    m_expectedVideoDelay = withSound ? std::max(0.0, soundLead) : 0.0;
-    if (withSound && soundLead > 0)
-        args << "-itsoffset" << Secs(soundLead);
+    const double pictureOffset = withSound ? std::max(0.0, soundLead) : 0.0;
+    m_expectedVideoDelay = pictureOffset;
+    if (pictureOffset > 0)
+        args << "-itsoffset" << Secs(pictureOffset);
     // With more than one input, the encoder reads each on a thread of its
     // own and hands its packets over one by one through a queue; a queue
     // that holds a second's packets, not eight, keeps the threads from
     // waking each other for every packet (a third of the join's time).
     const QStringList queue{"-thread_queue_size", QString::number(kJoinQueuePackets)};
     args << queue << "-f" << "concat" << "-safe" << "0" << "-i" << listing.fileName();
-    if (withSound && soundLead < 0)
-        args << "-itsoffset" << Secs(-soundLead);
-    if (withSound)
-        args << queue << "-i" << sound;
-    // The subtitles keep the input's times: they move back to the output's
-    // first picture or sound, whichever comes first.
+    // The sound is read from the input itself, from just before the audio
+    // frame that covers the start: the seek lands on the key frame before
+    // that, and the packets before the seek point are left out below. Its
+    // length counts in the input's times moved by the offset.
+    if (withSound) {
+        const double offset = std::max(0.0, -soundLead);
+        if (offset > 0)
+            args << "-itsoffset" << Secs(offset);
+        args << queue << "-ss" << Secs(audioFrom - m_origin.ContainerStart() - kSeekLead) << "-t"
+             << Secs(endAbsolute - audioFrom + offset) << "-i" << m_inputFile;
+    }
+    // The subtitles keep the input's times: they move as the picture does.
     if (withSubtitles) {
-        const double origin = withSound ? std::min(audioFrom, seconds(p.firstPts)) : seconds(p.firstPts);
-        args << "-itsoffset" << QString::number(-origin, 'f', 6) << queue << "-i" << subtitles;
+        args << "-itsoffset" << QString::number(pictureOffset - seconds(p.firstPts), 'f', 6) << queue << "-i"
+             << subtitles;
     }
     args << "-map" << "0:v:0";
-    if (withSound)
-        args << "-map" << "1";
+    for (const auto& stream : m_audioStreams)
+        args << "-map" << QStringLiteral("1:%1").arg(stream.first);
     if (withSubtitles)
         args << "-map" << (withSound ? "2" : "1");
-    args << "-c" << "copy";
+    // A copy keeps what the seek lands on before the seek point unless told.
+    args << "-c" << "copy" << "-copypriorss:a" << "0";
     const QString suffix = QFileInfo(m_outputFile).suffix().toLower();
     args << SubtitleCodecs(m_subtitleStreams, suffix == QLatin1String("mkv"));
     if (suffix != QLatin1String("mkv")) {
