@@ -626,7 +626,7 @@ QString SmartCutJob::Analyse(bool* stopped)
     const double end = EndSeconds();
     // The picture is the first video stream that is no attached picture
     // ("V"), the sound's start is that of the first audio stream.
-    std::optional<BesideRun> streams, interlace, takes, takesMatroska, listing, sound;
+    std::optional<BesideRun> streams, interlace, takes, listing, sound;
     streams.emplace(probe, QStringList{"-v", "error", "-show_entries",
                                        "format=format_name,start_time:stream=index,codec_type,start_time,codec_name,profile,level,"
                                        "pix_fmt,color_range,color_space,color_transfer,color_primaries,field_order,time_base,"
@@ -726,8 +726,7 @@ QString SmartCutJob::Analyse(bool* stopped)
     // containers, the video's packets, the sound's.
     const QString encoder = EncoderPath();
     // The sound and subtitles are copied as they are: the output's muxer is
-    // asked on the output's own name, and the Matroska muxer of the part
-    // they travel through where the output is no Matroska file.
+    // asked on the output's own name.
     const QList<QPair<int, QString>> kept = m_audioStreams + m_subtitleStreams;
     // Sound that MP4, MOV and Matroska all take as it is needs no trial.
     static const QStringList kTakenEverywhere{"aac", "mp3", "ac3"};
@@ -739,11 +738,8 @@ QString SmartCutJob::Analyse(bool* stopped)
     }) && m_subtitleStreams.isEmpty();
     const bool outputExisted = QFile::exists(m_outputFile);
     const bool outputWasEmpty = outputExisted && QFileInfo(m_outputFile).size() == 0;
-    if (!certain) {
+    if (!certain)
         takes.emplace(encoder, TakesArguments(kept, !mp4Family, m_outputFile));
-        if (mp4Family)
-            takesMatroska.emplace(encoder, TakesArguments(kept, true, QStringLiteral("pipe:1")));
-    }
     const auto ticks = [&](double seconds) {
         return qint64(std::ceil((seconds - kTolerance) * double(m_tbDen) / double(m_tbNum)));
     };
@@ -773,7 +769,7 @@ QString SmartCutJob::Analyse(bool* stopped)
             }
         }
     };
-    const bool answered = WaitForAll({asked(interlace), asked(takes), asked(takesMatroska), asked(listing), asked(sound)},
+    const bool answered = WaitForAll({asked(interlace), asked(takes), asked(listing), asked(sound)},
                                      stop, kProbeWaitMs, watchListing);
     if (!self)
         return {};
@@ -807,7 +803,7 @@ QString SmartCutJob::Analyse(bool* stopped)
         return QStringLiteral("the %1 container cannot keep its rotation of %2 degrees")
             .arg(QFileInfo(m_outputFile).suffix().toUpper())
             .arg(m_rotation);
-    if (takes && !(takes->Succeeded() && (!takesMatroska || takesMatroska->Succeeded()))) {
+    if (takes && !takes->Succeeded()) {
         // Which of them is refused is asked of each alone.
         const QString refused = ContainerRefusal(mp4Family, stopped);
         if (!refused.isEmpty() || *stopped || m_outcome == CutOutcome::Failed)
@@ -1014,9 +1010,6 @@ QString SmartCutJob::ContainerRefusal(bool mp4Family, bool* stopped)
     // The sound and subtitles are copied as they are: the output's muxer is
     // asked at once, on the output's own name, whether it takes them, rather
     // than after the picture's parts have been made.
-    // They pass through the Matroska part on their way, so where the output
-    // is no Matroska file, that muxer is asked too (into the same file, which
-    // the join overwrites).
     *stopped = false;
     const auto takesInto = [&](const QList<QPair<int, QString>>& streams, bool matroska) {
         DOSOutputs* dos = runner();
@@ -1026,10 +1019,7 @@ QString SmartCutJob::ContainerRefusal(bool mp4Family, bool* stopped)
             Fail(ConversionError(dos->FailureMessage()), {});
         return *stopped || !dos->WasStarted() || (dos->ExitedNormally() && dos->ExitCode() == 0);
     };
-    const auto takes = [&](const QList<QPair<int, QString>>& streams) {
-        return takesInto(streams, !mp4Family) && (!mp4Family || *stopped || m_outcome == CutOutcome::Failed
-                                                  || takesInto(streams, true));
-    };
+    const auto takes = [&](const QList<QPair<int, QString>>& streams) { return takesInto(streams, !mp4Family); };
     const QList<QPair<int, QString>> kept = m_audioStreams + m_subtitleStreams;
     if (kept.isEmpty() || takes(kept))
         return {};
