@@ -71,7 +71,7 @@ constexpr int kMostKeyFramesAsked = 4;
 // How long a probe may take to answer.
 constexpr int kProbeWaitMs = 60000;
 // Weights of the steps on the bar, per second of the selection.
-constexpr double kEncodeCost = 1.0, kCopyCost = 0.02, kJoinCost = 0.04, kCheckCost = 0.15;
+constexpr double kEncodeCost = 1.0, kCopyCost = 0.02, kJoinCost = 0.04;
 
 QJsonObject ParseJson(const QString& report)
 {
@@ -1312,10 +1312,9 @@ QString SmartCutJob::CheckOutput(bool* stopped)
                    - std::lower_bound(m_shownPts.begin(), m_shownPts.end(), from));
     };
     // The stretches are decoded side by side, found in the output by the
-    // time its picture starts after the file's start: the join set that
-    // (the sound's lead), the probe beside the decodes says what the
-    // container made of it, and the decodes run again in the rare case that
-    // it differs.
+    // time its picture starts after the file's start, as the join set it
+    // (the sound's lead); where a stretch counts wrong, a probe says what the
+    // container made of it (below).
     std::vector<std::unique_ptr<BesideRun>> decodes;
     const auto startDecodes = [&](double videoDelay) {
         decodes.clear();

@@ -26,9 +26,10 @@ class BesideRun;
 // The steps are encoder and probe runs through the job's runner, so one
 // Stop ends whichever runs: the stream and packet listings (probe), the
 // head, the body, the tail (MPEG-TS parts with the parameter sets in the
-// stream), the audio and subtitles (Matroska), the join into the output
-// (concat listing), and the check that the output decodes without a
-// complaint and holds exactly the planned frames. The parts live in a
+// stream; a long body through a pipe), the subtitles (Matroska or MP4), the
+// join into the output (concat listing, the sound read straight from the
+// input), and the check that the output decodes without a complaint and
+// holds exactly the planned frames. The parts live in a
 // private folder beside the output, removed in every outcome. One bar runs
 // over all steps, weighted by their expected cost.
 //
