@@ -69,6 +69,15 @@ void Aim(SmartCutJob& job, const QString& input, const QString& output, double s
     job.setSelectionLength(length);
 }
 
+// Puts a stand-in for the encoder or the probe (`tool`) into `dir`: a script that runs `first` (with `$last`, the
+// last argument, at hand), then the real program in its place with the same arguments.
+void WriteStandIn(const QTemporaryDir& dir, const QString& tool, const QString& first)
+{
+    const QString real = tool == "ffmpeg" ? FfmpegPath() : FfprobePath();
+    WriteFile(dir.filePath(tool), QString("#!/bin/sh\nfor last; do :; done\n%1\nexec \"%2\" \"$@\"\n").arg(first, real).toUtf8(),
+              true);
+}
+
 // The first message and its details: why a cut failed.
 std::string Said(const CVideoConv& job) { return (job.Failure().message + job.Failure().details).toStdString(); }
 
@@ -278,11 +287,7 @@ TEST(SmartCut, RefusesAnOutputWhosePartsWentWrongOnTheirWayToTheJoin)
         // The head is damaged after it is made, the copy fails before it starts; the other runs are the
         // encoder itself, so that a run the job ends ends the encoder.
         const QString make = QString(c.part) == "head" ? QString("\"%1\" \"$@\" || exit $?; ").arg(FfmpegPath()) : "";
-        WriteFile(tools.filePath("ffmpeg"),
-                  QString("#!/bin/sh\nfor last; do :; done\ncase \"$last\" in */%1.ts) %2%3 ;; esac\nexec \"%4\" \"$@\"\n")
-                      .arg(c.part, make, c.fault, FfmpegPath())
-                      .toUtf8(),
-                  true);
+        WriteStandIn(tools, "ffmpeg", QString("case \"$last\" in */%1.ts) %2%3 ;; esac").arg(c.part, make, c.fault));
         ASSERT_TRUE(QFile::link(FfprobePath(), tools.filePath("ffprobe")));
         SmartCutJob job;
         Aim(job, c.clip, tools.filePath("cut.mp4"), c.start, c.length);
@@ -302,18 +307,9 @@ TEST(SmartCut, MakesThePartsAgainWhereAKeyFrameTakenForIdrIsNone)
 {
     QTemporaryDir tools;
     const QString said = tools.filePath("looked"), heads = tools.filePath("heads");
-    WriteFile(tools.filePath("ffprobe"),
-              QString("#!/bin/sh\ncase \"$*\" in *packet=pts,data*) [ -e '%1' ] || { touch '%1'; sleep 1; exit 1; } ;; "
-                      "esac\nexec \"%2\" \"$@\"\n")
-                  .arg(said, FfprobePath())
-                  .toUtf8(),
-              true);
-    WriteFile(tools.filePath("ffmpeg"),
-              QString("#!/bin/sh\nfor last; do :; done\ncase \"$last\" in */head.ts) echo >> '%1' ;; esac\n"
-                      "exec \"%2\" \"$@\"\n")
-                  .arg(heads, FfmpegPath())
-                  .toUtf8(),
-              true);
+    WriteStandIn(tools, "ffprobe",
+                 QString("case \"$*\" in *packet=pts,data*) [ -e '%1' ] || { touch '%1'; sleep 1; exit 1; } ;; esac").arg(said));
+    WriteStandIn(tools, "ffmpeg", QString("case \"$last\" in */head.ts) echo >> '%1' ;; esac").arg(heads));
     const QString clip = MakeFile("late-look", "mp4", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=6",
                                                        "-c:v", "libx264", "-bf", "3", "-g", "25"});
     SmartCutJob job;
@@ -331,13 +327,10 @@ TEST(SmartCut, MakesThePartsAgainWhereAKeyFrameTakenForIdrIsNone)
 TEST(SmartCut, FindsTheCheckedStretchesWhereTheOutputsPictureStartsElsewhere)
 {
     QTemporaryDir tools;
-    WriteFile(tools.filePath("ffmpeg"),
-              QString("#!/bin/sh\ncase \"$*\" in *parts.ffconcat*)\n  for a do shift\n"
-                      "    [ \"$a\" = -f ] && [ -z \"$moved\" ] && { set -- \"$@\" -itsoffset 0.2; moved=1; }\n"
-                      "    set -- \"$@\" \"$a\"\n  done ;;\nesac\nexec \"%1\" \"$@\"\n")
-                  .arg(FfmpegPath())
-                  .toUtf8(),
-              true);
+    WriteStandIn(tools, "ffmpeg",
+                 "case \"$*\" in *parts.ffconcat*)\n  for a do shift\n"
+                 "    [ \"$a\" = -f ] && [ -z \"$moved\" ] && { set -- \"$@\" -itsoffset 0.2; moved=1; }\n"
+                 "    set -- \"$@\" \"$a\"\n  done ;;\nesac");
     ASSERT_TRUE(QFile::link(FfprobePath(), tools.filePath("ffprobe")));
     const QString clip = MakeFile("moved", "mp4", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=6", "-f",
                                                    "lavfi", "-i", "sine=sample_rate=44100:duration=6", "-c:v", "libx264",
