@@ -66,6 +66,13 @@ constexpr int kJoinQueuePackets = 1024;
 // The length of a copied body from which on it goes through a pipe into the
 // join (a shorter one is made beside the head's encode at no cost).
 constexpr double kStreamedBodySeconds = 120.0;
+// The length of a selection from which on its packets are listed around
+// its ends only, and how far past the start and before the end.
+constexpr double kWindowedListingFrom = 120.0;
+constexpr double kListedAroundMark = 30.0;
+// How much longer than its packets last a copy reads (the packets past its
+// end that it reads are left out by their times).
+constexpr double kCopyReadsPast = 2.0;
 // Key frames asked whether they start a sequence before the copy is given up.
 constexpr int kMostKeyFramesAsked = 4;
 // How long a probe may take to answer.
@@ -126,6 +133,7 @@ struct SmartCutJob::Step {
     double cost = 0;      // its share of the bar, relative to the others
     bool beside = false;  // a copy, run beside the encodes (no progress of its own)
     bool streamed = false;  // writes into a pipe the join reads as it comes (beside the join)
+    bool body = false;      // the copy of the body
 };
 
 // A run of the encoder or the probe beside others (a copy beside the
@@ -447,10 +455,13 @@ bool SmartCutJob::MakeOutput()
     bool streamFailed = false, joining = false;
     std::vector<std::unique_ptr<BesideRun>> beside;
     std::vector<BesideRun*> besideRuns, streamedRuns;
+    BesideRun* bodyRun = nullptr;
     for (const Step& step : steps) {
         qCDebug(lcSteps, "%s", qPrintable(Command(step.program, step.args)));
         if (step.beside) {
             beside.push_back(std::make_unique<BesideRun>(step.program, step.args));
+            if (step.body)
+                bodyRun = beside.back().get();
             (step.streamed ? streamedRuns : besideRuns).push_back(beside.back().get());
         }
     }
@@ -584,6 +595,7 @@ bool SmartCutJob::MakeOutput()
         if (i + 1 == steps.size())
             m_joinedPictures = LastCount(report);
     }
+    m_copiedPictures = bodyRun ? LastCount(bodyRun->Output()) : -1;
     StepDone("join");
     const QString problem = CheckOutput(&stopped);
     if (!self)
@@ -642,12 +654,18 @@ QString SmartCutJob::Analyse(bool* stopped)
     // The video's packets around the selection, from a key frame at or before
     // its start: listed from ever further back until one is found, so that
     // a long GOP costs a longer listing, not the whole file's.
+    // A long selection's packets are listed around its two ends only: its
+    // middle is copied as it is and counted by the copy (listing a long
+    // stretch takes as long as copying it). The middle comes back into the
+    // listing where the plan needs it (PlanSpansGap).
+    bool windowed = end - start >= kWindowedListingFrom;
     const auto listingArguments = [&](double margin, bool* whole) {
         *whole = margin < 0 || start - margin <= m_origin.ContainerStart();
+        QString intervals = (*whole ? QString() : Secs(start - margin)) + QLatin1Char('%');
+        if (windowed)
+            intervals += Secs(start + kListedAroundMark) + QLatin1Char(',') + Secs(end - kListedAroundMark) + QLatin1Char('%');
         return QStringList{"-v", "error", "-select_streams", "V:0", "-show_entries", "packet=pts,dts,flags", "-of",
-                           "csv=p=0", "-read_intervals",
-                           (*whole ? QString() : Secs(start - margin)) + QLatin1Char('%') + Secs(end + 2.0),
-                           m_inputFile};
+                           "csv=p=0", "-read_intervals", intervals + Secs(end + 2.0), m_inputFile};
     };
     const double margins[] = {3.0, 30.0, 300.0, 3000.0, -1.0};
     bool whole = false;
@@ -810,105 +828,126 @@ QString SmartCutJob::Analyse(bool* stopped)
             return refused;
     }
 
-    QVector<VideoPacket> packets;
-    report = listing->Answer();
-    for (std::size_t m = 0;; ++m) {
-        if (report.isEmpty()) {
-            *stopped = m_probesStopped;
-            return *stopped ? QString() : QStringLiteral("the probe could not list its frames");
-        }
-        bool noTimes = false;
-        packets = OffTheWindow([report, &noTimes] { return ParseListing(report, &noTimes); });
-        if (!self)
-            return {};
-        if (noTimes)
-            return QStringLiteral("its frames carry no presentation times");
-        if (whole || m + 1 >= std::size(margins)
-            || (!packets.isEmpty() && packets.first().key
-                && double(packets.first().pts * m_tbNum) / double(m_tbDen) <= start))
-            break;
-        report = RunProbe(listingArguments(margins[m + 1], &whole));
-        if (!self)
-            return {};
-    }
-    // An H.264 copy starts at an IDR picture only: a recovery-point key
-    // frame continues the numbering of the pictures before it, which the
-    // re-encoded head cannot continue, and the decoder drops what follows.
-    // The key frames the plan would copy from are looked at together, each
-    // at its first packet; an open-GOP stream has no IDR picture after its
-    // first, so a few are asked about, not all.
-    QHash<int, bool> startsSequence;
-    if (h264) {
-        const QVector<int> candidates = OffTheWindow([packets, from = ticks(start), to = ticks(end)] {
-            QVector<int> asked;
-            PlanSmartCut(packets, from, to, false, [&](int k) {
-                if (asked.size() < kMostKeyFramesAsked)
-                    asked << k;
-                return false;
-            });
-            return asked;
-        });
-        if (!self)
-            return {};
-        // The first alone (most often an IDR picture), the others together.
-        for (qsizetype from = 0; from < candidates.size();) {
-            const qsizetype to = from == 0 ? 1 : candidates.size();
-            // The first key frame's look, where it has not answered yet, is
-            // taken for a yes: the parts are started meanwhile, and made
-            // again in the rare case that it says otherwise.
-            if (from == 0 && m_mayAssumeIdr && firstKeyLook && firstKeyLook->Running()
-                && packets[candidates[0]].pts == firstKeyPts) {
-                startsSequence[candidates[0]] = true;
-                m_pendingLook = std::move(firstKeyLook);
-                m_pendingLookPts = firstKeyPts;
-                break;
-            }
-            std::vector<std::unique_ptr<BesideRun>> looks;
-            std::vector<BesideRun*> lookRuns;
-            for (qsizetype i = from; i < to; ++i) {
-                const qint64 pts = packets[candidates[i]].pts;
-                looks.push_back(firstKeyLook && pts == firstKeyPts ? std::move(firstKeyLook) : keyFrameLook(pts));
-                lookRuns.push_back(looks.back().get());
-            }
-            const bool looked = WaitForAll(lookRuns, stop, kProbeWaitMs);
-            if (!self)
-                return {};
-            if (!looked && stop()) {
-                *stopped = true;
-                return {};
-            }
-            bool found = false;
-            for (qsizetype i = from; i < to; ++i) {
-                const int k = candidates[i];
-                startsSequence[k] = StartsSequence(*looks[i - from], packets[k].pts, &m_inputSetIds);
-                found = found || startsSequence[k];
-            }
-            if (found)
-                break;
-            from = to;
-        }
-    }
-    StepDone("listing read, IDR look");
     // The plan, and the times of the key frames and of the frames it keeps.
     struct Planned {
         std::optional<SmartCutPlan> plan;
         QVector<qint64> keyFrames, shownPts;
     };
-    Planned planned = OffTheWindow([packets, from = ticks(start), to = ticks(end), h264, startsSequence] {
-        Planned made;
-        made.plan = PlanSmartCut(packets, from, to, !h264, [&](int k) { return !h264 || startsSequence.value(k); });
-        for (const VideoPacket& p : packets) {
-            if (p.key && !p.discard)
-                made.keyFrames << p.pts;
-            if (made.plan && !p.discard && p.pts >= made.plan->firstPts && p.pts < made.plan->endPts)
-                made.shownPts << p.pts;
+    Planned planned;
+    QVector<VideoPacket> packets;
+    report = listing->Answer();
+    std::size_t m = 0;
+    for (;;) {
+        for (;; ++m) {
+            if (report.isEmpty()) {
+                *stopped = m_probesStopped;
+                return *stopped ? QString() : QStringLiteral("the probe could not list its frames");
+            }
+            bool noTimes = false;
+            packets = OffTheWindow([report, &noTimes] { return ParseListing(report, &noTimes); });
+            if (!self)
+                return {};
+            if (noTimes)
+                return QStringLiteral("its frames carry no presentation times");
+            if (whole || m + 1 >= std::size(margins)
+                || (!packets.isEmpty() && packets.first().key
+                    && double(packets.first().pts * m_tbNum) / double(m_tbDen) <= start))
+                break;
+            report = RunProbe(listingArguments(margins[m + 1], &whole));
+            if (!self)
+                return {};
         }
-        std::sort(made.keyFrames.begin(), made.keyFrames.end());
-        std::sort(made.shownPts.begin(), made.shownPts.end());
-        return made;
-    });
-    if (!self)
-        return {};
+        // An H.264 copy starts at an IDR picture only: a recovery-point key
+        // frame continues the numbering of the pictures before it, which the
+        // re-encoded head cannot continue, and the decoder drops what follows.
+        // The key frames the plan would copy from are looked at together, each
+        // at its first packet; an open-GOP stream has no IDR picture after its
+        // first, so a few are asked about, not all.
+        QHash<int, bool> startsSequence;
+        if (h264) {
+            const QVector<int> candidates = OffTheWindow([packets, from = ticks(start), to = ticks(end)] {
+                QVector<int> asked;
+                PlanSmartCut(packets, from, to, false, [&](int k) {
+                    if (asked.size() < kMostKeyFramesAsked)
+                        asked << k;
+                    return false;
+                });
+                return asked;
+            });
+            if (!self)
+                return {};
+            // The first alone (most often an IDR picture), the others together.
+            for (qsizetype from = 0; from < candidates.size();) {
+                const qsizetype to = from == 0 ? 1 : candidates.size();
+                // The first key frame's look, where it has not answered yet, is
+                // taken for a yes: the parts are started meanwhile, and made
+                // again in the rare case that it says otherwise.
+                if (from == 0 && m_mayAssumeIdr && firstKeyLook && firstKeyLook->Running()
+                    && packets[candidates[0]].pts == firstKeyPts) {
+                    startsSequence[candidates[0]] = true;
+                    m_pendingLook = std::move(firstKeyLook);
+                    m_pendingLookPts = firstKeyPts;
+                    break;
+                }
+                std::vector<std::unique_ptr<BesideRun>> looks;
+                std::vector<BesideRun*> lookRuns;
+                for (qsizetype i = from; i < to; ++i) {
+                    const qint64 pts = packets[candidates[i]].pts;
+                    looks.push_back(firstKeyLook && pts == firstKeyPts ? std::move(firstKeyLook) : keyFrameLook(pts));
+                    lookRuns.push_back(looks.back().get());
+                }
+                const bool looked = WaitForAll(lookRuns, stop, kProbeWaitMs);
+                if (!self)
+                    return {};
+                if (!looked && stop()) {
+                    *stopped = true;
+                    return {};
+                }
+                bool found = false;
+                for (qsizetype i = from; i < to; ++i) {
+                    const int k = candidates[i];
+                    startsSequence[k] = StartsSequence(*looks[i - from], packets[k].pts, &m_inputSetIds);
+                    found = found || startsSequence[k];
+                }
+                if (found)
+                    break;
+                from = to;
+            }
+        }
+        StepDone("listing read, IDR look");
+        planned = OffTheWindow([packets, from = ticks(start), to = ticks(end), h264, startsSequence, windowed] {
+            Planned made;
+            made.plan = PlanSmartCut(packets, from, to, !h264, [&](int k) { return !h264 || startsSequence.value(k); });
+            if (windowed && !(made.plan && PlanSpansGap(packets, LargestStep(packets), *made.plan))) {
+                made.plan.reset();
+                return made;
+            }
+            for (const VideoPacket& p : packets) {
+                if (p.key && !p.discard)
+                    made.keyFrames << p.pts;
+                if (made.plan && !p.discard && p.pts >= made.plan->firstPts && p.pts < made.plan->endPts)
+                    made.shownPts << p.pts;
+            }
+            std::sort(made.keyFrames.begin(), made.keyFrames.end());
+            std::sort(made.shownPts.begin(), made.shownPts.end());
+            return made;
+        });
+        if (!self)
+            return {};
+        if (windowed && !planned.plan) {
+            // The plan needs the middle: listed whole, from the same key frame.
+            qCDebug(lcSteps, "the plan needs the selection's middle: listing it");
+            if (m_pendingLook)
+                firstKeyLook = std::move(m_pendingLook);
+            windowed = false;
+            report = RunProbe(listingArguments(margins[m], &whole));
+            if (!self)
+                return {};
+            continue;
+        }
+        m_middleUnlisted = windowed;
+        break;
+    }
     const std::optional<SmartCutPlan>& plan = planned.plan;
     if (!plan) {
         Fail(QStringLiteral("The selection holds no picture of the video: nothing to cut."), {});
@@ -1129,11 +1168,14 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         step.streamed =
             seconds(bodyEnd) - seconds(p.bodyPts) >= kStreamedBodySeconds && !changedInPlace && MakePipe(file);
         step.program = encoder;
+        // It reads a little past the body's last packet (each has its decode
+        // time before the body's end), and reports how many it wrote.
         step.args = QStringList(common)
-                                                << "-copyts" << "-ss" << Secs(relative(p.bodyPts) - kSeekLead) << "-i"
-                                                << m_inputFile << "-map" << m_videoMap << "-c:v" << "copy"
-                                                << "-frames:v" << QString::number(p.bodyFrames) << "-bsf:v"
-                                                << filters.join(QLatin1Char(',')) << "-f" << "mpegts" << file;
+                    << "-copyts" << "-ss" << Secs(relative(p.bodyPts) - kSeekLead) << "-t"
+                    << Secs(seconds(bodyEnd) - seconds(p.bodyPts) + kCopyReadsPast) << "-i" << m_inputFile << "-map"
+                    << m_videoMap << "-c:v" << "copy" << "-bsf:v" << filters.join(QLatin1Char(',')) << "-f" << "mpegts"
+                    << file;
+        step.body = true;
         step.seconds = seconds(bodyEnd) - seconds(p.bodyPts);
         step.cost = kCopyCost * step.seconds;
         step.beside = true;
@@ -1280,6 +1322,16 @@ QString SmartCutJob::CheckOutput(bool* stopped)
     const SmartCutPlan& p = m_plan;
     setProgressRange(99, 0);
     QString report;
+    // The copy's count of the body's packets: the planned one, or where the
+    // plan listed the body's ends only, what its middle adds to it.
+    if (p.bodyFrames > 0) {
+        if (m_copiedPictures < p.bodyFrames || (!m_middleUnlisted && m_copiedPictures != p.bodyFrames))
+            return QStringLiteral("its copied part holds %1 pictures instead of %2")
+                .arg(m_copiedPictures)
+                .arg(m_middleUnlisted ? QStringLiteral("at least %1").arg(p.bodyFrames) : QString::number(p.bodyFrames));
+        m_plan.frames += m_copiedPictures - p.bodyFrames;
+        m_plan.bodyFrames = m_copiedPictures;
+    }
     // The join's own count of the picture's packets it wrote.
     if (m_joinedPictures != p.frames)
         return QStringLiteral("it holds %1 pictures instead of the %2 selected").arg(m_joinedPictures).arg(p.frames);

@@ -116,6 +116,8 @@ private:
     QVector<qint64> m_keyFrames;  // presentation times of the listed key frames
     QVector<qint64> m_shownPts;   // of the frames in the output, in order
     int m_joinedPictures = -1;    // the picture's packets the join wrote
+    int m_copiedPictures = -1;    // the packets the body's copy wrote
+    bool m_middleUnlisted = false;  // the plan's body counts the listed packets only
     double m_expectedVideoDelay = 0.0;
     // The look at the first key frame the copy starts at, still running when
     // the plan took it for an IDR picture; whether the plan may do so.

@@ -96,6 +96,42 @@ std::optional<SmartCutPlan> PlanSmartCut(const QVector<VideoPacket>& packets, qi
     return plan;  // nothing can be copied: the whole span is the head
 }
 
+bool PlanSpansGap(const QVector<VideoPacket>& packets, int second, const SmartCutPlan& plan)
+{
+    const int n = int(packets.size());
+    if (second <= 0 || second >= n || !packets[second].key || plan.bodyFrames == 0)
+        return false;
+    qint64 latestBefore = std::numeric_limits<qint64>::min(), earliestAfter = std::numeric_limits<qint64>::max();
+    qint64 nextKey = std::numeric_limits<qint64>::max();
+    bool bodyKeyBefore = false;
+    for (int i = 0; i < n; ++i) {
+        const VideoPacket& p = packets[i];
+        if (p.discard)
+            continue;
+        if (i < second) {
+            latestBefore = std::max(latestBefore, p.pts);
+            bodyKeyBefore = bodyKeyBefore || (p.key && p.pts == plan.bodyPts);
+            if (p.key && p.pts > plan.bodyPts)
+                nextKey = std::min(nextKey, p.pts);
+        } else {
+            earliestAfter = std::min(earliestAfter, p.pts);
+        }
+    }
+    const qint64 bodyEnd = plan.tailFrames > 0 ? plan.tailPts : plan.endPts;
+    return bodyKeyBefore && nextKey <= latestBefore && latestBefore < earliestAfter
+        && bodyEnd > packets[second].pts;
+}
+
+int LargestStep(const QVector<VideoPacket>& packets)
+{
+    int found = -1;
+    for (int i = 1; i < int(packets.size()); ++i) {
+        if (found < 0 || packets[i].dts - packets[i - 1].dts > packets[found].dts - packets[found - 1].dts)
+            found = i;
+    }
+    return found;
+}
+
 namespace {
 
 // The libx264 profile for the probe's H.264 profile name; empty when none fits.

@@ -63,6 +63,19 @@ std::optional<SmartCutPlan> PlanSmartCut(const QVector<VideoPacket>& packets, qi
                                          bool leaveOutLeading = true,
                                          const std::function<bool(int)>& startsSequence = {});
 
+// A long selection's packets may be listed only around its two ends, the
+// middle left out: `packets` then holds the packets from a key frame at or
+// before the start on, and, from the index `second` on (a key frame), those
+// from a key frame before the end on. A plan made of such a listing holds
+// for the whole stream, with the unlisted frames added to its body and its
+// count, where the copy starts before the gap and its first GOP ends there
+// too (the check decodes it), the copy goes on past the gap's key frame, and
+// every frame listed before the gap is shown before every frame after it.
+bool PlanSpansGap(const QVector<VideoPacket>& packets, int second, const SmartCutPlan& plan);
+// Where the second stretch of such a listing starts: the packet after the
+// largest step of the decode times; -1 with fewer than two packets.
+int LargestStep(const QVector<VideoPacket>& packets);
+
 // The properties of a video stream a re-encoded part must share with the
 // copied one, as the probe names them.
 struct VideoProperties {

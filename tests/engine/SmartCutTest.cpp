@@ -174,6 +174,33 @@ TEST(SmartCut, PlansTheHeadTheCopyAndTheTailFromUsableKeyFrames)
             << c.packets.toStdString() << " from " << c.from << " to " << c.to;
     }
     EXPECT_FALSE(PlanSmartCut({{0, 0, true}}, 1, 2).has_value());  // no frame in the span
+
+    // A listing of a long selection's two ends ("|": the middle left out) plans for the whole stream
+    // only where the copy starts before the gap with a whole GOP there, and runs on past the gap.
+    const struct {
+        QString packets;
+        bool holds;
+    } gaps[] = {
+        {"0K 3 1 2 5 4 6K 9 7 8 11 10 12K 15 | 18K 21 19 20", true},
+        {"0K 3 1 2 5 4 6K 9 7 | 18K 21 19 20", false},  // the copy's first GOP runs into the gap
+        {"0K 3 1 2 5 4 | 18K 21 19 20", false},           // the copy starts after the gap
+        {"0K 3 1 2 5 4 6K 9 7 8 11 10 12K 15 | 12K 15 13 14 17 16 18K 21 19 20", false},  // the ends overlap
+    };
+    for (const auto& g : gaps) {
+        QVector<VideoPacket> packets;
+        int second = -1;
+        for (const QString& token : g.packets.split(' ')) {
+            if (token == "|")
+                second = packets.size();
+            else
+                packets.append({token.chopped(token.endsWith('K')).toLongLong(), packets.size() + (second < 0 ? 0 : 100),
+                                token.endsWith('K')});
+        }
+        EXPECT_EQ(LargestStep(packets), second) << g.packets.toStdString();
+        const std::optional<SmartCutPlan> plan = PlanSmartCut(packets, 1, 20);
+        ASSERT_TRUE(plan.has_value());
+        EXPECT_EQ(PlanSpansGap(packets, second, *plan), g.holds) << g.packets.toStdString();
+    }
 }
 
 // Run by the test below as a program of its own: it dies holding a parts folder, as a killed job would.
@@ -255,12 +282,14 @@ TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
     }
 }
 
-// Two minutes at 10 fps with sound: long enough for the copied body to go through a pipe into the join.
-QString LongClip()
+// Two minutes at 10 fps with sound, a key frame every `gop` frames: long enough for the copied body to go through
+// a pipe into the join, and for the packets to be listed around the marks only.
+QString LongClip(int gop = 25)
 {
     return MakeFile("long-selection", "mp4",
                     {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=10:duration=130", "-f", "lavfi", "-i",
-                     "sine=sample_rate=44100:duration=130", "-c:v", "libx264", "-g", "25", "-bf", "2", "-c:a", "aac"});
+                     "sine=sample_rate=44100:duration=130", "-c:v", "libx264", "-g", QString::number(gop), "-keyint_min",
+                     QString::number(gop), "-sc_threshold", "0", "-bf", "2", "-c:a", "aac"});
 }
 
 // Parts that go wrong on their way to the join, by an encoder that wraps the real one: a re-encoded head with
@@ -479,6 +508,7 @@ TEST(SmartCut, CutsFilesOfEveryCommonShapeExactly)
         {"H.264 avc1, a head before the copy, into MOV", avc1, "mov", 0.6, 3.2, true, {}, "avc3"},
         {"H.264 avc1, the copy alone, into MP4", avc1, "mp4", 1.0, 2.0, true, {}, "avc1"},
         {"two minutes, the copy piped into the join", LongClip(), "mp4", 0.35, 127.65, true},
+        {"two minutes, a key frame every 25 s: the middle listed after all", LongClip(250), "mp4", 5.05, 127.65, true},
     };
     int n = 0;
     for (const Case& c : cases) {
