@@ -27,6 +27,7 @@
 #include <future>
 #include <memory>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #ifndef Q_OS_WIN
@@ -73,6 +74,9 @@ constexpr double kListedAroundMark = 30.0;
 // How much longer than its packets last a copy reads (the packets past its
 // end that it reads are left out by their times).
 constexpr double kCopyReadsPast = 2.0;
+// How far past the start the look at the start reads (the sound's packets
+// there may lie this much behind the picture's in the file).
+constexpr double kStartLookPast = 4.0;
 // Key frames asked whether they start a sequence before the copy is given up.
 constexpr int kMostKeyFramesAsked = 4;
 // How long a probe may take to answer.
@@ -638,19 +642,26 @@ QString SmartCutJob::Analyse(bool* stopped)
     const double end = EndSeconds();
     // The picture is the first video stream that is no attached picture
     // ("V"), the sound's start is that of the first audio stream.
-    std::optional<BesideRun> streams, interlace, takes, listing, sound;
+    std::optional<BesideRun> streams, takes, listing, startLook;
     streams.emplace(probe, QStringList{"-v", "error", "-show_entries",
                                        "format=format_name,start_time:stream=index,codec_type,start_time,codec_name,profile,level,"
                                        "pix_fmt,color_range,color_space,color_transfer,color_primaries,field_order,time_base,"
                                        "has_b_frames,codec_tag_string,extradata:stream_disposition=attached_pic:"
                                        "stream_side_data=rotation",
                                        "-show_data", "-of", "json", m_inputFile});
-    // Interlaced pictures need not say so in the stream's header: the first
-    // pictures at the start tell, and a re-encoded part would otherwise come
-    // out progressive in front of interlaced copied ones.
-    interlace.emplace(probe, QStringList{"-v", "error", "-select_streams", "V:0", "-read_intervals",
-                                         Secs(start) + QStringLiteral("%+#8"), "-show_frames", "-show_entries",
-                                         "frame=interlaced_frame,top_field_first", "-of", "csv=p=0", m_inputFile});
+    // Around the start, every stream's packets and key frames: the sound's
+    // packets tell where its frame under the start begins; the key frames
+    // tell whether the pictures are interlaced, which the stream's header
+    // need not say (a re-encoded part would otherwise come out progressive
+    // in front of interlaced copied ones).
+    const QStringList soundArguments{"-v", "error", "-select_streams", "a:0", "-show_entries", "packet=pts", "-of",
+                                     "csv=p=0", "-read_intervals",
+                                     Secs(start - 3.0) + QLatin1Char('%') + Secs(start + 1.0), m_inputFile};
+    startLook.emplace(probe, QStringList{"-v", "error", "-skip_frame", "nokey", "-read_intervals",
+                                         Secs(start - 3.0) + QLatin1Char('%') + Secs(start + kStartLookPast),
+                                         "-show_entries",
+                                         "packet=stream_index,pts:frame=stream_index,interlaced_frame,top_field_first",
+                                         "-of", "csv", m_inputFile});
     // The video's packets around the selection, from a key frame at or before
     // its start: listed from ever further back until one is found, so that
     // a long GOP costs a longer listing, not the whole file's.
@@ -670,9 +681,6 @@ QString SmartCutJob::Analyse(bool* stopped)
     const double margins[] = {3.0, 30.0, 300.0, 3000.0, -1.0};
     bool whole = false;
     listing.emplace(probe, listingArguments(margins[0], &whole));
-    sound.emplace(probe, QStringList{"-v", "error", "-select_streams", "a:0", "-show_entries", "packet=pts", "-of",
-                                     "csv=p=0", "-read_intervals",
-                                     Secs(start - 3.0) + QLatin1Char('%') + Secs(start + 1.0), m_inputFile});
     // The streams' answer first, while the others go on.
     if (!WaitForAll({asked(streams)}, stop, kProbeWaitMs)) {
         *stopped = self && stop();
@@ -787,7 +795,7 @@ QString SmartCutJob::Analyse(bool* stopped)
             }
         }
     };
-    const bool answered = WaitForAll({asked(interlace), asked(takes), asked(listing), asked(sound)},
+    const bool answered = WaitForAll({asked(startLook), asked(takes), asked(listing)},
                                      stop, kProbeWaitMs, watchListing);
     if (!self)
         return {};
@@ -806,9 +814,15 @@ QString SmartCutJob::Analyse(bool* stopped)
     }
     const QString order = m_video.fieldOrder;
     if (order.isEmpty() || order == QLatin1String("progressive") || order == QLatin1String("unknown")) {
-        const QString first = interlace->Answer().section(QLatin1Char('\n'), 0, 0).trimmed();
-        if (first.startsWith(QLatin1String("1,")))
-            m_video.fieldOrder = first.endsWith(QLatin1String(",1")) ? QStringLiteral("tt") : QStringLiteral("bb");
+        // The picture's first key frame: "frame,index,interlaced,top first".
+        const QString picture = QStringLiteral("frame,%1,").arg(videoIndex);
+        for (const QString& line : startLook->Answer().split(QLatin1Char('\n'))) {
+            if (!line.startsWith(picture))
+                continue;
+            if (line.mid(picture.size()).startsWith(QLatin1String("1,")))
+                m_video.fieldOrder = line.trimmed().endsWith(QLatin1String(",1")) ? QStringLiteral("tt") : QStringLiteral("bb");
+            break;
+        }
     }
     QString reason;
     m_encoderOptions = SmartCutEncoderOptions(m_video, &reason);
@@ -969,21 +983,40 @@ QString SmartCutJob::Analyse(bool* stopped)
     // The audio frame that covers the start: the audio starts with it.
     m_hasAudioStart = false;
     if (audioIndex >= 0) {
-        report = sound->Answer();
-        if (report.isEmpty())
-            return QStringLiteral("the probe could not list its sound");
         const QStringList tb = audioTimeBase.split(QLatin1Char('/'));
         const double unit = tb.value(0).toDouble() / std::max(1.0, tb.value(1).toDouble());
-        double covering = -1e300, after = 1e300;
-        for (const QString& line : report.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            bool ok = false;
-            const double t = double(line.trimmed().section(QLatin1Char(','), 0, 0).toLongLong(&ok)) * unit;
-            if (!ok)
-                continue;
-            if (t <= start + kTolerance)
-                covering = std::max(covering, t);
-            else
-                after = std::min(after, t);
+        // The sound's packets ("packet,index,pts" in the look at the start, or
+        // "pts" alone in the sound's own listing).
+        const auto soundStart = [&](const QString& listed, const QString& prefix) {
+            double covering = -1e300, after = 1e300;
+            for (const QString& line : listed.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+                if (!line.startsWith(prefix))
+                    continue;
+                bool ok = false;
+                const double t = double(line.mid(prefix.size()).trimmed().section(QLatin1Char(','), 0, 0).toLongLong(&ok)) * unit;
+                if (!ok)
+                    continue;
+                if (t <= start + kTolerance)
+                    covering = std::max(covering, t);
+                else
+                    after = std::min(after, t);
+            }
+            return std::pair(covering, after);
+        };
+        auto [covering, after] = soundStart(startLook->Answer(), QStringLiteral("packet,%1,").arg(audioIndex));
+        // The look at the start ends with the first packet of any stream past
+        // its end: where the picture lies far ahead of the sound in the file,
+        // the sound's packets after the start may not have come. Only the
+        // sound's own listing then tells.
+        if (after >= 1e300) {
+            report = RunProbe(soundArguments);
+            if (!self)
+                return {};
+            if (report.isEmpty()) {
+                *stopped = m_probesStopped;
+                return *stopped ? QString() : QStringLiteral("the probe could not list its sound");
+            }
+            std::tie(covering, after) = soundStart(report, QString());
         }
         m_hasAudioStart = covering > -1e300 || after < 1e300;
         m_audioStart = covering > -1e300 ? covering : after;
