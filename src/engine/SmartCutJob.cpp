@@ -77,6 +77,8 @@ constexpr double kCopyReadsPast = 2.0;
 // How far past the start the look at the start reads (the sound's packets
 // there may lie this much behind the picture's in the file).
 constexpr double kStartLookPast = 4.0;
+// How far past a re-encoded part's last frame its encoder reads.
+constexpr double kEncodeReadsPast = 0.1;
 // Key frames asked whether they start a sequence before the copy is given up.
 constexpr int kMostKeyFramesAsked = 4;
 // How long a probe may take to answer.
@@ -1138,7 +1140,14 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
     // The seek aims just past that key frame, so that the demuxer lands on it
     // rather than on the one before; only a part that starts on the key frame
     // itself aims just before it.
-    const auto encodePart = [&](const QString& name, qint64 from, int frames, qint64 until, const QStringList& more) {
+    // It reads a little past its last frame (the encoder stops at its count,
+    // the reading by time), as the encoder's input number `input`.
+    struct Encode {
+        QStringList input, output;
+        double seconds = 0;
+    };
+    const auto encodePart = [&](const QString& name, qint64 from, int frames, qint64 until, const QStringList& more,
+                                int input) {
         const auto after = std::upper_bound(m_keyFrames.begin(), m_keyFrames.end(), from);
         double seek = 0.0;
         if (after != m_keyFrames.begin()) {
@@ -1146,21 +1155,18 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
             seek = std::max(0.0, relative(key) + (key < from ? kSeekLead : -kSeekLead));
         }
         const QString file = folder.filePath(name);
-        Step step;
-        step.program = encoder;
-        step.args = QStringList(common)
-                                                << "-noautorotate" << "-ss" << Secs(seek) << "-i"
-                                                << m_inputFile << "-map"
-                                                << m_videoMap << m_encoderOptions
-                                                << "-ss" << Secs(relative(from) - seek - kSeekLead)
-                                                << "-frames:v" << QString::number(frames) << more << "-f"
-                                                << "mpegts" << file;
-        step.seconds = seconds(until) - seconds(from);
-        step.cost = kEncodeCost * step.seconds;
-        steps << step;
+        Encode part;
+        part.input = QStringList{"-noautorotate", "-ss", Secs(seek), "-t", Secs(relative(until) - seek + kEncodeReadsPast),
+                                 "-i", m_inputFile};
+        part.output = QStringList{"-map", QStringLiteral("%1:%2").arg(input).arg(m_videoMap.section(QLatin1Char(':'), 1))}
+                      << m_encoderOptions << "-ss" << Secs(relative(from) - seek - kSeekLead) << "-frames:v"
+                      << QString::number(frames) << more << "-f" << "mpegts" << file;
+        part.seconds = seconds(until) - seconds(from);
         parts << Part{file, from};
+        return part;
     };
     const qint64 bodyEnd = p.tailFrames > 0 ? p.tailPts : p.endPts;
+    std::optional<Encode> head, tail;
     if (p.headFrames > 0) {
         // The head's decode times step back by the copied key frame's delay,
         // so the joined stream's decode times keep rising across the seam.
@@ -1169,8 +1175,8 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
             more << "-bsf:v"
                  << QStringLiteral("setts=dts=DTS-%1")
                         .arg(qint64(std::ceil(double(p.bodyDelay * m_tbNum) * 90000.0 / double(m_tbDen))));
-        encodePart(QStringLiteral("head.ts"), p.firstPts, p.headFrames, p.bodyFrames > 0 ? p.bodyPts : p.endPts,
-                   more);
+        head = encodePart(QStringLiteral("head.ts"), p.firstPts, p.headFrames, p.bodyFrames > 0 ? p.bodyPts : p.endPts,
+                          more, 0);
     }
     if (p.bodyFrames > 0) {
         // The copy keeps the input's times (in the part's 90 kHz units when
@@ -1215,9 +1221,20 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         steps << step;
         parts << Part{file, p.bodyPts};
     }
-    if (p.tailFrames > 0) {
-        encodePart(QStringLiteral("tail.ts"), p.tailPts, p.tailFrames, p.endPts, {});
-        steps.last().beside = true;  // a few frames: beside the head's encode, not after it
+    if (p.tailFrames > 0)
+        tail = encodePart(QStringLiteral("tail.ts"), p.tailPts, p.tailFrames, p.endPts, {}, head ? 1 : 0);
+    // The tail's few frames are encoded by the head's encoder run, as its
+    // second input and output (one start of the encoder fewer), or beside
+    // the copies where there is no head.
+    if (head || tail) {
+        Step step;
+        step.program = encoder;
+        step.args = QStringList(common) << (head ? head->input : tail->input) << (head && tail ? tail->input : QStringList())
+                                        << (head ? head->output : tail->output) << (head && tail ? tail->output : QStringList());
+        step.seconds = head ? head->seconds : tail->seconds;
+        step.cost = kEncodeCost * step.seconds;
+        step.beside = !head;
+        steps.prepend(step);
     }
 
     // The sound from the audio frame that covers the start to the end: the
