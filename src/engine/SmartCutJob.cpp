@@ -246,7 +246,7 @@ bool WaitForAll(const std::vector<BesideRun*>& runs, const std::function<bool()>
     return true;
 }
 
-// The video packets of the probe's listing ("pts,dts,flags" lines); empty,
+// The video packets of the probe's listing ("pts,dts,size,pos,flags" lines); empty,
 // with `noTimes` set, when a packet has no presentation time.
 QVector<VideoPacket> ParseListing(const QString& report, bool* noTimes)
 {
@@ -254,7 +254,7 @@ QVector<VideoPacket> ParseListing(const QString& report, bool* noTimes)
     *noTimes = false;
     for (const QString& line : report.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QStringList f = line.trimmed().split(QLatin1Char(','));
-        if (f.size() < 3)
+        if (f.size() < 5)
             continue;
         bool ok = false;
         VideoPacket p;
@@ -264,8 +264,11 @@ QVector<VideoPacket> ParseListing(const QString& report, bool* noTimes)
             return {};
         }
         p.dts = f[1] == QLatin1String("N/A") ? p.pts : f[1].toLongLong();
-        p.key = f[2].startsWith(QLatin1Char('K'));
-        p.discard = f[2].contains(QLatin1Char('D'));
+        p.size = f[2].toInt();
+        p.pos = f[3].toLongLong(&ok);
+        p.pos = ok ? p.pos : -1;
+        p.key = f[4].startsWith(QLatin1Char('K'));
+        p.discard = f[4].contains(QLatin1Char('D'));
         packets << p;
     }
     return packets;
@@ -677,7 +680,7 @@ QString SmartCutJob::Analyse(bool* stopped)
         QString intervals = (*whole ? QString() : Secs(start - margin)) + QLatin1Char('%');
         if (windowed)
             intervals += Secs(start + kListedAroundMark) + QLatin1Char(',') + Secs(end - kListedAroundMark) + QLatin1Char('%');
-        return QStringList{"-v", "error", "-select_streams", "V:0", "-show_entries", "packet=pts,dts,flags", "-of",
+        return QStringList{"-v", "error", "-select_streams", "V:0", "-show_entries", "packet=pts,dts,size,pos,flags", "-of",
                            "csv=p=0", "-read_intervals", intervals + Secs(end + 2.0), m_inputFile};
     };
     const double margins[] = {3.0, 30.0, 300.0, 3000.0, -1.0};
@@ -778,20 +781,38 @@ QString SmartCutJob::Analyse(bool* stopped)
                                "packet=pts,data", "-show_data", "-of", "json", "-read_intervals",
                                Secs(double(pts * m_tbNum) / double(m_tbDen)) + QStringLiteral("%+#1"), m_inputFile});
     };
+    // In MP4 and MOV a packet's bytes lie where the listing says (its
+    // position and size): a key frame's first units are read there by this
+    // process instead of by a probe run. Empty where they cannot be read.
+    const bool packetsInPlace = formats.contains(QLatin1String("mov")) || formats.contains(QLatin1String("mp4"));
+    const auto readIdr = [&](const VideoPacket& packet) -> std::optional<bool> {
+        if (!packetsInPlace || packet.pos < 0 || packet.size <= 0)
+            return std::nullopt;
+        QFile file(m_inputFile);
+        if (!file.open(QIODevice::ReadOnly) || !file.seek(packet.pos))
+            return std::nullopt;
+        const QList<QByteArray> units = NalUnits(file.read(packet.size), false);
+        if (units.isEmpty())
+            return std::nullopt;
+        m_inputSetIds.unite(H264ParameterSetIds(units));
+        return StartsWithH264Idr(units);
+    };
     // An H.264 copy starts only at an IDR picture (below): the first key
     // frame from the start on, most often the one the copy starts at, is
-    // looked at as soon as the listing names it, beside the other questions.
+    // looked at as soon as the listing names it, beside the other questions
+    // (where it cannot be read in place).
     const bool h264 = m_video.codec == QLatin1String("h264");
     std::unique_ptr<BesideRun> firstKeyLook;
     qint64 firstKeyPts = -1;
     qsizetype listed = 0;
     const auto watchListing = [&, from = ticks(start)] {
         const QByteArray& so = listing->OutputSoFar();
-        for (qsizetype eol; h264 && !firstKeyLook && (eol = so.indexOf('\n', listed)) >= 0; listed = eol + 1) {
+        for (qsizetype eol; h264 && !packetsInPlace && !firstKeyLook && (eol = so.indexOf('\n', listed)) >= 0;
+             listed = eol + 1) {
             const QList<QByteArray> f = so.mid(listed, eol - listed).trimmed().split(',');
             bool ok = false;
             const qint64 pts = f.value(0).toLongLong(&ok);
-            if (ok && f.size() >= 3 && f[2].startsWith('K') && !f[2].contains('D') && pts >= from) {
+            if (ok && f.size() >= 5 && f[4].startsWith('K') && !f[4].contains('D') && pts >= from) {
                 firstKeyPts = pts;
                 firstKeyLook = keyFrameLook(pts);
             }
@@ -892,8 +913,19 @@ QString SmartCutJob::Analyse(bool* stopped)
             });
             if (!self)
                 return {};
-            // The first alone (most often an IDR picture), the others together.
-            for (qsizetype from = 0; from < candidates.size();) {
+            // Read in place, in order, up to the first that starts a sequence.
+            bool read = true;
+            for (const int k : candidates) {
+                const std::optional<bool> idr = readIdr(packets[k]);
+                read = read && idr.has_value();
+                if (!read || (startsSequence[k] = *idr))
+                    break;
+            }
+            if (!read)
+                startsSequence.clear();
+            // Otherwise by the probe: the first alone (most often an IDR
+            // picture), the others together.
+            for (qsizetype from = 0; !read && from < candidates.size();) {
                 const qsizetype to = from == 0 ? 1 : candidates.size();
                 // The first key frame's look, where it has not answered yet, is
                 // taken for a yes: the parts are started meanwhile, and made

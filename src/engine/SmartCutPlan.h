@@ -17,6 +17,8 @@ struct VideoPacket {
     qint64 dts = 0;
     bool key = false;
     bool discard = false;
+    qint64 pos = -1;  // where its bytes start in the file (-1: not known)
+    int size = 0;     // how many bytes it has
 };
 
 // How a smart cut makes the frames whose presentation times lie in

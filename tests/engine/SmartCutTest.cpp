@@ -331,7 +331,8 @@ TEST(SmartCut, RefusesAnOutputWhosePartsWentWrongOnTheirWayToTheJoin)
 
 // The first key frame's look answering late, and no: the parts are made on the guess that it is an IDR picture,
 // then made again from a plan that waits for the look (wrappers of the real probe and encoder: the first look
-// answers after a second with a failure, the encoder counts the heads it makes).
+// answers after a second with a failure, the encoder counts the heads it makes). An MKV: the probe looks at its
+// key frames (an MP4's are read in place).
 TEST(SmartCut, MakesThePartsAgainWhereAKeyFrameTakenForIdrIsNone)
 {
     QTemporaryDir tools;
@@ -339,7 +340,7 @@ TEST(SmartCut, MakesThePartsAgainWhereAKeyFrameTakenForIdrIsNone)
     WriteStandIn(tools, "ffprobe",
                  QString("case \"$*\" in *packet=pts,data*) [ -e '%1' ] || { touch '%1'; sleep 1; exit 1; } ;; esac").arg(said));
     WriteStandIn(tools, "ffmpeg", QString("case \"$last\" in */head.ts) echo >> '%1' ;; esac").arg(heads));
-    const QString clip = MakeFile("late-look", "mp4", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=6",
+    const QString clip = MakeFile("late-look", "mkv", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=6",
                                                        "-c:v", "libx264", "-bf", "3", "-g", "25"});
     SmartCutJob job;
     Aim(job, clip, tools.filePath("cut.mp4"), 0.6, 3.4);
