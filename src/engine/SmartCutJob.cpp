@@ -31,6 +31,9 @@
 #include <vector>
 
 #ifndef Q_OS_WIN
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -81,6 +84,8 @@ constexpr double kStartLookPast = 4.0;
 constexpr double kEncodeReadsPast = 0.1;
 // Key frames asked whether they start a sequence before the copy is given up.
 constexpr int kMostKeyFramesAsked = 4;
+// How long the join may leave the head's pipe unread before the job gives up.
+constexpr int kPipeWriteMs = 10000;
 // How long a probe may take to answer.
 constexpr int kProbeWaitMs = 60000;
 // Weights of the steps on the bar, per second of the selection.
@@ -140,6 +145,8 @@ struct SmartCutJob::Step {
     bool beside = false;  // a copy, run beside the encodes (no progress of its own)
     bool streamed = false;  // writes into a pipe the join reads as it comes (beside the join)
     bool body = false;      // the copy of the body
+    bool holdsJoin = false; // the head's encode into a pipe the job holds open: the join reads it from its start
+    QString pipe;           // that pipe
 };
 
 // A run of the encoder or the probe beside others (a copy beside the
@@ -299,21 +306,90 @@ auto OffTheWindow(Work work)
     return result.get();
 }
 
-// Appends null packets to a transport stream shorter than the probe needs
-// to tell it by its packets.
-void PadShortTransportStream(const QString& path)
+// As many transport stream null packets as the probe needs to tell a
+// stream by its packets; every reader passes over them.
+QByteArray PaddingPackets()
 {
     constexpr qint64 kPacket = 188, kPackets = 16;
-    QFile file(path);
-    if (file.size() >= kPacket * kPackets || !file.open(QIODevice::Append))
-        return;
     QByteArray null(kPacket * kPackets, char(0xff));
     for (qint64 i = 0; i < kPackets; ++i) {
         char* packet = null.data() + i * kPacket;
         packet[0] = 0x47, packet[1] = 0x1f, packet[2] = char(0xff), packet[3] = 0x10;  // PID 0x1fff, payload only
     }
+    return null;
+}
+
+// Appends null packets to a transport stream shorter than the probe needs
+// to tell it by its packets.
+void PadShortTransportStream(const QString& path)
+{
+    const QByteArray null = PaddingPackets();
+    QFile file(path);
+    if (file.size() >= null.size() || !file.open(QIODevice::Append))
+        return;
     file.write(null);
 }
+
+// The job's own end of a named pipe that one run writes into and another
+// reads: while it is open, the reader does not meet the pipe's end when the
+// writer has finished. Opened for reading and writing, so that opening
+// waits for no one (it never reads).
+class HeldPipe {
+public:
+    HeldPipe() = default;
+    HeldPipe(const HeldPipe&) = delete;
+    HeldPipe& operator=(const HeldPipe&) = delete;
+    ~HeldPipe() { Close(); }
+    bool Open(const QString& path)
+    {
+#ifdef Q_OS_WIN
+        Q_UNUSED(path);
+        return false;
+#else
+        m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        return m_fd >= 0;
+#endif
+    }
+    // Writes `tail` after what the writer wrote and lets go; false when the
+    // reader took none of it for `limitMs` (the window's events go on).
+    bool Release(const QByteArray& tail, int limitMs)
+    {
+#ifndef Q_OS_WIN
+        QElapsedTimer clock;
+        clock.start();
+        for (qsizetype written = 0; m_fd >= 0 && written < tail.size();) {
+            const ssize_t n = ::write(m_fd, tail.constData() + written, size_t(tail.size() - written));
+            if (n > 0) {
+                written += n;
+                continue;
+            }
+            if ((n < 0 && errno != EAGAIN && errno != EINTR) || clock.elapsed() > limitMs) {
+                Close();
+                return false;
+            }
+            pollfd writable{m_fd, POLLOUT, 0};
+            ::poll(&writable, 1, 20);
+            Host().processEvents();
+        }
+#else
+        Q_UNUSED(tail);
+        Q_UNUSED(limitMs);
+#endif
+        Close();
+        return true;
+    }
+    void Close()
+    {
+#ifndef Q_OS_WIN
+        if (m_fd >= 0)
+            ::close(m_fd);
+#endif
+        m_fd = -1;
+    }
+
+private:
+    int m_fd = -1;
+};
 
 }  // namespace
 
@@ -464,13 +540,27 @@ bool SmartCutJob::MakeOutput()
     bool streamFailed = false, joining = false;
     std::vector<std::unique_ptr<BesideRun>> beside;
     std::vector<BesideRun*> besideRuns, streamedRuns;
-    BesideRun* bodyRun = nullptr;
+    BesideRun *bodyRun = nullptr, *heldHead = nullptr;
+    // The job's own hold on the head's pipe, opened before anything writes
+    // into it or reads it: the join meets the head's end only once the job
+    // lets go too.
+    HeldPipe hold;
+    for (const Step& step : steps) {
+        if (step.holdsJoin && !hold.Open(step.pipe)) {
+            Fail(QStringLiteral("The smart cut could not open its pipe in %1.")
+                     .arg(QDir::toNativeSeparators(folder.path())),
+                 {});
+            return false;
+        }
+    }
     for (const Step& step : steps) {
         qCDebug(lcSteps, "%s", qPrintable(Command(step.program, step.args)));
         if (step.beside) {
             beside.push_back(std::make_unique<BesideRun>(step.program, step.args));
             if (step.body)
                 bodyRun = beside.back().get();
+            if (step.holdsJoin)
+                heldHead = beside.back().get();
             (step.streamed ? streamedRuns : besideRuns).push_back(beside.back().get());
         }
     }
@@ -508,6 +598,84 @@ bool SmartCutJob::MakeOutput()
              details);
         return true;
     };
+    // What the join needs before it reads past the head, once the runs it
+    // waits for have ended: the first key frame taken for an IDR picture
+    // before its look answered is one, with no parameter sets of ids the
+    // plan did not know (the head's own may share one; otherwise the parts
+    // are made again from a plan that waits for the answer), the parts beside
+    // are made, short ones padded, an H.265 body prepared.
+    enum class JoinReady { Ready, Replan, Failed };
+    const std::unique_ptr<BesideRun> look =
+        m_pendingLook && m_plan.bodyFrames > 0 && m_plan.bodyPts == m_pendingLookPts ? std::move(m_pendingLook) : nullptr;
+    m_pendingLook.reset();
+    const auto prepareJoin = [&]() -> JoinReady {
+        if (look) {
+            QSet<int> ids;
+            if (!StartsSequence(*look, m_pendingLookPts, &ids) || !m_inputSetIds.contains(ids)) {
+                qCDebug(lcSteps, "the key frame at %lld is no IDR picture or brings new parameter sets: "
+                        "planning again", m_pendingLookPts);
+                m_mayAssumeIdr = false;
+                return JoinReady::Replan;
+            }
+        }
+        if (reportBesideFailure())
+            return JoinReady::Failed;
+        // A part of a frame or two of a still picture may be too short for
+        // the join to recognise it as a transport stream (it wants a dozen
+        // packets); null packets, which every reader passes over, make up
+        // the length, in a file or after the head in its pipe.
+        for (const QFileInfo& part : QDir(folder.path()).entryInfoList({QStringLiteral("*.ts")}, QDir::Files)) {
+            if (part.isFile())
+                PadShortTransportStream(part.absoluteFilePath());
+        }
+        StepDone("beside");
+        // An H.265 copy after a re-encoded head starts a new coded sequence,
+        // so that its own parameter sets, sent in front of it, replace the
+        // head's of the same ids where a decoder may take new ones.
+        QString error;
+        if (m_video.codec == QLatin1String("hevc") && m_plan.headFrames > 0 && m_plan.bodyFrames > 0
+            && !StartTransportStreamWithNewSequence(folder.filePath(QStringLiteral("body.ts")), &error)) {
+            Fail(ConversionError(QStringLiteral("The copied part could not be prepared for the join: ") + error), {});
+            return JoinReady::Failed;
+        }
+        return JoinReady::Ready;
+    };
+    const auto cancelled = [&] {
+        if (!self)
+            return false;
+        raiseStatus(QStringLiteral("Cancelled"));
+        m_running = false;
+        m_outcome = CutOutcome::Stopped;
+        return false;
+    };
+    // With the head in a pipe the join starts at once; the job lets go of
+    // the pipe when the head's encode, the parts beside and the look have
+    // ended and all is ready, and stops the join where it is not.
+    std::optional<JoinReady> held;
+    const auto release = [&] {
+        if (!self || !heldHead || held || heldHead->Running() || (look && look->Running()))
+            return;
+        for (BesideRun* run : besideRuns) {
+            if (run->Running())
+                return;
+        }
+        StepDone("encode");
+        // A head that failed gives the join its pipe's end at once: the join
+        // is stopped, and the head's failure told.
+        held = heldHead->Succeeded() ? prepareJoin() : JoinReady::Failed;
+        if (*held != JoinReady::Ready || !hold.Release(PaddingPackets(), kPipeWriteMs)) {
+            held = held == JoinReady::Ready ? JoinReady::Failed : *held;
+            hold.Close();
+            runner()->setStopConvert(true);
+        }
+    };
+    if (heldHead) {
+        for (BesideRun* run : besideRuns)
+            run->WhenEnded(release);
+        if (look)
+            look->WhenEnded(release);
+        heldHead->WhenEnded(release);
+    }
     double total = 0, done = 0;
     for (const Step& step : steps)
         total += step.beside ? 0.0 : step.cost;
@@ -515,70 +683,27 @@ bool SmartCutJob::MakeOutput()
         const Step& step = steps[i];
         if (step.beside)
             continue;
-        if (i + 1 == steps.size()) {
+        if (i + 1 == steps.size() && !heldHead) {
             StepDone("encode");
-            // The first key frame taken for an IDR picture before its look
-            // answered: where it is none, or it brings parameter sets of ids
-            // the plan did not know (the head's own may share one), the parts
-            // are made again from a plan that waits for the answer.
-            if (const std::unique_ptr<BesideRun> look = std::move(m_pendingLook);
-                look && m_plan.bodyFrames > 0 && m_plan.bodyPts == m_pendingLookPts) {
-                if (!WaitForAll({look.get()}, [&] { return !self || m_stopRequested; }, kProbeWaitMs)
-                    && (!self || m_stopRequested)) {
-                    if (self) {
-                        raiseStatus(QStringLiteral("Cancelled"));
-                        m_running = false;
-                        m_outcome = CutOutcome::Stopped;
-                    }
-                    return false;
-                }
-                QSet<int> ids;
-                if (!StartsSequence(*look, m_pendingLookPts, &ids) || !m_inputSetIds.contains(ids)) {
-                    qCDebug(lcSteps, "the key frame at %lld is no IDR picture or brings new parameter sets: "
-                            "planning again", m_pendingLookPts);
-                    m_mayAssumeIdr = false;
-                    return true;
-                }
-            }
-            // Before the join: the parts beside are done.
-            if (!WaitForAll(besideRuns, [&] { return !self || m_stopRequested; })) {
-                if (!self)
-                    return false;
-                raiseStatus(QStringLiteral("Cancelled"));
-                m_running = false;
-                m_outcome = CutOutcome::Stopped;
-                return false;
-            }
-            if (reportBesideFailure())
-                return false;
-            // A part of a frame or two of a still picture may be too short for
-            // the join to recognise it as a transport stream (it wants a dozen
-            // packets); null packets, which every reader passes over, make up
-            // the length. A pipe is no file to pad.
-            for (const QFileInfo& part : QDir(folder.path()).entryInfoList({QStringLiteral("*.ts")}, QDir::Files)) {
-                if (part.isFile())
-                    PadShortTransportStream(part.absoluteFilePath());
-            }
-            StepDone("beside");
-            // An H.265 copy after a re-encoded head starts a new coded sequence,
-            // so that its own parameter sets, sent in front of it, replace the
-            // head's of the same ids where a decoder may take new ones.
-            QString error;
-            if (m_video.codec == QLatin1String("hevc") && m_plan.headFrames > 0 && m_plan.bodyFrames > 0
-                && !StartTransportStreamWithNewSequence(folder.filePath(QStringLiteral("body.ts")), &error)) {
-                Fail(ConversionError(QStringLiteral("The copied part could not be prepared for the join: ") + error), {});
-                return false;
-            }
+            const auto stop = [&] { return !self || m_stopRequested; };
+            if (look && !WaitForAll({look.get()}, stop, kProbeWaitMs) && stop())
+                return cancelled();
+            if (!WaitForAll(besideRuns, stop))
+                return cancelled();
+            const JoinReady ready = prepareJoin();
+            if (ready != JoinReady::Ready)
+                return ready == JoinReady::Replan;
         }
         setProgressRange(1.0 + 98.0 * done / total, 98.0 * step.cost / total);
         joining = i + 1 == steps.size();
         QString report;
-        const StepResult result = RunStep(step, &report);
+        // The head's hand-over may have failed before the join started.
+        const StepResult result = joining && held && *held != JoinReady::Ready ? StepResult::Stopped : RunStep(step, &report);
         if (!self)
             return false;
         if (i + 1 == steps.size() && !streamedRuns.empty()) {
-            // The join has read the streamed copies to their end, or has
-            // ended without them: they end with it. A copy that failed first
+            // The join has read the streamed parts to their end, or has
+            // ended without them: they end with it. A part that failed first
             // says why the join ended.
             const bool copyFailedFirst = streamFailed && !m_stopRequested;
             for (BesideRun* run : streamedRuns) {
@@ -586,7 +711,15 @@ bool SmartCutJob::MakeOutput()
                     run->Wait(kProbeWaitMs);
                 run->Kill();
             }
+            hold.Close();
             runner()->setStopConvert(false);
+            if (held && *held != JoinReady::Ready && !m_stopRequested) {
+                if (*held == JoinReady::Replan)
+                    return true;
+                if (m_outcome != CutOutcome::Failed && !reportBesideFailure())
+                    Fail(ConversionError(QStringLiteral("The re-encoded start could not be handed to the join.")), {});
+                return false;
+            }
             if ((copyFailedFirst || result == StepResult::Done) && reportBesideFailure())
                 return false;
         }
@@ -1258,6 +1391,10 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
     // The tail's few frames are encoded by the head's encoder run, as its
     // second input and output (one start of the encoder fewer), or beside
     // the copies where there is no head.
+    // The head goes, off Windows, through a pipe into the join, which then
+    // starts with it instead of after it; the job holds the pipe open
+    // (below) until the parts the join reads after the head are ready. Not
+    // with subtitles: the join opens their part at its start.
     if (head || tail) {
         Step step;
         step.program = encoder;
@@ -1266,6 +1403,10 @@ QList<SmartCutJob::Step> SmartCutJob::Steps(const QTemporaryDir& folder)
         step.seconds = head ? head->seconds : tail->seconds;
         step.cost = kEncodeCost * step.seconds;
         step.beside = !head;
+        if (head && m_subtitleStreams.isEmpty() && MakePipe(folder.filePath(QStringLiteral("head.ts")))) {
+            step.beside = step.streamed = step.holdsJoin = true;
+            step.pipe = folder.filePath(QStringLiteral("head.ts"));
+        }
         steps.prepend(step);
     }
 

@@ -303,19 +303,26 @@ TEST(SmartCut, RefusesAnOutputWhosePartsWentWrongOnTheirWayToTheJoin)
         double start, length;
         const char* says;
     } cases[] = {
-        {"head", "head -c 6000 /dev/zero | tr '\\0' U | dd of=\"$last\" bs=1 seek=$(($(stat -c %s \"$last\") / 3)) "
-                 "conv=notrunc 2>/dev/null; exit 0",
+        {"head", "head -c 6000 /dev/zero | tr '\\0' U | dd of=\"$part\" bs=1 seek=$(($(stat -c %s \"$part\") / 3)) "
+                 "conv=notrunc 2>/dev/null; cat \"$part\" > \"$last\"; exit 0",
          MakeFile("damaged", "mp4", {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=4", "-c:v", "libx264",
                                      "-g", "25"}),
          0.2, 2.4, "The cut produced no usable video"},
         {"body", "sleep 2; exit 1", LongClip(), 0.3, 127.0, "Error converting file"},
+        {"head", "exit 1", MakeFile("damaged", "mp4", {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=4",
+                                                     "-c:v", "libx264", "-g", "25"}),
+         0.2, 2.4, "Error converting file"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.part);
         QTemporaryDir tools;
-        // The head is damaged after it is made, the copy fails before it starts; the other runs are the
-        // encoder itself, so that a run the job ends ends the encoder.
-        const QString make = QString(c.part) == "head" ? QString("\"%1\" \"$@\" || exit $?; ").arg(FfmpegPath()) : "";
+        // The head is made into a file of its own and damaged there on its way to its part (a pipe), or fails
+        // outright while the join waits for it; the copy fails before it starts; the other runs are the encoder
+        // itself, so that a run the job ends ends the encoder.
+        const QString make = c.fault.contains("$part")
+            ? QString("part=\"$last.made\"; n=$#; i=0; for a do i=$((i+1)); shift; [ $i -eq $n ] && a=\"$part\"; "
+                      "set -- \"$@\" \"$a\"; done; \"%1\" \"$@\" || exit $?; ").arg(FfmpegPath())
+            : "";
         WriteStandIn(tools, "ffmpeg", QString("case \"$last\" in */%1.ts) %2%3 ;; esac").arg(c.part, make, c.fault));
         ASSERT_TRUE(QFile::link(FfprobePath(), tools.filePath("ffprobe")));
         SmartCutJob job;
