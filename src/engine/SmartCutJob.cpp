@@ -653,15 +653,19 @@ bool SmartCutJob::MakeOutput()
     // ended and all is ready, and stops the join where it is not.
     std::optional<JoinReady> held;
     const auto release = [&] {
-        if (!self || !heldHead || held || heldHead->Running() || (look && look->Running()))
+        if (!self || !heldHead || held || heldHead->Running())
             return;
-        for (BesideRun* run : besideRuns) {
-            if (run->Running())
-                return;
-        }
-        StepDone("encode");
         // A head that failed gives the join its pipe's end at once: the join
         // is stopped, and the head's failure told.
+        if (heldHead->Succeeded()) {
+            if (look && look->Running())
+                return;
+            for (BesideRun* run : besideRuns) {
+                if (run->Running())
+                    return;
+            }
+        }
+        StepDone("encode");
         held = heldHead->Succeeded() ? prepareJoin() : JoinReady::Failed;
         if (*held != JoinReady::Ready || !hold.Release(PaddingPackets(), kPipeWriteMs)) {
             held = held == JoinReady::Ready ? JoinReady::Failed : *held;
