@@ -118,17 +118,17 @@ private:
     int m_joinedPictures = -1;    // the picture's packets the join wrote
     int m_copiedPictures = -1;    // the packets the body's copy wrote
     bool m_middleUnlisted = false;  // the plan's body counts the listed packets only
-    double m_expectedVideoDelay = 0.0;
+    double m_expectedVideoDelay = 0.0;  // how much after the file's start the join puts the picture
     // The look at the first key frame the copy starts at, still running when
     // the plan took it for an IDR picture; whether the plan may do so.
     std::unique_ptr<BesideRun> m_pendingLook;
     qint64 m_pendingLookPts = 0;
-    bool m_mayAssumeIdr = true;  // how much after the file's start the join puts the picture
+    bool m_mayAssumeIdr = true;
     double m_audioStart = 0.0;  // absolute seconds of the audio frame that covers the start
     bool m_hasAudioStart = false;
-    int m_rotation = 0;
-    QString m_codecTag;       // the input's video sample entry ("avc1", "hvc1", ...)
-    QSet<int> m_inputSetIds;  // H.264 parameter set ids the input uses  // degrees the picture is turned when shown, as the probe reports it
+    int m_rotation = 0;         // degrees the picture is turned when shown, as the probe reports it
+    QString m_codecTag;         // the input's video sample entry ("avc1", "hvc1", ...)
+    QSet<int> m_inputSetIds;    // H.264 parameter set ids the input uses
 };
 
 }  // namespace clip
