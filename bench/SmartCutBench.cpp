@@ -24,7 +24,7 @@ constexpr double kStart = 270.52;  // the middle of ten minutes, between key fra
 constexpr double kLength = 60.0;
 
 // Seconds the job took, negative when it did not succeed.
-double Timed(CVideoConv& job, const QString& input, const QString& output, double start = kStart,
+double Timed(CutJob& job, const QString& input, const QString& output, double start = kStart,
              double length = kLength)
 {
     QFile::remove(output);

@@ -289,11 +289,11 @@ CutOutcome CutController::RunOnePerSegment(Flow& flow, QStringList& outputs, Cut
     return outcome;
 }
 
-CutOutcome CutController::RunAsCurrent(const std::shared_ptr<CVideoConv>& job, CutResult& result)
+CutOutcome CutController::RunAsCurrent(const std::shared_ptr<CutJob>& job, CutResult& result)
 {
     // Only the current job moves the bar, and not once it was stopped.
-    CVideoConv* raw = job.get();
-    connect(raw, &CVideoConv::Progress, this, [this, raw](qint16& percent) { onJobProgress(raw, percent); },
+    CutJob* raw = job.get();
+    connect(raw, &CutJob::Progress, this, [this, raw](qint16& percent) { onJobProgress(raw, percent); },
             Qt::DirectConnection);
     m_job = job;
     // The local reference (`job`) keeps this job alive through its run even
@@ -351,7 +351,7 @@ CutOutcome CutController::ConvertVideo(Flow& flow, const std::vector<Segment>& p
     if (options.options.isEmpty() || flow.Stopped(m_stops))
         return CutOutcome::NotRun;
 
-    const auto aim = [&](CVideoConv& job, const QStringList& encoderOptions) {
+    const auto aim = [&](CutJob& job, const QStringList& encoderOptions) {
         job.setInputFile(request.input);
         job.setOutputFile(partialPath);
         job.setOutputShownAs(outFile);
@@ -518,7 +518,7 @@ CutOutcome CutController::RunSmartJoin(Flow& flow, const std::vector<Segment>& p
     return join({joined}, partialPath, options, 100.0 - kJoinShare / 2);
 }
 
-void CutController::onJobProgress(CVideoConv* job, qint16 percent)
+void CutController::onJobProgress(CutJob* job, qint16 percent)
 {
     if (!IsRunning() || job != m_job.get() || job == m_stoppedJob.lock().get())
         return;

@@ -56,7 +56,7 @@ public:
 
     // The current encoder job, replaced by every cut that gets as far as
     // one; empty before the first.
-    std::shared_ptr<CVideoConv> Job() const { return m_job; }
+    std::shared_ptr<CutJob> Job() const { return m_job; }
 
     // Decides whether an output path is in use; unset, a name is taken
     // unless its file can be created exclusively (ReserveOutputPath).
@@ -112,15 +112,15 @@ private:
     // The bar's stretch the next job moves over, in percent.
     void setBarRange(double from, double span) { m_barFrom = from, m_barSpan = span; }
     // Runs `job` as the current one and takes its outcome and failure.
-    CutOutcome RunAsCurrent(const std::shared_ptr<CVideoConv>& job, CutResult& result);
-    void onJobProgress(CVideoConv* job, qint16 percent);
+    CutOutcome RunAsCurrent(const std::shared_ptr<CutJob>& job, CutResult& result);
+    void onJobProgress(CutJob* job, qint16 percent);
     // 0 log off, 1 shut down, 2 restart, 8 power off; anything else nothing.
     // Failures are ignored.
     void ShutdownComputer(int mode);
 
     const Catalogues& m_catalogues;
-    std::shared_ptr<CVideoConv> m_job;
-    std::weak_ptr<CVideoConv> m_stoppedJob;  // the job the last Stop ended
+    std::shared_ptr<CutJob> m_job;
+    std::weak_ptr<CutJob> m_stoppedJob;  // the job the last Stop ended
     int m_depth = 0;                         // flows on the stack (nested after a Stop)
     quint64 m_stops = 0;                     // counts Stop() calls
     QStringList m_reservedOutputs;           // names reserved by the flows on the stack

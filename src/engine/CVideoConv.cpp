@@ -5,6 +5,7 @@
 #include "common/Rounding.h"
 #include "common/SecondsToTime.h"
 #include "engine/DOSOutputs.h"
+#include "engine/ProbeRun.h"
 #include "engine/OutputLength.h"
 #include "platform/ChildLifetime.h"
 
@@ -30,54 +31,22 @@ namespace clip {
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-// At most this many of the encoder's last error lines lead a failure box.
-constexpr int kErrorLinesShown = 10;
 // A start time above this many seconds makes the input seek inexact.
 constexpr double kStartOffsetLimit = 0.001;
 // How far the selection's end may lie past the input's end without the
 // result counting as short: the timeline rounds the length to whole seconds.
 constexpr double kSelectionPastEndSlack = 1.0;
-// Longest wait for a probe of a file's header.
-constexpr int kProbeWaitMs = 60000;
-// How long a probe is waited for between two looks at the window's events.
-constexpr int kProbeSliceMs = 20;
-
-// The encoder's status line ("frame= ... time=..." or, without pictures,
-// "size= ... time=...") as opposed to lines that may echo a file name.
-bool IsStatusLine(const QString& line)
-{
-    const QString t = line.trimmed();
-    return t.startsWith(QLatin1String("frame=")) || t.startsWith(QLatin1String("size="));
-}
 
 }  // namespace
 
 CVideoConv::CVideoConv(QObject* parent)
-    : QObject(parent)
+    : CutJob(parent)
+    , m_encoder({[this](qint16 percent) { raiseProgress(percent); }, [this](const QString& status) { raiseStatus(status); },
+                 [this] { return double(m_fileTimeLength); }})
 {
 }
 
 CVideoConv::~CVideoConv() = default;
-
-QString CVideoConv::InputFile() const { return m_inputFile; }
-void CVideoConv::setInputFile(const QString& sSet) { m_inputFile = sSet; }
-QString CVideoConv::OutputFile() const { return m_outputFile; }
-void CVideoConv::setOutputFile(const QString& sSet) { m_outputFile = sSet; }
-void CVideoConv::setFileTimeLength(float iSet) { m_fileTimeLength = iSet; }
-void CVideoConv::setParametrs(const QString& sSet) { m_options = QProcess::splitCommand(sSet); }
-void CVideoConv::setOptions(const QStringList& options) { m_options = options; }
-void CVideoConv::setStartTime(double seconds) { m_startTime = MediaMilliseconds(seconds); }
-
-void CVideoConv::setFailure(const QString& message, const QString& details)
-{
-    m_failure = {message, details};
-}
-
-void CVideoConv::setProgressRange(double from, double span)
-{
-    m_progressFrom = from;
-    m_progressSpan = span;
-}
 
 QString CVideoConv::EncoderPath()
 {
@@ -87,16 +56,6 @@ QString CVideoConv::EncoderPath()
 QString CVideoConv::ProbePath()
 {
     return LocateTool(QStringLiteral("ffprobe"));
-}
-
-DOSOutputs* CVideoConv::runner()
-{
-    if (!objDOS) {
-        objDOS = std::make_unique<DOSOutputs>();
-        connect(objDOS.get(), &DOSOutputs::ReceiveOutputs, this, &CVideoConv::objDOS_ReceiveOutputs,
-                Qt::DirectConnection);
-    }
-    return objDOS.get();
 }
 
 QStringList CVideoConv::BuildArguments() const
@@ -113,107 +72,30 @@ QStringList CVideoConv::BuildArguments() const
     return (m_seekAfterInput ? input + seek : seek + input) + m_options + QStringList{m_outputFile};
 }
 
-QString CVideoConv::MissingEncoderMessage() const
-{
-    const QFileInfo encoder(EncoderPath());
-    if (encoder.isFile() && encoder.isExecutable())
-        return {};
-    return QStringLiteral("The encoder was not found: ") + LookedFor(QStringLiteral("ffmpeg")).join(QStringLiteral(", "));
-}
-
 QString CVideoConv::ConversionError(const QString& cause) const
 {
-    return QStringLiteral("Error converting file: ") + QFileInfo(m_inputFile).fileName() + kCrLf + cause;
+    return clip::ConversionError(m_inputFile, cause);
 }
 
 QString CVideoConv::RunProbe(const QStringList& arguments)
 {
-    const QFileInfo probe(ProbePath());
-    if (!probe.isFile() || !probe.isExecutable())
-        return {};
-    // Waited for in short slices with the window's events handled between
-    // them: a header is read within a moment, where the runner's yields
-    // after every chunk would cost more than the probe itself. A Stop, the
-    // job's end or a file that does not answer in time ends it.
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardInputFile(QProcess::nullDevice());
-#ifndef Q_OS_WIN
-    const int parent = int(::getpid());
-    process.setChildProcessModifier([parent] { platform::DieWithParent(parent); });
-#endif
-    const QPointer<CVideoConv> self(this);
-    QElapsedTimer clock;
-    clock.start();
-    process.start(ProbePath(), arguments, QIODevice::ReadOnly);
-    while (!process.waitForFinished(kProbeSliceMs) && process.state() != QProcess::NotRunning) {
-        Host().processEvents();
-        if (!self || m_probesStopped || clock.elapsed() > kProbeWaitMs) {
-            process.kill();
-            process.waitForFinished(-1);
-            return {};
-        }
-    }
-    const QString report = QString::fromUtf8(process.readAll());
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 ? report : QString();
+    return RunProbeUntil(arguments, ProbesStopped());
 }
 
-namespace {
-
-// The input probe's last report and the file it was read from, as the file
-// stood just before: a cut of the file the window has just loaded takes the
-// load's report instead of probing again, but only while the file is the
-// same (path, size, modification and status-change times all unchanged; a
-// file replaced or written to since changes them).
-struct InputReport {
-    QString path;
-    qint64 size = -1;
-    QDateTime modified, changed;
-    QString report;
-};
-
-InputReport& LastInputReport()
+std::function<bool()> CVideoConv::ProbesStopped()
 {
-    static InputReport last;
-    return last;
-}
-
-InputReport Stat(const QString& path)
-{
-    const QFileInfo file(path);
-    return {file.absoluteFilePath(), file.size(), file.fileTime(QFileDevice::FileModificationTime),
-            file.fileTime(QFileDevice::FileMetadataChangeTime), {}};
-}
-
-bool SameFile(const InputReport& a, const InputReport& b)
-{
-    return a.size >= 0 && a.path == b.path && a.size == b.size && a.modified.isValid() && a.modified == b.modified
-        && a.changed == b.changed;
-}
-
-}  // namespace
-
-QString CVideoConv::ProbeInputReport(const QString& path)
-{
-    InputReport now = Stat(path);
-    const InputReport& last = LastInputReport();
-    if (SameFile(now, last) && !last.report.isEmpty())
-        return last.report;
-    now.report = RunProbe(TimeOrigin::ProbeArguments(path));
-    if (!now.report.isEmpty())
-        LastInputReport() = now;
-    return now.report;
+    return [self = QPointer<CVideoConv>(this)] { return !self || self->m_probesStopped; };
 }
 
 std::optional<TimeOrigin> CVideoConv::ProbeTimeOrigin(const QString& path)
 {
-    const QString report = ProbeInputReport(path);
+    const QString report = InputProbeReport(path, ProbesStopped());
     return report.isEmpty() ? std::nullopt : TimeOrigin::FromProbeReport(report);
 }
 
 std::optional<double> CVideoConv::ProbePositionLength(const QString& path)
 {
-    const QString report = ProbeInputReport(path);
+    const QString report = InputProbeReport(path, ProbesStopped());
     const std::optional<TimeOrigin> origin = report.isEmpty() ? std::nullopt : TimeOrigin::FromProbeReport(report);
     const double seconds = QJsonDocument::fromJson(report.toUtf8())
                                .object()
@@ -232,7 +114,7 @@ void CVideoConv::ProbeInput()
     m_origin = TimeOrigin();
     m_inputSeconds.reset();
     m_inputNeedsExactSeek = true;  // unknown: exact first
-    const QString report = ProbeInputReport(m_inputFile);
+    const QString report = InputProbeReport(m_inputFile, ProbesStopped());
     if (report.isEmpty())
         return;
     m_origin = TimeOrigin::FromProbeReport(report).value_or(TimeOrigin());
@@ -297,7 +179,6 @@ void CVideoConv::StartConversion()
     m_failure = {};
     m_stopRequested = false;
     m_probesStopped = false;
-    m_pendingLine.clear();
     m_lastReport.clear();
     m_running = true;
     try {
@@ -307,13 +188,11 @@ void CVideoConv::StartConversion()
             raiseStatus(QStringLiteral("Error"));
             return;
         }
-        DOSOutputs* dos = runner();
-        dos->setShowsFailures(false);  // this job's box says it
         ProbeInput();
         m_seekAfterInput = m_startTime && m_inputNeedsExactSeek;
         if (!self)
             return;
-        dos->setCommand(EncoderPath(), BuildArguments());
+        const QStringList arguments = BuildArguments();
         Host().processEvents();
         if (!self)
             return;
@@ -327,43 +206,43 @@ void CVideoConv::StartConversion()
             raiseStatus(QStringLiteral("Cancelled"));
             return;
         }
-        const QString result = dos->ExecuteCommand();
+        const RunEnd run = m_encoder.Run(EncoderPath(), arguments);
         if (!self)
             return;  // the job was deleted by a handler while the encoder ran
-        m_lastReport = result;
-        if (dos->WasStopped()) {
+        m_lastReport = run.report;
+        QString message;
+        switch (run.kind) {
+        case RunEnd::Kind::Stopped:
             // The runner has raised "Cancelled"; the owner shows the stop.
             m_running = false;
             m_outcome = CutOutcome::Stopped;
             return;
-        }
-        if (!dos->WasStarted()) {
+        case RunEnd::Kind::NotStarted:
             m_running = false;
-            setFailure(ConversionError(dos->FailureMessage()), {});
+            setFailure(ConversionError(run.cause), {});
             raiseStatus(QStringLiteral("Error"));
             return;
-        }
-        QString message;
-        if (dos->ExitedNormally() && dos->ExitCode() == 0) {
+        case RunEnd::Kind::Failed:
+            message = ConversionError(run.cause);
+            break;
+        case RunEnd::Kind::Done: {
             const QString problem = OutputProblem();
             if (!self)
                 return;
+            m_running = false;
             message = problem.isEmpty() ? ShortOutput() : QStringLiteral("The cut produced no video: ") + problem;
-            if (message.isEmpty())
+            if (message.isEmpty()) {
                 m_outcome = CutOutcome::Succeeded;
-            else if (const QString complaints = EncoderErrorLines(result); !complaints.isEmpty())
+                return;
+            }
+            if (const QString complaints = EncoderErrorLines(run.report); !complaints.isEmpty())
                 message += QLatin1Char('\n') + complaints;  // what the encoder met on its way (damaged data)
-        } else {
-            QString cause = EncoderErrorLines(result);
-            if (!dos->ExitedNormally())
-                cause.prepend(QStringLiteral("The encoder ended abnormally (it was killed or it crashed).\n"));
-            message = ConversionError(cause);
+            break;
+        }
         }
         m_running = false;
-        if (m_outcome == CutOutcome::Succeeded)
-            return;
         m_outcome = CutOutcome::Failed;
-        setFailure(message, result);
+        setFailure(message, run.report);
         raiseStatus(QStringLiteral("Error"));
     } catch (const std::exception& error) {
         if (!self)
@@ -376,9 +255,7 @@ void CVideoConv::StartConversion()
 void CVideoConv::StopConversion()
 {
     m_probesStopped = true;
-    if (!objDOS)
-        return;
-    objDOS->setStopConvert(true);
+    m_encoder.Dos().setStopConvert(true);
     if (m_running)
         m_stopRequested = true;
 }
@@ -393,7 +270,6 @@ bool CVideoConv::IsFileSupported(const QString& sMediaFile)
             return false;
         }
         DOSOutputs* dos = runner();
-        dos->setShowsFailures(false);  // its failure is this probe's, for the owner to show
         dos->setCommand(EncoderPath(), {QStringLiteral("-i"), sMediaFile});
         Host().processEvents();
         if (!self)
@@ -419,121 +295,6 @@ bool CVideoConv::ReportsUnreadableInput(const QString& report, const QString& pa
     own.remove(path);
     return own.contains(QLatin1String("Unknown format"), Qt::CaseInsensitive)
         || own.contains(QLatin1String("Invalid data found when processing input"), Qt::CaseInsensitive);
-}
-
-std::optional<double> CVideoConv::ParseEncoderTime(const QString& text)
-{
-    static const QRegularExpression seconds(QStringLiteral("^[-+]?(\\d+(\\.\\d*)?|\\.\\d+)$"));
-    static const QRegularExpression clock(QStringLiteral("^(-?)(\\d+):(\\d{1,2}):(\\d{1,2}(\\.\\d*)?)$"));
-    if (seconds.match(text).hasMatch())
-        return text.toDouble();
-    const QRegularExpressionMatch m = clock.match(text);
-    if (!m.hasMatch())
-        return std::nullopt;
-    const double value = m.captured(2).toDouble() * 3600.0 + m.captured(3).toDouble() * 60.0
-        + m.captured(4).toDouble();
-    return m.captured(1).isEmpty() ? value : -value;
-}
-
-void CVideoConv::objDOS_ReceiveOutputs(QString& CommandOutputs)
-{
-    if (CommandOutputs == QLatin1String("Cancelled")) {
-        raiseStatus(QStringLiteral("Cancelled"));
-        return;
-    }
-    // The report is read line by line (a status line ends in CR, the others
-    // in LF); a line cut by the chunk's end waits for its rest, and the empty
-    // chunk at the end of the data completes the last one.
-    const QPointer<CVideoConv> self(this);
-    m_pendingLine += CommandOutputs;
-    qsizetype from = 0;
-    for (qsizetype i = 0; i < m_pendingLine.size() && self; ++i) {
-        const QChar c = m_pendingLine.at(i);
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            const QString line = m_pendingLine.mid(from, i - from);
-            from = i + 1;
-            handleReportLine(line);
-        }
-    }
-    if (!self)
-        return;
-    m_pendingLine.remove(0, from);
-    if (CommandOutputs.isEmpty() && !m_pendingLine.isEmpty()) {
-        const QString last = m_pendingLine;
-        m_pendingLine.clear();
-        handleReportLine(last);
-    }
-}
-
-void CVideoConv::handleReportLine(const QString& line)
-{
-    // Only the encoder's own status lines carry its time; any other line may
-    // echo a file name such as "time=90 take.mp4".
-    if (!IsStatusLine(line))
-        return;
-    static const QRegularExpression timeField(QStringLiteral("\\btime=(\\S*)"));
-    const QRegularExpressionMatch m = timeField.match(line);
-    if (!m.hasMatch())
-        return;
-    const QString timeText = m.captured(1);
-    const std::optional<double> time = ParseEncoderTime(timeText);
-    if (!time)
-        return;  // "N/A" and the like
-
-    if (m_fileTimeLength > 0) {
-        const std::optional<qint32> wholeSeconds = RoundToInt32(*time);
-        if (!wholeSeconds)
-            return;
-        const std::optional<qint16> percent = RoundToInt16(
-            m_progressFrom + double(*wholeSeconds) / double(m_fileTimeLength) * m_progressSpan);
-        if (percent)
-            raiseProgress(*percent);
-        return;
-    }
-
-    // No length known: report the time itself, in seconds.
-    QString shown = timeText;
-    if (timeText.contains(QLatin1Char(':'))) {
-        const qsizetype point = timeText.lastIndexOf(QLatin1Char('.'));
-        const int decimals = point < 0 ? 0 : int(timeText.size() - point - 1);
-        shown = QString::number(*time, 'f', decimals);
-    }
-    raiseStatus(shown + QStringLiteral(" Seconds Converted"));
-}
-
-QString CVideoConv::EncoderErrorLines(const QString& log)
-{
-    // The banner, the stream listing (indented), the status lines and the
-    // prompt are no cause.
-    static const QRegularExpression noCause(QStringLiteral(
-        "^(\\s|ffmpeg version|Input #|Output #|Stream mapping:|Press \\[q\\]|frame=|size=|video:|\\[\\w+ @ [^\\]]*\\] (frame|kb/s|mb |ref |Weighted|using |profile |[A-Za-z0-9]+:\\s*[0-9.]+%?))"));
-    static const QRegularExpression errorWords(
-        QStringLiteral("error|fail|invalid|denied|no such|no space|unable|cannot|could not|not found|"
-                       "unknown|unsupported|does not|incorrect|permission|read-only|killed"),
-        QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression lineBreak(QStringLiteral("[\\r\\n]+"));
-    QStringList lines, errors;
-    for (const QString& line : log.split(lineBreak, Qt::SkipEmptyParts)) {
-        if (line.trimmed().isEmpty() || noCause.match(line).hasMatch())
-            continue;
-        lines << line;
-        if (errorWords.match(line).hasMatch())
-            errors << line;
-    }
-    const QStringList& chosen = errors.isEmpty() ? lines : errors;
-    return chosen.mid(qMax<qsizetype>(0, chosen.size() - kErrorLinesShown)).join(QLatin1Char('\n'));
-}
-
-void CVideoConv::raiseStatus(const QString& text)
-{
-    QString status = text;
-    emit CurrentStatus(status);
-}
-
-void CVideoConv::raiseProgress(qint16 value)
-{
-    qint16 progress = value;
-    emit Progress(progress);
 }
 
 void CVideoConv::showRunTimeError(const QString& description, const QString& source)

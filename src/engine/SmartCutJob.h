@@ -1,20 +1,20 @@
 #pragma once
 
-#include "engine/CVideoConv.h"
-#include "engine/SmartCutPlan.h"
+#include "engine/CutJob.h"
+#include "engine/EncoderRunner.h"
+#include "engine/SmartCutInput.h"
 
-#include <QElapsedTimer>
-#include <QHash>
-#include <QSet>
-#include <QStringList>
+#include <QString>
 
-#include <memory>
+#include <functional>
 
 class QTemporaryDir;
 
 namespace clip {
 
-class BesideRun;
+struct MadeCounts;
+struct SmartCutStep;
+struct SmartCutSteps;
 
 // A smart cut: the frames of the selection [start, end) in the output's
 // container, the picture copied from the input wherever it can be (from the
@@ -23,20 +23,19 @@ class BesideRun;
 // packets would need frames past the end), every audio and subtitle stream
 // copied from the audio frame that covers the start (SmartCutPlan.h).
 //
-// The steps are encoder and probe runs through the job's runner, so one
-// Stop ends whichever runs: the stream and packet listings (probe), the
-// head, the body, the tail (MPEG-TS parts with the parameter sets in the
-// stream; a long body through a pipe), the subtitles (Matroska or MP4), the
-// join into the output (concat listing, the sound read straight from the
-// input), and the check that the output decodes without a complaint and
-// holds exactly the planned frames. The parts live in a
-// private folder beside the output, removed in every outcome. One bar runs
-// over all steps, weighted by their expected cost.
+// The job is made of stages, each a part of its own that hands back how it
+// ended (StageEnd), and one runner they share, so that one Stop ends
+// whichever runs: the survey of the input and the plan (SmartCutSurvey,
+// SmartCutPlan), the steps that make the parts and join them
+// (SmartCutSteps), run here, and the check of the output (SmartCutCheck).
+// The job turns a stage's end into its outcome in one place. The parts live
+// in a private folder beside the output, removed in every outcome. One bar
+// runs over all steps, weighted by their expected cost.
 //
 // Where the video cannot be smart-cut, the job ends as NotRun before any
 // part is made, saying why in ReencodeOffer(): its owner may offer the
 // frame-exact re-encode instead.
-class SmartCutJob : public CVideoConv {
+class SmartCutJob : public CutJob {
     Q_OBJECT
 
 public:
@@ -53,6 +52,7 @@ public:
     QString ReencodeOffer() const { return m_reencodeOffer; }
 
     void StartConversion() override;
+    void StopConversion() override;
 
     // The parts folders a job makes (QDir name filter) and the lock file in
     // each that its living owner holds.
@@ -63,72 +63,31 @@ public:
     static void RemoveAbandonedParts(const QString& folder);
 
     // The last run's plan (frames of each part), for the tests and the bench.
-    const SmartCutPlan& Plan() const { return m_plan; }
+    const SmartCutPlan& Plan() const { return m_in.plan; }
     // The video codec of the last run's input, as the probe names it ("h264", "hevc", ...).
-    const QString& VideoCodec() const { return m_video.codec; }
+    const QString& VideoCodec() const { return m_in.video.codec; }
     // How long the last run's picture lasts (its frames' span), in seconds.
-    double PlannedSeconds() const { return double((m_plan.endPts - m_plan.firstPts) * m_tbNum) / double(m_tbDen); }
+    double PlannedSeconds() const { return m_in.Seconds(m_in.plan.endPts - m_in.plan.firstPts); }
 
 private:
-    struct Step;
-    enum class StepResult { Done, Stopped, Failed };
+    // One attempt at the output: the survey, the parts, the join, the check.
+    StageEnd MakeOutput(bool mayAssumeIdr);
+    // Runs `steps` (parts in `folder`) up to the join's end; `made` gets
+    // what they wrote.
+    StageEnd MakeParts(const QTemporaryDir& folder, const SmartCutSteps& steps, MadeCounts* made);
+    // Runs one step on the runner, its progress over its share of the bar.
+    StageEnd RunStep(const SmartCutStep& step, QString* report);
+    // The job's outcome, status and message from how its last stage ended.
+    void End(const StageEnd& end);
+    // Whether a Stop (or the job's end) has come.
+    std::function<bool()> Stopped();
 
-    // Probes the input and plans; a text why the video cannot be smart-cut,
-    // or empty. Sets `stopped` when a Stop ended it.
-    QString Analyse(bool* stopped);
-    // Plans and makes the output; true when the plan must be made again
-    // (a key frame taken for an IDR picture before its look answered is none).
-    bool MakeOutput();
-    // Why the output's container refuses the input's sound or subtitles
-    // copied as they are; empty when it takes them.
-    QString ContainerRefusal(bool mp4Family, bool* stopped);
-    // The encoder's arguments that copy `streams` into `target` with no
-    // length, to see whether its muxer (Matroska's where `matroska` is set)
-    // takes them.
-    QStringList TakesArguments(const QList<QPair<int, QString>>& streams, bool matroska, const QString& target) const;
-    // Encoder options for the subtitle streams `subtitles` (in their output
-    // order) where the target cannot take them as they are.
-    static QStringList SubtitleCodecs(const QList<QPair<int, QString>>& subtitles, bool matroska);
-    StepResult RunStep(const Step& step, QString* report);
-    QString Command(const QString& program, const QStringList& args) const;
-    QList<Step> Steps(const QTemporaryDir& folder);
-    QString CheckOutput(bool* stopped);
-    // The selection's start and end in the input's own times: the one place
-    // where the marks meet the input's timestamps.
-    double SelectionStartSeconds() const;
-    double EndSeconds() const;
-    void Fail(const QString& message, const QString& details);
-    // Logs the time since the start of the run at the end of `step`.
-    void StepDone(const char* step);
-
-    qint64 m_length = 0;  // milliseconds
-    QElapsedTimer m_stepClock;
+    qint64 m_length = 0;        // milliseconds
+    double m_stepSeconds = 0.0; // the length the running step's progress counts against
+    EncoderRunner m_runner;
+    SmartCutInput m_in;         // what the last survey found, and its plan
     QString m_reencodeOffer;
-    SmartCutPlan m_plan;
-    VideoProperties m_video;
-    QStringList m_encoderOptions;  // of the re-encoded parts
-    QString m_videoMap;            // the video stream, as "-map" names it
-    // The input's stream numbers of the audio and subtitle streams kept,
-    // with their codecs; the stream time base and the times on the command line.
-    QList<QPair<int, QString>> m_audioStreams, m_subtitleStreams;
-    qint64 m_tbNum = 1, m_tbDen = 1;
-    QHash<int, QPair<qint64, qint64>> m_subtitleTimeBases;  // by input stream number
-    QVector<qint64> m_keyFrames;  // presentation times of the listed key frames
-    QVector<qint64> m_shownPts;   // of the frames in the output, in order
-    int m_joinedPictures = -1;    // the picture's packets the join wrote
-    int m_copiedPictures = -1;    // the packets the body's copy wrote
-    bool m_middleUnlisted = false;  // the plan's body counts the listed packets only
-    double m_expectedVideoDelay = 0.0;  // how much after the file's start the join puts the picture
-    // The look at the first key frame the copy starts at, still running when
-    // the plan took it for an IDR picture; whether the plan may do so.
-    std::unique_ptr<BesideRun> m_pendingLook;
-    qint64 m_pendingLookPts = 0;
-    bool m_mayAssumeIdr = true;
-    double m_audioStart = 0.0;  // absolute seconds of the audio frame that covers the start
-    bool m_hasAudioStart = false;
-    int m_rotation = 0;         // degrees the picture is turned when shown, as the probe reports it
-    QString m_codecTag;         // the input's video sample entry ("avc1", "hvc1", ...)
-    QSet<int> m_inputSetIds;    // H.264 parameter set ids the input uses
+    bool m_stopRequested = false;
 };
 
 }  // namespace clip

@@ -220,7 +220,7 @@ TEST_F(CutControl, NamesAtTheFileSystemsLimitAreShortenedByWholeCharacters)
 // power-off; the nested one finishes.
 TEST_F(CutControl, StopThenANestedRunLeavesOnlyTheFinishedCut)
 {
-    std::weak_ptr<CVideoConv> stopped;
+    std::weak_ptr<CutJob> stopped;
     int stops = 0, shownAtStop = -1;
     QObject::connect(&cut, &CutController::stopped, [&] { ++stops; });
     CutResult nested;

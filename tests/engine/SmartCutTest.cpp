@@ -79,7 +79,7 @@ void WriteStandIn(const QTemporaryDir& dir, const QString& tool, const QString& 
 }
 
 // The first message and its details: why a cut failed.
-std::string Said(const CVideoConv& job) { return (job.Failure().message + job.Failure().details).toStdString(); }
+std::string Said(const CutJob& job) { return (job.Failure().message + job.Failure().details).toStdString(); }
 
 // Runs `job` as aimed; its cut holds the `selected` pictures of `want` (the source's, decoded from its start),
 // decodes cleanly and has the copied ones bit-exact.
