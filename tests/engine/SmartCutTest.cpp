@@ -2,6 +2,7 @@
 // marks placed around key frames: the selected frames exactly, a stream
 // that decodes without a complaint, the copied frames bit-exact, the
 // re-encoded ones close to the source, the sound in step with the picture.
+#include "engine/ChildRuns.h"
 #include "engine/SmartCutJob.h"
 #include "support/FakeHost.h"
 #include "support/TestClips.h"
@@ -216,6 +217,29 @@ TEST(SmartCutHelper, DISABLED_DiesHoldingAPartsFolder)
 // rotation stays (and no picture is turned on its own), and what cannot be cut that way (Opus in MOV,
 // QuickTime ADPCM in the Matroska sound part, the rotation in MKV, interlaced pictures) is asked about
 // before any part is made; the re-encode offered instead runs its bar.
+#ifndef Q_OS_WIN
+// A head of a few frames goes into its pipe whole and its encoder ends before the join has opened the pipe: the
+// job's hold must reach the join with all of it, not end the pipe (and the head) before anyone read it.
+TEST(SmartCut, HeldPipeReachesAReaderThatOpensAfterTheWriterEnded)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("head.ts"), out = dir.filePath("read");
+    ASSERT_TRUE(MakePipe(fifo));
+    HeldPipe hold;
+    ASSERT_TRUE(hold.Open(fifo));
+    {
+        QFile writer(fifo);
+        ASSERT_TRUE(writer.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        writer.write("head");
+    }
+    BesideRun reader("sh", {"-c", "sleep 0.3; exec cat \"$0\" > \"$1\"", fifo, out});
+    EXPECT_TRUE(hold.Release("tail", 5000));
+    EXPECT_TRUE(WaitForAll({&reader}, [] { return false; }, 3000));
+    QFile read(out);
+    EXPECT_TRUE(read.open(QIODevice::ReadOnly) && read.readAll() == "headtail");
+}
+#endif
+
 TEST(SmartCut, KeepsEveryStreamAndTheRotationWithinTheCutOrAsksFirst)
 {
     QTemporaryDir dir;
