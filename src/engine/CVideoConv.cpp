@@ -1,8 +1,6 @@
 #include "engine/CVideoConv.h"
 
 #include "common/HostServices.h"
-#include "common/ResourceLocator.h"
-#include "common/Rounding.h"
 #include "common/SecondsToTime.h"
 #include "engine/DOSOutputs.h"
 #include "engine/ProbeRun.h"
@@ -50,12 +48,12 @@ CVideoConv::~CVideoConv() = default;
 
 QString CVideoConv::EncoderPath()
 {
-    return LocateTool(QStringLiteral("ffmpeg"));
+    return EncoderProgram();
 }
 
 QString CVideoConv::ProbePath()
 {
-    return LocateTool(QStringLiteral("ffprobe"));
+    return ProbeProgram();
 }
 
 QStringList CVideoConv::BuildArguments() const

@@ -12,14 +12,6 @@ namespace {
 // At most this many of the encoder's last error lines lead a failure box.
 constexpr int kErrorLinesShown = 10;
 
-// The encoder's status line ("frame= ... time=..." or, without pictures,
-// "size= ... time=...") as opposed to lines that may echo a file name.
-bool IsStatusLine(const QString& line)
-{
-    const QString t = line.trimmed();
-    return t.startsWith(QLatin1String("frame=")) || t.startsWith(QLatin1String("size="));
-}
-
 }  // namespace
 
 EncoderRunner::EncoderRunner(Sinks sinks)
@@ -121,6 +113,12 @@ void EncoderRunner::HandleLine(const QString& line)
         shown = QString::number(*time, 'f', decimals);
     }
     m_sinks.status(shown + QStringLiteral(" Seconds Converted"));
+}
+
+bool EncoderRunner::IsStatusLine(const QString& line)
+{
+    const QString t = line.trimmed();
+    return t.startsWith(QLatin1String("frame=")) || t.startsWith(QLatin1String("size="));
 }
 
 std::optional<double> EncoderRunner::ParseTime(const QString& text)

@@ -59,6 +59,10 @@ public:
     // Seconds of an encoder time text: plain seconds ("12.40") or a clock
     // value ("[-]HH:MM:SS.cc"); empty for anything else ("N/A").
     static std::optional<double> ParseTime(const QString& text);
+    // Whether `line` is the encoder's status line ("frame= ... time=..." or,
+    // without pictures, "size= ... time=...") rather than one that may echo
+    // a file name.
+    static bool IsStatusLine(const QString& line);
 
 private:
     void HandleLine(const QString& line);

@@ -55,9 +55,19 @@ bool SameFile(const InputReport& a, const InputReport& b)
 
 }  // namespace
 
+QString EncoderProgram()
+{
+    return LocateTool(QStringLiteral("ffmpeg"));
+}
+
+QString ProbeProgram()
+{
+    return LocateTool(QStringLiteral("ffprobe"));
+}
+
 QString RunProbeUntil(const QStringList& arguments, const std::function<bool()>& stop)
 {
-    const QString program = LocateTool(QStringLiteral("ffprobe"));
+    const QString program = ProbeProgram();
     const QFileInfo probe(program);
     if (!probe.isFile() || !probe.isExecutable())
         return {};
@@ -97,7 +107,7 @@ QString InputProbeReport(const QString& path, const std::function<bool()>& stop)
 
 QString MissingEncoderMessage()
 {
-    const QFileInfo encoder(LocateTool(QStringLiteral("ffmpeg")));
+    const QFileInfo encoder(EncoderProgram());
     if (encoder.isFile() && encoder.isExecutable())
         return {};
     return QStringLiteral("The encoder was not found: ") + LookedFor(QStringLiteral("ffmpeg")).join(QStringLiteral(", "));

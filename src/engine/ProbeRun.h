@@ -7,6 +7,10 @@
 
 namespace clip {
 
+// The encoder ("ffmpeg") and the probe ("ffprobe") as LocateTool finds them.
+QString EncoderProgram();
+QString ProbeProgram();
+
 // Runs the probe (LocateTool's "ffprobe") with `arguments` and returns its
 // report; empty when it could not run, failed, did not answer within a
 // minute, or `stop` said so. Waited for in short slices with the window's

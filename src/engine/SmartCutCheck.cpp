@@ -1,6 +1,5 @@
 #include "engine/SmartCutCheck.h"
 
-#include "common/ResourceLocator.h"
 #include "engine/ChildRuns.h"
 #include "engine/EncoderRunner.h"
 #include "engine/ProbeRun.h"
@@ -24,11 +23,6 @@ namespace {
 // half frame they allow either side.
 constexpr double kDelayTolerance = 0.002;
 
-bool IsStatus(const QString& line)
-{
-    return line.trimmed().startsWith(QLatin1String("frame=")) || line.trimmed().startsWith(QLatin1String("size="));
-}
-
 }  // namespace
 
 namespace {
@@ -37,7 +31,7 @@ namespace {
 // or Failed where they could not tell.
 StageEnd FindProblem(SmartCutInput& in, const MadeCounts& made, const std::function<bool()>& stop, QString* problem)
 {
-    const QString encoder = LocateTool(QStringLiteral("ffmpeg"));
+    const QString encoder = EncoderProgram();
     // Only what was made is decoded: the re-encoded parts and the copied
     // packets one GOP each side of every seam. That the copy holds every
     // packet is told by counting them, without decoding.
@@ -142,7 +136,7 @@ StageEnd FindProblem(SmartCutInput& in, const MadeCounts& made, const std::funct
             QStringList complaints;
             for (const QString& line :
                  report.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts)) {
-                if (!line.trimmed().isEmpty() && !IsStatus(line))
+                if (!line.trimmed().isEmpty() && !EncoderRunner::IsStatusLine(line))
                     complaints << line.trimmed();
             }
             if (!complaints.isEmpty())
@@ -168,7 +162,7 @@ StageEnd FindProblem(SmartCutInput& in, const MadeCounts& made, const std::funct
     // picture starts elsewhere than the join aimed (a container of its own
     // mind), the stretches are decoded again from there before the cut
     // counts as failed.
-    BesideRun starts(LocateTool(QStringLiteral("ffprobe")), {"-v", "error", "-select_streams", "v:0", "-show_entries",
+    BesideRun starts(ProbeProgram(), {"-v", "error", "-select_streams", "v:0", "-show_entries",
                                    "stream=start_time:format=start_time", "-of", "json", in.output});
     if (!waitForDecodes(&starts))
         return StageEnd::Stop();

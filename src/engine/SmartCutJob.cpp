@@ -1,6 +1,5 @@
 #include "engine/SmartCutJob.h"
 
-#include "common/ResourceLocator.h"
 #include "engine/ChildRuns.h"
 #include "engine/DOSOutputs.h"
 #include "engine/ParameterSets.h"
@@ -266,7 +265,7 @@ StageEnd SmartCutJob::MakeParts(const QTemporaryDir& folder, const SmartCutSteps
                 details += each->Output();
             return StageEnd::Fail(ConversionError(m_inputFile, run->Started() ? EncoderRunner::ErrorLines(run->Output())
                                                                     : QStringLiteral("The encoder could not be started: ")
-                                                                          + LocateTool(QStringLiteral("ffmpeg"))),
+                                                                          + EncoderProgram()),
                                   details);
         }
         return std::nullopt;

@@ -1,7 +1,7 @@
 #include "engine/SmartCutSteps.h"
 
-#include "common/ResourceLocator.h"
 #include "engine/ChildRuns.h"
+#include "engine/ProbeRun.h"
 #include "engine/SmartCutSurvey.h"
 
 #include <QFile>
@@ -44,7 +44,7 @@ QString ListedFile(const QString& path)
 
 std::optional<SmartCutSteps> MakeSmartCutSteps(const SmartCutInput& in, const QDir& folder)
 {
-    const QString encoder = LocateTool(QStringLiteral("ffmpeg"));
+    const QString encoder = EncoderProgram();
     const auto seconds = [&](qint64 ticks) { return double(ticks * in.tbNum) / double(in.tbDen); };
     const auto relative = [&](qint64 ticks) { return seconds(ticks) - in.origin.ContainerStart(); };
     const SmartCutPlan& p = in.plan;

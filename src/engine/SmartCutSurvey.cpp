@@ -1,6 +1,5 @@
 #include "engine/SmartCutSurvey.h"
 
-#include "common/ResourceLocator.h"
 #include "engine/ChildRuns.h"
 #include "engine/EncoderRunner.h"
 #include "engine/ParameterSets.h"
@@ -98,7 +97,7 @@ SmartCutSurvey::SmartCutSurvey(Request request, EncoderRunner& runner, std::func
     m_in.origin = m_request.origin;
     m_in.start = m_request.start;
     m_in.end = m_request.end;
-    m_probe = LocateTool(QStringLiteral("ffprobe"));
+    m_probe = ProbeProgram();
     m_mp4Family = QFileInfo(m_in.output).suffix().compare(QLatin1String("mkv"), Qt::CaseInsensitive) != 0;
 }
 
@@ -189,7 +188,7 @@ StageEnd SmartCutSurvey::Ask()
     const bool outputExisted = QFile::exists(m_in.output);
     const bool outputWasEmpty = outputExisted && QFileInfo(m_in.output).size() == 0;
     if (!certain)
-        m_takes.emplace(LocateTool(QStringLiteral("ffmpeg")), TakesArguments(kept, !m_mp4Family));
+        m_takes.emplace(EncoderProgram(), TakesArguments(kept, !m_mp4Family));
     const bool answered = WaitForAll({asked(m_startLook), asked(m_takes), asked(m_listing)}, m_stop, kProbeWaitMs,
                                      [this] { WatchListing(); });
     if (answered)
@@ -564,7 +563,7 @@ StageEnd SmartCutSurvey::ContainerRefusal()
     // than after the picture's parts have been made.
     std::optional<StageEnd> ended;
     const auto takes = [&](const QList<KeptStream>& streams) {
-        const RunEnd run = m_runner.Run(LocateTool(QStringLiteral("ffmpeg")), TakesArguments(streams, !m_mp4Family));
+        const RunEnd run = m_runner.Run(EncoderProgram(), TakesArguments(streams, !m_mp4Family));
         if (run.kind == RunEnd::Kind::Stopped)
             ended = StageEnd::Stop();
         else if (run.kind == RunEnd::Kind::NotStarted)
