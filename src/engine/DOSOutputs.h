@@ -27,8 +27,9 @@ namespace clip {
 // The runner stays on the calling (user-interface) thread. Output is handed
 // out in chunks of at most 512 bytes through ReceiveOutputs, each after six
 // yields to the window event loop; while the child is silent the runner keeps
-// yielding at least every 50 ms, so the window stays alive and a stop request
-// is honoured even when no output comes.
+// yielding at least every 10 ms, so the window stays alive, a stop request is
+// honoured even when no output comes, and the end of a run beside this one
+// (a part the child waits for) is acted on without delay.
 class DOSOutputs : public QObject {
     Q_OBJECT
 
@@ -36,7 +37,7 @@ public:
     // Size of one read of the child's output, in bytes.
     static constexpr int kChunkBytes = 512;
     // Longest wait for output before the window gets its events again.
-    static constexpr int kIdleYieldMs = 50;
+    static constexpr int kIdleYieldMs = 10;
 
     explicit DOSOutputs(QObject* parent = nullptr);
     ~DOSOutputs() override;

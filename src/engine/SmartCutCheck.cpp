@@ -105,6 +105,11 @@ StageEnd FindProblem(SmartCutInput& in, const MadeCounts& made, const std::funct
             // stream decodes and how many pictures it gives, which every other
             // stage of the decode tells; the deblocking is a fifth of its time.
             QStringList args{"-hide_banner", "-nostdin", "-v", "error", "-stats", "-skip_loop_filter", "all"};
+            // Two stretches side by side keep the cores busy one thread each;
+            // the threads a decoder starts for a few dozen pictures only
+            // cost processor time the encoder could use.
+            if (stretches.size() > 1)
+                args << "-threads" << "1";
             if (from > p.firstPts)
                 args << "-ss" << Secs(begin);
             // The length counts from the first picture decoded, which is the

@@ -242,6 +242,7 @@ StageEnd SmartCutJob::MakeParts(const QTemporaryDir& folder, const SmartCutSteps
             (step.streamed ? streamedRuns : besideRuns).push_back(beside.back().get());
         }
     }
+    StepDone("parts started");
     // A streamed copy that fails while the join runs ends the join, which
     // would otherwise wait for its pipe for ever (a copy that never opens
     // it); one that fails before is told before the join starts.
