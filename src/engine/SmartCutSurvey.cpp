@@ -140,36 +140,46 @@ QStringList SmartCutSurvey::ListingArguments(std::size_t margin)
                        "csv=p=0", "-read_intervals", intervals + Secs(m_in.end + 2.0), m_in.input};
 }
 
+QStringList SmartCutSurvey::StreamEntries(bool withFrames)
+{
+    // The picture is the first video stream that is no attached picture
+    // ("V"), the sound's start is that of the first audio stream.
+    return {"-show_entries",
+            "format=format_name,start_time:stream=index,codec_type,start_time,codec_name,profile,level,pix_fmt,"
+            "color_range,color_space,color_transfer,color_primaries,field_order,time_base,has_b_frames,"
+            "codec_tag_string,extradata:stream_disposition=attached_pic:stream_side_data=rotation"
+                + QLatin1String(withFrames ? ":frame=stream_index,pts,interlaced_frame,top_field_first" : ""),
+            "-show_data", "-of", "json"};
+}
+
 StageEnd SmartCutSurvey::Ask()
 {
     const auto asked = [](std::optional<BesideRun>& run) { return run ? &*run : nullptr; };
     const double start = m_in.start;
-    // The picture is the first video stream that is no attached picture
-    // ("V"), the sound's start is that of the first audio stream.
-    m_streams.emplace(m_probe, QStringList{"-v", "error", "-show_entries",
-                                           "format=format_name,start_time:stream=index,codec_type,start_time,codec_name,profile,level,"
-                                           "pix_fmt,color_range,color_space,color_transfer,color_primaries,field_order,time_base,"
-                                           "has_b_frames,codec_tag_string,extradata:stream_disposition=attached_pic:"
-                                           "stream_side_data=rotation",
-                                           "-show_data", "-of", "json", m_in.input});
-    // Around the start, every stream's packets and key frames: the sound's
-    // packets tell where its frame under the start begins; the key frames
-    // tell whether the pictures are interlaced, which the stream's header
-    // need not say (a re-encoded part would otherwise come out progressive
-    // in front of interlaced copied ones).
-    m_startLook.emplace(m_probe, QStringList{"-v", "error", "-skip_frame", "nokey", "-read_intervals",
-                                             Secs(start - 3.0) + QLatin1Char('%') + Secs(start + kStartLookPast),
-                                             "-show_entries",
-                                             "packet=stream_index,pts:frame=stream_index,interlaced_frame,top_field_first",
-                                             "-of", "csv", m_in.input});
+    // The streams, and around the start every stream's frames, the video's
+    // key frames alone decoded: the sound's frames tell where its frame under
+    // the start begins; the key frames tell whether the pictures are
+    // interlaced, which the stream's header need not say (a re-encoded part
+    // would otherwise come out progressive in front of interlaced copied
+    // ones). One run of the probe answers both: no packet is shown, as its
+    // bytes would be dumped with the streams' parameter sets. Quiet, so that
+    // no decoder's complaint lands in the middle of its report.
+    m_startLook.emplace(m_probe, QStringList{"-v", "quiet", "-skip_frame", "nokey", "-read_intervals",
+                                             Secs(start - 3.0) + QLatin1Char('%') + Secs(start + kStartLookPast)}
+                                     << StreamEntries(true) << m_in.input);
     m_windowed = m_in.end - start >= kWindowedListingFrom;
     m_listing.emplace(m_probe, ListingArguments(0));
-    // The streams' answer first, while the others go on.
-    if (!WaitForAll({asked(m_streams)}, m_stop, kProbeWaitMs))
+    // The streams' answer first, while the listing goes on.
+    if (!WaitForAll({asked(m_startLook)}, m_stop, kProbeWaitMs))
         return m_stop() ? StageEnd::Stop() : StageEnd::Refuse(QStringLiteral("the probe could not read it"));
-    const QString report = m_streams->Answer();
+    QString report = m_startLook->Answer();
+    // A file the probe cannot seek in gives no answer at all: its streams are
+    // asked alone, and the start is taken to have nothing to say.
     if (report.isEmpty())
-        return StageEnd::Refuse(QStringLiteral("the probe could not read it"));
+        report = RunProbeUntil(QStringList{"-v", "error"} << StreamEntries(false) << m_in.input, m_stop);
+    if (report.isEmpty())
+        return m_stop() ? StageEnd::Stop() : StageEnd::Refuse(QStringLiteral("the probe could not read it"));
+    m_startFrames = ParseJson(report).value(QLatin1String("frames")).toArray();
     StepDone("stream look");
     if (const QString why = ReadStreams(report); !why.isEmpty())
         return StageEnd::Refuse(why);
@@ -189,7 +199,7 @@ StageEnd SmartCutSurvey::Ask()
     const bool outputWasEmpty = outputExisted && QFileInfo(m_in.output).size() == 0;
     if (!certain)
         m_takes.emplace(EncoderProgram(), TakesArguments(kept, !m_mp4Family));
-    const bool answered = WaitForAll({asked(m_startLook), asked(m_takes), asked(m_listing)}, m_stop, kProbeWaitMs,
+    const bool answered = WaitForAll({asked(m_takes), asked(m_listing)}, m_stop, kProbeWaitMs,
                                      [this] { WatchListing(); });
     if (answered)
         WatchListing();  // the listing's last lines may have come with its end
@@ -235,13 +245,14 @@ StageEnd SmartCutSurvey::ReadPicture()
 {
     const QString order = m_in.video.fieldOrder;
     if (order.isEmpty() || order == QLatin1String("progressive") || order == QLatin1String("unknown")) {
-        // The picture's first key frame: "frame,index,interlaced,top first".
-        const QString picture = QStringLiteral("frame,%1,").arg(m_videoIndex);
-        for (const QString& line : m_startLook->Answer().split(QLatin1Char('\n'))) {
-            if (!line.startsWith(picture))
+        // The picture's first key frame.
+        for (const QJsonValue& value : m_startFrames) {
+            const QJsonObject frame = value.toObject();
+            if (frame.value(QLatin1String("stream_index")).toInt(-1) != m_videoIndex)
                 continue;
-            if (line.mid(picture.size()).startsWith(QLatin1String("1,")))
-                m_in.video.fieldOrder = line.trimmed().endsWith(QLatin1String(",1")) ? QStringLiteral("tt") : QStringLiteral("bb");
+            if (frame.value(QLatin1String("interlaced_frame")).toInt() == 1)
+                m_in.video.fieldOrder =
+                    frame.value(QLatin1String("top_field_first")).toInt() == 1 ? QStringLiteral("tt") : QStringLiteral("bb");
             break;
         }
     }
@@ -481,48 +492,56 @@ QString SmartCutSurvey::ReadStreams(const QString& report)
 StageEnd SmartCutSurvey::FindSoundStart()
 {
     const double start = m_in.start;
-    const int audioIndex = m_audioIndex;
-    const QString startLook = m_startLook->Answer();
-    const QString& audioTimeBase = m_audioTimeBase;
     m_in.hasAudioStart = false;
-    if (audioIndex >= 0) {
-        const QStringList tb = audioTimeBase.split(QLatin1Char('/'));
-        const double unit = tb.value(0).toDouble() / std::max(1.0, tb.value(1).toDouble());
-        // The sound's packets ("packet,index,pts" in the look at the start, or
-        // "pts" alone in the sound's own listing).
-        const auto soundStart = [&](const QString& listed, const QString& prefix) {
-            double covering = -1e300, after = 1e300;
-            for (const QString& line : listed.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-                if (!line.startsWith(prefix))
-                    continue;
-                bool ok = false;
-                const double t = double(line.mid(prefix.size()).trimmed().section(QLatin1Char(','), 0, 0).toLongLong(&ok)) * unit;
-                if (!ok)
-                    continue;
-                if (t <= start + kTolerance)
-                    covering = std::max(covering, t);
-                else
-                    after = std::min(after, t);
-            }
-            return std::pair(covering, after);
-        };
-        auto [covering, after] = soundStart(startLook, QStringLiteral("packet,%1,").arg(audioIndex));
-        // The look at the start ends with the first packet of any stream past
-        // its end: where the picture lies far ahead of the sound in the file,
-        // the sound's packets after the start may not have come. Only the
-        // sound's own listing then tells.
-        if (after >= 1e300) {
-            const QString report = RunProbeUntil({"-v", "error", "-select_streams", "a:0", "-show_entries", "packet=pts", "-of",
-                                                  "csv=p=0", "-read_intervals",
-                                                  Secs(start - 3.0) + QLatin1Char('%') + Secs(start + 1.0), m_in.input},
-                                                 m_stop);
-            if (report.isEmpty())
-                return m_stop() ? StageEnd::Stop() : StageEnd::Refuse(QStringLiteral("the probe could not list its sound"));
-            std::tie(covering, after) = soundStart(report, QString());
+    if (m_audioIndex < 0)
+        return StageEnd::Done();
+    const QStringList tb = m_audioTimeBase.split(QLatin1Char('/'));
+    const double unit = tb.value(0).toDouble() / std::max(1.0, tb.value(1).toDouble());
+    // The sound's frame that covers the start, and the first one after it,
+    // among the times `ticks`.
+    const auto soundStart = [&](const QVector<qint64>& ticks) {
+        double covering = -1e300, after = 1e300;
+        for (const qint64 tick : ticks) {
+            const double t = double(tick) * unit;
+            if (t <= start + kTolerance)
+                covering = std::max(covering, t);
+            else
+                after = std::min(after, t);
         }
-        m_in.hasAudioStart = covering > -1e300 || after < 1e300;
-        m_in.audioStart = covering > -1e300 ? covering : after;
+        return std::pair(covering, after);
+    };
+    // The sound's frames in the look at the start (each decoded from the
+    // packet of the same time).
+    QVector<qint64> ticks;
+    for (const QJsonValue& value : m_startFrames) {
+        const QJsonObject frame = value.toObject();
+        const QJsonValue pts = frame.value(QLatin1String("pts"));
+        if (frame.value(QLatin1String("stream_index")).toInt(-1) == m_audioIndex && pts.isDouble())
+            ticks << pts.toInteger();
     }
+    auto [covering, after] = soundStart(ticks);
+    // The look at the start ends with the first packet of any stream past
+    // its end: where the picture lies far ahead of the sound in the file,
+    // the sound's packets after the start may not have come. Only the
+    // sound's own listing ("pts" lines) then tells.
+    if (after >= 1e300) {
+        const QString report = RunProbeUntil({"-v", "error", "-select_streams", "a:0", "-show_entries", "packet=pts", "-of",
+                                              "csv=p=0", "-read_intervals",
+                                              Secs(start - 3.0) + QLatin1Char('%') + Secs(start + 1.0), m_in.input},
+                                             m_stop);
+        if (report.isEmpty())
+            return m_stop() ? StageEnd::Stop() : StageEnd::Refuse(QStringLiteral("the probe could not list its sound"));
+        ticks.clear();
+        for (const QString& line : report.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            bool ok = false;
+            const qint64 tick = line.trimmed().section(QLatin1Char(','), 0, 0).toLongLong(&ok);
+            if (ok)
+                ticks << tick;
+        }
+        std::tie(covering, after) = soundStart(ticks);
+    }
+    m_in.hasAudioStart = covering > -1e300 || after < 1e300;
+    m_in.audioStart = covering > -1e300 ? covering : after;
     return StageEnd::Done();
 }
 

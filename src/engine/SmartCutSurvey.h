@@ -3,6 +3,7 @@
 #include "engine/ChildRuns.h"
 #include "engine/SmartCutInput.h"
 
+#include <QJsonArray>
 #include <QString>
 #include <QStringList>
 
@@ -17,8 +18,8 @@ class BesideRun;
 class EncoderRunner;
 
 // The first stage of a smart cut: asks the probe about the input around the
-// selection (its streams; the video's packets and key frames; the frames'
-// interlace flags and the sound's packets at the start), and the output's
+// selection (its streams with the frames' interlace flags and the sound's
+// frames at the start; the video's packets and key frames), and the output's
 // muxer whether it takes the sound and subtitles as they are, most of it in
 // processes side by side; then plans, off the window's thread.
 class SmartCutSurvey {
@@ -46,10 +47,13 @@ public:
     static QStringList SubtitleCodecs(const QList<KeptStream>& subtitles, bool matroska);
 
 private:
-    // Starts the questions about the input side by side: the streams (read
-    // first), the look at the start, the video's packets, and where needed
-    // the muxer's trial of the sound and subtitles.
+    // Starts the questions about the input side by side: the streams with
+    // the look at the start (read first), the video's packets, and where
+    // needed the muxer's trial of the sound and subtitles.
     StageEnd Ask();
+    // The probe's arguments that show the streams and, `withFrames`, the
+    // frames it reads.
+    static QStringList StreamEntries(bool withFrames);
     // Reads the stream look's report into the findings; why the video
     // cannot be smart-cut, or empty.
     QString ReadStreams(const QString& report);
@@ -94,7 +98,8 @@ private:
     QString m_probe;
     bool m_mp4Family = true;  // the output is MP4 or MOV, not Matroska
     // The questions under way.
-    std::optional<BesideRun> m_streams, m_takes, m_listing, m_startLook;
+    std::optional<BesideRun> m_takes, m_listing, m_startLook;
+    QJsonArray m_startFrames;  // the frames of the look at the start
     int m_videoIndex = -1, m_audioIndex = -1;
     QString m_audioTimeBase;
     bool m_h264 = false;
