@@ -179,9 +179,10 @@ StageEnd SmartCutSurvey::Ask()
         report = RunProbeUntil(QStringList{"-v", "error"} << StreamEntries(false) << m_in.input, m_stop);
     if (report.isEmpty())
         return m_stop() ? StageEnd::Stop() : StageEnd::Refuse(QStringLiteral("the probe could not read it"));
-    m_startFrames = ParseJson(report).value(QLatin1String("frames")).toArray();
+    const QJsonObject info = ParseJson(report);
+    m_startFrames = info.value(QLatin1String("frames")).toArray();
     StepDone("stream look");
-    if (const QString why = ReadStreams(report); !why.isEmpty())
+    if (const QString why = ReadStreams(info); !why.isEmpty())
         return StageEnd::Refuse(why);
     m_h264 = m_in.video.codec == QLatin1String("h264");
     // What is left to ask is asked beside the questions already running:
@@ -429,9 +430,8 @@ StageEnd SmartCutSurvey::ListAndPlan()
     return StageEnd::Done();
 }
 
-QString SmartCutSurvey::ReadStreams(const QString& report)
+QString SmartCutSurvey::ReadStreams(const QJsonObject& info)
 {
-    const QJsonObject info = ParseJson(report);
     const QJsonObject format = info.value(QLatin1String("format")).toObject();
     const QStringList formats = format.value(QLatin1String("format_name")).toString().split(QLatin1Char(','));
     if (formats.contains(QLatin1String("mpegts")) || formats.contains(QLatin1String("mpeg")))

@@ -4,6 +4,7 @@
 #include "engine/SmartCutInput.h"
 
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -54,9 +55,9 @@ private:
     // The probe's arguments that show the streams and, `withFrames`, the
     // frames it reads.
     static QStringList StreamEntries(bool withFrames);
-    // Reads the stream look's report into the findings; why the video
-    // cannot be smart-cut, or empty.
-    QString ReadStreams(const QString& report);
+    // Reads the streams' part of the look's report into the findings; why
+    // the video cannot be smart-cut, or empty.
+    QString ReadStreams(const QJsonObject& info);
     // The picture's field order (from its first key frame where the stream
     // does not say it), the encoder options of the re-encoded parts, and
     // whether the output's container takes the rotation, sound and subtitles.
