@@ -88,6 +88,7 @@ struct SmartCutInput {
     bool middleUnlisted = false;  // the plan's body counts the listed packets only
     double audioStart = 0.0;    // the audio frame that covers the start, in the input's seconds
     bool hasAudioStart = false;
+    double soundPacketsPerSecond = 0.0;  // seen around the start; 0 where unknown
 
     // The look at the first key frame the copy starts at, still running when
     // the plan took it for an IDR picture; the key frame's time.

@@ -179,7 +179,7 @@ StageEnd SmartCutJob::MakeOutput(bool mayAssumeIdr)
     }
     MadeCounts made;
     made.videoDelay = steps->videoDelay;
-    const StageEnd madeParts = MakeParts(folder, *steps, &made);
+    const StageEnd madeParts = steps->splice ? MakeSpliced(*steps, &made) : MakeParts(folder, *steps, &made);
     if (!self || !madeParts.IsDone())
         return madeParts;
     StepDone("join");
@@ -395,6 +395,61 @@ StageEnd SmartCutJob::MakeParts(const QTemporaryDir& folder, const SmartCutSteps
             counts->joined = LastCount(report);
     }
     counts->copied = bodyRun ? LastCount(bodyRun->Output()) : -1;
+    return StageEnd::Done();
+}
+
+StageEnd SmartCutJob::MakeSpliced(const SmartCutSteps& made, MadeCounts* counts)
+{
+    const QPointer<SmartCutJob> self(this);
+    const std::shared_ptr<BesideRun> look =
+        m_in.pendingLook && m_in.plan.bodyPts == m_in.pendingLookPts ? m_in.pendingLook : nullptr;
+    m_in.pendingLook.reset();
+    // The encode first, then the copy into the output with room at its
+    // front for the index and the re-encoded pictures; each with its share
+    // of the bar.
+    double total = 0, done = 0;
+    for (const SmartCutStep& step : made.steps)
+        total += step.cost;
+    QString report;
+    for (SmartCutStep step : made.steps) {
+        qCDebug(lcSmartCutSteps, "%s", qPrintable(CommandText(step.program, step.args)));
+        if (step.body) {
+            StepDone("encode");
+            qint64 room = made.indexRoom;
+            for (const QString& part : {made.splice->head, made.splice->tail})
+                room += part.isEmpty() ? 0 : QFileInfo(part).size();
+            step.args.insert(step.args.size() - 1, QStringLiteral("-moov_size"));
+            step.args.insert(step.args.size() - 1, QString::number(room));
+        }
+        m_runner.setRange(1.0 + 97.0 * done / total, 97.0 * step.cost / total);
+        const StageEnd ran = RunStep(step, &report);
+        if (!self)
+            return StageEnd::Stop();
+        if (!ran.IsDone())
+            return ran;
+        done += step.cost;
+    }
+    // The encoder ends well even where it could not finish the file.
+    if (report.contains(QLatin1String("Error writing trailer")))
+        return StageEnd::Fail(ConversionError(m_inputFile, EncoderRunner::ErrorLines(report)), report);
+    // The first key frame was taken for an IDR picture before its look had
+    // answered: the answer must agree, or the output is made again.
+    if (look) {
+        if (!WaitForAll({look.get()}, Stopped(), kProbeWaitMs) && m_stopRequested)
+            return StageEnd::Stop();
+        QSet<int> ids;
+        if (!StartsSequence(*look, m_in.pendingLookPts, &ids) || !m_in.inputSetIds.contains(ids))
+            return StageEnd::Again();
+    }
+    const Mp4SpliceResult spliced = OffTheWindow([request = *made.splice] { return SpliceMp4(request); });
+    if (!self)
+        return StageEnd::Stop();
+    if (spliced.pictures < 0) {
+        return StageEnd::Fail(
+            ConversionError(m_inputFile, QStringLiteral("The re-encoded pictures could not be put into the output: ") + spliced.error));
+    }
+    counts->copied = LastCount(report);
+    counts->joined = spliced.pictures;
     return StageEnd::Done();
 }
 

@@ -75,6 +75,9 @@ private:
     // Runs `steps` (parts in `folder`) up to the join's end; `made` gets
     // what they wrote.
     StageEnd MakeParts(const QTemporaryDir& folder, const SmartCutSteps& steps, MadeCounts* made);
+    // Runs `steps` where the copy writes the output and the re-encoded
+    // parts are spliced into it afterwards.
+    StageEnd MakeSpliced(const SmartCutSteps& steps, MadeCounts* made);
     // Runs one step on the runner, its progress over its share of the bar.
     StageEnd RunStep(const SmartCutStep& step, QString* report);
     // The job's outcome, status and message from how its last stage ended.

@@ -28,6 +28,12 @@ constexpr double kStreamedBodySeconds = 120.0;
 constexpr double kCopyReadsPast = 2.0;
 // How far past a re-encoded part's last frame its encoder reads.
 constexpr double kEncodeReadsPast = 0.1;
+// The room the output's index gets at its front where the re-encoded parts
+// are spliced in: a margin, and per picture and sound packet as much as
+// its tables may take.
+constexpr qint64 kIndexMargin = 65536, kIndexBytesPerSample = 24;
+// Sound packets a second where the look did not see the sound's.
+constexpr double kAssumedSoundPackets = 100.0;
 // Weights of the steps on the bar, per second of the selection.
 constexpr double kEncodeCost = 1.0, kCopyCost = 0.02, kJoinCost = 0.04;
 
@@ -38,6 +44,20 @@ QString ListedFile(const QString& path)
     QString quoted = QStringLiteral("file:") + QDir::fromNativeSeparators(path);
     quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
     return QStringLiteral("file '") + quoted + QLatin1Char('\'');
+}
+
+// Whether the copy may write the output itself, with the re-encoded parts
+// spliced in afterwards (Mp4Splice): H.264 (whose re-encoded parameter sets
+// take ids of their own, so that one sample entry holds them all) into MP4
+// or MOV, a copied body and something re-encoded, at most one sound stream
+// whose first frame is known, no subtitles.
+bool Spliced(const SmartCutInput& in)
+{
+    const QString suffix = QFileInfo(in.output).suffix().toLower();
+    const SmartCutPlan& p = in.plan;
+    return (suffix == QLatin1String("mp4") || suffix == QLatin1String("mov")) && in.video.codec == QLatin1String("h264")
+        && p.bodyFrames > 0 && (p.headFrames > 0 || p.tailFrames > 0) && in.subtitleStreams.isEmpty()
+        && in.audioStreams.size() <= 1 && (in.audioStreams.isEmpty() || in.hasAudioStart);
 }
 
 }  // namespace
@@ -57,6 +77,10 @@ std::optional<SmartCutSteps> MakeSmartCutSteps(const SmartCutInput& in, const QD
     };
     QList<Part> parts;
     const QStringList common{"-hide_banner", "-nostdin", "-y"};
+    const bool spliced = Spliced(in);
+    // The picture's time scale in an MP4 or MOV output: the input's own
+    // where it counts whole ticks.
+    const qint64 timescale = in.tbNum == 1 ? in.tbDen : 90000;
 
     // A re-encoded part decodes from the last key frame shown at or before
     // its first frame (an open GOP's leading frames, shown before their own
@@ -84,7 +108,10 @@ std::optional<SmartCutSteps> MakeSmartCutSteps(const SmartCutInput& in, const QD
                                  "-i", in.input};
         part.output = QStringList{"-map", QStringLiteral("%1:%2").arg(input).arg(in.videoMap.section(QLatin1Char(':'), 1))}
                       << in.encoderOptions << "-ss" << Secs(relative(from) - seek - kSeekLead) << "-frames:v"
-                      << QString::number(frames) << more << "-f" << "mpegts" << file;
+                      << QString::number(frames) << more
+                      << (spliced ? QStringList{"-video_track_timescale", QString::number(timescale), "-f", "mp4"}
+                                  : QStringList{"-f", "mpegts"})
+                      << file;
         part.seconds = seconds(until) - seconds(from);
         parts << Part{file, from};
         return part;
@@ -95,14 +122,71 @@ std::optional<SmartCutSteps> MakeSmartCutSteps(const SmartCutInput& in, const QD
         // The head's decode times step back by the copied key frame's delay,
         // so the joined stream's decode times keep rising across the seam.
         QStringList more;
-        if (p.bodyFrames > 0 && p.bodyDelay > 0)
+        if (!spliced && p.bodyFrames > 0 && p.bodyDelay > 0)
             more << "-bsf:v"
                  << QStringLiteral("setts=dts=DTS-%1")
                         .arg(qint64(std::ceil(double(p.bodyDelay * in.tbNum) * 90000.0 / double(in.tbDen))));
-        head = encodePart(QStringLiteral("head.ts"), p.firstPts, p.headFrames, p.bodyFrames > 0 ? p.bodyPts : p.endPts,
+        head = encodePart(spliced ? QStringLiteral("head.mp4") : QStringLiteral("head.ts"), p.firstPts, p.headFrames, p.bodyFrames > 0 ? p.bodyPts : p.endPts,
                           more, 0);
     }
-    if (p.bodyFrames > 0) {
+    const double audioFrom = in.hasAudioStart ? in.audioStart : seconds(p.firstPts);
+    const double endAbsolute = in.end;
+    const bool withSound = !in.audioStreams.isEmpty();
+    // The picture starts as much after the sound as its first frame lies
+    // after the sound's first, and the sound as much after the picture where
+    // it starts later (no audio frame covers the start).
+    const double soundLead = seconds(p.firstPts) - audioFrom;
+    const double pictureOffset = withSound ? std::max(0.0, soundLead) : 0.0;
+    made.videoDelay = pictureOffset;
+    std::optional<SmartCutStep> copy;
+    if (spliced) {
+        // The copy writes the output: the body's packets and the sound, each
+        // kept by its times (the input's own), the index at the front in
+        // room for the re-encoded parts' entries and pictures too.
+        const double bodyStart = seconds(p.bodyPts), bodyEnd = seconds(p.tailFrames > 0 ? p.tailPts : p.endPts);
+        const double soundEnd = endAbsolute + std::max(0.0, -soundLead);
+        const double from = (withSound ? std::min(audioFrom, bodyStart) : bodyStart) - kSeekLead;
+        const double until = withSound ? std::max(bodyEnd, soundEnd) : bodyEnd;
+        const double soundPackets = (in.soundPacketsPerSecond > 0 ? in.soundPacketsPerSecond : kAssumedSoundPackets) * span;
+        made.indexRoom = kIndexMargin + kIndexBytesPerSample * (p.frames + 2 * qint64(std::ceil(soundPackets)));
+        const auto keep = [](double first, double end) {
+            return QStringLiteral("noise=drop='lt(pts*tb\\,%1)+gte(pts*tb\\,%2)'").arg(Secs(first - kSeekLead), Secs(end - kSeekLead));
+        };
+        QStringList args(common);
+        args << "-copyts" << "-ss" << Secs(from - in.origin.ContainerStart()) << "-t" << Secs(until - from + kCopyReadsPast)
+             << "-i" << in.input << "-map" << in.videoMap;
+        for (const auto& stream : in.audioStreams)
+            args << "-map" << QStringLiteral("0:%1").arg(stream.first);
+        args << "-c" << "copy" << "-map_chapters" << "-1" << "-bsf:v" << keep(bodyStart, bodyEnd);
+        if (withSound)
+            args << "-bsf:a" << keep(audioFrom, soundEnd);
+        // The sample entry's own tag says every parameter set is in it; the
+        // splice puts the re-encoded parts' sets there beside the input's.
+        args << "-video_track_timescale" << QString::number(timescale)
+             << "-tag:v" << (in.codecTag == QLatin1String("avc1") ? "avc1" : "avc3") << in.output;
+        copy.emplace();
+        copy->program = encoder;
+        copy->args = args;
+        copy->seconds = span;
+        copy->cost = kJoinCost * span;
+        copy->body = true;
+        const auto ticks = [&](qint64 t) {
+            return qint64(std::llround(double(t * in.tbNum) * double(timescale) / double(in.tbDen)));
+        };
+        Mp4SpliceRequest request;
+        request.output = in.output;
+        request.head = p.headFrames > 0 ? folder.filePath(QStringLiteral("head.mp4")) : QString();
+        request.tail = p.tailFrames > 0 ? folder.filePath(QStringLiteral("tail.mp4")) : QString();
+        request.timescale = timescale;
+        request.firstShown = ticks(p.firstPts);
+        request.bodyShown = ticks(p.bodyPts);
+        request.tailShown = ticks(p.tailPts);
+        request.end = ticks(p.endPts);
+        request.pictureStart = seconds(p.firstPts);
+        if (withSound)
+            request.soundStart = audioFrom;
+        made.splice = request;
+    } else if (p.bodyFrames > 0) {
         // The copy keeps the input's times (in the part's 90 kHz units when
         // the filters see them) and leaves out every packet shown before the
         // key frame: those of the GOP the seek lands in, and the leading
@@ -146,7 +230,7 @@ std::optional<SmartCutSteps> MakeSmartCutSteps(const SmartCutInput& in, const QD
         parts << Part{file, p.bodyPts};
     }
     if (p.tailFrames > 0)
-        tail = encodePart(QStringLiteral("tail.ts"), p.tailPts, p.tailFrames, p.endPts, {}, head ? 1 : 0);
+        tail = encodePart(spliced ? QStringLiteral("tail.mp4") : QStringLiteral("tail.ts"), p.tailPts, p.tailFrames, p.endPts, {}, head ? 1 : 0);
     // The tail's few frames are encoded by the head's encoder run, as its
     // second input and output (one start of the encoder fewer), or beside
     // the copies where there is no head.
@@ -161,19 +245,23 @@ std::optional<SmartCutSteps> MakeSmartCutSteps(const SmartCutInput& in, const QD
                                         << (head ? head->output : tail->output) << (head && tail ? tail->output : QStringList());
         step.seconds = head ? head->seconds : tail->seconds;
         step.cost = kEncodeCost * step.seconds;
-        step.beside = !head;
-        if (head && in.subtitleStreams.isEmpty() && MakePipe(folder.filePath(QStringLiteral("head.ts")))) {
+        // Where they are spliced into the copy's output, they come first: the
+        // copy keeps room for their pictures at the output's front.
+        step.beside = !head && !spliced;
+        if (!spliced && head && in.subtitleStreams.isEmpty() && MakePipe(folder.filePath(QStringLiteral("head.ts")))) {
             step.beside = step.streamed = step.holdsJoin = true;
             step.pipe = folder.filePath(QStringLiteral("head.ts"));
         }
         steps.prepend(step);
     }
 
+    if (copy) {
+        steps << *copy;
+        return made;
+    }
+
     // The sound from the audio frame that covers the start to the end: the
     // join takes it straight from the input (below).
-    const double audioFrom = in.hasAudioStart ? in.audioStart : seconds(p.firstPts);
-    const double endAbsolute = in.end;
-    const bool withSound = !in.audioStreams.isEmpty();
     // The subtitles shown in the selection, in the input's own times: one
     // shown across the start begins there, one shown across the end ends
     // there (copied as it is, it would make the file last until its own end),
@@ -227,12 +315,6 @@ std::optional<SmartCutSteps> MakeSmartCutSteps(const SmartCutInput& in, const QD
         return std::nullopt;
     listing.close();
     QStringList args(common);
-    // The picture starts as much after the sound as its first frame lies
-    // after the sound's first, and the sound as much after the picture where
-    // it starts later (no audio frame covers the start).
-    const double soundLead = seconds(p.firstPts) - audioFrom;
-    const double pictureOffset = withSound ? std::max(0.0, soundLead) : 0.0;
-    made.videoDelay = pictureOffset;
     if (pictureOffset > 0)
         args << "-itsoffset" << Secs(pictureOffset);
     // With more than one input, the encoder reads each on a thread of its

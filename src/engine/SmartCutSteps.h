@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Mp4Splice.h"
 #include "engine/SmartCutInput.h"
 
 #include <QDir>
@@ -28,6 +29,13 @@ struct SmartCutStep {
 struct SmartCutSteps {
     QList<SmartCutStep> steps;
     double videoDelay = 0.0;  // how much after the file's start the join puts the picture
+    // Where the last run copies the body and the sound straight into the
+    // output (an MP4 or MOV), the re-encoded parts (MP4 files, made before
+    // it) are spliced into it afterwards, and there is no join. The copy is
+    // then told to keep room at the output's front for its index and the
+    // re-encoded pictures ("-moov_size", added before its last argument).
+    std::optional<Mp4SpliceRequest> splice;
+    qint64 indexRoom = 0;  // what the output's index may take, there
 };
 
 // The steps of `in`'s plan, their parts in `folder`: the head's and the
@@ -36,7 +44,9 @@ struct SmartCutSteps {
 // one through a pipe), the subtitles (Matroska or MP4), and the join into
 // the output (concat listing, the sound read straight from the input).
 // Writes the join's listing and makes the pipes; empty when the listing
-// could not be written.
+// could not be written. An H.264 selection with a copied body and at most
+// one sound stream, without subtitles, into MP4 or MOV, has no join: its
+// copy writes the output, and `splice` says what goes into it afterwards.
 std::optional<SmartCutSteps> MakeSmartCutSteps(const SmartCutInput& in, const QDir& folder);
 
 }  // namespace clip

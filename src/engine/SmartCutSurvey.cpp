@@ -520,6 +520,13 @@ StageEnd SmartCutSurvey::FindSoundStart()
             ticks << pts.toInteger();
     }
     auto [covering, after] = soundStart(ticks);
+    // How many of its packets a second holds (the room the output's index
+    // needs grows with it).
+    if (ticks.size() >= 2) {
+        const auto [first, last] = std::minmax_element(ticks.begin(), ticks.end());
+        if (*last > *first)
+            m_in.soundPacketsPerSecond = double(ticks.size() - 1) / (double(*last - *first) * unit);
+    }
     // The look at the start ends with the first packet of any stream past
     // its end: where the picture lies far ahead of the sound in the file,
     // the sound's packets after the start may not have come. Only the
