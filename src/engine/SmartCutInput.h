@@ -89,6 +89,7 @@ struct SmartCutInput {
     double audioStart = 0.0;    // the audio frame that covers the start, in the input's seconds
     bool hasAudioStart = false;
     double soundPacketsPerSecond = 0.0;  // seen around the start; 0 where unknown
+    double pictureBytes = 0.0;           // a listed picture packet's size, on average
 
     // The look at the first key frame the copy starts at, still running when
     // the plan took it for an IDR picture; the key frame's time.

@@ -401,42 +401,45 @@ StageEnd SmartCutJob::MakeParts(const QTemporaryDir& folder, const SmartCutSteps
 StageEnd SmartCutJob::MakeSpliced(const SmartCutSteps& made, MadeCounts* counts)
 {
     const QPointer<SmartCutJob> self(this);
+    // The encode runs beside the copy, which writes the output with the bar.
+    std::vector<std::unique_ptr<BesideRun>> beside;
+    std::vector<BesideRun*> runs;
+    for (const SmartCutStep& step : made.steps) {
+        qCDebug(lcSmartCutSteps, "%s", qPrintable(CommandText(step.program, step.args)));
+        if (step.beside) {
+            beside.push_back(std::make_unique<BesideRun>(step.program, step.args));
+            runs.push_back(beside.back().get());
+        }
+    }
+    StepDone("parts started");
     const std::shared_ptr<BesideRun> look =
         m_in.pendingLook && m_in.plan.bodyPts == m_in.pendingLookPts ? m_in.pendingLook : nullptr;
     m_in.pendingLook.reset();
-    // The encode first, then the copy into the output with room at its
-    // front for the index and the re-encoded pictures; each with its share
-    // of the bar.
-    double total = 0, done = 0;
-    for (const SmartCutStep& step : made.steps)
-        total += step.cost;
+    m_runner.setRange(1.0, 97.0);
     QString report;
-    for (SmartCutStep step : made.steps) {
-        qCDebug(lcSmartCutSteps, "%s", qPrintable(CommandText(step.program, step.args)));
-        if (step.body) {
-            StepDone("encode");
-            qint64 room = made.indexRoom;
-            for (const QString& part : {made.splice->head, made.splice->tail})
-                room += part.isEmpty() ? 0 : QFileInfo(part).size();
-            step.args.insert(step.args.size() - 1, QStringLiteral("-moov_size"));
-            step.args.insert(step.args.size() - 1, QString::number(room));
-        }
-        m_runner.setRange(1.0 + 97.0 * done / total, 97.0 * step.cost / total);
-        const StageEnd ran = RunStep(step, &report);
-        if (!self)
-            return StageEnd::Stop();
-        if (!ran.IsDone())
-            return ran;
-        done += step.cost;
-    }
+    const StageEnd copied = RunStep(made.steps.last(), &report);
+    if (!self)
+        return StageEnd::Stop();
+    if (!copied.IsDone())
+        return copied;
     // The encoder ends well even where it could not finish the file.
     if (report.contains(QLatin1String("Error writing trailer")))
         return StageEnd::Fail(ConversionError(m_inputFile, EncoderRunner::ErrorLines(report)), report);
+    const std::function<bool()> stop = Stopped();
+    if (!WaitForAll(runs, stop) || (look && !WaitForAll({look.get()}, stop, kProbeWaitMs) && stop()))
+        return StageEnd::Stop();
+    StepDone("encode");
+    for (BesideRun* run : runs) {
+        if (!run->Succeeded()) {
+            return StageEnd::Fail(ConversionError(m_inputFile, run->Started() ? EncoderRunner::ErrorLines(run->Output())
+                                                                              : QStringLiteral("The encoder could not be started: ")
+                                                                                    + EncoderProgram()),
+                                  run->Output());
+        }
+    }
     // The first key frame was taken for an IDR picture before its look had
     // answered: the answer must agree, or the output is made again.
     if (look) {
-        if (!WaitForAll({look.get()}, Stopped(), kProbeWaitMs) && m_stopRequested)
-            return StageEnd::Stop();
         QSet<int> ids;
         if (!StartsSequence(*look, m_in.pendingLookPts, &ids) || !m_in.inputSetIds.contains(ids))
             return StageEnd::Again();

@@ -30,8 +30,12 @@ constexpr double kCopyReadsPast = 2.0;
 constexpr double kEncodeReadsPast = 0.1;
 // The room the output's index gets at its front where the re-encoded parts
 // are spliced in: a margin, and per picture and sound packet as much as
-// its tables may take.
-constexpr qint64 kIndexMargin = 65536, kIndexBytesPerSample = 24;
+// its tables may take; and room for the re-encoded pictures themselves,
+// this many times the input's pictures on average (a high quality's
+// encode of a low rate's input takes more; its pictures then go after the
+// copied ones, at the file's end).
+constexpr qint64 kIndexMargin = 65536, kIndexBytesPerSample = 20;
+constexpr double kReencodedPictureRoom = 8.0;
 // Sound packets a second where the look did not see the sound's.
 constexpr double kAssumedSoundPackets = 100.0;
 // Weights of the steps on the bar, per second of the selection.
@@ -148,7 +152,8 @@ std::optional<SmartCutSteps> MakeSmartCutSteps(const SmartCutInput& in, const QD
         const double from = (withSound ? std::min(audioFrom, bodyStart) : bodyStart) - kSeekLead;
         const double until = withSound ? std::max(bodyEnd, soundEnd) : bodyEnd;
         const double soundPackets = (in.soundPacketsPerSecond > 0 ? in.soundPacketsPerSecond : kAssumedSoundPackets) * span;
-        made.indexRoom = kIndexMargin + kIndexBytesPerSample * (p.frames + 2 * qint64(std::ceil(soundPackets)));
+        const qint64 room = kIndexMargin + kIndexBytesPerSample * (p.frames + qint64(std::ceil(1.5 * soundPackets)))
+            + qint64(kReencodedPictureRoom * in.pictureBytes * (p.headFrames + p.tailFrames));
         const auto keep = [](double first, double end) {
             return QStringLiteral("noise=drop='lt(pts*tb\\,%1)+gte(pts*tb\\,%2)'").arg(Secs(first - kSeekLead), Secs(end - kSeekLead));
         };
@@ -162,7 +167,7 @@ std::optional<SmartCutSteps> MakeSmartCutSteps(const SmartCutInput& in, const QD
             args << "-bsf:a" << keep(audioFrom, soundEnd);
         // The sample entry's own tag says every parameter set is in it; the
         // splice puts the re-encoded parts' sets there beside the input's.
-        args << "-video_track_timescale" << QString::number(timescale)
+        args << "-moov_size" << QString::number(room) << "-video_track_timescale" << QString::number(timescale)
              << "-tag:v" << (in.codecTag == QLatin1String("avc1") ? "avc1" : "avc3") << in.output;
         copy.emplace();
         copy->program = encoder;
@@ -245,9 +250,7 @@ std::optional<SmartCutSteps> MakeSmartCutSteps(const SmartCutInput& in, const QD
                                         << (head ? head->output : tail->output) << (head && tail ? tail->output : QStringList());
         step.seconds = head ? head->seconds : tail->seconds;
         step.cost = kEncodeCost * step.seconds;
-        // Where they are spliced into the copy's output, they come first: the
-        // copy keeps room for their pictures at the output's front.
-        step.beside = !head && !spliced;
+        step.beside = !head || spliced;
         if (!spliced && head && in.subtitleStreams.isEmpty() && MakePipe(folder.filePath(QStringLiteral("head.ts")))) {
             step.beside = step.streamed = step.holdsJoin = true;
             step.pipe = folder.filePath(QStringLiteral("head.ts"));

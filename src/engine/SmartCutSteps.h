@@ -30,12 +30,9 @@ struct SmartCutSteps {
     QList<SmartCutStep> steps;
     double videoDelay = 0.0;  // how much after the file's start the join puts the picture
     // Where the last run copies the body and the sound straight into the
-    // output (an MP4 or MOV), the re-encoded parts (MP4 files, made before
-    // it) are spliced into it afterwards, and there is no join. The copy is
-    // then told to keep room at the output's front for its index and the
-    // re-encoded pictures ("-moov_size", added before its last argument).
+    // output (an MP4 or MOV), the re-encoded parts (MP4 files, made beside
+    // it) are spliced into it afterwards, and there is no join.
     std::optional<Mp4SpliceRequest> splice;
-    qint64 indexRoom = 0;  // what the output's index may take, there
 };
 
 // The steps of `in`'s plan, their parts in `folder`: the head's and the

@@ -373,6 +373,7 @@ StageEnd SmartCutSurvey::ListAndPlan()
     struct Planned {
         std::optional<SmartCutPlan> plan;
         QVector<qint64> keyFrames, shownPts;
+        double pictureBytes = 0.0;
     };
     Planned planned;
     QString report = m_listing->Answer();
@@ -394,6 +395,7 @@ StageEnd SmartCutSurvey::ListAndPlan()
                 return made;
             }
             for (const VideoPacket& p : packets) {
+                made.pictureBytes += double(p.size) / double(packets.size());
                 if (p.key && !p.discard)
                     made.keyFrames << p.pts;
                 if (made.plan && !p.discard && p.pts >= made.plan->firstPts && p.pts < made.plan->endPts)
@@ -427,6 +429,7 @@ StageEnd SmartCutSurvey::ListAndPlan()
     }
     m_in.keyFrames = std::move(planned.keyFrames);
     m_in.shownPts = std::move(planned.shownPts);
+    m_in.pictureBytes = planned.pictureBytes;
     return StageEnd::Done();
 }
 
