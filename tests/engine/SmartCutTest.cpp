@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -364,6 +365,46 @@ TEST(SmartCut, RefusesAnOutputWhosePartsWentWrongOnTheirWayToTheJoin)
         EXPECT_GT(job.Plan().headFrames, 1);
         EXPECT_TRUE(job.Failure().message.contains(c.says)) << Said(job);
         EXPECT_EQ(QDir(tools.path()).entryList({".clipwright-smartcut-*"}, QDir::Dirs | QDir::Hidden), QStringList());
+    }
+}
+
+// The room the copy keeps at an MP4's front outgrown by the re-encoded pictures (an encoder wrapper shrinks it):
+// they go after the copied ones, at the file's end, and the cut stays exact; a room too small even for the
+// copy's own index, which the encoder then writes over the copied data while it ends as if it had succeeded,
+// fails the cut and leaves no parts behind.
+TEST(SmartCut, SplicesTheReencodedPicturesWhereverTheCopyLeftRoom)
+{
+    const QString clip = MakeFile("roomy", "mp4", {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=6", "-f",
+                                                   "lavfi", "-i", "sine=sample_rate=44100:duration=6", "-c:v", "libx264",
+                                                   "-bf", "3", "-g", "50", "-c:a", "aac"});
+    for (const QString room : {"40000", "800"}) {
+        SCOPED_TRACE(room.toStdString());
+        QTemporaryDir tools;
+        WriteStandIn(tools, "ffmpeg",
+                     QString("p=; for a do shift; [ \"$p\" = -moov_size ] && a=%1; set -- \"$@\" \"$a\"; p=$a; done").arg(room));
+        ASSERT_TRUE(QFile::link(FfprobePath(), tools.filePath("ffprobe")));
+        SmartCutJob job;
+        Aim(job, clip, tools.filePath("cut.mp4"), 0.6, 3.4);
+        Fake().folderOverride = tools.path();
+        if (room == "800") {
+            job.StartConversion();
+            EXPECT_EQ(job.Outcome(), CutOutcome::Failed);
+            EXPECT_TRUE(job.Failure().message.contains("Error converting file")) << Said(job);
+            EXPECT_EQ(QDir(tools.path()).entryList({".clipwright-smartcut-*"}, QDir::Dirs | QDir::Hidden), QStringList());
+            continue;
+        }
+        ASSERT_NO_FATAL_FAILURE(ExpectExactCut(job, PictureSums({"-i", clip, "-ss", "0.600", "-t", "3.400"}), 85));
+        EXPECT_GT(job.Plan().headFrames, 30);
+        // The file's last box holds the re-encoded pictures.
+        QFile out(job.OutputFile());
+        ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+        QByteArray last;
+        for (qint64 at = 0; at + 8 <= out.size() && out.seek(at);) {
+            const QByteArray header = out.read(8);
+            last = header.mid(4, 4);
+            at += qFromBigEndian<quint32>(reinterpret_cast<const uchar*>(header.constData()));
+        }
+        EXPECT_EQ(last.toStdString(), "mdat");
     }
 }
 
