@@ -154,8 +154,10 @@ std::optional<SmartCutSteps> MakeSmartCutSteps(const SmartCutInput& in, const QD
         const double soundPackets = (in.soundPacketsPerSecond > 0 ? in.soundPacketsPerSecond : kAssumedSoundPackets) * span;
         const qint64 room = kIndexMargin + kIndexBytesPerSample * (p.frames + qint64(std::ceil(1.5 * soundPackets)))
             + qint64(kReencodedPictureRoom * in.pictureBytes * (p.headFrames + p.tailFrames));
+        // (The times may be negative: a sound's first frame often is.)
         const auto keep = [](double first, double end) {
-            return QStringLiteral("noise=drop='lt(pts*tb\\,%1)+gte(pts*tb\\,%2)'").arg(Secs(first - kSeekLead), Secs(end - kSeekLead));
+            return QStringLiteral("noise=drop='lt(pts*tb\\,%1)+gte(pts*tb\\,%2)'")
+                .arg(QString::number(first - kSeekLead, 'f', 6), QString::number(end - kSeekLead, 'f', 6));
         };
         QStringList args(common);
         args << "-copyts" << "-ss" << Secs(from - in.origin.ContainerStart()) << "-t" << Secs(until - from + kCopyReadsPast)
