@@ -90,6 +90,7 @@ struct SmartCutInput {
     bool hasAudioStart = false;
     double soundPacketsPerSecond = 0.0;  // seen around the start; 0 where unknown
     double pictureBytes = 0.0;           // a listed picture packet's size, on average
+    bool joinOnly = false;               // a splice failed: the parts are joined
 
     // The look at the first key frame the copy starts at, still running when
     // the plan took it for an IDR picture; the key frame's time.

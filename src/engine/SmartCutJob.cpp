@@ -96,6 +96,7 @@ void SmartCutJob::StartConversion()
     }
     raiseStatus(QStringLiteral("Starting..."));
     StageEnd end;
+    m_joinOnly = false;
     for (bool mayAssumeIdr = true; self; mayAssumeIdr = false) {
         end = MakeOutput(mayAssumeIdr);
         if (end.kind != StageEnd::Kind::Replan)
@@ -148,6 +149,7 @@ StageEnd SmartCutJob::MakeOutput(bool mayAssumeIdr)
     if (!self)
         return StageEnd::Stop();
     m_in = std::move(survey.Found());
+    m_in.joinOnly = m_joinOnly;
     if (stop())
         return StageEnd::Stop();
     if (!surveyed.IsDone())
@@ -422,9 +424,17 @@ StageEnd SmartCutJob::MakeSpliced(const SmartCutSteps& made, MadeCounts* counts)
         return StageEnd::Stop();
     if (!copied.IsDone())
         return copied;
-    // The encoder ends well even where it could not finish the file.
+    // Where the splice cannot be made, the output is made again by a join:
+    // an index that outgrew the copy's room (the encoder then writes it over
+    // the copied data and still ends well, saying so in its report), or one
+    // the splice cannot read or write.
+    const auto joinInstead = [this](const QString& why) {
+        qCDebug(lcSmartCutSteps, "no splice (%s): joining instead", qPrintable(why));
+        m_joinOnly = true;
+        return StageEnd::Again();
+    };
     if (report.contains(QLatin1String("Error writing trailer")))
-        return StageEnd::Fail(ConversionError(m_inputFile, EncoderRunner::ErrorLines(report)), report);
+        return joinInstead(EncoderRunner::ErrorLines(report));
     const std::function<bool()> stop = Stopped();
     if (!WaitForAll(runs, stop) || (look && !WaitForAll({look.get()}, stop, kProbeWaitMs) && stop()))
         return StageEnd::Stop();
@@ -447,10 +457,8 @@ StageEnd SmartCutJob::MakeSpliced(const SmartCutSteps& made, MadeCounts* counts)
     const Mp4SpliceResult spliced = OffTheWindow([request = *made.splice] { return SpliceMp4(request); });
     if (!self)
         return StageEnd::Stop();
-    if (spliced.pictures < 0) {
-        return StageEnd::Fail(
-            ConversionError(m_inputFile, QStringLiteral("The re-encoded pictures could not be put into the output: ") + spliced.error));
-    }
+    if (spliced.pictures < 0)
+        return joinInstead(spliced.error);
     counts->copied = LastCount(report);
     counts->joined = spliced.pictures;
     return StageEnd::Done();

@@ -91,6 +91,7 @@ private:
     SmartCutInput m_in;         // what the last survey found, and its plan
     QString m_reencodeOffer;
     bool m_stopRequested = false;
+    bool m_joinOnly = false;  // the splice failed in this run: the next attempt joins
 };
 
 }  // namespace clip

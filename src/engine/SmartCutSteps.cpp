@@ -61,7 +61,7 @@ bool Spliced(const SmartCutInput& in)
     const SmartCutPlan& p = in.plan;
     return (suffix == QLatin1String("mp4") || suffix == QLatin1String("mov")) && in.video.codec == QLatin1String("h264")
         && p.bodyFrames > 0 && (p.headFrames > 0 || p.tailFrames > 0) && in.subtitleStreams.isEmpty()
-        && in.audioStreams.size() <= 1 && (in.audioStreams.isEmpty() || in.hasAudioStart);
+        && in.audioStreams.size() <= 1 && (in.audioStreams.isEmpty() || in.hasAudioStart) && !in.joinOnly;
 }
 
 }  // namespace
