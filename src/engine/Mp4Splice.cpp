@@ -9,8 +9,8 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <numeric>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace clip {
@@ -510,6 +510,284 @@ bool ReadPart(const QString& path, Samples* s, QByteArray* data, QString* error)
     return false;
 }
 
+
+// The copy's output as the splice sees it: its index, parsed, with the
+// picture and sound tracks in it, and the room at the front that holds it.
+struct CopiedIndex {
+    QList<Box> parsed;  // the index alone
+    Box* picture = nullptr;
+    Box* sound = nullptr;
+    qint64 roomStart = 0, room = 0;
+    Box& Moov() { return parsed.first(); }
+};
+
+bool ReadCopiedIndex(QFile& out, CopiedIndex* index, QString* error)
+{
+    // The boxes must cover the file, the index and free space in front of
+    // the copied data (an encoder that found the room too small may have
+    // written its index over the data).
+    const QList<TopBox> top = TopBoxes(out);
+    qsizetype at = -1;
+    for (qsizetype i = 0; i < top.size(); ++i) {
+        if (top[i].type == "moov")
+            at = i;
+    }
+    if (at < 0 || top.last().offset + top.last().size != out.size()) {
+        *error = QStringLiteral("the copied part's index is damaged");
+        return false;
+    }
+    qsizetype next = at + 1;
+    qint64 roomEnd = top[at].offset + top[at].size;
+    for (; next < top.size() && (top[next].type == "free" || top[next].type == "skip" || top[next].type == "wide"); ++next)
+        roomEnd = top[next].offset + top[next].size;
+    if (next >= top.size() || top[next].type != "mdat") {
+        *error = QStringLiteral("the copied part's index is not in front of its data");
+        return false;
+    }
+    index->roomStart = top[at].offset;
+    index->room = roomEnd - index->roomStart;
+    const QByteArray bytes = out.seek(index->roomStart) ? out.read(top[at].size) : QByteArray();
+    if (bytes.size() != top[at].size || !ParseBoxes(bytes, 0, bytes.size(), &index->parsed) || index->parsed.size() != 1) {
+        *error = QStringLiteral("the copied part's index is damaged");
+        return false;
+    }
+    for (Box& trak : index->Moov().children) {
+        if (trak.type != "trak")
+            continue;
+        const QString handler = HandlerOf(trak);
+        Box*& slot = handler == QLatin1String("vide") ? index->picture : index->sound;
+        if ((handler != QLatin1String("vide") && handler != QLatin1String("soun")) || slot) {
+            *error = QStringLiteral("the copied part holds other tracks than one picture and one sound");
+            return false;
+        }
+        slot = &trak;
+    }
+    if (!index->picture) {
+        *error = QStringLiteral("the copied part holds no pictures");
+        return false;
+    }
+    return true;
+}
+
+// Every picture of the output, in decode order, with its times in the
+// picture track's media clock.
+struct Pictures {
+    QVector<qint64> dts, cts, durations;
+    QVector<quint32> sizes;
+    QVector<bool> keys;
+    int headCount = 0;
+    qint64 delay = 0;  // the copied key frame's: decode time before presentation
+};
+
+// The body's key frame keeps its delay, the first picture is shown that
+// delay after the track's media start, and the re-encoded pictures, which
+// have no delay of their own, are decoded that much before they are shown,
+// so that decode times keep rising across both seams.
+std::optional<Pictures> PlacePictures(const Samples& head, const Samples& body, const Samples& tail,
+                                      const Mp4SpliceRequest& r, QString* error)
+{
+    Pictures p;
+    p.delay = body.cts.first() - body.dts.first();
+    const auto add = [&](const Samples& part, qint64 shownAt, bool reencoded) {
+        for (qsizetype i = 0; i < part.sizes.size(); ++i) {
+            const qint64 c = shownAt + part.cts[i] - part.cts.first() - r.firstShown + p.delay;
+            qint64 d = reencoded ? c - p.delay : c - (part.cts[i] - part.dts[i]);
+            if (!p.dts.isEmpty())
+                d = std::max(d, p.dts.last() + 1);
+            p.cts << c;
+            p.dts << d;
+            p.sizes << part.sizes[i];
+            p.keys << part.keys[i];
+        }
+    };
+    add(head, r.firstShown, true);
+    p.headCount = int(p.sizes.size());
+    add(body, r.bodyShown, false);
+    add(tail, r.tailShown, true);
+    for (qsizetype i = 0; i < p.dts.size(); ++i) {
+        if (p.dts[i] > p.cts[i] || (i > 0 && p.dts[i] <= p.dts[i - 1])) {
+            *error = QStringLiteral("the pictures' decode times do not fit together");
+            return std::nullopt;
+        }
+        if (i > 0)
+            p.durations << p.dts[i] - p.dts[i - 1];
+    }
+    p.durations << (tail.sizes.isEmpty() ? body.lastDuration : tail.lastDuration);
+    return p;
+}
+
+// A time table (stts, ctts) of the runs of `values`.
+QByteArray TimeTable(const QVector<qint64>& values)
+{
+    const auto runs = Runs(values);
+    QByteArray b;
+    Put32(b, 0);
+    Put32(b, quint32(runs.size()));
+    for (const auto& [n, v] : runs) {
+        Put32(b, n);
+        Put32(b, quint32(v));
+    }
+    return b;
+}
+
+// The picture track's sample table: `entry`, the pictures, the copied ones
+// in the body's chunks, the re-encoded ones at `at` (the head's, then
+// `tailCount` pictures of the tail's, the last `tailBytes`).
+Box PictureTable(const Pictures& p, const Entry& entry, const Samples& body, qsizetype tailCount, qint64 tailBytes,
+                 qint64 reencodedBytes, quint64 at)
+{
+    QVector<quint64> chunkOffsets;
+    QVector<int> chunkCounts;
+    if (p.headCount > 0) {
+        chunkOffsets << at;
+        chunkCounts << p.headCount;
+    }
+    chunkOffsets += body.chunkOffsets;
+    chunkCounts += body.chunkCounts;
+    if (tailCount > 0) {
+        chunkOffsets << at + quint64(reencodedBytes - tailBytes);
+        chunkCounts << int(tailCount);
+    }
+    Box stbl;
+    stbl.type = "stbl";
+    stbl.container = true;
+    stbl.children << Leaf("stsd", WriteEntry(entry)) << Leaf("stts", TimeTable(p.durations));
+    QByteArray keys;
+    Put32(keys, 0);
+    Put32(keys, quint32(std::count(p.keys.begin(), p.keys.end(), true)));
+    for (qsizetype i = 0; i < p.keys.size(); ++i) {
+        if (p.keys[i])
+            Put32(keys, quint32(i + 1));
+    }
+    stbl.children << Leaf("stss", keys);
+    QVector<qint64> offsets;
+    for (qsizetype i = 0; i < p.dts.size(); ++i)
+        offsets << p.cts[i] - p.dts[i];
+    if (std::any_of(offsets.begin(), offsets.end(), [](qint64 o) { return o != 0; }))
+        stbl.children << Leaf("ctts", TimeTable(offsets));
+    QByteArray map;
+    QList<QPair<quint32, int>> runs;
+    for (qsizetype c = 0; c < chunkCounts.size(); ++c) {
+        if (runs.isEmpty() || runs.last().second != chunkCounts[c])
+            runs.append({quint32(c + 1), chunkCounts[c]});
+    }
+    Put32(map, 0);
+    Put32(map, quint32(runs.size()));
+    for (const auto& [first, n] : runs) {
+        Put32(map, first);
+        Put32(map, quint32(n));
+        Put32(map, 1);
+    }
+    stbl.children << Leaf("stsc", map);
+    QByteArray sizes;
+    Put32(sizes, 0);
+    Put32(sizes, 0);
+    Put32(sizes, quint32(p.sizes.size()));
+    for (const quint32 size : p.sizes)
+        Put32(sizes, size);
+    stbl.children << Leaf("stsz", sizes);
+    const bool wide = std::any_of(chunkOffsets.begin(), chunkOffsets.end(), [](quint64 o) { return o > 0xFFFFFFFFu; });
+    QByteArray chunks;
+    Put32(chunks, 0);
+    Put32(chunks, quint32(chunkOffsets.size()));
+    for (const quint64 o : chunkOffsets) {
+        if (wide)
+            Put64(chunks, o);
+        else
+            Put32(chunks, quint32(o));
+    }
+    stbl.children << Leaf(wide ? "co64" : "stco", chunks);
+    return stbl;
+}
+
+// A track's edit list and durations: its header's (`total`, the edits
+// with the empty one), its media's where given.
+void SetTrackTimes(Box& trak, const QByteArray& edits, quint64 total, std::optional<quint64> mediaDuration)
+{
+    Box* edts = Child(trak.children, "edts");
+    if (!edts) {
+        // An edit list goes right after the track's header.
+        Box fresh;
+        fresh.type = "edts";
+        fresh.container = true;
+        qsizetype at = 0;
+        while (at < trak.children.size() && trak.children[at].type != "tkhd")
+            ++at;
+        trak.children.insert(std::min(at + 1, trak.children.size()), fresh);
+        edts = Child(trak.children, "edts");
+    }
+    edts->children = {Leaf("elst", edits)};
+    if (Box* tkhd = Child(trak.children, "tkhd"))
+        tkhd->payload = WithDuration(tkhd->payload, 28, 20, total);
+    if (Box* mdhd = Find(trak, {"mdia", "mdhd"}); mdhd && mediaDuration)
+        mdhd->payload = WithDuration(mdhd->payload, 24, 16, *mediaDuration);
+}
+
+// Durations and edit lists: the track that starts first starts the file,
+// the other follows as much later as it starts in the input.
+bool SetTimes(CopiedIndex& index, const Pictures& p, const Mp4SpliceRequest& r, QString* error)
+{
+    Box* mvhd = Child(index.Moov().children, "mvhd");
+    const qint64 movieScale = mvhd ? TimescaleOf(mvhd->payload) : 0;
+    if (movieScale <= 0) {
+        *error = QStringLiteral("the copied part's index has no time scale");
+        return false;
+    }
+    const double fileStart = std::min(r.pictureStart, r.soundStart.value_or(r.pictureStart));
+    quint64 pictureTotal = 0, soundTotal = 0;
+    const quint64 segment = quint64(std::llround(double(r.end - r.firstShown) * double(movieScale) / double(r.timescale)));
+    SetTrackTimes(*index.picture, EditList(r.pictureStart - fileStart, movieScale, r.timescale, p.delay, segment, &pictureTotal),
+                  pictureTotal, quint64(p.dts.last() + p.durations.last() - p.dts.first()));
+    if (index.sound) {
+        Box* elst = Find(*index.sound, {"edts", "elst"});
+        Box* mdhd = Find(*index.sound, {"mdia", "mdhd"});
+        const std::optional<QPair<quint64, qint64>> shown = elst ? LastEdit(elst->payload) : std::nullopt;
+        if (!shown || !mdhd || !r.soundStart) {
+            *error = QStringLiteral("the copied sound's edit list cannot be read");
+            return false;
+        }
+        const QByteArray edits =
+            EditList(*r.soundStart - fileStart, movieScale, TimescaleOf(mdhd->payload), shown->second, shown->first, &soundTotal);
+        SetTrackTimes(*index.sound, edits, soundTotal, std::nullopt);
+    }
+    mvhd->payload = WithDuration(mvhd->payload, 24, 16, std::max(pictureTotal, soundTotal));
+    return true;
+}
+
+QByteArray FreeBox(qint64 size)
+{
+    QByteArray b;
+    Put32(b, quint32(size));
+    return b + "free";
+}
+
+// Writes the index with the re-encoded pictures (`pictures`, a box) right
+// behind it into the room at the front, the rest of the room free: every
+// time's pictures then lie in the order they are read. Where the room is
+// too small (pictures larger than it foresaw) they go after the end of the
+// file, the index too where it does not fit alone. `indexFor` makes the
+// index for the pictures at a place.
+bool WriteSplice(QFile& out, const CopiedIndex& index, const QByteArray& pictures,
+                 const std::function<QByteArray(quint64)>& indexFor)
+{
+    const qint64 room = index.room, fileEnd = out.size();
+    const auto fits = [&](qint64 size) { return size == room || size + 8 <= room; };
+    const auto intoRoom = [&](const QByteArray& front) {
+        return out.seek(index.roomStart) && out.write(front) == front.size()
+            && (front.size() == room || out.write(FreeBox(room - front.size())) == 8);
+    };
+    // The index's size does not hang on where the pictures lie.
+    const qint64 indexSize = indexFor(quint64(index.roomStart)).size();
+    if (fits(indexSize + pictures.size()))
+        return intoRoom(indexFor(quint64(index.roomStart + indexSize + 8)) + pictures);
+    const QByteArray front = indexFor(quint64(fileEnd + 8));
+    if (!out.seek(fileEnd) || out.write(pictures) != pictures.size())
+        return false;
+    if (fits(front.size()))
+        return intoRoom(front);
+    return out.write(front) == front.size() && out.seek(index.roomStart) && out.write(FreeBox(room)) == 8;
+}
+
 }  // namespace
 
 Mp4SpliceResult SpliceMp4(const Mp4SpliceRequest& r)
@@ -521,58 +799,16 @@ Mp4SpliceResult SpliceMp4(const Mp4SpliceRequest& r)
         error = QStringLiteral("the copied part cannot be opened: ") + out.errorString();
         return result;
     }
-    // The index at the front, in its room (the index and free space up to
-    // the copied data).
-    const QList<TopBox> top = TopBoxes(out);
-    qsizetype moovAt = -1;
-    for (qsizetype i = 0; i < top.size(); ++i) {
-        if (top[i].type == "moov")
-            moovAt = i;
-    }
-    // The boxes must cover the file, the copied data after the room (an
-    // encoder that found the room too small may have written its index
-    // over the data).
-    if (moovAt < 0 || top.last().offset + top.last().size != out.size()) {
-        error = QStringLiteral("the copied part's index is damaged");
-        return result;
-    }
-    qsizetype next = moovAt + 1;
-    qint64 roomEnd = top[moovAt].offset + top[moovAt].size;
-    for (; next < top.size() && (top[next].type == "free" || top[next].type == "skip" || top[next].type == "wide"); ++next)
-        roomEnd = top[next].offset + top[next].size;
-    if (next >= top.size() || top[next].type != "mdat") {
-        error = QStringLiteral("the copied part's index is not in front of its data");
-        return result;
-    }
-    const qint64 roomStart = top[moovAt].offset, room = roomEnd - roomStart;
-    out.seek(roomStart);
-    const QByteArray moovBytes = out.read(top[moovAt].size);
-    QList<Box> parsed;
-    if (moovBytes.size() != top[moovAt].size || !ParseBoxes(moovBytes, 0, moovBytes.size(), &parsed) || parsed.size() != 1) {
-        error = QStringLiteral("the copied part's index is damaged");
-        return result;
-    }
-    Box& moov = parsed.first();
-    Box* picture = nullptr;
-    Box* sound = nullptr;
-    for (Box& trak : moov.children) {
-        if (trak.type != "trak")
-            continue;
-        const QString handler = HandlerOf(trak);
-        Box*& slot = handler == QLatin1String("vide") ? picture : sound;
-        if ((handler != QLatin1String("vide") && handler != QLatin1String("soun")) || slot) {
-            error = QStringLiteral("the copied part holds other tracks than one picture and one sound");
-            return result;
-        }
-        slot = &trak;
-    }
+    CopiedIndex index;
     Samples body, head, tail;
     QByteArray headData, tailData;
-    if (!picture || !ReadSamples(*picture, &body, &error) || body.sizes.isEmpty()
+    if (!ReadCopiedIndex(out, &index, &error) || !ReadSamples(*index.picture, &body, &error)
         || (!r.head.isEmpty() && !ReadPart(r.head, &head, &headData, &error))
         || (!r.tail.isEmpty() && !ReadPart(r.tail, &tail, &tailData, &error))) {
-        if (error.isEmpty())
-            error = QStringLiteral("the copied part holds no pictures");
+        return result;
+    }
+    if (body.sizes.isEmpty()) {
+        error = QStringLiteral("the copied part holds no pictures");
         return result;
     }
     if (body.timescale != r.timescale || (!r.head.isEmpty() && head.timescale != r.timescale)
@@ -580,48 +816,11 @@ Mp4SpliceResult SpliceMp4(const Mp4SpliceRequest& r)
         error = QStringLiteral("the parts count time in different scales");
         return result;
     }
+    const std::optional<Pictures> pictures = PlacePictures(head, body, tail, r, &error);
+    if (!pictures)
+        return result;
 
-    // Every picture's times: the body's key frame keeps its delay (decode
-    // time before presentation), the first picture is shown that delay
-    // after the track's media start, and the re-encoded pictures, which
-    // have no delay of their own, are decoded that much before they are
-    // shown, so that decode times keep rising across both seams.
-    const qint64 delay = body.cts.first() - body.dts.first();
-    const auto media = [&](qint64 shown) { return shown - r.firstShown + delay; };
-    QVector<qint64> dts, cts;
-    QVector<quint32> sizes;
-    QVector<bool> keys;
-    const auto add = [&](const Samples& part, qint64 shownAt, bool reencoded) {
-        for (qsizetype i = 0; i < part.sizes.size(); ++i) {
-            const qint64 c = media(shownAt + part.cts[i] - part.cts.first());
-            qint64 d = reencoded ? c - delay : c - (part.cts[i] - part.dts[i]);
-            if (!dts.isEmpty())
-                d = std::max(d, dts.last() + 1);
-            cts << c;
-            dts << d;
-            sizes << part.sizes[i];
-            keys << part.keys[i];
-        }
-    };
-    add(head, r.firstShown, true);
-    const int headCount = int(sizes.size());
-    add(body, r.bodyShown, false);
-    add(tail, r.tailShown, true);
-    for (qsizetype i = 0; i < dts.size(); ++i) {
-        if (dts[i] > cts[i] || (i > 0 && dts[i] <= dts[i - 1])) {
-            error = QStringLiteral("the pictures' decode times do not fit together");
-            return result;
-        }
-    }
-    QVector<qint64> durations;
-    for (qsizetype i = 0; i + 1 < dts.size(); ++i)
-        durations << dts[i + 1] - dts[i];
-    durations << (r.tail.isEmpty() ? body.lastDuration : tail.lastDuration);
-    QVector<qint64> offsets;
-    for (qsizetype i = 0; i < dts.size(); ++i)
-        offsets << cts[i] - dts[i];
-
-    // The re-encoded pictures' bytes, one after the other.
+    // The re-encoded pictures' bytes, one after the other, in a box of their own.
     const auto bytesOf = [](const Samples& part, const QByteArray& data, QByteArray* into) {
         for (qsizetype i = 0; i < part.sizes.size(); ++i) {
             if (part.positions[i] < 0 || part.positions[i] + part.sizes[i] > data.size())
@@ -631,7 +830,12 @@ Mp4SpliceResult SpliceMp4(const Mp4SpliceRequest& r)
         return true;
     };
     QByteArray reencoded;
-    if (!bytesOf(head, headData, &reencoded) || !bytesOf(tail, tailData, &reencoded)) {
+    if (!bytesOf(head, headData, &reencoded)) {
+        error = QStringLiteral("a re-encoded part's pictures lie outside it");
+        return result;
+    }
+    const qint64 headBytes = reencoded.size();
+    if (!bytesOf(tail, tailData, &reencoded)) {
         error = QStringLiteral("a re-encoded part's pictures lie outside it");
         return result;
     }
@@ -639,7 +843,7 @@ Mp4SpliceResult SpliceMp4(const Mp4SpliceRequest& r)
     Put32(reencodedBox, quint32(8 + reencoded.size()));
     reencodedBox += "mdat" + reencoded;
 
-    // The picture track's sample table, made anew.
+    // The sample entry: the copied pictures' with the re-encoded parts' sets.
     std::optional<Entry> entry = ReadEntry(body.sampleEntries);
     if (!entry) {
         error = QStringLiteral("the copied pictures' sample entry cannot be read");
@@ -657,191 +861,21 @@ Mp4SpliceResult SpliceMp4(const Mp4SpliceRequest& r)
         others << e->avcC->payload;
     }
     const std::optional<QByteArray> config = MergedConfig(entry->avcC->payload, others, &error);
-    if (!config)
+    if (!config || !SetTimes(index, *pictures, r, &error))
         return result;
     entry->avcC->payload = *config;
-    // The picture track's sample table, the re-encoded pictures' bytes at
-    // `at` (the head's, then the tail's).
-    const auto pictureTable = [&](quint64 at) {
-        QVector<quint64> chunkOffsets;
-        QVector<int> chunkCounts;
-        if (headCount > 0) {
-            chunkOffsets << at;
-            chunkCounts << headCount;
-        }
-        chunkOffsets += body.chunkOffsets;
-        chunkCounts += body.chunkCounts;
-        if (!tail.sizes.isEmpty()) {
-            chunkOffsets << at + quint64(reencoded.size()) - quint64(std::accumulate(tail.sizes.begin(), tail.sizes.end(), qint64(0)));
-            chunkCounts << int(tail.sizes.size());
-        }
-        Box stbl;
-        stbl.type = "stbl";
-        stbl.container = true;
-        stbl.children << Leaf("stsd", WriteEntry(*entry));
-        {
-            QByteArray b;
-            const auto runs = Runs(durations);
-            Put32(b, 0);
-            Put32(b, quint32(runs.size()));
-            for (const auto& [n, v] : runs) {
-                Put32(b, n);
-                Put32(b, quint32(v));
-            }
-            stbl.children << Leaf("stts", b);
-        }
-        {
-            QByteArray b;
-            Put32(b, 0);
-            Put32(b, quint32(std::count(keys.begin(), keys.end(), true)));
-            for (qsizetype i = 0; i < keys.size(); ++i) {
-                if (keys[i])
-                    Put32(b, quint32(i + 1));
-            }
-            stbl.children << Leaf("stss", b);
-        }
-        if (std::any_of(offsets.begin(), offsets.end(), [](qint64 o) { return o != 0; })) {
-            QByteArray b;
-            const auto runs = Runs(offsets);
-            Put32(b, 0);
-            Put32(b, quint32(runs.size()));
-            for (const auto& [n, v] : runs) {
-                Put32(b, n);
-                Put32(b, quint32(v));
-            }
-            stbl.children << Leaf("ctts", b);
-        }
-        {
-            QByteArray b;
-            QList<QPair<quint32, int>> map;
-            for (qsizetype c = 0; c < chunkCounts.size(); ++c) {
-                if (map.isEmpty() || map.last().second != chunkCounts[c])
-                    map.append({quint32(c + 1), chunkCounts[c]});
-            }
-            Put32(b, 0);
-            Put32(b, quint32(map.size()));
-            for (const auto& [first, n] : map) {
-                Put32(b, first);
-                Put32(b, quint32(n));
-                Put32(b, 1);
-            }
-            stbl.children << Leaf("stsc", b);
-        }
-        {
-            QByteArray b;
-            Put32(b, 0);
-            Put32(b, 0);
-            Put32(b, quint32(sizes.size()));
-            for (const quint32 size : sizes)
-                Put32(b, size);
-            stbl.children << Leaf("stsz", b);
-        }
-        {
-            const bool wide = std::any_of(chunkOffsets.begin(), chunkOffsets.end(), [](quint64 o) { return o > 0xFFFFFFFFu; });
-            QByteArray b;
-            Put32(b, 0);
-            Put32(b, quint32(chunkOffsets.size()));
-            for (const quint64 o : chunkOffsets) {
-                if (wide)
-                    Put64(b, o);
-                else
-                    Put32(b, quint32(o));
-            }
-            stbl.children << Leaf(wide ? "co64" : "stco", b);
-        }
-        return stbl;
-    };
 
-    // Durations and edit lists: the track that starts first starts the
-    // file, the other follows as much later as it starts in the input.
-    Box* mvhd = Child(moov.children, "mvhd");
-    const qint64 movieScale = mvhd ? TimescaleOf(mvhd->payload) : 0;
-    if (movieScale <= 0) {
-        error = QStringLiteral("the copied part's index has no time scale");
-        return result;
-    }
-    const double fileStart = std::min(r.pictureStart, r.soundStart.value_or(r.pictureStart));
-    quint64 longest = 0;
-    const auto setTrack = [&](Box& trak, const QByteArray& edits, quint64 total, std::optional<quint64> mediaDuration) {
-        Box* edts = Child(trak.children, "edts");
-        if (!edts) {
-            // An edit list goes right after the track's header.
-            Box fresh;
-            fresh.type = "edts";
-            fresh.container = true;
-            qsizetype at = 0;
-            while (at < trak.children.size() && trak.children[at].type != "tkhd")
-                ++at;
-            trak.children.insert(std::min(at + 1, trak.children.size()), fresh);
-            edts = Child(trak.children, "edts");
-        }
-        edts->children = {Leaf("elst", edits)};
-        if (Box* tkhd = Child(trak.children, "tkhd"))
-            tkhd->payload = WithDuration(tkhd->payload, 28, 20, total);
-        if (Box* mdhd = Find(trak, {"mdia", "mdhd"}); mdhd && mediaDuration)
-            mdhd->payload = WithDuration(mdhd->payload, 24, 16, *mediaDuration);
-        longest = std::max(longest, total);
+    const qint64 tailBytes = reencoded.size() - headBytes;
+    const auto indexFor = [&](quint64 at) {
+        *Find(*index.picture, {"mdia", "minf", "stbl"}) =
+            PictureTable(*pictures, *entry, body, tail.sizes.size(), tailBytes, reencoded.size(), at);
+        return Serialize(index.Moov());
     };
-    {
-        quint64 total = 0;
-        const quint64 segment = quint64(std::llround(double(r.end - r.firstShown) * double(movieScale) / double(r.timescale)));
-        const QByteArray edits = EditList(r.pictureStart - fileStart, movieScale, r.timescale, delay, segment, &total);
-        setTrack(*picture, edits, total, quint64(dts.last() + durations.last() - dts.first()));
-    }
-    if (sound) {
-        Box* elst = Find(*sound, {"edts", "elst"});
-        Box* mdhd = Find(*sound, {"mdia", "mdhd"});
-        const std::optional<QPair<quint64, qint64>> shown = elst ? LastEdit(elst->payload) : std::nullopt;
-        if (!shown || !mdhd || !r.soundStart) {
-            error = QStringLiteral("the copied sound's edit list cannot be read");
-            return result;
-        }
-        quint64 total = 0;
-        const QByteArray edits =
-            EditList(*r.soundStart - fileStart, movieScale, TimescaleOf(mdhd->payload), shown->second, shown->first, &total);
-        setTrack(*sound, edits, total, std::nullopt);
-    }
-    mvhd->payload = WithDuration(mvhd->payload, 24, 16, longest);
-
-    // The index with the re-encoded pictures right behind it, in the room
-    // at the front (the rest of the room free): the pictures of every time
-    // lie in the order they are read. Where the room is too small (an
-    // encoder that wrote more than the room foresaw), the pictures go after
-    // the end of the file, and the index too where it does not fit alone.
-    const auto index = [&](quint64 at) {
-        *Find(*picture, {"mdia", "minf", "stbl"}) = pictureTable(at);
-        return Serialize(moov);
-    };
-    const auto freeBox = [](qint64 size) {
-        QByteArray b;
-        Put32(b, quint32(size));
-        b += "free";
-        return b;
-    };
-    const auto fits = [&](qint64 size) { return size == room || size + 8 <= room; };
-    const qint64 fileEnd = out.size();
-    QByteArray front = index(quint64(roomStart));
-    front = index(quint64(roomStart + front.size() + 8));
-    bool written = false;
-    if (fits(front.size() + reencodedBox.size())) {
-        front += reencodedBox;
-        written = out.seek(roomStart) && out.write(front) == front.size()
-            && (front.size() == room || out.write(freeBox(room - front.size())) == 8);
-    } else {
-        front = index(quint64(fileEnd + 8));
-        written = out.seek(fileEnd) && out.write(reencodedBox) == reencodedBox.size();
-        if (written && fits(front.size())) {
-            written = out.seek(roomStart) && out.write(front) == front.size()
-                && (front.size() == room || out.write(freeBox(room - front.size())) == 8);
-        } else if (written) {
-            written = out.write(front) == front.size() && out.seek(roomStart) && out.write(freeBox(room)) == 8;
-        }
-    }
-    if (!written || !out.flush()) {
+    if (!WriteSplice(out, index, reencodedBox, indexFor) || !out.flush()) {
         error = QStringLiteral("the output could not be written: ") + out.errorString();
         return result;
     }
-    result.pictures = int(sizes.size());
+    result.pictures = int(pictures->sizes.size());
     return result;
 }
 
