@@ -266,10 +266,7 @@ StageEnd SmartCutJob::MakeParts(const QTemporaryDir& folder, const SmartCutSteps
             QString details;
             for (const auto& each : beside)
                 details += each->Output();
-            return StageEnd::Fail(ConversionError(m_inputFile, run->Started() ? EncoderRunner::ErrorLines(run->Output())
-                                                                    : QStringLiteral("The encoder could not be started: ")
-                                                                          + EncoderProgram()),
-                                  details);
+            return FailedRun(*run, details);
         }
         return std::nullopt;
     };
@@ -279,18 +276,10 @@ StageEnd SmartCutJob::MakeParts(const QTemporaryDir& folder, const SmartCutSteps
     // plan did not know (the head's own may share one; otherwise the parts
     // are made again from a plan that waits for the answer), the parts beside
     // are made, short ones padded, an H.265 body prepared.
-    const std::shared_ptr<BesideRun> look =
-        m_in.pendingLook && m_in.plan.bodyFrames > 0 && m_in.plan.bodyPts == m_in.pendingLookPts ? m_in.pendingLook : nullptr;
-    m_in.pendingLook.reset();
+    const std::shared_ptr<BesideRun> look = TakePendingLook();
     const auto prepareJoin = [&]() -> StageEnd {
-        if (look) {
-            QSet<int> ids;
-            if (!StartsSequence(*look, m_in.pendingLookPts, &ids) || !m_in.inputSetIds.contains(ids)) {
-                qCDebug(lcSmartCutSteps, "the key frame at %lld is no IDR picture or brings new parameter sets: "
-                        "planning again", m_in.pendingLookPts);
-                return StageEnd::Again();
-            }
-        }
+        if (look && !LookSaysIdr(*look))
+            return StageEnd::Again();
         if (const std::optional<StageEnd> failed = besideFailure())
             return *failed;
         // A part of a frame or two of a still picture may be too short for
@@ -414,9 +403,7 @@ StageEnd SmartCutJob::MakeSpliced(const SmartCutSteps& made, MadeCounts* counts)
         }
     }
     StepDone("parts started");
-    const std::shared_ptr<BesideRun> look =
-        m_in.pendingLook && m_in.plan.bodyPts == m_in.pendingLookPts ? m_in.pendingLook : nullptr;
-    m_in.pendingLook.reset();
+    const std::shared_ptr<BesideRun> look = TakePendingLook();
     m_runner.setRange(1.0, 97.0);
     QString report;
     const StageEnd copied = RunStep(made.steps.last(), &report);
@@ -440,20 +427,13 @@ StageEnd SmartCutJob::MakeSpliced(const SmartCutSteps& made, MadeCounts* counts)
         return StageEnd::Stop();
     StepDone("encode");
     for (BesideRun* run : runs) {
-        if (!run->Succeeded()) {
-            return StageEnd::Fail(ConversionError(m_inputFile, run->Started() ? EncoderRunner::ErrorLines(run->Output())
-                                                                              : QStringLiteral("The encoder could not be started: ")
-                                                                                    + EncoderProgram()),
-                                  run->Output());
-        }
+        if (!run->Succeeded())
+            return FailedRun(*run, run->Output());
     }
     // The first key frame was taken for an IDR picture before its look had
     // answered: the answer must agree, or the output is made again.
-    if (look) {
-        QSet<int> ids;
-        if (!StartsSequence(*look, m_in.pendingLookPts, &ids) || !m_in.inputSetIds.contains(ids))
-            return StageEnd::Again();
-    }
+    if (look && !LookSaysIdr(*look))
+        return StageEnd::Again();
     const Mp4SpliceResult spliced = OffTheWindow([request = *made.splice] { return SpliceMp4(request); });
     if (!self)
         return StageEnd::Stop();
@@ -462,6 +442,33 @@ StageEnd SmartCutJob::MakeSpliced(const SmartCutSteps& made, MadeCounts* counts)
     counts->copied = LastCount(report);
     counts->joined = spliced.pictures;
     return StageEnd::Done();
+}
+
+std::shared_ptr<BesideRun> SmartCutJob::TakePendingLook()
+{
+    std::shared_ptr<BesideRun> look;
+    if (m_in.pendingLook && m_in.plan.bodyFrames > 0 && m_in.plan.bodyPts == m_in.pendingLookPts)
+        look = m_in.pendingLook;
+    m_in.pendingLook.reset();
+    return look;
+}
+
+bool SmartCutJob::LookSaysIdr(const BesideRun& look) const
+{
+    QSet<int> ids;
+    if (StartsSequence(look, m_in.pendingLookPts, &ids) && m_in.inputSetIds.contains(ids))
+        return true;
+    qCDebug(lcSmartCutSteps, "the key frame at %lld is no IDR picture or brings new parameter sets: planning again",
+            m_in.pendingLookPts);
+    return false;
+}
+
+StageEnd SmartCutJob::FailedRun(const BesideRun& run, const QString& details) const
+{
+    return StageEnd::Fail(ConversionError(m_inputFile, run.Started() ? EncoderRunner::ErrorLines(run.Output())
+                                                                     : QStringLiteral("The encoder could not be started: ")
+                                                                           + EncoderProgram()),
+                          details);
 }
 
 void SmartCutJob::RemoveAbandonedParts(const QString& folder)

@@ -78,6 +78,13 @@ private:
     // Runs `steps` where the copy writes the output and the re-encoded
     // parts are spliced into it afterwards.
     StageEnd MakeSpliced(const SmartCutSteps& steps, MadeCounts* made);
+    // The look at the first copied key frame still running, where the plan
+    // copies from that key frame (taken from the survey's findings).
+    std::shared_ptr<BesideRun> TakePendingLook();
+    // Whether that look found an IDR picture with parameter sets of known ids.
+    bool LookSaysIdr(const BesideRun& look) const;
+    // The failure of a part made beside, with `details` behind it.
+    StageEnd FailedRun(const BesideRun& run, const QString& details) const;
     // Runs one step on the runner, its progress over its share of the bar.
     StageEnd RunStep(const SmartCutStep& step, QString* report);
     // The job's outcome, status and message from how its last stage ended.

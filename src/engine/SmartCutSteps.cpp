@@ -85,6 +85,10 @@ std::optional<SmartCutSteps> MakeSmartCutSteps(const SmartCutInput& in, const QD
     // The picture's time scale in an MP4 or MOV output: the input's own
     // where it counts whole ticks.
     const qint64 timescale = in.tbNum == 1 ? in.tbDen : 90000;
+    // The input's picture ticks in another time scale.
+    const auto rescaled = [&](qint64 ticks, qint64 scale) {
+        return qint64(std::llround(double(ticks * in.tbNum) * double(scale) / double(in.tbDen)));
+    };
 
     // A re-encoded part decodes from the last key frame shown at or before
     // its first frame (an open GOP's leading frames, shown before their own
@@ -130,8 +134,8 @@ std::optional<SmartCutSteps> MakeSmartCutSteps(const SmartCutInput& in, const QD
             more << "-bsf:v"
                  << QStringLiteral("setts=dts=DTS-%1")
                         .arg(qint64(std::ceil(double(p.bodyDelay * in.tbNum) * 90000.0 / double(in.tbDen))));
-        head = encodePart(spliced ? QStringLiteral("head.mp4") : QStringLiteral("head.ts"), p.firstPts, p.headFrames, p.bodyFrames > 0 ? p.bodyPts : p.endPts,
-                          more, 0);
+        head = encodePart(spliced ? QStringLiteral("head.mp4") : QStringLiteral("head.ts"), p.firstPts, p.headFrames,
+                          p.bodyFrames > 0 ? p.bodyPts : p.endPts, more, 0);
     }
     const double audioFrom = in.hasAudioStart ? in.audioStart : seconds(p.firstPts);
     const double endAbsolute = in.end;
@@ -177,9 +181,7 @@ std::optional<SmartCutSteps> MakeSmartCutSteps(const SmartCutInput& in, const QD
         copy->seconds = span;
         copy->cost = kJoinCost * span;
         copy->body = true;
-        const auto ticks = [&](qint64 t) {
-            return qint64(std::llround(double(t * in.tbNum) * double(timescale) / double(in.tbDen)));
-        };
+        const auto ticks = [&](qint64 t) { return rescaled(t, timescale); };
         Mp4SpliceRequest request;
         request.output = in.output;
         request.head = p.headFrames > 0 ? folder.filePath(QStringLiteral("head.mp4")) : QString();
@@ -198,9 +200,7 @@ std::optional<SmartCutSteps> MakeSmartCutSteps(const SmartCutInput& in, const QD
         // the filters see them) and leaves out every packet shown before the
         // key frame: those of the GOP the seek lands in, and the leading
         // frames of an open GOP, which the head has re-encoded.
-        const auto mpegTicks = [&](qint64 ticks) {
-            return qint64(std::llround(double(ticks * in.tbNum) * 90000.0 / double(in.tbDen)));
-        };
+        const auto mpegTicks = [&](qint64 ticks) { return rescaled(ticks, 90000); };
         QStringList filters{QStringLiteral("noise=drop='lt(pts,%1)+gte(pts,%2)'")
                                 .arg(mpegTicks(p.bodyPts) - kHalfMillisecond)
                                 .arg(mpegTicks(bodyEnd) - kHalfMillisecond)};
